@@ -1,0 +1,54 @@
+#include "AppPaths.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+#include <QTemporaryFile>
+
+namespace {
+QString &overrideDir()
+{
+    static QString dir;
+    return dir;
+}
+
+QString withSeparator(QString dir)
+{
+    dir = QDir::toNativeSeparators(QDir::cleanPath(dir));
+    if (!dir.endsWith(QDir::separator()))
+        dir += QDir::separator();
+    return dir;
+}
+
+// QFileInfo::isWritable looks at permission bits only; a read-only mount or
+// an ACL can still refuse, so try to create a file.
+bool reallyWritable(const QString &dir)
+{
+    QTemporaryFile probe(dir + QStringLiteral("/.harvex-probe-XXXXXX"));
+    return probe.open();
+}
+} // namespace
+
+QString AppPaths::programDir()
+{
+    if (overrideDir().isEmpty())
+        overrideDir() = chooseDefault();
+    return overrideDir();
+}
+
+void AppPaths::setProgramDir(const QString &dir)
+{
+    QDir().mkpath(dir);
+    overrideDir() = withSeparator(QFileInfo(dir).absoluteFilePath());
+}
+
+QString AppPaths::chooseDefault()
+{
+    const QString exeDir = QCoreApplication::applicationDirPath();
+    if (reallyWritable(exeDir))
+        return withSeparator(exeDir);
+    const QString user = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    QDir().mkpath(user);
+    return withSeparator(user);
+}

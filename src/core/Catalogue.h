@@ -1,0 +1,74 @@
+#pragma once
+#include "CatalogueRecord.h"
+#include "FindData.h"
+
+#include <QElapsedTimer>
+#include <QHash>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QString>
+#include <optional>
+
+// The catalogue: table DB in one SQLite file inside the folder "DB".
+// Writes are grouped: a transaction is committed when a quarter second or
+// CommitEvery entries have gathered, or when flush() is called, so a crash
+// loses at most the last quarter second, which the next scan stores again.
+class Catalogue
+{
+public:
+    static constexpr int HostSize = 255;
+    static constexpr int CommitEvery = 5000;
+    static constexpr int CommitAfterMs = 250;
+
+    Catalogue();
+    ~Catalogue();
+    Catalogue(const Catalogue &) = delete;
+    Catalogue &operator=(const Catalogue &) = delete;
+
+    // Creates the folder and the table when missing. Throws CatalogueError.
+    void open(const QString &folder);
+    void close();
+    bool isOpen() const { return m_db.isOpen(); }
+    QSqlDatabase database() const { return m_db; }
+    QString connectionName() const { return m_connection; }
+    static QString fileIn(const QString &folder);
+
+    // Stores one entry under parentId for host, or finds the entry already
+    // stored in that folder; returns the row's ID. Throws CatalogueError.
+    qint32 StoreEntry(const FindData &entry, qint32 parentId, const QString &host);
+    // An ID no row has yet; 0 when the catalogue is not open.
+    qint32 NewRecordId();
+    // Commits what has gathered. Throws CatalogueError.
+    void flush();
+
+    qint64 recordCount();
+    std::optional<CatalogueRecord> recordById(qint32 id);
+
+    static qint32 drawId(quint32 &state);
+    static quint32 clockSeed();
+
+private:
+    void createSchema();
+    void tune();
+    void prepareStatements();
+    void loadFolder(qint32 parentId, const QString &host);
+    void beginIfNeeded();
+    void commitIfDue();
+    qint32 insertRow(const QVariantList &values);
+    QSqlQuery exec(const QString &sql);
+
+    QString m_connection;
+    QSqlDatabase m_db;
+    QSqlQuery m_insert;
+    QSqlQuery m_children;
+    QSqlQuery m_byId;
+    bool m_inTransaction = false;
+    int m_pending = 0;
+    QElapsedTimer m_sinceCommit;
+    // Children of the folder being stored, keyed by name and ext: one query
+    // per listing instead of one per entry.
+    bool m_folderValid = false;
+    qint32 m_folderPid = 0;
+    QString m_folderHost;
+    QHash<QString, qint32> m_folder;
+};

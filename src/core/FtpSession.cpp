@@ -1,0 +1,477 @@
+#include "FtpSession.h"
+#include "ListingParser.h"
+
+#include <QDeadlineTimer>
+#include <QHostAddress>
+#include <QRegularExpression>
+#include <QStringDecoder>
+
+namespace {
+constexpr quint64 EpochAsFileTime = 116444736000000000ull; // 1601 to 1970 in 100 ns
+
+QByteArray commandFor(FtpSession::Method m)
+{
+    switch (m) {
+    case FtpSession::Method::Mlsd:
+        return "MLSD";
+    case FtpSession::Method::ListA:
+        return "LIST -a";
+    case FtpSession::Method::List:
+        return "LIST";
+    case FtpSession::Method::Stat:
+        return "STAT .";
+    case FtpSession::Method::StatA:
+        return "STAT -a .";
+    }
+    return "LIST";
+}
+
+bool onControl(FtpSession::Method m)
+{
+    return m == FtpSession::Method::Stat || m == FtpSession::Method::StatA;
+}
+
+QSet<QByteArray> namesOf(const FtpSession::Listing &l)
+{
+    QSet<QByteArray> names;
+    for (const FindData &e : l.entries)
+        names.insert(e.wireName + '\0' + QByteArray::number(e.dwFileAttributes));
+    return names;
+}
+} // namespace
+
+FtpSession::FtpSession() = default;
+
+FtpSession::~FtpSession()
+{
+    close();
+}
+
+QString FtpSession::methodName(Method m)
+{
+    return QString::fromLatin1(commandFor(m));
+}
+
+bool FtpSession::fail(const QString &why)
+{
+    m_error = why;
+    return false;
+}
+
+QString FtpSession::replyError(const FtpReply &r) const
+{
+    if (r.code == 0)
+        return m_ctrl.state() == QAbstractSocket::ConnectedState
+            ? QStringLiteral("No reply from the server")
+            : QStringLiteral("Connection lost: %1").arg(m_ctrl.errorString());
+    return QString::fromUtf8(r.text()).trimmed();
+}
+
+bool FtpSession::isOpen() const
+{
+    return m_ctrl.state() == QAbstractSocket::ConnectedState;
+}
+
+bool FtpSession::open(const FtpLogon &logon)
+{
+    close();
+    m_logon = logon;
+    m_cwd.clear();
+    if (!connectControl() || !login()) {
+        close();
+        return false;
+    }
+    ++m_logons;
+    readFeatures();
+    chooseMethod();
+    return true;
+}
+
+void FtpSession::close()
+{
+    if (m_ctrl.state() == QAbstractSocket::ConnectedState) {
+        m_ctrl.write("QUIT\r\n");
+        m_ctrl.waitForBytesWritten(1000);
+    }
+    m_ctrl.abort();
+    m_buffer.clear();
+    m_cwd.clear();
+}
+
+bool FtpSession::connectControl()
+{
+    m_ctrl.connectToHost(m_logon.host, m_logon.port);
+    if (!m_ctrl.waitForConnected(m_logon.connectTimeoutMs))
+        return fail(m_ctrl.errorString());
+    m_ctrl.setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    // A 120 greeting means "ready in a while": wait for the real one.
+    FtpReply greeting = readReply(m_logon.connectTimeoutMs);
+    while (greeting.isPreliminary())
+        greeting = readReply(m_logon.connectTimeoutMs);
+    if (!greeting.isPositive())
+        return fail(replyError(greeting));
+    return true;
+}
+
+bool FtpSession::login()
+{
+    const QString user = m_logon.user.isEmpty() ? QStringLiteral("anonymous") : m_logon.user;
+    // Anonymous servers ask for an address as password: name ourselves.
+    const QString pass = m_logon.password.isEmpty() && m_logon.user.isEmpty()
+        ? QStringLiteral("Harvex@") : m_logon.password;
+    FtpReply r = command("USER " + user.toUtf8());
+    if (r.isIntermediate())
+        r = command("PASS " + pass.toUtf8());
+    if (!r.isPositive())
+        return fail(replyError(r));
+    return true;
+}
+
+void FtpSession::readFeatures()
+{
+    m_features.clear();
+    const FtpReply r = command("FEAT");
+    if (r.isPositive()) {
+        for (qsizetype i = 1; i + 1 < r.lines.size(); ++i)
+            m_features.insert(r.lines[i].trimmed().split(' ').first().toUpper());
+    }
+    if (m_features.contains("UTF8"))
+        command("OPTS UTF8 ON");
+    if (m_features.contains("CLNT"))
+        command("CLNT Harvex");
+}
+
+void FtpSession::chooseMethod()
+{
+    m_supported.clear();
+    if (m_features.contains("MLST")) {
+        m_method = Method::Mlsd;
+        m_supported = {Method::Mlsd, Method::List};
+        return;
+    }
+    // Plain LIST hides dot-files on most servers; "-a" shows them where it is
+    // understood, and is taken as a file name where it is not.
+    const Listing plain = listWith(Method::List, QByteArray());
+    const Listing all = listWith(Method::ListA, QByteArray());
+    const bool dashA = all.ok && all.entries.size() >= plain.entries.size();
+    const Listing &reference = dashA ? all : plain;
+    m_method = dashA ? Method::ListA : Method::List;
+    m_supported = {m_method};
+    const Method stat = dashA ? Method::StatA : Method::Stat;
+    if (reference.ok && probeStat(reference, stat)) {
+        m_supported.append(stat);
+        m_method = stat;
+    }
+}
+
+// Servers differ in what STAT shows; use it only where it gives exactly the
+// data-connection listing's entries.
+bool FtpSession::probeStat(const Listing &reference, Method statMethod)
+{
+    const Listing viaStat = listWith(statMethod, QByteArray());
+    return viaStat.ok && viaStat.badLines == reference.badLines && namesOf(viaStat) == namesOf(reference);
+}
+
+bool FtpSession::isAlive()
+{
+    if (m_ctrl.state() != QAbstractSocket::ConnectedState)
+        return false;
+    m_ctrl.waitForReadyRead(0);
+    // Anything unasked for is a goodbye (421) or noise before one.
+    if (m_ctrl.bytesAvailable() > 0 || !m_buffer.isEmpty()) {
+        const FtpReply r = readReply(100);
+        if (r.code == 421 || r.code == 0)
+            return false;
+    }
+    return m_ctrl.state() == QAbstractSocket::ConnectedState;
+}
+
+bool FtpSession::safeInPath(const QByteArray &name)
+{
+    return !name.contains('\0') && !name.contains('\r') && !name.contains('\n') && !name.contains('/');
+}
+
+bool FtpSession::changeDir(const QByteArray &path)
+{
+    if (path.contains('\0') || path.contains('\r') || path.contains('\n'))
+        return fail(QStringLiteral("Unsafe characters in the folder name"));
+    if (path == m_cwd && !m_cwd.isNull())
+        return true;
+    const FtpReply r = command("CWD /" + path);
+    if (!r.isPositive()) {
+        m_cwd = QByteArray();
+        return fail(replyError(r));
+    }
+    m_cwd = path.isNull() ? QByteArray("") : path;
+    return true;
+}
+
+FtpSession::Listing FtpSession::list(const QByteArray &path)
+{
+    return listWith(m_method, path);
+}
+
+FtpSession::Listing FtpSession::listWith(Method m, const QByteArray &path)
+{
+    if (!isOpen()) {
+        Listing failed;
+        failed.error = QStringLiteral("Not connected");
+        return failed;
+    }
+    if (!changeDir(path)) {
+        Listing failed;
+        failed.error = m_error;
+        return failed;
+    }
+    return onControl(m) ? listOnControl(m) : listOnData(m);
+}
+
+FtpSession::Listing FtpSession::listOnControl(Method m)
+{
+    const FtpReply r = command(commandFor(m));
+    if (!r.isPositive()) {
+        Listing failed;
+        failed.error = replyError(r);
+        return failed;
+    }
+    // The listing is the reply's inner lines.
+    Listing l = parseLines(r.lines.mid(1, qMax<qsizetype>(0, r.lines.size() - 2)), m);
+    l.ok = true;
+    return l;
+}
+
+FtpSession::Listing FtpSession::listOnData(Method m)
+{
+    Listing result;
+    QTcpServer server;
+    std::unique_ptr<QTcpSocket> data;
+    if (m_logon.passive) {
+        data = openPassive();
+        if (!data) {
+            result.error = m_error;
+            return result;
+        }
+    } else if (!prepareActive(server)) {
+        result.error = m_error;
+        return result;
+    }
+    FtpReply r = command(commandFor(m));
+    if (!r.isPreliminary()) {
+        result.error = replyError(r);
+        return result;
+    }
+    if (!data) {
+        if (!server.hasPendingConnections() && !server.waitForNewConnection(m_logon.idleTimeoutMs)) {
+            result.error = QStringLiteral("The server did not open the data connection");
+            return result;
+        }
+        data.reset(server.nextPendingConnection());
+        data->setParent(nullptr);
+    }
+    bool timedOut = false;
+    const QByteArray bytes = readData(*data, timedOut);
+    data->abort();
+    if (timedOut)
+        m_ctrl.abort(); // the completion reply would come out of step
+    r = timedOut ? FtpReply() : readReply(m_logon.idleTimeoutMs);
+    QByteArrayList lines = bytes.split('\n');
+    const bool complete = bytes.endsWith('\n') || bytes.isEmpty();
+    // A line the connection cut short is no name: keep it only when the
+    // server says the transfer completed.
+    if (!r.isPositive() || !complete)
+        lines.removeLast();
+    result = parseLines(lines, m);
+    result.ok = r.isPositive();
+    if (timedOut)
+        result.error = QStringLiteral("The data connection stalled");
+    else if (!result.ok)
+        result.error = replyError(r);
+    return result;
+}
+
+QByteArray FtpSession::readData(QTcpSocket &data, bool &timedOut)
+{
+    QByteArray bytes;
+    for (;;) {
+        bytes += data.readAll();
+        if (data.state() != QAbstractSocket::ConnectedState)
+            break;
+        if (!data.waitForReadyRead(m_logon.idleTimeoutMs)) {
+            if (data.error() == QAbstractSocket::SocketTimeoutError) {
+                timedOut = true;
+                break;
+            }
+        }
+    }
+    bytes += data.readAll();
+    return bytes;
+}
+
+std::unique_ptr<QTcpSocket> FtpSession::openPassive()
+{
+    int port = -1;
+    FtpReply r = command("EPSV");
+    static const QRegularExpression epsv(QStringLiteral("\\(\\|\\|\\|(\\d+)\\|\\)"));
+    static const QRegularExpression pasv(QStringLiteral("(\\d+),(\\d+),(\\d+),(\\d+),(\\d+),(\\d+)"));
+    if (r.code == 229) {
+        const auto m = epsv.match(QString::fromLatin1(r.text()));
+        port = m.hasMatch() ? m.captured(1).toInt() : -1;
+    } else {
+        r = command("PASV");
+        const auto m = pasv.match(QString::fromLatin1(r.text()));
+        if (r.code == 227 && m.hasMatch())
+            port = m.captured(5).toInt() * 256 + m.captured(6).toInt();
+    }
+    if (port <= 0 || port > 65535) {
+        fail(QStringLiteral("Passive mode refused: %1").arg(replyError(r)));
+        return nullptr;
+    }
+    // The address in a PASV reply is ignored: data goes to the server we
+    // logged on to, never to a host the reply names.
+    auto data = std::make_unique<QTcpSocket>();
+    data->connectToHost(m_ctrl.peerAddress(), quint16(port));
+    if (!data->waitForConnected(m_logon.connectTimeoutMs)) {
+        fail(data->errorString());
+        return nullptr;
+    }
+    return data;
+}
+
+bool FtpSession::prepareActive(QTcpServer &server)
+{
+    const QHostAddress local = m_ctrl.localAddress();
+    if (!server.listen(local, 0))
+        return fail(server.errorString());
+    const bool v6 = local.protocol() == QAbstractSocket::IPv6Protocol;
+    const QByteArray eprt = QStringLiteral("EPRT |%1|%2|%3|")
+                                .arg(v6 ? 2 : 1)
+                                .arg(local.toString())
+                                .arg(server.serverPort())
+                                .toLatin1();
+    FtpReply r = command(eprt);
+    if (!r.isPositive() && !v6) {
+        QByteArray port = local.toString().toLatin1().replace('.', ',');
+        port += ',' + QByteArray::number(server.serverPort() / 256) + ','
+            + QByteArray::number(server.serverPort() % 256);
+        r = command("PORT " + port);
+    }
+    if (!r.isPositive())
+        return fail(QStringLiteral("Active mode refused: %1").arg(replyError(r)));
+    return true;
+}
+
+FtpSession::Listing FtpSession::parseLines(const QByteArrayList &lines, Method m) const
+{
+    Listing l;
+    const ListingParser parser(m == Method::Mlsd ? ListingParser::Format::Mlsd : ListingParser::Format::List);
+    for (QByteArray line : lines) {
+        if (line.endsWith('\r'))
+            line.chop(1);
+        if (const auto e = parser.parse(line))
+            l.entries.append(toFindData(*e));
+        else if (!ListingParser::isNoise(line) && !line.endsWith(" .") && !line.endsWith(" ..")
+                 && !line.contains("type=cdir") && !line.contains("type=pdir"))
+            ++l.badLines;
+    }
+    return l;
+}
+
+QString FtpSession::decodeName(const QByteArray &raw) const
+{
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString asUtf8 = utf8.decode(raw);
+    if (!utf8.hasError())
+        return asUtf8;
+    // Servers that announce UTF8 still serve old names in a local code page.
+    QStringDecoder local(m_logon.codePage.constData());
+    if (local.isValid())
+        return local.decode(raw);
+    return QString::fromLatin1(raw);
+}
+
+FindData FtpSession::toFindData(const ListedEntry &e) const
+{
+    FindData f;
+    f.setName(decodeName(e.name));
+    f.wireName = e.name;
+    f.unique = e.unique;
+    f.dwFileAttributes = e.attributes();
+    f.setSize(e.size);
+    f.sizeKnown = e.sizeKnown;
+    if (e.modified.isValid())
+        f.setTimes(quint64(e.modified.toMSecsSinceEpoch()) * 10000 + EpochAsFileTime);
+    return f;
+}
+
+bool FtpSession::findFirstFile(const QByteArray &path, FindData &entry)
+{
+    const Listing l = list(path);
+    m_find = l.entries;
+    m_findNext = 0;
+    m_error = l.error;
+    return findNextFile(entry);
+}
+
+bool FtpSession::findNextFile(FindData &entry)
+{
+    if (m_findNext >= m_find.size())
+        return false;
+    entry = m_find[m_findNext++];
+    return true;
+}
+
+FtpReply FtpSession::command(const QByteArray &cmd)
+{
+    m_ctrl.write(cmd + "\r\n");
+    return readReply(m_logon.idleTimeoutMs);
+}
+
+bool FtpSession::readLine(QByteArray &line, int idleMs)
+{
+    for (;;) {
+        const qsizetype nl = m_buffer.indexOf('\n');
+        if (nl >= 0) {
+            line = m_buffer.left(nl);
+            if (line.endsWith('\r'))
+                line.chop(1);
+            m_buffer.remove(0, nl + 1);
+            return true;
+        }
+        if (m_ctrl.bytesAvailable() == 0 && !m_ctrl.waitForReadyRead(idleMs))
+            return false;
+        m_buffer += m_ctrl.readAll();
+    }
+}
+
+// RFC 959: a multi-line reply starts "ddd-" and ends only at a line that
+// starts with the same code followed by a space (or the bare code, which
+// some servers send); lines between may start with anything, digits included.
+FtpReply FtpSession::readReply(int idleMs)
+{
+    FtpReply r;
+    QByteArray line;
+    if (!readLine(line, idleMs)) {
+        // Replies can no longer be matched to commands: the session is over.
+        m_ctrl.abort();
+        return r;
+    }
+    r.lines.append(line);
+    const QByteArray code = line.left(3);
+    bool ok = false;
+    const int value = code.toInt(&ok);
+    if (!ok || code.size() != 3)
+        return r;
+    if (line.size() > 3 && line[3] == '-') {
+        for (;;) {
+            if (!readLine(line, idleMs)) {
+                m_ctrl.abort();
+                return FtpReply{0, r.lines};
+            }
+            r.lines.append(line);
+            if (line.startsWith(code) && (line.size() == 3 || line[3] == ' '))
+                break;
+        }
+    }
+    r.code = value;
+    return r;
+}

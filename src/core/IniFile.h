@@ -1,0 +1,31 @@
+#pragma once
+#include <QString>
+#include <memory>
+
+
+// The settings file. Keys are kept exactly as written ("Save Window Position"),
+// booleans as "1"/"0", written as key=value like the classic profile files.
+class IniFile
+{
+public:
+    explicit IniFile(const QString &path);
+    ~IniFile();
+
+    QString path() const { return m_path; }
+    bool readBool(const QString &section, const QString &key, bool def) const;
+    int readInt(const QString &section, const QString &key, int def) const;
+    QString readString(const QString &section, const QString &key, const QString &def) const;
+    bool hasKey(const QString &section, const QString &key) const;
+
+    void writeBool(const QString &section, const QString &key, bool value);
+    void writeInt(const QString &section, const QString &key, int value);
+    void writeString(const QString &section, const QString &key, const QString &value);
+
+    // Writes the file; returns false when it cannot be written.
+    bool save();
+
+private:
+    QString m_path;
+    struct Impl;
+    std::unique_ptr<Impl> m_d;
+};

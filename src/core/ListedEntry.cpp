@@ -1,0 +1,17 @@
+#include "ListedEntry.h"
+#include "FindData.h"
+
+quint32 ListedEntry::attributes() const
+{
+    switch (kind) {
+    case Kind::Directory:
+        return FindData::AttrDirectory;
+    case Kind::Link:
+        return FindData::AttrReparsePoint;
+    case Kind::LinkToDirectory:
+        return FindData::AttrReparsePoint | FindData::AttrDirectory;
+    case Kind::File:
+        break;
+    }
+    return FindData::AttrNormal;
+}

@@ -1,0 +1,223 @@
+#include "Catalogue.h"
+#include "CatalogueError.h"
+
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <cstring>
+
+class tst_Catalogue : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void createsFolderAndTable();
+    void storesFieldsAsListed();
+    void unknownSizeIsNull();
+    void lastAccessBytesRoundTrip();
+    void duplicatesMatchWithinOneFolder();
+    void sameNameOnTwoHosts();
+    void longHostIsKeptWhole();
+    void rescanStoresNothing();
+    void idDraw();
+    void newRecordIdWhenClosed();
+    void lookupsUseIndexes_data();
+    void lookupsUseIndexes();
+    void commitsSurviveReopen();
+
+private:
+    static FindData entry(const QString &name, quint32 attr = 128, quint64 size = 0);
+    QVariantList row(qint32 id);
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<Catalogue> m_cat;
+};
+
+FindData tst_Catalogue::entry(const QString &name, quint32 attr, quint64 size)
+{
+    FindData e;
+    e.setName(name);
+    e.dwFileAttributes = attr;
+    e.setSize(size);
+    return e;
+}
+
+QVariantList tst_Catalogue::row(qint32 id)
+{
+    QSqlQuery q(m_cat->database());
+    q.prepare("SELECT Name, ext, Size, Host, Attr, LAC, ID, PID FROM DB WHERE ID = ?");
+    q.addBindValue(id);
+    q.exec();
+    QVariantList values;
+    if (q.next())
+        for (int i = 0; i < 8; ++i)
+            values << q.value(i);
+    return values;
+}
+
+void tst_Catalogue::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    m_cat = std::make_unique<Catalogue>();
+    m_cat->open(m_dir->filePath("DB"));
+}
+
+void tst_Catalogue::cleanup()
+{
+    m_cat.reset();
+    m_dir.reset();
+}
+
+void tst_Catalogue::createsFolderAndTable()
+{
+    QVERIFY(QFile::exists(Catalogue::fileIn(m_dir->filePath("DB"))));
+    QSqlQuery q(m_cat->database());
+    QVERIFY(q.exec("PRAGMA table_info(DB)"));
+    QStringList fields;
+    while (q.next())
+        fields << q.value(1).toString();
+    QCOMPARE(fields, (QStringList{"Name", "ext", "Size", "Host", "Attr", "LAC", "ID", "PID"}));
+    QCOMPARE(m_cat->recordCount(), 0);
+}
+
+void tst_Catalogue::storesFieldsAsListed()
+{
+    const qint32 dir = m_cat->StoreEntry(entry("pub", 16, 4096), 0, "h");
+    const qint32 file = m_cat->StoreEntry(entry("BIG.ISO", 128, 5368709120ull), dir, "h");
+    const QVariantList d = row(dir);
+    QCOMPARE(d[0].toString(), "pub");
+    QCOMPARE(d[1].toString(), "<DIR>");
+    QCOMPARE(d[4].toInt(), 16);
+    QCOMPARE(d[7].toInt(), 0);
+    const QVariantList f = row(file);
+    QCOMPARE(f[0].toString(), "BIG");
+    QCOMPARE(f[1].toString(), "iso");
+    QCOMPARE(f[2].toDouble(), 5368709120.0);
+    QCOMPARE(f[3].toString(), "h");
+    QCOMPARE(f[7].toInt(), dir);
+}
+
+void tst_Catalogue::unknownSizeIsNull()
+{
+    FindData e = entry("odd.bin");
+    e.sizeKnown = false;
+    QVERIFY(row(m_cat->StoreEntry(e, 0, "h"))[2].isNull());
+}
+
+void tst_Catalogue::lastAccessBytesRoundTrip()
+{
+    for (const quint64 t : {0ull, 0x01D9F3A2B4C5D6E7ull, 0x0000000100000002ull}) {
+        FindData e = entry(QStringLiteral("f%1").arg(t));
+        e.setTimes(t);
+        const double stored = row(m_cat->StoreEntry(e, 0, "h"))[5].toDouble();
+        quint64 back;
+        std::memcpy(&back, &stored, sizeof back);
+        QCOMPARE(back, t);
+    }
+}
+
+void tst_Catalogue::duplicatesMatchWithinOneFolder()
+{
+    const qint32 a = m_cat->StoreEntry(entry("a", 16), 0, "h");
+    const qint32 b = m_cat->StoreEntry(entry("b", 16), 0, "h");
+    const qint32 txt = m_cat->StoreEntry(entry("readme.txt"), a, "h");
+    QVERIFY(m_cat->StoreEntry(entry("readme.doc"), a, "h") != txt);
+    QVERIFY2(m_cat->StoreEntry(entry("readme.txt"), b, "h") != txt, "same name in another folder");
+    QVERIFY2(m_cat->StoreEntry(entry("lib", 16), a, "h") != m_cat->StoreEntry(entry("lib", 16), b, "h"),
+             "folders of one name in two places stay apart");
+    QCOMPARE(m_cat->StoreEntry(entry("readme.txt"), a, "h"), txt);
+    QVERIFY2(m_cat->StoreEntry(entry("README.txt"), a, "h") != txt, "names compare case-sensitively");
+    QCOMPARE(m_cat->recordCount(), 8);
+}
+
+void tst_Catalogue::sameNameOnTwoHosts()
+{
+    QVERIFY(m_cat->StoreEntry(entry("x.txt"), 0, "one") != m_cat->StoreEntry(entry("x.txt"), 0, "two"));
+    QCOMPARE(m_cat->recordCount(), 2);
+}
+
+void tst_Catalogue::longHostIsKeptWhole()
+{
+    const QString host = "ftp.mirrorservice.org";
+    const qint32 id = m_cat->StoreEntry(entry("pub", 16), 0, host);
+    QCOMPARE(row(id)[3].toString(), host);
+    QCOMPARE(m_cat->StoreEntry(entry("pub", 16), 0, host), id);
+}
+
+void tst_Catalogue::rescanStoresNothing()
+{
+    QList<qint32> first;
+    for (int pass = 0; pass < 2; ++pass) {
+        QList<qint32> ids;
+        const qint32 top = m_cat->StoreEntry(entry("top", 16), 0, "h");
+        ids << top;
+        for (int i = 0; i < 50; ++i)
+            ids << m_cat->StoreEntry(entry(QStringLiteral("f%1.dat").arg(i)), top, "h");
+        m_cat->flush();
+        if (pass == 0)
+            first = ids;
+        else
+            QCOMPARE(ids, first);
+    }
+    QCOMPARE(m_cat->recordCount(), 51);
+}
+
+void tst_Catalogue::idDraw()
+{
+    for (quint32 s : {0u, 1u, 2u, 0x80000000u, 0xFFFFFFFFu}) {
+        quint32 st = s;
+        const qint32 v = Catalogue::drawId(st);
+        const quint32 next = s * 134775813u + 1u;
+        QCOMPARE(st, next);
+        QCOMPARE(v, next == 0 ? 0 : qint32(next - 1));
+        QVERIFY(v != -1);
+    }
+    QSet<qint32> seen;
+    for (int i = 0; i < 2000; ++i) {
+        const qint32 id = m_cat->StoreEntry(entry(QStringLiteral("n%1").arg(i)), 0, "h");
+        QVERIFY(id != 0 && id != -1);
+        QVERIFY(!seen.contains(id));
+        seen.insert(id);
+    }
+    QVERIFY(m_cat->NewRecordId() != 0);
+}
+
+void tst_Catalogue::newRecordIdWhenClosed()
+{
+    m_cat->close();
+    QCOMPARE(m_cat->NewRecordId(), 0);
+    QVERIFY_THROWS_EXCEPTION(CatalogueError, m_cat->StoreEntry(entry("x"), 0, "h"));
+}
+
+void tst_Catalogue::lookupsUseIndexes_data()
+{
+    QTest::addColumn<QString>("sql");
+    QTest::newRow("duplicate test and children") << "SELECT Name, ext, ID FROM DB WHERE PID = 1 AND Host = 'h'";
+    QTest::newRow("by ID") << "SELECT * FROM DB WHERE ID = 5";
+    QTest::newRow("folder's children") << "SELECT * FROM DB WHERE PID = 5";
+    QTest::newRow("tree level") << "SELECT ID, Name FROM DB WHERE PID = 5 AND Host = 'h' AND Attr = 16";
+}
+
+void tst_Catalogue::lookupsUseIndexes()
+{
+    QFETCH(QString, sql);
+    QSqlQuery q(m_cat->database());
+    QVERIFY(q.exec("EXPLAIN QUERY PLAN " + sql));
+    QString plan;
+    while (q.next())
+        plan += q.value(3).toString() + "\n";
+    QVERIFY2(plan.contains("USING INDEX") || plan.contains("USING COVERING INDEX"), qPrintable(plan));
+}
+
+void tst_Catalogue::commitsSurviveReopen()
+{
+    const qint32 id = m_cat->StoreEntry(entry("kept.txt"), 0, "h");
+    m_cat->flush();
+    m_cat.reset();
+    Catalogue again;
+    again.open(m_dir->filePath("DB"));
+    QVERIFY(again.recordById(id).has_value());
+}
+
+QTEST_GUILESS_MAIN(tst_Catalogue)
+#include "tst_catalogue.moc"

@@ -1,0 +1,48 @@
+#include "EntryName.h"
+
+#include <QtTest>
+
+class tst_EntryName : public QObject
+{
+    Q_OBJECT
+private slots:
+    void split_data();
+    void split();
+};
+
+void tst_EntryName::split_data()
+{
+    QTest::addColumn<QString>("listed");
+    QTest::addColumn<uint>("attr");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("ext");
+    QTest::newRow("folder") << "pub" << 16u << "pub" << "<DIR>";
+    QTest::newRow("folder with a dot") << "v1.2" << 16u << "v1.2" << "<DIR>";
+    QTest::newRow("read-only folder is split like a file") << "pub" << 17u << "pub" << "";
+    QTest::newRow("upper-case extension") << "README.TXT" << 128u << "README" << "txt";
+    QTest::newRow("two dots") << "archive.tar.gz" << 128u << "archive.tar" << "gz";
+    QTest::newRow("no extension") << "Makefile" << 128u << "Makefile" << "";
+    QTest::newRow("trailing dot") << "notes." << 128u << "notes" << "";
+    QTest::newRow("dot-file") << ".profile" << 128u << "" << "profi";
+    QTest::newRow("long extension cut") << "data.backup" << 128u << "data" << "backu";
+    QTest::newRow("five letters kept") << "page.shtml" << 128u << "page" << "shtml";
+    QTest::newRow("colon after dot") << "a.b:c" << 128u << "a.b:c" << "";
+    QTest::newRow("backslash after dot") << "a.b\\c" << 128u << "a.b\\c" << "";
+    QTest::newRow("only A-Z lowered") << QString::fromUtf8("x.ÄBC") << 128u << "x" << QString::fromUtf8("Äbc");
+    QTest::newRow("80 characters count") << QString(78, 'n') + ".txt" << 128u << QString(78, 'n') << "t";
+    QTest::newRow("case kept in name") << "readme" << 128u << "readme" << "";
+}
+
+void tst_EntryName::split()
+{
+    QFETCH(QString, listed);
+    QFETCH(uint, attr);
+    QFETCH(QString, name);
+    QFETCH(QString, ext);
+    const EntryName e = EntryName::split(listed, attr);
+    QCOMPARE(e.name, name);
+    QCOMPARE(e.ext, ext);
+}
+
+QTEST_GUILESS_MAIN(tst_EntryName)
+#include "tst_entryname.moc"

@@ -1,0 +1,192 @@
+#include "FtpSession.h"
+#include "FtpTestServer.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+
+class tst_FtpSession : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void listsEveryEntry_data();
+    void listsEveryEntry();
+    void reusesOneConnection();
+    void statFastPathMatchesList();
+    void userAndPasswordLogon();
+    void wrongPasswordAndClosedPort();
+    void findFirstAndNext();
+
+private:
+    static QMap<QString, FindData> byName(const FtpSession::Listing &l);
+    QTemporaryDir m_root;
+};
+
+void tst_FtpSession::initTestCase()
+{
+    const QString r = m_root.path();
+    FtpTestServer::makeFile(r + "/readme.txt", 3);
+    FtpTestServer::makeFile(r + "/.profile", 7);
+    FtpTestServer::makeFile(r + "/with space/inner file.doc", 11);
+    FtpTestServer::makeFile(QString::fromUtf8("%1/Документы/отчёт.txt").arg(r), 5);
+    FtpTestServer::makeFile(r + "/pub/a -> b.txt", 2);
+    FtpTestServer::makeFile(r + "/pub/big.iso", 5368709120LL);
+    QDir(r).mkdir("empty");
+    QFile::link("readme.txt", r + "/link.txt");
+    QFile readme(r + "/readme.txt");
+    readme.open(QIODevice::ReadWrite);
+    readme.setFileTime(QDateTime(QDate(2000, 1, 1), QTime(12, 0), Qt::UTC), QFileDevice::FileModificationTime);
+}
+
+QMap<QString, FindData> tst_FtpSession::byName(const FtpSession::Listing &l)
+{
+    QMap<QString, FindData> m;
+    for (const FindData &e : l.entries)
+        m.insert(e.name(), e);
+    return m;
+}
+
+void tst_FtpSession::listsEveryEntry_data()
+{
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<bool>("passive");
+    QTest::newRow("vsftpd active") << int(FtpTestServer::Kind::Vsftpd) << false;
+    QTest::newRow("vsftpd passive") << int(FtpTestServer::Kind::Vsftpd) << true;
+    QTest::newRow("pyftpdlib active") << int(FtpTestServer::Kind::Pyftpdlib) << false;
+    QTest::newRow("pyftpdlib passive") << int(FtpTestServer::Kind::Pyftpdlib) << true;
+}
+
+void tst_FtpSession::listsEveryEntry()
+{
+    QFETCH(int, kind);
+    QFETCH(bool, passive);
+    const auto k = FtpTestServer::Kind(kind);
+    if (!FtpTestServer::available(k))
+        QSKIP("server not installed or not root");
+    FtpTestServer server(k);
+    QVERIFY2(server.start(m_root.path()), qPrintable(server.error()));
+    FtpLogon logon = FtpLogon::fromHostText(server.hostText());
+    logon.passive = passive;
+    FtpSession s;
+    QVERIFY2(s.open(logon), qPrintable(s.lastError()));
+
+    const FtpSession::Listing top = s.list(QByteArray());
+    QVERIFY2(top.ok, qPrintable(top.error));
+    QCOMPARE(top.badLines, 0);
+    const auto names = byName(top);
+    QVERIFY(!names.contains(".") && !names.contains(".."));
+    QVERIFY2(names.contains(".profile"), "dot-files are catalogued");
+    QCOMPARE(names["readme.txt"].dwFileAttributes, 128u);
+    QCOMPARE(names["readme.txt"].size(), 3u);
+    const quint64 y2000 = quint64(QDateTime(QDate(2000, 1, 1), QTime(0, 0), Qt::UTC).toMSecsSinceEpoch()) * 10000
+        + 116444736000000000ull;
+    const FileTime &t = names["readme.txt"].ftLastWriteTime;
+    QVERIFY((quint64(t.dwHighDateTime) << 32 | t.dwLowDateTime) >= y2000);
+    QCOMPARE(names["with space"].dwFileAttributes, 16u);
+    QCOMPARE(names[QString::fromUtf8("Документы")].dwFileAttributes, 16u);
+    QCOMPARE(names["empty"].dwFileAttributes, 16u);
+    if (k == FtpTestServer::Kind::Vsftpd)
+        QCOMPARE(names["link.txt"].dwFileAttributes, 1024u);
+
+    const auto pub = byName(s.list("pub"));
+    QCOMPARE(pub["big.iso"].size(), 5368709120ull);
+    QCOMPARE(pub["big.iso"].nFileSizeHigh, 1u);
+    QVERIFY2(pub.contains("a -> b.txt"), "a regular file may hold an arrow in its name");
+    const auto cyr = byName(s.list(QString::fromUtf8("Документы").toUtf8()));
+    QVERIFY(cyr.contains(QString::fromUtf8("отчёт.txt")));
+    const auto spaced = byName(s.list("with space"));
+    QCOMPARE(spaced["inner file.doc"].size(), 11u);
+    const FtpSession::Listing empty = s.list("empty");
+    QVERIFY(empty.ok);
+    QCOMPARE(empty.entries.size(), 0);
+}
+
+void tst_FtpSession::reusesOneConnection()
+{
+    if (!FtpTestServer::available(FtpTestServer::Kind::Vsftpd))
+        QSKIP("vsftpd not installed or not root");
+    FtpTestServer server(FtpTestServer::Kind::Vsftpd);
+    QVERIFY(server.start(m_root.path()));
+    FtpSession s;
+    QVERIFY(s.open(FtpLogon::fromHostText(server.hostText())));
+    for (int i = 0; i < 20; ++i)
+        QVERIFY(s.list(i % 2 ? "pub" : "with space").ok);
+    QCOMPARE(s.logonCount(), 1);
+    QVERIFY(s.isAlive());
+    s.close();
+    QVERIFY(!s.isAlive());
+}
+
+void tst_FtpSession::statFastPathMatchesList()
+{
+    if (!FtpTestServer::available(FtpTestServer::Kind::Vsftpd))
+        QSKIP("vsftpd not installed or not root");
+    FtpTestServer server(FtpTestServer::Kind::Vsftpd);
+    QVERIFY(server.start(m_root.path()));
+    FtpSession s;
+    QVERIFY(s.open(FtpLogon::fromHostText(server.hostText())));
+    QCOMPARE(s.method(), FtpSession::Method::StatA);
+    for (const QByteArray &path : {QByteArray(), QByteArray("pub"), QByteArray("with space")}) {
+        s.setMethod(FtpSession::Method::StatA);
+        const auto viaStat = byName(s.list(path));
+        s.setMethod(FtpSession::Method::ListA);
+        const auto viaList = byName(s.list(path));
+        QCOMPARE(viaStat.keys(), viaList.keys());
+        for (const QString &name : viaList.keys())
+            QCOMPARE(viaStat[name].size(), viaList[name].size());
+    }
+}
+
+void tst_FtpSession::userAndPasswordLogon()
+{
+    if (!FtpTestServer::available(FtpTestServer::Kind::Pyftpdlib))
+        QSKIP("pyftpdlib not installed");
+    FtpTestServer server(FtpTestServer::Kind::Pyftpdlib);
+    QVERIFY(server.start(m_root.path(), "alice", "s3cret"));
+    FtpLogon logon = FtpLogon::fromHostText(server.hostText());
+    logon.user = "alice";
+    logon.password = "s3cret";
+    FtpSession s;
+    QVERIFY2(s.open(logon), qPrintable(s.lastError()));
+    QCOMPARE(s.method(), FtpSession::Method::Mlsd);
+    QVERIFY(byName(s.list(QByteArray())).contains("readme.txt"));
+}
+
+void tst_FtpSession::wrongPasswordAndClosedPort()
+{
+    FtpSession s;
+    FtpLogon closed = FtpLogon::fromHostText(QStringLiteral("127.0.0.1:%1").arg(FtpTestServer::freePort()));
+    QVERIFY(!s.open(closed));
+    QVERIFY(!s.lastError().isEmpty());
+    if (!FtpTestServer::available(FtpTestServer::Kind::Pyftpdlib))
+        QSKIP("pyftpdlib not installed");
+    FtpTestServer server(FtpTestServer::Kind::Pyftpdlib);
+    QVERIFY(server.start(m_root.path(), "alice", "s3cret"));
+    FtpLogon wrong = FtpLogon::fromHostText(server.hostText());
+    wrong.user = "alice";
+    wrong.password = "nope";
+    QVERIFY(!s.open(wrong));
+    QVERIFY(!s.isOpen());
+}
+
+void tst_FtpSession::findFirstAndNext()
+{
+    if (!FtpTestServer::available(FtpTestServer::Kind::Pyftpdlib))
+        QSKIP("pyftpdlib not installed");
+    FtpTestServer server(FtpTestServer::Kind::Pyftpdlib);
+    QVERIFY(server.start(m_root.path()));
+    FtpSession s;
+    QVERIFY(s.open(FtpLogon::fromHostText(server.hostText())));
+    FindData e;
+    QStringList names;
+    for (bool more = s.findFirstFile("with space", e); more; more = s.findNextFile(e))
+        names << e.name();
+    QCOMPARE(names, QStringList{"inner file.doc"});
+    QVERIFY(!s.findFirstFile("no such folder", e));
+    QVERIFY(!s.lastError().isEmpty());
+}
+
+QTEST_GUILESS_MAIN(tst_FtpSession)
+#include "tst_ftpsession.moc"
