@@ -211,6 +211,7 @@ qint32 Catalogue::insertRow(const QVariantList &values)
             m_insert.bindValue(i + 1, values[i]);
         if (m_insert.exec()) {
             ++m_pending;
+            ++m_inserted;
             return id;
         }
         // A drawn ID that is already taken: the unique index says so, draw again.

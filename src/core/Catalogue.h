@@ -42,6 +42,9 @@ public:
     void flush();
 
     qint64 recordCount();
+    // Rows this object has inserted since it was opened: lets a scan show the
+    // table's size without counting it per folder.
+    qint64 insertedCount() const { return m_inserted; }
     std::optional<CatalogueRecord> recordById(qint32 id);
 
     static qint32 drawId(quint32 &state);
@@ -64,6 +67,7 @@ private:
     QSqlQuery m_byId;
     bool m_inTransaction = false;
     int m_pending = 0;
+    qint64 m_inserted = 0;
     QElapsedTimer m_sinceCommit;
     // Children of the folder being stored, keyed by name and ext: one query
     // per listing instead of one per entry.

@@ -1,0 +1,16 @@
+#pragma once
+#include "FtpSession.h"
+
+// The connection a scan opens, lists on and closes.
+class ScanConnection
+{
+public:
+    virtual ~ScanConnection() = default;
+    virtual void ConnectToHost() = 0;
+    virtual void CloseConnection() = 0;
+    virtual bool isConnected() const = 0;
+    // Cheap: no round trip to the server.
+    virtual bool isAlive() = 0;
+    virtual bool reconnect() = 0;
+    virtual FtpSession::Listing list(const QByteArray &path) = 0;
+};

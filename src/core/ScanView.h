@@ -1,0 +1,20 @@
+#pragma once
+#include <QtGlobal>
+
+// What the walk needs of the scan window: its shown state is the scan's
+// go-ahead (hiding it is Cancel), plus the labels and the progress bar.
+class ScanView
+{
+public:
+    virtual ~ScanView() = default;
+    virtual void showView() = 0;
+    virtual void hideView() = 0;
+    virtual bool isShown() const = 0;
+    // Unclamped: a value above the maximum shows as a full bar.
+    virtual void setProgress(qint64 position) = 0;
+    virtual int progressMaximum() const { return 100; }
+    virtual void setCounts(int directories, qint64 records) = 0;
+    // Repaint, then let pending events run (timers, Cancel).
+    virtual void repaintView() = 0;
+    virtual void pumpEvents() = 0;
+};

@@ -1,0 +1,281 @@
+#include "ActivityLog.h"
+#include "Catalogue.h"
+#include "ElapsedCounter.h"
+#include "FtpConnection.h"
+#include "FtpTestServer.h"
+#include "HostScanner.h"
+#include "HostSource.h"
+#include "ScanView.h"
+#include "UserMessages.h"
+
+#include <QDirIterator>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+struct FixedHost : HostSource
+{
+    QString host = "H";
+    QString CurrentHost() override { return host; }
+    QString CurrentUser() override { return {}; }
+    QString CurrentPassword() override { return {}; }
+};
+
+struct Recorder : UserMessages
+{
+    QStringList shown;
+    void showMessage(const QString &t) override { shown << t; }
+};
+
+// Records each pass as "progress|dirs|records" at its pump before the path is taken.
+struct RecordingView : ScanView
+{
+    bool visible = false;
+    qint64 progress = 50;
+    QStringList passes;
+    int dirs = 0;
+    qint64 recs = 0;
+    int cancelAtPump = -1;
+    int pumps = 0;
+    void showView() override { visible = true; }
+    void hideView() override { visible = false; }
+    bool isShown() const override { return visible; }
+    void setProgress(qint64 p) override { progress = p; }
+    void setCounts(int d, qint64 r) override { dirs = d; recs = r; }
+    void repaintView() override { passes << QStringLiteral("%1|%2|%3").arg(progress).arg(dirs).arg(recs); }
+    void pumpEvents() override
+    {
+        if (++pumps == cancelAtPump)
+            visible = false;
+    }
+};
+
+// Listings from a table: path -> entries ("name/" is a folder).
+struct ScriptedConnection : ScanConnection
+{
+    QMap<QByteArray, QStringList> tree;
+    QByteArrayList listed;
+    bool open = false;
+    void ConnectToHost() override { open = true; }
+    void CloseConnection() override { open = false; }
+    bool isConnected() const override { return open; }
+    bool isAlive() override { return open; }
+    bool reconnect() override { return false; }
+    FtpSession::Listing list(const QByteArray &path) override
+    {
+        listed << path;
+        FtpSession::Listing l;
+        l.ok = tree.contains(path);
+        for (const QString &n : tree.value(path)) {
+            FindData e;
+            const bool dir = n.endsWith('/');
+            e.setName(dir ? n.chopped(1) : n);
+            e.wireName = e.name().toUtf8();
+            e.dwFileAttributes = dir ? 16 : 128;
+            l.entries << e;
+        }
+        if (!l.ok)
+            l.error = "550 No such folder";
+        return l;
+    }
+};
+} // namespace
+
+class tst_HostScanner : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init();
+    void workedExample();
+    void progressRounding_data();
+    void progressRounding();
+    void cancelAfterTheCurrentPass();
+    void unlistableFolderIsLogged();
+    void realServers_data();
+    void realServers();
+
+private:
+    QStringList storedRows();
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<Catalogue> m_cat;
+};
+
+void tst_HostScanner::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    m_cat = std::make_unique<Catalogue>();
+    m_cat->open(m_dir->filePath("DB"));
+}
+
+QStringList tst_HostScanner::storedRows()
+{
+    QSqlQuery q(m_cat->database());
+    q.exec("SELECT a.Name, a.ext, COALESCE(p.Name, '-') FROM DB a LEFT JOIN DB p ON p.ID = a.PID ORDER BY a.rowid");
+    QStringList rows;
+    while (q.next())
+        rows << q.value(0).toString() + "." + q.value(1).toString() + "@" + q.value(2).toString();
+    return rows;
+}
+
+void tst_HostScanner::workedExample()
+{
+    ScriptedConnection conn;
+    conn.tree[""] = {"pub/", "readme.txt", "src/"};
+    conn.tree["pub"] = {"a.txt", "docs/"};
+    conn.tree["pub/docs"] = {"b.pdf"};
+    conn.tree["src"] = {"c.zip"};
+    ActivityLog log;
+    FixedHost hosts;
+    Recorder messages;
+    RecordingView view;
+    bool rebuilt = false;
+    HostScanner scanner(conn, *m_cat, log, hosts, messages, view);
+    scanner.setAfterScan([&] { rebuilt = true; });
+    scanner.ScanHost();
+    QCOMPARE(view.passes, (QStringList{"50|0|0", "75|2|3", "200|2|4", "200|3|6"}));
+    QCOMPARE(conn.listed, (QByteArrayList{"", "src", "pub", "pub/docs"}));
+    QCOMPARE(storedRows(), (QStringList{"pub.<DIR>@-", "readme.txt@-", "src.<DIR>@-", "c.zip@src",
+                                        "a.txt@pub", "docs.<DIR>@pub", "b.pdf@docs"}));
+    QVERIFY(!view.visible);
+    QVERIFY(!conn.open);
+    QVERIFY(rebuilt);
+    QVERIFY(messages.shown.isEmpty());
+
+    conn.listed.clear();
+    scanner.ScanHost();
+    QCOMPARE(m_cat->recordCount(), 7);
+}
+
+void tst_HostScanner::progressRounding_data()
+{
+    QTest::addColumn<int>("entries");
+    QTest::addColumn<int>("dirs");
+    QTest::addColumn<int>("pending");
+    QTest::addColumn<int>("position");
+    QTest::newRow("62.5 to even") << 5 << 2 << 4 << 62;
+    QTest::newRow("87.5 to even") << 7 << 2 << 4 << 88;
+    QTest::newRow("75") << 3 << 2 << 2 << 75;
+    QTest::newRow("above the maximum") << 4 << 2 << 1 << 200;
+}
+
+void tst_HostScanner::progressRounding()
+{
+    QFETCH(int, entries);
+    QFETCH(int, dirs);
+    QFETCH(int, pending);
+    QFETCH(int, position);
+    QCOMPARE(HostScanner::progressPosition(entries, dirs, pending, 100), qint64(position));
+}
+
+void tst_HostScanner::cancelAfterTheCurrentPass()
+{
+    ScriptedConnection conn;
+    conn.tree[""] = {"pub/", "readme.txt", "src/"};
+    conn.tree["pub"] = {"a.txt"};
+    conn.tree["src"] = {"c.zip"};
+    ActivityLog log;
+    FixedHost hosts;
+    Recorder messages;
+    RecordingView view;
+    view.cancelAtPump = 1; // Cancel served at the first pass's first pump
+    HostScanner scanner(conn, *m_cat, log, hosts, messages, view);
+    scanner.ScanHost();
+    QCOMPARE(conn.listed, QByteArrayList{""});
+    QCOMPARE(m_cat->recordCount(), 3);
+}
+
+void tst_HostScanner::unlistableFolderIsLogged()
+{
+    ScriptedConnection conn;
+    conn.tree[""] = {"locked/", "open/"};
+    conn.tree["open"] = {"x.txt"};
+    ActivityLog log;
+    FixedHost hosts;
+    Recorder messages;
+    RecordingView view;
+    HostScanner scanner(conn, *m_cat, log, hosts, messages, view);
+    scanner.ScanHost();
+    QCOMPARE(scanner.stats().failed, 1);
+    QVERIFY(log.lines().contains("   Could not list /locked: 550 No such folder"));
+    QCOMPARE(log.lines().last(), QString("   Folders that could not be listed: 1"));
+    QCOMPARE(m_cat->recordCount(), 3);
+}
+
+void tst_HostScanner::realServers_data()
+{
+    QTest::addColumn<int>("kind");
+    QTest::newRow("vsftpd") << int(FtpTestServer::Kind::Vsftpd);
+    QTest::newRow("pyftpdlib") << int(FtpTestServer::Kind::Pyftpdlib);
+}
+
+void tst_HostScanner::realServers()
+{
+    QFETCH(int, kind);
+    if (!FtpTestServer::available(FtpTestServer::Kind(kind)))
+        QSKIP("server not installed or not root");
+    QTemporaryDir tree;
+    const QStringList files = {"readme.txt", "pub/readme.txt", "pub/lib/a.c", "src/lib/b.c", "with space/x y.tar.gz",
+                               QString::fromUtf8("Документы/отчёт.doc"), "pub/deep/er/est/file.bin", ".env"};
+    for (int i = 0; i < files.size(); ++i)
+        FtpTestServer::makeFile(tree.filePath(files[i]), 100 + i);
+    QDir(tree.path()).mkpath("empty");
+    QFile::link(tree.filePath("pub"), tree.filePath("pub/deep/back"));
+    FtpTestServer server{FtpTestServer::Kind(kind)};
+    QVERIFY(server.start(tree.path()));
+
+    ActivityLog log;
+    ElapsedCounter timeConnect;
+    FixedHost hosts;
+    hosts.host = server.hostText();
+    Recorder messages;
+    RecordingView view;
+    FtpConnection conn(log, timeConnect, hosts, messages);
+    HostScanner scanner(conn, *m_cat, log, hosts, messages, view);
+    scanner.ScanHost();
+    QVERIFY2(messages.shown.isEmpty(), qPrintable(messages.shown.join(';')));
+    QCOMPARE(scanner.stats().failed, 0);
+
+    // Every file and folder of the tree, with its parent and size.
+    QStringList expected;
+    QDirIterator it(tree.path(), QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        it.next();
+        const QString rel = QDir(tree.path()).relativeFilePath(it.filePath());
+        if (rel.startsWith("pub/deep/back/"))
+            continue;
+        expected << rel;
+    }
+    QSqlQuery q(m_cat->database());
+    q.exec("SELECT ID, PID, Name, ext, Size, Attr FROM DB");
+    QMap<qint32, QPair<qint32, QString>> rows;
+    QMap<QString, double> sizes;
+    while (q.next()) {
+        const QString ext = q.value(3).toString();
+        const QString name = q.value(2).toString() + (ext.isEmpty() || ext == "<DIR>" ? "" : "." + ext);
+        rows.insert(q.value(0).toInt(), {q.value(1).toInt(), name});
+    }
+    QStringList stored;
+    for (auto r = rows.cbegin(); r != rows.cend(); ++r) {
+        QString path = r->second;
+        for (qint32 p = r->first; p != 0; p = rows[p].first)
+            path = rows[p].second + "/" + path;
+        stored << path;
+    }
+    expected.sort();
+    stored.sort();
+    QCOMPARE(stored, expected);
+
+    const qint64 count = m_cat->recordCount();
+    scanner.ScanHost();
+    QCOMPARE(m_cat->recordCount(), count);
+    QStringList order;
+    for (const QString &l : log.lines())
+        order << l.section("    ", 0, 0).left(22);
+    QCOMPARE(order.filter("Connecting").size(), 2);
+    QVERIFY(log.lines().filter("Passed over").size() <= 2);
+}
+
+QTEST_GUILESS_MAIN(tst_HostScanner)
+#include "tst_hostscanner.moc"
