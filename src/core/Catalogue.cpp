@@ -4,7 +4,9 @@
 
 #include <QAtomicInteger>
 #include <QDir>
+#include <QSqlDriver>
 #include <QSqlError>
+#include <sqlite3.h>
 #include <chrono>
 #include <cstring>
 
@@ -14,13 +16,6 @@ QAtomicInteger<int> g_connections;
 QString folderKey(const QString &name, const QString &ext)
 {
     return name + QChar(0x1F) + ext;
-}
-
-bool isUniqueViolation(const QSqlError &e)
-{
-    const QString code = e.nativeErrorCode();
-    return code == QLatin1String("19") || code == QLatin1String("2067")
-        || code == QLatin1String("1555");
 }
 
 double lacBits(const FileTime &t)
@@ -71,7 +66,9 @@ void Catalogue::close()
             // Closing after a failed write: SQLite rolls the open transaction back.
         }
     }
-    m_insert = QSqlQuery();
+    sqlite3_finalize(m_insert);
+    m_insert = nullptr;
+    m_handle = nullptr;
     m_children = QSqlQuery();
     m_byId = QSqlQuery();
     m_folderValid = false;
@@ -118,9 +115,15 @@ void Catalogue::createSchema()
 
 void Catalogue::prepareStatements()
 {
-    m_insert = QSqlQuery(m_db);
-    m_insert.prepare(QStringLiteral("INSERT INTO DB (ID, PID, Size, Name, ext, Host, LAC, Attr) "
-                                    "VALUES (?, ?, ?, ?, ?, ?, ?, ?)"));
+    // The insert is the hot path of a scan: SQLite's own API on QtSql's
+    // connection, without a QVariant per value.
+    const QVariant handle = m_db.driver()->handle();
+    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
+        throw CatalogueError(QStringLiteral("The SQLite driver gives no handle"));
+    m_handle = *static_cast<sqlite3 *const *>(handle.constData());
+    const char *sql = "INSERT INTO DB (ID, PID, Size, Name, ext, Host, LAC, Attr) VALUES (?, ?, ?, ?, ?, ?, ?, ?)";
+    if (sqlite3_prepare_v3(m_handle, sql, -1, SQLITE_PREPARE_PERSISTENT, &m_insert, nullptr) != SQLITE_OK)
+        throw CatalogueError(QString::fromUtf8(sqlite3_errmsg(m_handle)));
     m_children = QSqlQuery(m_db);
     m_children.setForwardOnly(true);
     m_children.prepare(QStringLiteral("SELECT Name, ext, ID FROM DB WHERE PID = ? AND Host = ?"));
@@ -179,6 +182,14 @@ void Catalogue::loadFolder(qint32 parentId, const QString &host)
     m_folderValid = true;
 }
 
+void Catalogue::beginNewFolder(qint32 folderId, const QString &host)
+{
+    m_folder.clear();
+    m_folderPid = folderId;
+    m_folderHost = host.left(HostSize);
+    m_folderValid = true;
+}
+
 qint32 Catalogue::StoreEntry(const FindData &entry, qint32 parentId, const QString &host)
 {
     if (!isOpen())
@@ -187,36 +198,56 @@ qint32 Catalogue::StoreEntry(const FindData &entry, qint32 parentId, const QStri
     const QString storedHost = host.left(HostSize);
     loadFolder(parentId, storedHost);
     const QString key = folderKey(split.name, split.ext);
+    m_lastWasNew = false;
     if (const auto it = m_folder.constFind(key); it != m_folder.constEnd())
         return it.value();
+    m_lastWasNew = true;
 
-    const QVariant size = entry.sizeKnown ? QVariant(double(entry.size())) : QVariant(QMetaType(QMetaType::Double));
-    const qint32 id = insertRow({parentId, size, split.name, split.ext, storedHost,
-                                 lacBits(entry.ftLastAccessTime), qint32(entry.dwFileAttributes)});
+    Row row{parentId, entry.sizeKnown, double(entry.size()), split.name.toUtf8(), split.ext.toUtf8(),
+            storedHost.toUtf8(), lacBits(entry.ftLastAccessTime), qint32(entry.dwFileAttributes)};
+    const qint32 id = insertRow(row);
     m_folder.insert(key, id);
     commitIfDue();
     return id;
 }
 
-qint32 Catalogue::insertRow(const QVariantList &values)
+void Catalogue::bindRow(const Row &row)
+{
+    sqlite3_bind_int(m_insert, 2, row.pid);
+    if (row.sizeKnown)
+        sqlite3_bind_double(m_insert, 3, row.size);
+    else
+        sqlite3_bind_null(m_insert, 3);
+    sqlite3_bind_text(m_insert, 4, row.name.constData(), int(row.name.size()), SQLITE_STATIC);
+    sqlite3_bind_text(m_insert, 5, row.ext.constData(), int(row.ext.size()), SQLITE_STATIC);
+    sqlite3_bind_text(m_insert, 6, row.host.constData(), int(row.host.size()), SQLITE_STATIC);
+    sqlite3_bind_double(m_insert, 7, row.lac);
+    sqlite3_bind_int(m_insert, 8, row.attr);
+}
+
+qint32 Catalogue::insertRow(const Row &row)
 {
     beginIfNeeded();
+    bindRow(row);
     quint32 state = clockSeed();
     for (;;) {
         const qint32 id = drawId(state);
         if (id == 0)
             continue;
-        m_insert.bindValue(0, id);
-        for (int i = 0; i < values.size(); ++i)
-            m_insert.bindValue(i + 1, values[i]);
-        if (m_insert.exec()) {
+        sqlite3_bind_int(m_insert, 1, id);
+        const int rc = sqlite3_step(m_insert);
+        sqlite3_reset(m_insert);
+        if (rc == SQLITE_DONE) {
+            sqlite3_clear_bindings(m_insert);
             ++m_pending;
             ++m_inserted;
             return id;
         }
         // A drawn ID that is already taken: the unique index says so, draw again.
-        if (!isUniqueViolation(m_insert.lastError()))
-            throw CatalogueError(m_insert.lastError().text());
+        if ((rc & 0xFF) != SQLITE_CONSTRAINT) {
+            sqlite3_clear_bindings(m_insert);
+            throw CatalogueError(QString::fromUtf8(sqlite3_errmsg(m_handle)));
+        }
     }
 }
 

@@ -9,6 +9,9 @@
 #include <QString>
 #include <optional>
 
+struct sqlite3;
+struct sqlite3_stmt;
+
 // The catalogue: table DB in one SQLite file inside the folder "DB".
 // Writes are grouped: a transaction is committed when a quarter second or
 // CommitEvery entries have gathered, or when flush() is called, so a crash
@@ -38,6 +41,11 @@ public:
     qint32 StoreEntry(const FindData &entry, qint32 parentId, const QString &host);
     // An ID no row has yet; 0 when the catalogue is not open.
     qint32 NewRecordId();
+    // True when the last StoreEntry inserted a row rather than matching one.
+    bool lastWasNew() const { return m_lastWasNew; }
+    // The folder's row was inserted a moment ago, so it holds nothing yet:
+    // its listing is stored without looking for duplicates in the table.
+    void beginNewFolder(qint32 folderId, const QString &host);
     // Commits what has gathered. Throws CatalogueError.
     void flush();
 
@@ -57,17 +65,29 @@ private:
     void loadFolder(qint32 parentId, const QString &host);
     void beginIfNeeded();
     void commitIfDue();
-    qint32 insertRow(const QVariantList &values);
+    struct Row
+    {
+        qint32 pid;
+        bool sizeKnown;
+        double size;
+        QByteArray name, ext, host; // UTF-8
+        double lac;
+        qint32 attr;
+    };
+    void bindRow(const Row &row);
+    qint32 insertRow(const Row &row);
     QSqlQuery exec(const QString &sql);
 
     QString m_connection;
     QSqlDatabase m_db;
-    QSqlQuery m_insert;
+    sqlite3 *m_handle = nullptr;
+    sqlite3_stmt *m_insert = nullptr;
     QSqlQuery m_children;
     QSqlQuery m_byId;
     bool m_inTransaction = false;
     int m_pending = 0;
     qint64 m_inserted = 0;
+    bool m_lastWasNew = false;
     QElapsedTimer m_sinceCommit;
     // Children of the folder being stored, keyed by name and ext: one query
     // per listing instead of one per entry.

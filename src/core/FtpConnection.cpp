@@ -104,3 +104,9 @@ FtpSession::Listing FtpConnection::list(const QByteArray &path)
     }
     return m_session->list(path);
 }
+
+void FtpConnection::prefetch(const QByteArray &path)
+{
+    if (m_session)
+        m_session->prefetch(path);
+}

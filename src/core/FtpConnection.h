@@ -27,6 +27,7 @@ public:
     bool isAlive() override;
     bool reconnect() override;
     FtpSession::Listing list(const QByteArray &path) override;
+    void prefetch(const QByteArray &path) override;
 
     FtpSession *session() { return m_session.get(); }
     QString lastError() const { return m_lastError; }

@@ -96,6 +96,7 @@ void FtpSession::close()
     m_ctrl.abort();
     m_buffer.clear();
     m_cwd.clear();
+    m_prefetched = false;
 }
 
 bool FtpSession::connectControl()
@@ -176,6 +177,8 @@ bool FtpSession::isAlive()
 {
     if (m_ctrl.state() != QAbstractSocket::ConnectedState)
         return false;
+    if (m_prefetched)
+        return true; // what is waiting is the asked-for listing
     m_ctrl.waitForReadyRead(0);
     // Anything unasked for is a goodbye (421) or noise before one.
     if (m_ctrl.bytesAvailable() > 0 || !m_buffer.isEmpty()) {
@@ -193,14 +196,29 @@ bool FtpSession::safeInPath(const QByteArray &name)
 
 bool FtpSession::changeDir(const QByteArray &path)
 {
+    FtpReply unused;
+    return commandInFolder(path, QByteArray(), unused);
+}
+
+// Changes into path (when not there yet) and sends cmd in the same write: one
+// round trip less per folder. cmd must be harmless should the change fail
+// (a port command is); its reply is read and dropped then.
+bool FtpSession::commandInFolder(const QByteArray &path, const QByteArray &cmd, FtpReply &reply)
+{
     if (path.contains('\0') || path.contains('\r') || path.contains('\n'))
         return fail(QStringLiteral("Unsafe characters in the folder name"));
-    if (path == m_cwd && !m_cwd.isNull())
+    if (path == m_cwd && !m_cwd.isNull()) {
+        if (!cmd.isEmpty())
+            reply = command(cmd);
         return true;
-    const FtpReply r = command("CWD /" + path);
-    if (!r.isPositive()) {
+    }
+    m_ctrl.write("CWD /" + path + "\r\n" + (cmd.isEmpty() ? QByteArray() : cmd + "\r\n"));
+    const FtpReply cwd = readReply(m_logon.idleTimeoutMs);
+    if (!cmd.isEmpty())
+        reply = readReply(m_logon.idleTimeoutMs);
+    if (!cwd.isPositive()) {
         m_cwd = QByteArray();
-        return fail(replyError(r));
+        return fail(replyError(cwd));
     }
     m_cwd = path.isNull() ? QByteArray("") : path;
     return true;
@@ -208,7 +226,54 @@ bool FtpSession::changeDir(const QByteArray &path)
 
 FtpSession::Listing FtpSession::list(const QByteArray &path)
 {
+    if (m_prefetched && m_prefetchPath == path)
+        return takePrefetched();
+    dropPrefetched();
     return listWith(m_method, path);
+}
+
+// Asks for a listing now and reads it at the next list() of that path, so the
+// server works on it while the caller stores the previous one. Only for the
+// listings that come on the control connection.
+void FtpSession::prefetch(const QByteArray &path)
+{
+    if (m_prefetched || !onControl(m_method) || !isOpen())
+        return;
+    if (path.contains('\0') || path.contains('\r') || path.contains('\n'))
+        return;
+    QByteArray batch;
+    if (path != m_cwd || m_cwd.isNull())
+        batch = "CWD /" + path + "\r\n";
+    m_ctrl.write(batch + commandFor(m_method) + "\r\n");
+    m_prefetched = true;
+    m_prefetchPath = path;
+    m_prefetchCwd = !batch.isEmpty();
+}
+
+FtpSession::Listing FtpSession::takePrefetched()
+{
+    m_prefetched = false;
+    Listing result;
+    if (m_prefetchCwd) {
+        const FtpReply cwd = readReply(m_logon.idleTimeoutMs);
+        const FtpReply listing = readReply(m_logon.idleTimeoutMs);
+        if (!cwd.isPositive()) {
+            // The listing that followed was of the previous folder: dropped.
+            m_cwd = QByteArray();
+            result.error = replyError(cwd);
+            return result;
+        }
+        m_cwd = m_prefetchPath.isNull() ? QByteArray("") : m_prefetchPath;
+        return controlListing(listing, m_method);
+    }
+    return controlListing(readReply(m_logon.idleTimeoutMs), m_method);
+}
+
+void FtpSession::dropPrefetched()
+{
+    if (!m_prefetched)
+        return;
+    takePrefetched();
 }
 
 FtpSession::Listing FtpSession::listWith(Method m, const QByteArray &path)
@@ -218,17 +283,24 @@ FtpSession::Listing FtpSession::listWith(Method m, const QByteArray &path)
         failed.error = QStringLiteral("Not connected");
         return failed;
     }
-    if (!changeDir(path)) {
-        Listing failed;
-        failed.error = m_error;
-        return failed;
+    if (onControl(m)) {
+        if (!changeDir(path)) {
+            Listing failed;
+            failed.error = m_error;
+            return failed;
+        }
+        return listOnControl(m);
     }
-    return onControl(m) ? listOnControl(m) : listOnData(m);
+    return listOnData(m, path);
 }
 
 FtpSession::Listing FtpSession::listOnControl(Method m)
 {
-    const FtpReply r = command(commandFor(m));
+    return controlListing(command(commandFor(m)), m);
+}
+
+FtpSession::Listing FtpSession::controlListing(const FtpReply &r, Method m) const
+{
     if (!r.isPositive()) {
         Listing failed;
         failed.error = replyError(r);
@@ -240,18 +312,18 @@ FtpSession::Listing FtpSession::listOnControl(Method m)
     return l;
 }
 
-FtpSession::Listing FtpSession::listOnData(Method m)
+FtpSession::Listing FtpSession::listOnData(Method m, const QByteArray &path)
 {
     Listing result;
     QTcpServer server;
     std::unique_ptr<QTcpSocket> data;
     if (m_logon.passive) {
-        data = openPassive();
+        data = openPassive(path);
         if (!data) {
             result.error = m_error;
             return result;
         }
-    } else if (!prepareActive(server)) {
+    } else if (!prepareActive(server, path)) {
         result.error = m_error;
         return result;
     }
@@ -307,10 +379,12 @@ QByteArray FtpSession::readData(QTcpSocket &data, bool &timedOut)
     return bytes;
 }
 
-std::unique_ptr<QTcpSocket> FtpSession::openPassive()
+std::unique_ptr<QTcpSocket> FtpSession::openPassive(const QByteArray &path)
 {
     int port = -1;
-    FtpReply r = command("EPSV");
+    FtpReply r;
+    if (!commandInFolder(path, "EPSV", r))
+        return nullptr;
     static const QRegularExpression epsv(QStringLiteral("\\(\\|\\|\\|(\\d+)\\|\\)"));
     static const QRegularExpression pasv(QStringLiteral("(\\d+),(\\d+),(\\d+),(\\d+),(\\d+),(\\d+)"));
     if (r.code == 229) {
@@ -337,7 +411,7 @@ std::unique_ptr<QTcpSocket> FtpSession::openPassive()
     return data;
 }
 
-bool FtpSession::prepareActive(QTcpServer &server)
+bool FtpSession::prepareActive(QTcpServer &server, const QByteArray &path)
 {
     const QHostAddress local = m_ctrl.localAddress();
     if (!server.listen(local, 0))
@@ -348,7 +422,9 @@ bool FtpSession::prepareActive(QTcpServer &server)
                                 .arg(local.toString())
                                 .arg(server.serverPort())
                                 .toLatin1();
-    FtpReply r = command(eprt);
+    FtpReply r;
+    if (!commandInFolder(path, eprt, r))
+        return false;
     if (!r.isPositive() && !v6) {
         QByteArray port = local.toString().toLatin1().replace('.', ',');
         port += ',' + QByteArray::number(server.serverPort() / 256) + ','
@@ -422,6 +498,7 @@ bool FtpSession::findNextFile(FindData &entry)
 
 FtpReply FtpSession::command(const QByteArray &cmd)
 {
+    dropPrefetched();
     m_ctrl.write(cmd + "\r\n");
     return readReply(m_logon.idleTimeoutMs);
 }

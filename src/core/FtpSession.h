@@ -47,6 +47,7 @@ public:
 
     // path: the names' original bytes joined by "/", "" for the top level.
     Listing list(const QByteArray &path);
+    void prefetch(const QByteArray &path);
     // The classic pair: the first entry, then each next; false at the end.
     bool findFirstFile(const QByteArray &path, FindData &entry);
     bool findNextFile(FindData &entry);
@@ -61,11 +62,15 @@ private:
     void chooseMethod();
     bool probeStat(const Listing &reference, Method statMethod);
     bool changeDir(const QByteArray &path);
+    bool commandInFolder(const QByteArray &path, const QByteArray &cmd, FtpReply &reply);
     Listing listWith(Method m, const QByteArray &path);
     Listing listOnControl(Method m);
-    Listing listOnData(Method m);
-    std::unique_ptr<QTcpSocket> openPassive();
-    bool prepareActive(QTcpServer &server);
+    Listing controlListing(const FtpReply &r, Method m) const;
+    Listing takePrefetched();
+    void dropPrefetched();
+    Listing listOnData(Method m, const QByteArray &path);
+    std::unique_ptr<QTcpSocket> openPassive(const QByteArray &path);
+    bool prepareActive(QTcpServer &server, const QByteArray &path);
     QByteArray readData(QTcpSocket &data, bool &timedOut);
     Listing parseLines(const QByteArrayList &lines, Method m) const;
 
@@ -84,6 +89,9 @@ private:
     QList<Method> m_supported;
     QString m_error;
     int m_logons = 0;
+    bool m_prefetched = false;
+    bool m_prefetchCwd = false;
+    QByteArray m_prefetchPath;
     QList<FindData> m_find;
     qsizetype m_findNext = 0;
 };

@@ -49,6 +49,7 @@ void HostScanner::ScanHost()
     m_host = m_hosts.CurrentHost();
     m_work = QByteArrayList{QByteArray()};
     m_parents.clear();
+    m_fresh.clear();
     m_seenUnique.clear();
     try {
         m_baseCount = m_catalogue.recordCount();
@@ -112,6 +113,7 @@ void HostScanner::listOne()
     const QByteArray path = m_work.takeLast();
     if (path.count('/') + 1 > MaxDepth) {
         m_parents.resize(m_work.size());
+        m_fresh.resize(m_work.size());
         passOver(path, QStringLiteral("deeper than %1 levels").arg(MaxDepth));
         return;
     }
@@ -120,13 +122,18 @@ void HostScanner::listOne()
         listing = m_connection.list(path);
     if (!listing.ok && listing.entries.isEmpty()) {
         m_parents.resize(m_work.size());
+        m_fresh.resize(m_work.size());
         ++m_stats.failed;
         m_log.LogLine(QStringLiteral("   Could not list %1: %2").arg(shown(path), listing.error), false);
         return;
     }
     m_view.pumpEvents();
+    prefetchNext(listing.entries, path);
     const qint32 parentId = path.isEmpty() ? 0 : m_parents.value(m_work.size());
+    if (!path.isEmpty() && m_fresh.value(m_work.size()))
+        m_catalogue.beginNewFolder(parentId, m_host);
     m_parents.resize(m_work.size());
+    m_fresh.resize(m_work.size());
     ++m_stats.listed;
     storeListing(listing.entries, parentId, path);
     if (!listing.ok) {
@@ -152,7 +159,28 @@ void HostScanner::storeListing(const QList<FindData> &entries, qint32 parentId, 
         m_work.append(child);
         m_parents.resize(m_work.size());
         m_parents.last() = id;
+        m_fresh.resize(m_work.size());
+        m_fresh.last() = m_catalogue.lastWasNew();
     }
+}
+
+// The folder the walk will list next: the last subfolder of this listing, or
+// else the one on top of the work list. Asking for it now lets the server
+// prepare it while this listing is stored.
+void HostScanner::prefetchNext(const QList<FindData> &entries, const QByteArray &path)
+{
+    for (auto it = entries.crbegin(); it != entries.crend(); ++it) {
+        if (!it->isDirectory() || it->wireName == "." || it->wireName == "..")
+            continue;
+        if (!FtpSession::safeInPath(it->wireName) || m_seenUnique.contains(it->unique))
+            continue;
+        const QByteArray child = path.isEmpty() ? it->wireName : path + '/' + it->wireName;
+        if (child.count('/') + 1 <= MaxDepth)
+            m_connection.prefetch(child);
+        return;
+    }
+    if (!m_work.isEmpty())
+        m_connection.prefetch(m_work.last());
 }
 
 bool HostScanner::shouldDescend(const FindData &e, const QByteArray &childPath)
@@ -187,6 +215,7 @@ void HostScanner::finish()
         m_log.LogLine(QStringLiteral("   Folders that could not be listed: %1").arg(m_stats.failed), false);
     m_work.clear();
     m_parents.clear();
+    m_fresh.clear();
     m_running = false;
     if (m_afterScan)
         m_afterScan();

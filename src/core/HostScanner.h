@@ -53,6 +53,7 @@ private:
     bool ensureAlive();
     void listOne();
     void storeListing(const QList<FindData> &entries, qint32 parentId, const QByteArray &path);
+    void prefetchNext(const QList<FindData> &entries, const QByteArray &path);
     bool shouldDescend(const FindData &e, const QByteArray &childPath);
     void passOver(const QByteArray &path, const QString &why);
     void finish();
@@ -72,6 +73,9 @@ private:
     QString m_host;
     QByteArrayList m_work;
     QList<qint32> m_parents;
+    // Parallel to m_parents: the folder's row is new in this scan, so its
+    // listing cannot meet rows stored before.
+    QList<bool> m_fresh;
     QSet<QByteArray> m_seenUnique;
     qint64 m_baseCount = 0;
     qint64 m_insertedAtStart = 0;

@@ -13,4 +13,6 @@ public:
     virtual bool isAlive() = 0;
     virtual bool reconnect() = 0;
     virtual FtpSession::Listing list(const QByteArray &path) = 0;
+    // A hint: path is likely the next folder listed.
+    virtual void prefetch(const QByteArray &path) { Q_UNUSED(path); }
 };

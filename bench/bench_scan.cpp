@@ -1,0 +1,128 @@
+// Scans a generated tree served by vsftpd into a fresh catalogue, and times
+// the same walk's bare listings with nothing stored; with lftp installed,
+// also its recursive find over the same server.
+#include "ActivityLog.h"
+#include "BenchTree.h"
+#include "Catalogue.h"
+#include "ElapsedCounter.h"
+#include "FtpConnection.h"
+#include "FtpTestServer.h"
+#include "HostScanner.h"
+#include "HostSource.h"
+#include "ScanView.h"
+#include "UserMessages.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <cstdio>
+#include <sys/resource.h>
+
+namespace {
+struct Host : HostSource
+{
+    QString text;
+    QString CurrentHost() override { return text; }
+    QString CurrentUser() override { return {}; }
+    QString CurrentPassword() override { return {}; }
+};
+
+struct ToStderr : UserMessages
+{
+    void showMessage(const QString &t) override { std::fprintf(stderr, "%s\n", qPrintable(t)); }
+};
+
+struct QuietView : ScanView
+{
+    bool shown = false;
+    void showView() override { shown = true; }
+    void hideView() override { shown = false; }
+    bool isShown() const override { return shown; }
+    void setProgress(qint64) override {}
+    void setCounts(int, qint64) override {}
+    void repaintView() override {}
+    void pumpEvents() override { QCoreApplication::processEvents(); }
+};
+
+long peakRssKb()
+{
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return u.ru_maxrss;
+}
+
+// The walk's listings alone: same connection, same order, nothing stored.
+double bareWalk(FtpConnection &conn)
+{
+    QElapsedTimer t;
+    t.start();
+    conn.ConnectToHost();
+    QByteArrayList work{QByteArray()};
+    while (!work.isEmpty()) {
+        const QByteArray path = work.takeLast();
+        const QList<FindData> entries = conn.list(path).entries;
+        for (const FindData &e : entries)
+            if (e.isDirectory())
+                work << (path.isEmpty() ? e.wireName : path + '/' + e.wireName);
+        if (!work.isEmpty())
+            conn.prefetch(work.last());
+    }
+    conn.CloseConnection();
+    return t.nsecsElapsed() / 1e9;
+}
+
+double lftpFind(quint16 port)
+{
+    const QString lftp = QStandardPaths::findExecutable("lftp");
+    if (lftp.isEmpty())
+        return -1;
+    QElapsedTimer t;
+    t.start();
+    QProcess p;
+    p.setStandardOutputFile(QProcess::nullDevice());
+    p.start(lftp, {"-c", QStringLiteral("set cache:enable no; open ftp://127.0.0.1:%1; find /").arg(port)});
+    p.waitForFinished(600000);
+    return t.nsecsElapsed() / 1e9;
+}
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    QTemporaryDir root, data;
+    const BenchTree tree = BenchTree::make(root.path());
+    FtpTestServer server(FtpTestServer::Kind::Vsftpd);
+    if (!server.start(root.path())) {
+        std::fprintf(stderr, "cannot start vsftpd: %s\n", qPrintable(server.error()));
+        return 1;
+    }
+    ActivityLog log;
+    ElapsedCounter timeConnect;
+    Host host;
+    host.text = server.hostText();
+    ToStderr messages;
+    QuietView view;
+    FtpConnection conn(log, timeConnect, host, messages);
+    Catalogue cat;
+    cat.open(data.filePath("DB"));
+    HostScanner scanner(conn, cat, log, host, messages, view);
+
+    const double bare = bareWalk(conn);
+    std::printf("bare listing walk: %.2f s\n", bare);
+    QElapsedTimer t;
+    t.start();
+    scanner.ScanHost();
+    const double scan = t.nsecsElapsed() / 1e9;
+    const qint64 entries = scanner.stats().entries;
+    std::printf("scan: %lld entries in %.2f s, %.0f entries/s, %.2f x the bare walk, peak RSS %ld KiB\n",
+                qlonglong(entries), scan, entries / scan, scan / bare, peakRssKb());
+    const double lftp = lftpFind(server.port());
+    if (lftp >= 0)
+        std::printf("lftp find: %.2f s\n", lftp);
+    std::printf("{\"entries\": %lld, \"scan_s\": %.2f, \"bare_walk_s\": %.2f, \"ratio\": %.3f, \"lftp_find_s\": %s}\n",
+                qlonglong(entries), scan, bare, scan / bare,
+                lftp >= 0 ? qPrintable(QString::number(lftp, 'f', 2)) : "null");
+    return 0;
+}
