@@ -1,0 +1,95 @@
+#include "HarvexApplication.h"
+#include "AppPaths.h"
+#include "CatalogueError.h"
+#include "IniFile.h"
+#include "TMainForm.h"
+#include "UiSeam.h"
+#include "browse/TQueryForm.h"
+#include "browse/TSeekForm.h"
+#include "browse/TTabForm.h"
+#include "ftp/TScanForm.h"
+#include "ftp/TSelHost.h"
+#include "widgets/TAbout.h"
+
+#include <QApplication>
+#include <QFile>
+
+HarvexApplication::HarvexApplication() = default;
+
+HarvexApplication::~HarvexApplication()
+{
+    // The dialogs are top-level windows of their own: they go before the main window.
+    delete SeekForm;
+    delete QueryForm;
+    delete About;
+    delete SelHost;
+}
+
+void HarvexApplication::createWindows()
+{
+    m_main = std::make_unique<TMainForm>();
+    MainForm = m_main.get();
+    SelHost = new TSelHost(MainForm);
+    About = new TAbout(MainForm);
+    SeekForm = new TSeekForm(MainForm);
+    QueryForm = new TQueryForm(MainForm);
+    ScanForm = new TScanForm(MainForm->log(), MainForm->TimeScan, *SelHost, MainForm->TabDB);
+    ScanForm->hide();
+    MainForm->attachForms(SelHost, About, SeekForm, QueryForm, ScanForm);
+}
+
+bool HarvexApplication::startUp()
+{
+    AppPaths::programDir();
+    QApplication::setApplicationName(AppPaths::baseName());
+    createWindows();
+    m_settings = std::make_unique<IniFile>(AppPaths::settingsFile());
+    MainForm->LoadSettings(m_settings.get());
+    SelHost->LoadHostHistory(m_settings.get());
+    TabForm = new TTabForm(*SelHost, MainForm->TabDB);
+    try {
+        TabForm->FormCreate(AppPaths::catalogueDir());
+    } catch (const CatalogueError &e) {
+        UiSeam::message(e.message());
+        return false;
+    }
+    SeekForm->setBrowser(TabForm);
+    QueryForm->setBrowser(TabForm);
+    MainForm->attachBrowser(TabForm, m_settings.get());
+    TabForm->LoadLayout(m_settings.get());
+    MainForm->show();
+    MainForm->FormActivate();
+    TabForm->BuildFolderTree(nullptr);
+    loadLog();
+    MainForm->LogLine(QStringLiteral("  - . - . - . - . - . -"), false);
+    MainForm->LogLine(QStringLiteral(" Application Started "), true);
+    MainForm->TimeRun.start();
+    return true;
+}
+
+void HarvexApplication::loadLog()
+{
+    const QString path = AppPaths::logFile();
+    if (!QFile::exists(path))
+        MainForm->log().saveToFile(path);
+    if (!MainForm->log().loadFromFile(path))
+        UiSeam::message(QStringLiteral("Cannot read the log file %1").arg(path));
+}
+
+// Whatever can still be saved is saved: a log file that cannot be written is
+// reported, and the settings are written all the same.
+void HarvexApplication::shutDown()
+{
+    MainForm->LogLine(QStringLiteral(" Application Terminated. Run time: ")
+                          + ElapsedCounter::ElapsedText(MainForm->TimeRun.tag()),
+                      false);
+    MainForm->LogLine(QString(), false);
+    if (!MainForm->log().saveToFile(AppPaths::logFile()))
+        UiSeam::message(QStringLiteral("Cannot write the log file %1").arg(AppPaths::logFile()));
+    MainForm->SaveSettings(m_settings.get());
+    SelHost->SaveHostHistory(m_settings.get());
+    if (TabForm)
+        TabForm->SaveLayout(m_settings.get());
+    if (!m_settings->save())
+        UiSeam::message(QStringLiteral("Cannot write the settings file %1").arg(m_settings->path()));
+}

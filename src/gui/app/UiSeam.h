@@ -1,0 +1,30 @@
+#pragma once
+#include "UserMessages.h"
+
+#include <QString>
+#include <QUrl>
+#include <functional>
+
+class QWidget;
+
+// The one place where the program shows a modal message box or hands an
+// address to the system. Tests replace both so nothing blocks or opens.
+class UiSeam
+{
+public:
+    using MessageHandler = std::function<void(const QString &text)>;
+    using UrlHandler = std::function<void(const QUrl &url)>;
+
+    static void message(const QString &text);
+    static void openUrl(const QUrl &url);
+    static void setMessageHandler(MessageHandler h);
+    static void setUrlHandler(UrlHandler h);
+    static void setParentWindow(QWidget *w);
+};
+
+// The core's messages, shown through the seam.
+class GuiMessages : public UserMessages
+{
+public:
+    void showMessage(const QString &text) override { UiSeam::message(text); }
+};

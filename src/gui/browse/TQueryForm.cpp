@@ -1,0 +1,80 @@
+#include "TQueryForm.h"
+#include "DataSet.h"
+#include "TTabForm.h"
+#include "widgets/TCoolBtn.h"
+
+#include <QHBoxLayout>
+#include <QVBoxLayout>
+
+TQueryForm::TQueryForm(QWidget *mainWindow)
+    : QWidget(nullptr, Qt::Tool)
+    , m_mainWindow(mainWindow)
+{
+    setWindowTitle(QStringLiteral("Query Data Base"));
+    resize(321, 210);
+    auto *v = new QVBoxLayout(this);
+    Label1 = new QLabel(QStringLiteral("Enter SQL Query :"), this);
+    QFont f(QStringLiteral("Times New Roman"));
+    f.setPixelSize(16);
+    f.setBold(true);
+    Label1->setFont(f);
+    QPalette lp = Label1->palette();
+    lp.setColor(QPalette::WindowText, QColor(0, 102, 204));
+    Label1->setPalette(lp);
+    Memo1 = new QPlainTextEdit(this);
+    btnDeafultClick();
+    auto makeButton = [this](const QString &caption) {
+        auto *b = new TCoolBtn(this);
+        b->setText(caption);
+        b->setFixedSize(75, 21);
+        return b;
+    };
+    btnDeafult = makeButton(QStringLiteral("Deafult"));
+    btnDeafult->setColor_N(0xF0CAA6);
+    btnDeafult->setColor_H(0xFF4040);
+    btnCancel = makeButton(QStringLiteral("Cancel"));
+    btnExec = makeButton(QStringLiteral("Execute"));
+    auto *row = new QHBoxLayout;
+    row->addStretch(1);
+    row->addWidget(btnDeafult);
+    row->addWidget(btnCancel);
+    row->addWidget(btnExec);
+    v->addWidget(Label1);
+    v->addWidget(Memo1, 1);
+    v->addLayout(row);
+    connect(btnDeafult, &QPushButton::clicked, this, &TQueryForm::btnDeafultClick);
+    connect(btnCancel, &QPushButton::clicked, this, &TQueryForm::btnCancelClick);
+    connect(btnExec, &QPushButton::clicked, this, &TQueryForm::btnExecClick);
+}
+
+void TQueryForm::btnDeafultClick()
+{
+    Memo1->setPlainText(QStringLiteral("SELECT *\nFROM DB"));
+}
+
+void TQueryForm::btnExecClick()
+{
+    hide();
+    m_browser->setDS(m_browser->Query);
+    m_browser->Query->close();
+    m_browser->Query->setSql(Memo1->toPlainText());
+    m_browser->Query->setParams({});
+    m_browser->openDataSet(m_browser->Query);
+}
+
+void TQueryForm::setBrowser(TTabForm *browser)
+{
+    m_browser = browser;
+}
+
+void TQueryForm::showEvent(QShowEvent *)
+{
+    if (m_mainWindow)
+        m_mainWindow->setEnabled(false);
+}
+
+void TQueryForm::hideEvent(QHideEvent *)
+{
+    if (m_mainWindow)
+        m_mainWindow->setEnabled(true);
+}

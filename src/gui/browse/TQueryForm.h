@@ -1,0 +1,35 @@
+#pragma once
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QWidget>
+
+class TCoolBtn;
+class TTabForm;
+
+// "Query Data Base": any statement, its result in the browser's grid.
+class TQueryForm : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit TQueryForm(QWidget *mainWindow);
+    // The browser is created after the dialogs; its catalogue is theirs.
+    void setBrowser(TTabForm *browser);
+
+    QLabel *Label1;
+    QPlainTextEdit *Memo1;
+    TCoolBtn *btnDeafult, *btnCancel, *btnExec;
+
+public slots:
+    void btnDeafultClick();
+    void btnCancelClick() { hide(); }
+    void btnExecClick();
+
+protected:
+    void showEvent(QShowEvent *) override;
+    void hideEvent(QHideEvent *) override;
+
+private:
+    TTabForm *m_browser = nullptr;
+    QPointer<QWidget> m_mainWindow;
+};

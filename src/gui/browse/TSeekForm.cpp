@@ -1,0 +1,89 @@
+#include "TSeekForm.h"
+#include "DataSet.h"
+#include "TTabForm.h"
+#include "widgets/TCoolBtn.h"
+
+#include <QGridLayout>
+#include <QSqlRecord>
+
+void DropDownCombo::showPopup()
+{
+    emit dropDown();
+    QComboBox::showPopup();
+}
+
+TSeekForm::TSeekForm(QWidget *mainWindow)
+    : QWidget(nullptr, Qt::Tool)
+    , m_mainWindow(mainWindow)
+{
+    setWindowTitle(QStringLiteral("Find records"));
+    resize(313, 134);
+    auto *grid = new QGridLayout(this);
+    Label1 = new QLabel(QStringLiteral("File Name"), this);
+    edName = new QLineEdit(QStringLiteral("%"), this);
+    Label2 = new QLabel(QStringLiteral("File Type"), this);
+    cbType = new DropDownCombo(this);
+    cbType->addItem(QStringLiteral("ALL"));
+    btnOk = new TCoolBtn(this);
+    btnOk->setText(QStringLiteral("Ok"));
+    btnCancel = new TCoolBtn(this);
+    btnCancel->setText(QStringLiteral("Cancel"));
+    grid->addWidget(Label1, 0, 0);
+    grid->addWidget(edName, 0, 1, 1, 2);
+    grid->addWidget(Label2, 1, 0);
+    grid->addWidget(cbType, 1, 1, 1, 2);
+    grid->addWidget(btnOk, 2, 1, Qt::AlignRight);
+    grid->addWidget(btnCancel, 2, 2, Qt::AlignRight);
+    btnOk->setFixedSize(75, 21);
+    btnCancel->setFixedSize(75, 21);
+    connect(btnOk, &QPushButton::clicked, this, &TSeekForm::btnOkClick);
+    connect(btnCancel, &QPushButton::clicked, this, &TSeekForm::btnCancelClick);
+    connect(cbType, &DropDownCombo::dropDown, this, &TSeekForm::cbTypeDropDown);
+}
+
+void TSeekForm::setBrowser(TTabForm *browser)
+{
+    m_browser = browser;
+    const QString c = browser->Tab().connectionName();
+    Query = new DataSet(c, this);
+    Query->setSql(QStringList{"SELECT *", "FROM DB", "WHERE (Name LIKE :v1) AND (Ext LIKE :v2)"});
+    qExt = new DataSet(c, this);
+    qExt->setSql(QStringList{"SELECT DISTINCT Ext", "FROM DB"});
+}
+
+void TSeekForm::showEvent(QShowEvent *)
+{
+    if (m_mainWindow)
+        m_mainWindow->setEnabled(false);
+    cbType->setCurrentIndex(0);
+}
+
+void TSeekForm::hideEvent(QHideEvent *)
+{
+    if (m_mainWindow)
+        m_mainWindow->setEnabled(true);
+}
+
+void TSeekForm::btnOkClick()
+{
+    hide();
+    const QString type = cbType->currentIndex() <= 0 ? QStringLiteral("%") : cbType->currentText();
+    m_browser->setDS(Query);
+    Query->close();
+    Query->setParams({edName->text(), type});
+    m_browser->openDataSet(Query);
+}
+
+// Rebuilt at every drop-down, so types a scan has just added show up.
+void TSeekForm::cbTypeDropDown()
+{
+    cbType->clear();
+    cbType->addItem(QStringLiteral("ALL"));
+    qExt->close();
+    if (!m_browser->openDataSet(qExt))
+        return;
+    while (qExt->canFetchMore())
+        qExt->fetchMore();
+    for (int i = 0; i < qExt->rowCount(); ++i)
+        cbType->addItem(qExt->record(i).value(0).toString());
+}

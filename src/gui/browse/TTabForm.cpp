@@ -1,0 +1,354 @@
+#include "TTabForm.h"
+#include "CatalogueError.h"
+#include "HostSource.h"
+#include "IniFile.h"
+#include "LineageWalk.h"
+#include "ToolbarImages.h"
+#include "app/TMainForm.h"
+#include "app/UiSeam.h"
+#include "widgets/TSPanel.h"
+
+#include <QHeaderView>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QVBoxLayout>
+
+TTabForm::TTabForm(HostSource &hosts, QWidget *parent)
+    : QWidget(parent)
+    , m_hosts(hosts)
+{
+    resize(538, 278);
+    QFont f(QStringLiteral("MS Sans Serif"));
+    f.setPixelSize(11);
+    setFont(f);
+    buildLayout();
+}
+
+TTabForm::~TTabForm()
+{
+    DBGrid1->setModel(nullptr);
+}
+
+void TTabForm::buildLayout()
+{
+    auto *outer = new QHBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    Splitter1 = new QSplitter(Qt::Horizontal, this);
+    outer->addWidget(Splitter1);
+    paLeft = new QFrame(Splitter1);
+    paLeft->setAutoFillBackground(true);
+    auto *left = new QVBoxLayout(paLeft);
+    left->setContentsMargins(5, 5, 5, 5);
+    laHost = new QLabel(paLeft);
+    laHost->setFixedHeight(21);
+    laHost->setAlignment(Qt::AlignCenter);
+    QFont bold = laHost->font();
+    bold.setBold(true);
+    laHost->setFont(bold);
+    laHost->setAutoFillBackground(true);
+    QPalette hp = laHost->palette();
+    hp.setColor(QPalette::Window, QColor(181, 201, 253));
+    laHost->setPalette(hp);
+    laHost->hide();
+    TV = new QTreeWidget(paLeft);
+    TV->setHeaderHidden(true);
+    TV->setIndentation(19);
+    TV->setFrameShape(QFrame::NoFrame);
+    TV->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    TV->setAutoExpandDelay(0);
+    left->addWidget(laHost);
+    left->addWidget(TV);
+    paRight = new QWidget(Splitter1);
+    auto *right = new QVBoxLayout(paRight);
+    right->setContentsMargins(0, 0, 0, 0);
+    paTab = new QWidget(paRight);
+    right->addWidget(paTab);
+    auto *tab = new QVBoxLayout(paTab);
+    tab->setContentsMargins(0, 0, 0, 0);
+    tab->setSpacing(0);
+    spa = new TSPanel(paTab);
+    buildToolBar();
+    DBGrid1 = new QTableView(paTab);
+    DBGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    DBGrid1->setSelectionBehavior(QAbstractItemView::SelectRows);
+    DBGrid1->setSelectionMode(QAbstractItemView::SingleSelection);
+    DBGrid1->verticalHeader()->hide();
+    DBGrid1->setContextMenuPolicy(Qt::CustomContextMenu);
+    QPalette gp = DBGrid1->palette();
+    gp.setColor(QPalette::Base, QColor(242, 254, 255));
+    DBGrid1->setPalette(gp);
+    StatusBar1 = new QStatusBar(paTab);
+    StatusBar1->setSizeGripEnabled(false);
+    const int widths[5] = {80, 50, 120, 50, 50};
+    const char *texts[5] = {"Record Count", "", "Total Record Count", "", ""};
+    for (int i = 0; i < 5; ++i) {
+        panels[i] = new QLabel(QString::fromLatin1(texts[i]), StatusBar1);
+        panels[i]->setMinimumWidth(widths[i]);
+        panels[i]->setAlignment((i == 0 || i == 2) ? Qt::AlignRight | Qt::AlignVCenter : Qt::AlignLeft | Qt::AlignVCenter);
+        StatusBar1->addWidget(panels[i], i == 4 ? 1 : 0);
+    }
+    tab->addWidget(spa);
+    tab->addWidget(DBGrid1, 1);
+    tab->addWidget(StatusBar1);
+    Splitter1->addWidget(paLeft);
+    Splitter1->addWidget(paRight);
+    Splitter1->setSizes({146, 392});
+    Splitter1->setStretchFactor(1, 1);
+    PopupMenu1 = new QMenu(this);
+    QAction *showPath = PopupMenu1->addAction(QStringLiteral("Show Path"), this, &TTabForm::ShowPath1Click);
+    QFont def = showPath->font();
+    def.setBold(true);
+    showPath->setFont(def);
+    PopupMenu1->setDefaultAction(showPath);
+    PopupMenu1->addAction(QStringLiteral("Explorer"), this, &TTabForm::Explorer1Click);
+    connect(DBGrid1, &QWidget::customContextMenuRequested, this, [this](const QPoint &pos) {
+        DBGrid1->selectRow(DBGrid1->indexAt(pos).row());
+        PopupMenu1->popup(DBGrid1->viewport()->mapToGlobal(pos));
+    });
+    connect(TV, &QTreeWidget::itemClicked, this, &TTabForm::TVClick);
+    connect(DBGrid1, &QTableView::clicked, this, &TTabForm::DBGrid1CellClick);
+}
+
+QToolButton *TTabForm::toolButton(int image, const QString &tip)
+{
+    auto *b = new QToolButton(ToolBar1);
+    QIcon icon;
+    icon.addPixmap(QPixmap::fromImage(ToolbarImages::render(image, false)), QIcon::Normal);
+    icon.addPixmap(QPixmap::fromImage(ToolbarImages::render(image, true)), QIcon::Active);
+    b->setIcon(icon);
+    b->setIconSize(QSize(32, 32));
+    b->setFixedSize(39, 38);
+    b->setAutoRaise(true);
+    b->setToolTip(tip);
+    b->setCursor(Qt::PointingHandCursor);
+    ToolBar1->addWidget(b);
+    return b;
+}
+
+void TTabForm::buildToolBar()
+{
+    auto *lay = new QHBoxLayout(spa);
+    lay->setContentsMargins(0, 0, 0, 0);
+    ToolBar1 = new QToolBar(spa);
+    lay->addWidget(ToolBar1);
+    btnHost = toolButton(0, QStringLiteral("Select Host"));
+    btnScan = toolButton(1, QStringLiteral("Scan Host"));
+    ToolBar1->addSeparator();
+    btnAll = toolButton(2, QStringLiteral("All Records"));
+    btnFind = toolButton(3, QStringLiteral("Find"));
+    btnQ = toolButton(4, QStringLiteral("Query"));
+    connect(btnHost, &QToolButton::clicked, this, &TTabForm::hostButtonClicked);
+    connect(btnScan, &QToolButton::clicked, this, &TTabForm::scanButtonClicked);
+    connect(btnAll, &QToolButton::clicked, this, &TTabForm::btnAllClick);
+    connect(btnFind, &QToolButton::clicked, this, &TTabForm::findButtonClicked);
+    connect(btnQ, &QToolButton::clicked, this, &TTabForm::queryButtonClicked);
+}
+
+void TTabForm::FormCreate(const QString &folder)
+{
+    m_tab.open(folder);
+    const QString c = m_tab.connectionName();
+    q = new DataSet(c, this);
+    q->setSql(QStringList{"SELECT *", "FROM DB", "WHERE PID = :K", ""});
+    qLoc = new DataSet(c, this);
+    qLoc->setSql(QStringList{"SELECT *", "FROM DB", "WHERE ID = :K"});
+    qAll = new DataSet(c, this);
+    qAll->setSql(QStringList{"SELECT *", "FROM DB"});
+    Query = new DataSet(c, this);
+    openDataSet(qAll);
+    setDS(qAll);
+}
+
+bool TTabForm::openDataSet(DataSet *set)
+{
+    try {
+        m_tab.flush();
+    } catch (const CatalogueError &e) {
+        UiSeam::message(e.message());
+    }
+    if (set->open())
+        return true;
+    UiSeam::message(set->errorText());
+    return false;
+}
+
+void TTabForm::setDS(DataSet *set)
+{
+    if (m_ds)
+        disconnect(m_ds, &DataSet::opened, this, &TTabForm::DSDataChange);
+    m_ds = set;
+    DBGrid1->setModel(set);
+    connect(m_ds, &DataSet::opened, this, &TTabForm::DSDataChange);
+    DSDataChange();
+}
+
+void TTabForm::DSDataChange()
+{
+    panels[1]->setText(QString::number(m_ds ? m_ds->recordCount() : 0));
+    panels[3]->setText(QString::number(qAll ? qAll->recordCount() : 0));
+}
+
+qint32 TTabForm::StoreEntry(const FindData &entry, qint32 parentId)
+{
+    return m_tab.StoreEntry(entry, parentId, m_hosts.CurrentHost());
+}
+
+void TTabForm::ResetFolderTree()
+{
+    TV->clear();
+    m_nodes.clear();
+    if (m_hosts.CurrentHost().isEmpty()) {
+        TV->setEnabled(false);
+        return;
+    }
+    laHost->setText(m_hosts.CurrentHost());
+    // A host again: the tree is usable again (it stayed disabled for good once).
+    TV->setEnabled(true);
+}
+
+qint32 TTabForm::nodeId(const QTreeWidgetItem *node)
+{
+    return node ? node->data(0, Qt::UserRole).toInt() : 0;
+}
+
+// One query for every folder of the host, then the tree from memory: each
+// folder's children in the order the rows were stored, depth first.
+void TTabForm::BuildFolderTree(QTreeWidgetItem *node)
+{
+    TV->setUpdatesEnabled(false);
+    const qint32 parentId = node ? nodeId(node) : 0;
+    if (!node)
+        ResetFolderTree();
+    QSqlQuery query(m_tab.database());
+    query.setForwardOnly(true);
+    query.prepare(QStringLiteral("SELECT ID, PID, Name FROM DB WHERE (Host LIKE ?) AND (Attr = 16)"));
+    query.addBindValue(laHost->text());
+    QHash<qint32, QList<QPair<qint32, QString>>> byParent;
+    if (query.exec()) {
+        while (query.next())
+            byParent[query.value(1).toInt()].append({query.value(0).toInt(), query.value(2).toString()});
+    } else {
+        UiSeam::message(query.lastError().text());
+    }
+    QList<QPair<QTreeWidgetItem *, qint32>> stack{{node, parentId}};
+    QList<QTreeWidgetItem *> added;
+    // Iterative depth-first build; children keep their stored order.
+    while (!stack.isEmpty()) {
+        const auto [parentNode, pid] = stack.takeLast();
+        const auto children = byParent.take(pid);
+        QList<QPair<QTreeWidgetItem *, qint32>> next;
+        for (const auto &[id, name] : children) {
+            auto *item = parentNode ? new QTreeWidgetItem(parentNode) : new QTreeWidgetItem(TV);
+            item->setText(0, name);
+            item->setData(0, Qt::UserRole, id);
+            item->setIcon(0, ToolbarImages::folderImage());
+            if (!m_nodes.contains(id))
+                m_nodes.insert(id, item);
+            next.append({item, id});
+        }
+        for (auto it = next.crbegin(); it != next.crend(); ++it)
+            stack.append(*it);
+    }
+    TV->setUpdatesEnabled(true);
+}
+
+// A map from ID to node: no walk over the whole tree.
+void TTabForm::SelectFolderNode(qint32 id)
+{
+    QTreeWidgetItem *node = m_nodes.value(id);
+    if (!node)
+        return;
+    QSignalBlocker block(TV);
+    TV->setCurrentItem(node);
+}
+
+void TTabForm::TVClick()
+{
+    QTreeWidgetItem *node = TV->currentItem();
+    if (!node)
+        return;
+    node->setExpanded(true);
+    q->close();
+    q->setParams({nodeId(node)});
+    openDataSet(q);
+    setDS(q);
+}
+
+QVariant TTabForm::cell(const QString &field) const
+{
+    const QModelIndex current = DBGrid1->currentIndex();
+    if (!m_ds || !current.isValid())
+        return QVariant();
+    return m_ds->record(current.row()).value(field);
+}
+
+CatalogueRecord TTabForm::currentRecord() const
+{
+    CatalogueRecord r;
+    r.name = cell(QStringLiteral("Name")).toString();
+    r.ext = cell(QStringLiteral("ext")).toString();
+    r.size = cell(QStringLiteral("Size"));
+    r.host = cell(QStringLiteral("Host")).toString();
+    r.attr = cell(QStringLiteral("Attr")).toInt();
+    r.id = cell(QStringLiteral("ID")).toInt();
+    r.pid = cell(QStringLiteral("PID")).toInt();
+    return r;
+}
+
+void TTabForm::DBGrid1CellClick(const QModelIndex &)
+{
+    const CatalogueRecord row = currentRecord();
+    SelectFolderNode(row.attr == 16 ? row.id : row.pid);
+    if (m_main)
+        m_main->ShowRecordSummary(row.id);
+    if (isVisible() && TV->isEnabled())
+        TV->setFocus();
+}
+
+void TTabForm::btnAllClick()
+{
+    qAll->close();
+    openDataSet(qAll);
+    setDS(qAll);
+}
+
+void TTabForm::ShowPath1Click()
+{
+    try {
+        UiSeam::message(LineageWalk(m_tab).recordPathText(currentRecord().pid));
+    } catch (const CatalogueError &e) {
+        UiSeam::message(e.message());
+    }
+}
+
+void TTabForm::Explorer1Click()
+{
+    if (!DBGrid1->currentIndex().isValid())
+        return; // an empty grid names no file
+    try {
+        UiSeam::openUrl(LineageWalk(m_tab).explorerUrl(currentRecord()));
+    } catch (const CatalogueError &e) {
+        UiSeam::message(e.message());
+    }
+}
+
+void TTabForm::showEvent(QShowEvent *)
+{
+    if (m_showHostChecked)
+        laHost->setVisible(m_showHostChecked());
+}
+
+void TTabForm::LoadLayout(IniFile *settings)
+{
+    if (!settings)
+        return;
+    const int width = settings->readInt(QStringLiteral("FORM"), QStringLiteral("Left Panel"), Splitter1->sizes().value(0, 146));
+    const int total = qMax(Splitter1->width(), width + 100);
+    Splitter1->setSizes({width, total - width});
+}
+
+void TTabForm::SaveLayout(IniFile *settings)
+{
+    if (settings)
+        settings->writeInt(QStringLiteral("FORM"), QStringLiteral("Left Panel"), Splitter1->sizes().value(0, 146));
+}

@@ -1,0 +1,96 @@
+#pragma once
+#include "Catalogue.h"
+#include "DataSet.h"
+
+#include <QHash>
+#include <QLabel>
+#include <QMenu>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QTableView>
+#include <QToolBar>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <QWidget>
+
+class HostSource;
+class IniFile;
+class TMainForm;
+class TSPanel;
+
+// The catalogue browser: the current host's folder tree beside a read-only
+// grid of whatever data set DS points at, a toolbar and record counts.
+class TTabForm : public QWidget
+{
+    Q_OBJECT
+public:
+    TTabForm(HostSource &hosts, QWidget *parent = nullptr);
+    ~TTabForm() override;
+
+    // Opens the catalogue in folder and the first data set. Throws CatalogueError.
+    void FormCreate(const QString &folder);
+    void setMainForm(TMainForm *m) { m_main = m; }
+    void setShowHostChecked(std::function<bool()> f) { m_showHostChecked = std::move(f); }
+
+    QFrame *paLeft;
+    QLabel *laHost;
+    QTreeWidget *TV;
+    QSplitter *Splitter1;
+    QWidget *paRight, *paTab;
+    TSPanel *spa;
+    QToolBar *ToolBar1;
+    QToolButton *btnHost, *btnScan, *btnAll, *btnFind, *btnQ;
+    QTableView *DBGrid1;
+    QStatusBar *StatusBar1;
+    QLabel *panels[5];
+    QMenu *PopupMenu1;
+
+    Catalogue &Tab() { return m_tab; }
+    DataSet *q, *qLoc, *qAll, *Query;
+    DataSet *DS() const { return m_ds; }
+    void setDS(DataSet *set);
+
+    qint32 StoreEntry(const FindData &entry, qint32 parentId);
+    qint32 NewRecordId() { return m_tab.NewRecordId(); }
+
+    void ResetFolderTree();
+    void BuildFolderTree(QTreeWidgetItem *node);
+    void SelectFolderNode(qint32 id);
+    void LoadLayout(IniFile *settings);
+    void SaveLayout(IniFile *settings);
+    // Runs a data set, reporting an engine error through the message seam.
+    bool openDataSet(DataSet *set);
+    // The grid's current row as a record; an empty grid reads as empty texts and 0.
+    CatalogueRecord currentRecord() const;
+    static qint32 nodeId(const QTreeWidgetItem *node);
+
+signals:
+    void hostButtonClicked();
+    void scanButtonClicked();
+    void findButtonClicked();
+    void queryButtonClicked();
+
+public slots:
+    void TVClick();
+    void DBGrid1CellClick(const QModelIndex &index);
+    void DSDataChange();
+    void btnAllClick();
+    void ShowPath1Click();
+    void Explorer1Click();
+
+protected:
+    void showEvent(QShowEvent *) override;
+
+private:
+    void buildLayout();
+    void buildToolBar();
+    QToolButton *toolButton(int image, const QString &tip);
+    QVariant cell(const QString &field) const;
+
+    HostSource &m_hosts;
+    TMainForm *m_main = nullptr;
+    std::function<bool()> m_showHostChecked;
+    Catalogue m_tab;
+    DataSet *m_ds = nullptr;
+    QHash<qint32, QTreeWidgetItem *> m_nodes;
+};

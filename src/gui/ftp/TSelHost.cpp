@@ -1,0 +1,131 @@
+#include "TSelHost.h"
+#include "IniFile.h"
+#include "widgets/TCoolBtn.h"
+
+#include <QCoreApplication>
+#include <QEvent>
+#include <QGridLayout>
+
+TSelHost::TSelHost(QWidget *mainWindow)
+    : QWidget(nullptr, Qt::Tool)
+    , m_mainWindow(mainWindow)
+{
+    setWindowTitle(QStringLiteral("Select FTP Host"));
+    resize(309, 118);
+    auto *grid = new QGridLayout(this);
+    Label2 = new QLabel(QStringLiteral("Host Name"), this);
+    Label4 = new QLabel(QStringLiteral("ftp://"), this);
+    QFont bold = Label4->font();
+    bold.setBold(true);
+    Label4->setFont(bold);
+    cbHost = new QComboBox(this);
+    cbHost->setEditable(true);
+    cbHost->setFont(bold);
+    cbHost->setInsertPolicy(QComboBox::NoInsert);
+    cbHost->lineEdit()->installEventFilter(this);
+    Label1 = new QLabel(QStringLiteral("User Name"), this);
+    edName = new QLineEdit(this);
+    Label5 = new QLabel(QStringLiteral("User Password"), this);
+    edPsw = new QLineEdit(this);
+    btnOk = new TCoolBtn(this);
+    btnOk->setText(QStringLiteral("Ok"));
+    QFont okFont = btnOk->font();
+    okFont.setBold(true);
+    okFont.setPixelSize(9);
+    btnOk->setFont(okFont);
+    btnOk->setFontColor(Qt::blue);
+    btnOk->setDefault(true);
+    grid->addWidget(Label2, 0, 0);
+    grid->addWidget(Label4, 0, 1);
+    grid->addWidget(cbHost, 0, 2);
+    grid->addWidget(Label1, 1, 0);
+    grid->addWidget(edName, 1, 2);
+    grid->addWidget(Label5, 2, 0);
+    grid->addWidget(edPsw, 2, 2);
+    grid->addWidget(btnOk, 3, 2, Qt::AlignRight | Qt::AlignBottom);
+    btnOk->setFixedSize(75, 21);
+    connect(btnOk, &QPushButton::clicked, this, &TSelHost::btnOkClick);
+}
+
+QString TSelHost::CurrentHost()
+{
+    if (!m_mainWindow || !m_mainWindow->isVisible())
+        return QString();
+    if (cbHost->currentText().isEmpty())
+        AskForHost();
+    return cbHost->currentText();
+}
+
+void TSelHost::AskForHost()
+{
+    show();
+    raise();
+    while (isVisible())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+}
+
+bool TSelHost::eventFilter(QObject *watched, QEvent *e)
+{
+    if (watched == cbHost->lineEdit() && e->type() == QEvent::FocusOut)
+        cbExit();
+    return QWidget::eventFilter(watched, e);
+}
+
+// The most recent host goes on top only when typed anew; choosing an
+// existing entry does not move it.
+void TSelHost::cbExit()
+{
+    const QString text = cbHost->currentText();
+    if (cbHost->findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive) >= 0)
+        return;
+    cbHost->insertItem(0, text);
+    cbHost->setCurrentIndex(0);
+}
+
+QStringList TSelHost::history() const
+{
+    QStringList h;
+    for (int i = 0; i < cbHost->count(); ++i)
+        h << cbHost->itemText(i);
+    return h;
+}
+
+void TSelHost::LoadHostHistory(IniFile *settings)
+{
+    if (!settings)
+        return;
+    const int n = settings->readInt(QStringLiteral("HOSTS"), QStringLiteral("Host Count"), -1);
+    for (int i = 1; i <= n; ++i)
+        cbHost->addItem(settings->readString(QStringLiteral("HOSTS"), QString::number(i), QString()));
+    if (n > 0)
+        cbHost->setCurrentIndex(0);
+    else
+        cbHost->setCurrentIndex(-1);
+}
+
+// Empty entries count but are not written: an older value under that number
+// stays in the file.
+void TSelHost::SaveHostHistory(IniFile *settings)
+{
+    if (!settings)
+        return;
+    const int n = qMin(MaxHistory, cbHost->count());
+    settings->writeInt(QStringLiteral("HOSTS"), QStringLiteral("Host Count"), n);
+    for (int i = 1; i <= n; ++i) {
+        const QString host = cbHost->itemText(i - 1);
+        if (!host.isEmpty())
+            settings->writeString(QStringLiteral("HOSTS"), QString::number(i), host);
+    }
+}
+
+void TSelHost::showEvent(QShowEvent *)
+{
+    if (m_mainWindow)
+        m_mainWindow->setEnabled(false);
+}
+
+void TSelHost::hideEvent(QHideEvent *)
+{
+    if (m_mainWindow)
+        m_mainWindow->setEnabled(true);
+}

@@ -1,0 +1,48 @@
+#pragma once
+#include "HostSource.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QWidget>
+
+class IniFile;
+class TCoolBtn;
+
+// The host dialog: its three fields are the program's only record of the
+// host, user and password. The password is kept nowhere else.
+class TSelHost : public QWidget, public HostSource
+{
+    Q_OBJECT
+public:
+    static constexpr int MaxHistory = 100;
+
+    explicit TSelHost(QWidget *mainWindow = nullptr);
+
+    QLabel *Label2, *Label4, *Label1, *Label5;
+    QComboBox *cbHost;
+    QLineEdit *edName, *edPsw;
+    TCoolBtn *btnOk;
+
+    QString CurrentHost() override;
+    QString CurrentUser() override { return edName->text(); }
+    QString CurrentPassword() override { return edPsw->text(); }
+    void AskForHost();
+
+    void LoadHostHistory(IniFile *settings);
+    void SaveHostHistory(IniFile *settings);
+    QStringList history() const;
+
+public slots:
+    void btnOkClick() { hide(); }
+    void cbExit();
+
+protected:
+    void showEvent(QShowEvent *) override;
+    void hideEvent(QHideEvent *) override;
+    bool eventFilter(QObject *watched, QEvent *e) override;
+
+private:
+    QPointer<QWidget> m_mainWindow;
+};

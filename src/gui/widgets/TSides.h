@@ -1,0 +1,3 @@
+#pragma once
+
+enum class TSides { sNone, sTop, sBottom, sLeft, sRight, sTopLeft, sTopRight, sBottomLeft, sBottomRight };
