@@ -83,9 +83,10 @@ void TTabForm::buildLayout()
     const char *texts[5] = {"Record Count", "", "Total Record Count", "", ""};
     for (int i = 0; i < 5; ++i) {
         panels[i] = new QLabel(QString::fromLatin1(texts[i]), StatusBar1);
-        panels[i]->setMinimumWidth(widths[i]);
+        // Widths as shares, so the panels never keep the tree from widening.
+        panels[i]->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
         panels[i]->setAlignment((i == 0 || i == 2) ? Qt::AlignRight | Qt::AlignVCenter : Qt::AlignLeft | Qt::AlignVCenter);
-        StatusBar1->addWidget(panels[i], i == 4 ? 1 : 0);
+        StatusBar1->addWidget(panels[i], widths[i]);
     }
     tab->addWidget(spa);
     tab->addWidget(DBGrid1, 1);
@@ -342,13 +343,23 @@ void TTabForm::LoadLayout(IniFile *settings)
 {
     if (!settings)
         return;
-    const int width = settings->readInt(QStringLiteral("FORM"), QStringLiteral("Left Panel"), Splitter1->sizes().value(0, 146));
-    const int total = qMax(Splitter1->width(), width + 100);
-    Splitter1->setSizes({width, total - width});
+    setLeftPanelWidth(settings->readInt(QStringLiteral("FORM"), QStringLiteral("Left Panel"), leftPanelWidth()));
 }
 
 void TTabForm::SaveLayout(IniFile *settings)
 {
     if (settings)
-        settings->writeInt(QStringLiteral("FORM"), QStringLiteral("Left Panel"), Splitter1->sizes().value(0, 146));
+        settings->writeInt(QStringLiteral("FORM"), QStringLiteral("Left Panel"), leftPanelWidth());
+}
+
+int TTabForm::leftPanelWidth() const
+{
+    return Splitter1->sizes().value(0, 146);
+}
+
+void TTabForm::setLeftPanelWidth(int width)
+{
+    const QList<int> sizes = Splitter1->sizes();
+    const int total = qMax(sizes.value(0) + sizes.value(1), width + 1);
+    Splitter1->setSizes({width, total - width});
 }

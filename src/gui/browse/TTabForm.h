@@ -58,6 +58,8 @@ public:
     void SelectFolderNode(qint32 id);
     void LoadLayout(IniFile *settings);
     void SaveLayout(IniFile *settings);
+    int leftPanelWidth() const;
+    void setLeftPanelWidth(int width);
     // Runs a data set, reporting an engine error through the message seam.
     bool openDataSet(DataSet *set);
     // The grid's current row as a record; an empty grid reads as empty texts and 0.
