@@ -123,6 +123,8 @@ void HostScanner::listOne()
     if (!listing.ok && listing.entries.isEmpty()) {
         m_parents.resize(m_work.size());
         m_fresh.resize(m_work.size());
+        if (!m_connection.isConnected() && m_stats.listed == 0)
+            return; // never connected: the log already says the host is not available
         ++m_stats.failed;
         m_log.LogLine(QStringLiteral("   Could not list %1: %2").arg(shown(path), listing.error), false);
         return;

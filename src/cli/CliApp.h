@@ -1,0 +1,41 @@
+#pragma once
+#include "ResultWriter.h"
+
+#include <QCommandLineParser>
+#include <QStringList>
+#include <memory>
+
+class Catalogue;
+class IniFile;
+
+// harvex-cli: the desktop program's scan, find, SQL, tree and path on the
+// same data folder, settings file and catalogue, for scripts and timers.
+class CliApp
+{
+public:
+    enum Exit { Ok = 0, Failed = 1, Unreachable = 2, Incomplete = 3 };
+
+    CliApp();
+    ~CliApp();
+    int run(const QStringList &arguments);
+    static QString usage();
+
+private:
+    bool parse(const QStringList &arguments);
+    int usageError(const QString &why);
+    bool openCatalogue();
+    int scan();
+    int find();
+    int sql();
+    int tree();
+    int path();
+    int hosts();
+    void rememberHost(const QString &host);
+    QString defaultHost();
+
+    QCommandLineParser m_parser;
+    QStringList m_args;
+    ResultWriter::Format m_format = ResultWriter::Format::Tsv;
+    std::unique_ptr<IniFile> m_settings;
+    std::unique_ptr<Catalogue> m_catalogue;
+};

@@ -1,0 +1,35 @@
+#pragma once
+#include "ScanView.h"
+
+#include <QElapsedTimer>
+
+class ActivityLog;
+class HostSource;
+
+// The scan's one-line live progress on standard error, drawn only when that
+// is a terminal, and the scan's start and end lines of the activity log.
+// There is no Cancel button here: the walk's go-ahead stays on.
+class TerminalProgress : public ScanView
+{
+public:
+    TerminalProgress(ActivityLog &log, HostSource &hosts);
+
+    void showView() override;
+    void hideView() override;
+    bool isShown() const override { return m_shown; }
+    void setProgress(qint64) override {}
+    void setCounts(int directories, qint64 records) override;
+    void repaintView() override;
+    void pumpEvents() override;
+
+private:
+    ActivityLog &m_log;
+    HostSource &m_hosts;
+    bool m_tty = false;
+    bool m_shown = false;
+    int m_dirs = 0;
+    qint64 m_records = 0;
+    qint64 m_initial = -1;
+    QElapsedTimer m_elapsed;
+    QElapsedTimer m_lastDraw;
+};

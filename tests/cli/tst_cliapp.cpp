@@ -1,0 +1,197 @@
+#include "FtpTestServer.h"
+
+#include <QDirIterator>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+// harvex-cli as scripts run it: a real scan of a local server, then every
+// command against that catalogue.
+class tst_CliApp : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void scanFillsTheCatalogue();
+    void hostsSummary();
+    void treeIsIndented();
+    void findByPatternTypeAndHost_data();
+    void findByPatternTypeAndHost();
+    void jsonAndCsv();
+    void pathOfARow();
+    void rejectedStatement();
+    void badArguments_data();
+    void badArguments();
+    void unreachableHost();
+    void passwordIsNowhereOnDisk();
+
+private:
+    struct Result
+    {
+        int code;
+        QString out;
+        QString err;
+    };
+    Result cli(const QStringList &args, const QByteArray &input = QByteArray());
+    QTemporaryDir m_tree;
+    QTemporaryDir m_data;
+    std::unique_ptr<FtpTestServer> m_server;
+};
+
+tst_CliApp::Result tst_CliApp::cli(const QStringList &args, const QByteArray &input)
+{
+    QProcess p;
+    p.start(QStringLiteral(HARVEX_CLI), args + QStringList{"--data", m_data.path()});
+    p.write(input);
+    p.closeWriteChannel();
+    p.waitForFinished(60000);
+    return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
+}
+
+void tst_CliApp::initTestCase()
+{
+    for (const QString &f : QStringList{"readme.txt", "pub/readme.txt", "pub/docs/manual.pdf", "src/lib/a.c", "notes"})
+        FtpTestServer::makeFile(m_tree.filePath(f), 100);
+    const auto kind = FtpTestServer::available(FtpTestServer::Kind::Vsftpd) ? FtpTestServer::Kind::Vsftpd
+                                                                            : FtpTestServer::Kind::Pyftpdlib;
+    if (!FtpTestServer::available(kind))
+        QSKIP("no FTP server installed");
+    m_server = std::make_unique<FtpTestServer>(kind);
+    QVERIFY(m_server->start(m_tree.path()));
+}
+
+void tst_CliApp::scanFillsTheCatalogue()
+{
+    const Result r = cli({"scan", m_server->hostText()});
+    QCOMPARE(r.code, 0);
+    QVERIFY2(r.err.contains(" Connecting to " + m_server->hostText()), qPrintable(r.err));
+    QVERIFY(r.err.contains("   Scanning complete. Scan time:"));
+    QVERIFY(r.out.isEmpty());
+    const Result again = cli({"scan", m_server->hostText()});
+    QCOMPARE(again.code, 0);
+    QCOMPARE(cli({"sql", "SELECT COUNT(*) AS n FROM DB"}).out, QString("n\n9\n"));
+}
+
+void tst_CliApp::hostsSummary()
+{
+    const QStringList lines = cli({"hosts"}).out.split('\n', Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 2);
+    QCOMPARE(lines[0], QString("Host\tRows\tTotalSize"));
+    QCOMPARE(lines[1].section('\t', 0, 1), m_server->hostText() + "\t9");
+    QVERIFY(lines[1].section('\t', 2).toLongLong() >= 500); // files plus what the server gives as folder sizes
+}
+
+void tst_CliApp::treeIsIndented()
+{
+    const Result r = cli({"tree"});
+    QCOMPARE(r.code, 0);
+    QStringList names;
+    for (const QString &line : r.out.split('\n', Qt::SkipEmptyParts).mid(1))
+        names << line.section('\t', 2);
+    QVERIFY2(names.size() == 4, qPrintable(r.out));
+    QVERIFY2(names.indexOf("  docs") == names.indexOf("pub") + 1, qPrintable(r.out));
+    QVERIFY2(names.indexOf("    lib") == names.indexOf("  lib") + 1 || names.indexOf("  lib") == names.indexOf("src") + 1,
+             qPrintable(r.out));
+}
+
+void tst_CliApp::findByPatternTypeAndHost_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("rows");
+    QTest::newRow("every row") << QStringList{"find", "%"} << 9;
+    QTest::newRow("by type") << QStringList{"find", "%", "--type", "txt"} << 2;
+    QTest::newRow("folders") << QStringList{"find", "%", "--type", "<DIR>"} << 4;
+    QTest::newRow("ALL") << QStringList{"find", "read%", "--type", "ALL"} << 2;
+    QTest::newRow("other host") << QStringList{"find", "%", "--host", "elsewhere"} << 0;
+}
+
+void tst_CliApp::findByPatternTypeAndHost()
+{
+    QFETCH(QStringList, args);
+    QFETCH(int, rows);
+    const Result r = cli(args);
+    QCOMPARE(r.code, 0);
+    const QStringList lines = r.out.split('\n', Qt::SkipEmptyParts);
+    QCOMPARE(lines.first(), QString("Name\text\tSize\tHost\tAttr\tLAC\tID\tPID"));
+    QCOMPARE(lines.size() - 1, rows);
+}
+
+void tst_CliApp::jsonAndCsv()
+{
+    const Result json = cli({"find", "%", "--type", "pdf", "--format", "json"});
+    const QJsonArray rows = QJsonDocument::fromJson(json.out.toUtf8()).array();
+    QCOMPARE(rows.size(), 1);
+    QCOMPARE(rows[0].toObject()["Name"].toString(), QString("manual"));
+    const Result csv = cli({"hosts", "--format", "csv"});
+    QVERIFY(csv.out.startsWith("Host,Rows,TotalSize\n"));
+}
+
+void tst_CliApp::pathOfARow()
+{
+    const Result found = cli({"find", "manual", "--type", "pdf"});
+    const QString id = found.out.split('\n', Qt::SkipEmptyParts).value(1).section('\t', 6, 6);
+    const Result r = cli({"path", id});
+    QCOMPARE(r.code, 0);
+    const QString host = m_server->hostText();
+    QCOMPARE(r.out, QString("Path\tSize\tAddress\n//%1/pub/docs/manual.pdf\t100.000 \tftp://%1/pub/docs/manual.pdf\n")
+                        .arg(host));
+    QCOMPARE(cli({"path", "12345"}).code, 1);
+}
+
+void tst_CliApp::rejectedStatement()
+{
+    const Result r = cli({"sql", "DELETE FROM NoSuchTable"});
+    QCOMPARE(r.code, 1);
+    QVERIFY(r.err.contains("NoSuchTable"));
+    QCOMPARE(cli({"sql", "SELECT COUNT(*) AS n FROM DB"}).out, QString("n\n9\n"));
+}
+
+void tst_CliApp::badArguments_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::newRow("no command") << QStringList{};
+    QTest::newRow("unknown command") << QStringList{"frobnicate"};
+    QTest::newRow("scan without host") << QStringList{"scan"};
+    QTest::newRow("unknown option") << QStringList{"hosts", "--colour"};
+    QTest::newRow("bad format") << QStringList{"hosts", "--format", "xml"};
+    QTest::newRow("path of nothing") << QStringList{"path", "abc"};
+}
+
+void tst_CliApp::badArguments()
+{
+    QFETCH(QStringList, args);
+    const Result r = cli(args);
+    QCOMPARE(r.code, 1);
+    QVERIFY2(r.err.contains("usage: harvex-cli"), qPrintable(r.err));
+    QVERIFY(r.out.isEmpty());
+}
+
+void tst_CliApp::unreachableHost()
+{
+    const Result r = cli({"scan", QStringLiteral("127.0.0.1:%1").arg(FtpTestServer::freePort())});
+    QCOMPARE(r.code, 2);
+    QVERIFY(r.err.contains("is not available"));
+}
+
+void tst_CliApp::passwordIsNowhereOnDisk()
+{
+    if (!FtpTestServer::available(FtpTestServer::Kind::Pyftpdlib))
+        QSKIP("pyftpdlib not installed");
+    FtpTestServer server(FtpTestServer::Kind::Pyftpdlib);
+    const QByteArray password = "Pa55-word-7731";
+    QVERIFY(server.start(m_tree.path(), "alice", QString::fromLatin1(password)));
+    const Result r = cli({"scan", server.hostText(), "--user", "alice", "--password-stdin"}, password + "\n");
+    QCOMPARE(r.code, 0);
+    QVERIFY(!r.err.contains(QString::fromLatin1(password)));
+    QDirIterator it(m_data.path(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        QFile f(it.next());
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QVERIFY2(!f.readAll().contains(password), qPrintable(it.filePath()));
+    }
+}
+
+QTEST_GUILESS_MAIN(tst_CliApp)
+#include "tst_cliapp.moc"
