@@ -177,11 +177,11 @@ void TMainForm::changeEvent(QEvent *e)
 void TMainForm::FormActivate()
 {
     auto *grid = static_cast<QGridLayout *>(TabDB->layout());
-    if (m_browser && m_browser->parentWidget() != TabDB) {
+    if (m_browser && grid->indexOf(m_browser) < 0) {
         grid->addWidget(m_browser, 0, 0);
         m_browser->show();
     }
-    if (m_scan && m_scan->parentWidget() != TabDB) {
+    if (m_scan && grid->indexOf(m_scan) < 0) {
         const bool shown = !m_scan->isHidden();
         grid->addWidget(m_scan, 0, 0);
         m_scan->setVisible(shown);

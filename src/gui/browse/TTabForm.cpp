@@ -1,5 +1,6 @@
 #include "TTabForm.h"
 #include "CatalogueError.h"
+#include "GridDelegate.h"
 #include "HostSource.h"
 #include "IniFile.h"
 #include "LineageWalk.h"
@@ -73,6 +74,8 @@ void TTabForm::buildLayout()
     DBGrid1->setSelectionBehavior(QAbstractItemView::SelectRows);
     DBGrid1->setSelectionMode(QAbstractItemView::SingleSelection);
     DBGrid1->verticalHeader()->hide();
+    DBGrid1->verticalHeader()->setDefaultSectionSize(DBGrid1->fontMetrics().height() + 6);
+    DBGrid1->setItemDelegate(new GridDelegate(DBGrid1));
     DBGrid1->setContextMenuPolicy(Qt::CustomContextMenu);
     QPalette gp = DBGrid1->palette();
     gp.setColor(QPalette::Base, QColor(242, 254, 255));

@@ -66,10 +66,15 @@ void TAboutForm::buildLayout()
     f.setPixelSize(11);
     setFont(f);
     img = new QLabel(this);
-    img->setPixmap(QPixmap(QStringLiteral(":/about.bmp")));
+    // The picture shows with its bottom-left colour transparent, over the frame too.
+    QPixmap picture(QStringLiteral(":/about.bmp"));
+    const QImage pictureImage = picture.toImage();
+    if (!pictureImage.isNull())
+        picture.setMask(QBitmap::fromImage(pictureImage.createMaskFromColor(
+            pictureImage.pixel(0, pictureImage.height() - 1), Qt::MaskInColor)));
+    img->setPixmap(picture);
     img->setGeometry(2, 120, 350, 274);
     img->setAttribute(Qt::WA_TransparentForMouseEvents);
-    img->hide(); // drawn through the backdrop, where its key colour is cut away
     laAbout = makeLabel(this, QStringLiteral("-  -  - "), 235, 150);
     laAbout->setWordWrap(true);
     laAbout->setAlignment(Qt::AlignLeft | Qt::AlignTop);
