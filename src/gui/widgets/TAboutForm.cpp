@@ -29,7 +29,7 @@ TAboutForm::TAboutForm(QWidget *mainWindow)
     pp.setColor(QPalette::Window, toQColor(DesignColor));
     pa->setPalette(pp);
     PanelColor = DesignColor;
-    const QImage picture = img->pixmap().toImage();
+    const QImage picture(QStringLiteral(":/about.bmp"));
     const QRgb key = picture.pixel(0, 0);
     setColor(rgbColor(qRed(key), qGreen(key), qBlue(key)));
     PanelRect = QRect(QPoint(sh_Left, 0), QPoint(width() - 1, height() - 1));
