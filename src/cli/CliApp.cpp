@@ -4,6 +4,7 @@
 #include "Catalogue.h"
 #include "CatalogueError.h"
 #include "CliHost.h"
+#include "StderrMessages.h"
 #include "ElapsedCounter.h"
 #include "FtpConnection.h"
 #include "HostScanner.h"

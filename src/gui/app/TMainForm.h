@@ -1,7 +1,7 @@
 #pragma once
 #include "ActivityLog.h"
 #include "ElapsedCounter.h"
-#include "UiSeam.h"
+#include "GuiMessages.h"
 
 #include <QAction>
 #include <QLabel>

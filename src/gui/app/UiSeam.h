@@ -1,6 +1,4 @@
 #pragma once
-#include "UserMessages.h"
-
 #include <QString>
 #include <QUrl>
 #include <functional>
@@ -20,11 +18,4 @@ public:
     static void setMessageHandler(MessageHandler h);
     static void setUrlHandler(UrlHandler h);
     static void setParentWindow(QWidget *w);
-};
-
-// The core's messages, shown through the seam.
-class GuiMessages : public UserMessages
-{
-public:
-    void showMessage(const QString &text) override { UiSeam::message(text); }
 };

@@ -7,8 +7,7 @@
 #include <QVBoxLayout>
 
 TQueryForm::TQueryForm(QWidget *mainWindow)
-    : QWidget(nullptr, Qt::Tool)
-    , m_mainWindow(mainWindow)
+    : DialogWindow(mainWindow)
 {
     setWindowTitle(QStringLiteral("Query Data Base"));
     resize(321, 210);
@@ -65,16 +64,4 @@ void TQueryForm::btnExecClick()
 void TQueryForm::setBrowser(TTabForm *browser)
 {
     m_browser = browser;
-}
-
-void TQueryForm::showEvent(QShowEvent *)
-{
-    if (m_mainWindow)
-        m_mainWindow->setEnabled(false);
-}
-
-void TQueryForm::hideEvent(QHideEvent *)
-{
-    if (m_mainWindow)
-        m_mainWindow->setEnabled(true);
 }

@@ -1,14 +1,13 @@
 #pragma once
 #include <QLabel>
 #include <QPlainTextEdit>
-#include <QPointer>
-#include <QWidget>
+#include "app/DialogWindow.h"
 
 class TCoolBtn;
 class TTabForm;
 
 // "Query Data Base": any statement, its result in the browser's grid.
-class TQueryForm : public QWidget
+class TQueryForm : public DialogWindow
 {
     Q_OBJECT
 public:
@@ -25,11 +24,6 @@ public slots:
     void btnCancelClick() { hide(); }
     void btnExecClick();
 
-protected:
-    void showEvent(QShowEvent *) override;
-    void hideEvent(QHideEvent *) override;
-
 private:
     TTabForm *m_browser = nullptr;
-    QPointer<QWidget> m_mainWindow;
 };

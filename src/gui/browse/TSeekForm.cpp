@@ -6,15 +6,8 @@
 #include <QGridLayout>
 #include <QSqlRecord>
 
-void DropDownCombo::showPopup()
-{
-    emit dropDown();
-    QComboBox::showPopup();
-}
-
 TSeekForm::TSeekForm(QWidget *mainWindow)
-    : QWidget(nullptr, Qt::Tool)
-    , m_mainWindow(mainWindow)
+    : DialogWindow(mainWindow)
 {
     setWindowTitle(QStringLiteral("Find records"));
     resize(313, 134);
@@ -51,17 +44,9 @@ void TSeekForm::setBrowser(TTabForm *browser)
     qExt->setSql(QStringList{"SELECT DISTINCT Ext", "FROM DB"});
 }
 
-void TSeekForm::showEvent(QShowEvent *)
+void TSeekForm::FormShow()
 {
-    if (m_mainWindow)
-        m_mainWindow->setEnabled(false);
     cbType->setCurrentIndex(0);
-}
-
-void TSeekForm::hideEvent(QHideEvent *)
-{
-    if (m_mainWindow)
-        m_mainWindow->setEnabled(true);
 }
 
 void TSeekForm::btnOkClick()

@@ -1,28 +1,16 @@
 #pragma once
-#include <QComboBox>
+#include "DropDownCombo.h"
 #include <QLabel>
 #include <QLineEdit>
-#include <QPointer>
-#include <QWidget>
+#include "app/DialogWindow.h"
 
 class DataSet;
 class TCoolBtn;
 class TTabForm;
 
-// A drop-down list that says when it is about to drop down.
-class DropDownCombo : public QComboBox
-{
-    Q_OBJECT
-public:
-    using QComboBox::QComboBox;
-    void showPopup() override;
-signals:
-    void dropDown();
-};
-
 // "Find records": a name pattern and a file type; the result goes to the
 // browser's grid.
-class TSeekForm : public QWidget
+class TSeekForm : public DialogWindow
 {
     Q_OBJECT
 public:
@@ -43,10 +31,8 @@ public slots:
     void cbTypeDropDown();
 
 protected:
-    void showEvent(QShowEvent *) override;
-    void hideEvent(QHideEvent *) override;
+    void FormShow() override;
 
 private:
     TTabForm *m_browser = nullptr;
-    QPointer<QWidget> m_mainWindow;
 };

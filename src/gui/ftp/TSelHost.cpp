@@ -7,8 +7,7 @@
 #include <QGridLayout>
 
 TSelHost::TSelHost(QWidget *mainWindow)
-    : QWidget(nullptr, Qt::Tool)
-    , m_mainWindow(mainWindow)
+    : DialogWindow(mainWindow)
 {
     setWindowTitle(QStringLiteral("Select FTP Host"));
     resize(309, 118);
@@ -49,7 +48,7 @@ TSelHost::TSelHost(QWidget *mainWindow)
 
 QString TSelHost::CurrentHost()
 {
-    if (!m_mainWindow || !m_mainWindow->isVisible())
+    if (!mainWindow() || !mainWindow()->isVisible())
         return QString();
     if (cbHost->currentText().isEmpty())
         AskForHost();
@@ -68,7 +67,7 @@ bool TSelHost::eventFilter(QObject *watched, QEvent *e)
 {
     if (watched == cbHost->lineEdit() && e->type() == QEvent::FocusOut)
         cbExit();
-    return QWidget::eventFilter(watched, e);
+    return DialogWindow::eventFilter(watched, e);
 }
 
 // The most recent host goes on top only when typed anew; choosing an
@@ -116,16 +115,4 @@ void TSelHost::SaveHostHistory(IniFile *settings)
         if (!host.isEmpty())
             settings->writeString(QStringLiteral("HOSTS"), QString::number(i), host);
     }
-}
-
-void TSelHost::showEvent(QShowEvent *)
-{
-    if (m_mainWindow)
-        m_mainWindow->setEnabled(false);
-}
-
-void TSelHost::hideEvent(QHideEvent *)
-{
-    if (m_mainWindow)
-        m_mainWindow->setEnabled(true);
 }

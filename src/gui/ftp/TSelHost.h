@@ -1,10 +1,10 @@
 #pragma once
 #include "HostSource.h"
+#include "app/DialogWindow.h"
 
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPointer>
 #include <QWidget>
 
 class IniFile;
@@ -12,7 +12,7 @@ class TCoolBtn;
 
 // The host dialog: its three fields are the program's only record of the
 // host, user and password. The password is kept nowhere else.
-class TSelHost : public QWidget, public HostSource
+class TSelHost : public DialogWindow, public HostSource
 {
     Q_OBJECT
 public:
@@ -39,10 +39,5 @@ public slots:
     void cbExit();
 
 protected:
-    void showEvent(QShowEvent *) override;
-    void hideEvent(QHideEvent *) override;
     bool eventFilter(QObject *watched, QEvent *e) override;
-
-private:
-    QPointer<QWidget> m_mainWindow;
 };

@@ -17,8 +17,7 @@ static void initResources()
 }
 
 TAboutForm::TAboutForm(QWidget *mainWindow)
-    : QWidget(nullptr, Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::Tool)
-    , m_mainWindow(mainWindow)
+    : DialogWindow(mainWindow, Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::Tool)
 {
     initResources();
     setWindowTitle(QString::fromUtf8("О программе"));
@@ -189,22 +188,6 @@ void TAboutForm::paintEvent(QPaintEvent *)
 {
     QPainter p(this);
     p.drawImage(0, 0, RenderSurface());
-}
-
-void TAboutForm::showEvent(QShowEvent *)
-{
-    FormShow();
-    if (m_mainWindow)
-        m_mainWindow->setEnabled(false);
-}
-
-void TAboutForm::hideEvent(QHideEvent *)
-{
-    if (m_mainWindow) {
-        m_mainWindow->setEnabled(true);
-        m_mainWindow->activateWindow();
-        m_mainWindow->setFocus();
-    }
 }
 
 // A press anywhere on the window's own surface drags it, as a caption would.

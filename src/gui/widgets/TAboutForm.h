@@ -1,9 +1,9 @@
 #pragma once
 #include "BlendColor.h"
+#include "app/DialogWindow.h"
 
 #include <QImage>
 #include <QLabel>
-#include <QPointer>
 #include <QRegion>
 #include <QWidget>
 
@@ -14,7 +14,7 @@ class TSPanel;
 // The widget set's about box: borderless, always on top, shaped as the union
 // of its picture's figure and a rounded panel with a ring frame; dragged by
 // any point of its own surface.
-class TAboutForm : public QWidget
+class TAboutForm : public DialogWindow
 {
     Q_OBJECT
 public:
@@ -67,18 +67,14 @@ public slots:
 
 protected:
     void paintEvent(QPaintEvent *) override;
-    void showEvent(QShowEvent *) override;
-    void hideEvent(QHideEvent *) override;
     void mousePressEvent(QMouseEvent *) override;
     void mouseMoveEvent(QMouseEvent *) override;
-    virtual void FormShow() {}
 
 private:
     void buildLayout();
     void ComposeBackdrop(const QRect &r);
     QLabel *makeLabel(QWidget *parent, const QString &text, int x, int y);
 
-    QPointer<QWidget> m_mainWindow;
     TColor m_color = DesignColor;
     quint8 m_keyRed = 0, m_keyGreen = 0, m_keyBlue = 0;
     QImage m_backdrop;

@@ -1,0 +1,10 @@
+#pragma once
+#include "UiSeam.h"
+#include "UserMessages.h"
+
+// The core's messages, shown through the seam.
+class GuiMessages : public UserMessages
+{
+public:
+    void showMessage(const QString &text) override { UiSeam::message(text); }
+};

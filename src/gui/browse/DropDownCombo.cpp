@@ -1,0 +1,7 @@
+#include "DropDownCombo.h"
+
+void DropDownCombo::showPopup()
+{
+    emit dropDown();
+    QComboBox::showPopup();
+}
