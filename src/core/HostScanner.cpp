@@ -41,10 +41,12 @@ void HostScanner::ScanHost()
         return;
     m_running = true;
     m_stats = Stats();
+    m_lost = false;
     // A connection opened by hand is closed first, with its closed line.
     if (m_connection.isConnected())
         m_connection.CloseConnection();
     m_connection.ConnectToHost();
+    m_wasConnected = m_connection.isConnected();
     m_view.showView();
     m_host = m_hosts.CurrentHost();
     m_work = QByteArrayList{QByteArray()};
@@ -65,7 +67,7 @@ void HostScanner::ScanHost()
 void HostScanner::walk()
 {
     while (!m_work.isEmpty() && m_view.isShown()) {
-        if (!ensureAlive()) {
+        if (m_lost || !ensureAlive()) {
             m_stats.terminated = true;
             m_messages.showMessage(QStringLiteral("Terminated"));
             return;
@@ -90,7 +92,7 @@ void HostScanner::startPass()
 // the scan gives up; everything stored so far stays.
 bool HostScanner::ensureAlive()
 {
-    if (!m_connection.isConnected() && m_stats.listed == 0 && m_stats.failed == 0)
+    if (!m_wasConnected)
         return true; // never connected: the first listing fails and the walk ends
     if (m_connection.isAlive())
         return true;
@@ -118,12 +120,17 @@ void HostScanner::listOne()
         return;
     }
     FtpSession::Listing listing = m_connection.list(path);
-    if (!listing.ok && !m_connection.isAlive() && ensureAlive())
+    if (!listing.ok && m_wasConnected && !m_connection.isAlive()) {
+        if (!ensureAlive()) {
+            m_lost = true;
+            return;
+        }
         listing = m_connection.list(path);
+    }
     if (!listing.ok && listing.entries.isEmpty()) {
         m_parents.resize(m_work.size());
         m_fresh.resize(m_work.size());
-        if (!m_connection.isConnected() && m_stats.listed == 0)
+        if (!m_wasConnected)
             return; // never connected: the log already says the host is not available
         ++m_stats.failed;
         m_log.LogLine(QStringLiteral("   Could not list %1: %2").arg(shown(path), listing.error), false);

@@ -69,6 +69,8 @@ private:
     int m_retryPauseMs = 500;
 
     bool m_running = false;
+    bool m_wasConnected = false;
+    bool m_lost = false; // reconnecting failed: the walk ends
     Stats m_stats;
     QString m_host;
     QByteArrayList m_work;

@@ -20,6 +20,7 @@ private slots:
     void passiveIgnoresForeignAddress();
     void bareCompletionReply();
     void multiLineReplyEndsOnlyAtItsCode();
+    void oldCodePageNames();
 
 private:
     bool openOn(FtpTestServer &server, FtpSession &s, const QString &scenario, bool passive = true);
@@ -139,6 +140,27 @@ void tst_FtpBadServers::multiLineReplyEndsOnlyAtItsCode()
     s.setMethod(FtpSession::Method::List);
     QVERIFY(s.list("x").ok);
     QVERIFY(s.list("y").ok);
+}
+
+void tst_FtpBadServers::oldCodePageNames()
+{
+    FtpTestServer server(FtpTestServer::Kind::Scripted);
+    QVERIFY(server.startScripted("cp1251"));
+    FtpLogon logon = FtpLogon::fromHostText(server.hostText());
+    logon.codePage = "cp1251";
+    logon.passive = true;
+    FtpSession s;
+    QVERIFY(s.open(logon));
+    s.setMethod(FtpSession::Method::List);
+    const FtpSession::Listing top = s.list(QByteArray());
+    QCOMPARE(top.entries.size(), 1);
+    QCOMPARE(top.entries[0].name(), QString::fromUtf8("Док"));
+    QCOMPARE(top.entries[0].wireName, QByteArray("\xc4\xee\xea"));
+    // The folder is entered with the name's original bytes.
+    const FtpSession::Listing inner = s.list(top.entries[0].wireName);
+    QVERIFY2(inner.ok, qPrintable(inner.error));
+    QCOMPARE(inner.entries.size(), 1);
+    QCOMPARE(inner.entries[0].name(), QString("inner.txt"));
 }
 
 QTEST_GUILESS_MAIN(tst_FtpBadServers)

@@ -57,13 +57,31 @@ struct ScriptedConnection : ScanConnection
     QMap<QByteArray, QStringList> tree;
     QByteArrayList listed;
     bool open = false;
+    int dropAfter = -1;     // the connection is lost after this many listings
+    int reconnectsLeft = 0; // how many reconnections succeed
+    int reconnects = 0;
+    std::function<void()> onList;
     void ConnectToHost() override { open = true; }
     void CloseConnection() override { open = false; }
     bool isConnected() const override { return open; }
     bool isAlive() override { return open; }
-    bool reconnect() override { return false; }
+    bool reconnect() override
+    {
+        ++reconnects;
+        open = reconnectsLeft-- > 0;
+        return open;
+    }
     FtpSession::Listing list(const QByteArray &path) override
     {
+        if (onList)
+            onList();
+        if (!open || listed.size() == dropAfter) {
+            open = false;
+            dropAfter = -1;
+            FtpSession::Listing lost;
+            lost.error = "Connection lost";
+            return lost;
+        }
         listed << path;
         FtpSession::Listing l;
         l.ok = tree.contains(path);
@@ -92,6 +110,9 @@ private slots:
     void progressRounding();
     void cancelAfterTheCurrentPass();
     void unlistableFolderIsLogged();
+    void lostConnectionIsReopened();
+    void lostConnectionForGood();
+    void catalogueErrorEndsTheScanCleanly();
     void realServers_data();
     void realServers();
 
@@ -200,6 +221,70 @@ void tst_HostScanner::unlistableFolderIsLogged()
     QVERIFY(log.lines().contains("   Could not list /locked: 550 No such folder"));
     QCOMPARE(log.lines().last(), QString("   Folders that could not be listed: 1"));
     QCOMPARE(m_cat->recordCount(), 3);
+}
+
+void tst_HostScanner::lostConnectionIsReopened()
+{
+    ScriptedConnection conn;
+    conn.tree[""] = {"a/", "b/"};
+    conn.tree["a"] = {"x.txt"};
+    conn.tree["b"] = {"y.txt"};
+    conn.dropAfter = 1;
+    conn.reconnectsLeft = 1;
+    ActivityLog log;
+    FixedHost hosts;
+    Recorder messages;
+    RecordingView view;
+    HostScanner scanner(conn, *m_cat, log, hosts, messages, view);
+    scanner.setRetryPause(1);
+    scanner.ScanHost();
+    QCOMPARE(conn.reconnects, 1);
+    QCOMPARE(conn.listed, (QByteArrayList{"", "b", "a"}));
+    QCOMPARE(m_cat->recordCount(), 4);
+    QVERIFY(messages.shown.isEmpty());
+}
+
+void tst_HostScanner::lostConnectionForGood()
+{
+    ScriptedConnection conn;
+    conn.tree[""] = {"a/", "b/", "c/", "d/"};
+    conn.dropAfter = 1;
+    ActivityLog log;
+    FixedHost hosts;
+    Recorder messages;
+    RecordingView view;
+    HostScanner scanner(conn, *m_cat, log, hosts, messages, view);
+    scanner.setRetryPause(1);
+    scanner.ScanHost();
+    QCOMPARE(messages.shown, QStringList{"Terminated"}); // once, not once per folder left
+    QCOMPARE(conn.reconnects, HostScanner::ReconnectTries);
+    QVERIFY(scanner.stats().terminated);
+    QCOMPARE(m_cat->recordCount(), 4); // what was stored stays
+    QVERIFY(!view.visible);
+}
+
+void tst_HostScanner::catalogueErrorEndsTheScanCleanly()
+{
+    ScriptedConnection conn;
+    conn.tree[""] = {"a/", "b/"};
+    conn.tree["b"] = {"y.txt"};
+    conn.onList = [&] {
+        if (conn.listed.size() == 1)
+            m_cat->close(); // the table goes away under the scan
+    };
+    ActivityLog log;
+    FixedHost hosts;
+    Recorder messages;
+    RecordingView view;
+    bool rebuilt = false;
+    HostScanner scanner(conn, *m_cat, log, hosts, messages, view);
+    scanner.setAfterScan([&] { rebuilt = true; });
+    scanner.ScanHost();
+    QCOMPARE(messages.shown.size(), 1);
+    QVERIFY(!conn.open);
+    QVERIFY(!view.visible);
+    QVERIFY(rebuilt);
+    QVERIFY(!scanner.isRunning());
 }
 
 void tst_HostScanner::realServers_data()

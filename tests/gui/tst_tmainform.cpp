@@ -27,6 +27,7 @@ private slots:
     void scanLogsInOrderAndFillsTree();
     void cancelStopsAfterThePass();
     void scanWindowShowsHostAndUser();
+    void disconnectAndExitDuringAScan();
     void hostHistory();
 
 private:
@@ -167,6 +168,21 @@ void tst_TMainForm::scanWindowShowsHostAndUser()
     QCOMPARE(shownUser, QString("anonymous"));
     QCOMPARE(m->scanForm()->Label5->text(), QString("Saning in progress ..."));
     QVERIFY(m->scanForm()->progressPosition() >= 100);
+}
+
+void tst_TMainForm::disconnectAndExitDuringAScan()
+{
+    TMainForm *m = m_app->MainForm;
+    m->FormActivate();
+    QTimer::singleShot(0, m, &TMainForm::Disconnect1Click);
+    m->ScanHost();
+    QCOMPARE(m->scanner()->stats().listed, 1);
+    QVERIFY(!m->connection()->isConnected());
+
+    QTimer::singleShot(0, m, &QWidget::close);
+    m->ScanHost();
+    QCOMPARE(m->scanner()->stats().listed, 1);
+    QVERIFY2(!m->isVisible(), "the window closes once the scan has ended");
 }
 
 void tst_TMainForm::hostHistory()

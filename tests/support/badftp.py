@@ -56,6 +56,8 @@ class Session:
         return "227 Entering Passive Mode (%s,%d,%d)\r\n" % (addr, port // 256, port % 256)
 
     def do_list(self):
+        if SCENARIO == "cp1251":
+            return self.list_cp1251()
         # The scenario plays in folder "x" only, so log-on and its probes at
         # the top level see a well-behaved server.
         if self.cwd != "/x":
@@ -82,6 +84,19 @@ class Session:
             self.send("226\r\n")
         else:
             self.send("226 Done\r\n")
+
+    def list_cp1251(self):
+        # An old server: names in cp1251 bytes, and a folder that can only be
+        # entered with exactly those bytes.
+        folder = "\xc4\xee\xea"  # cp1251 bytes of a Cyrillic name, as latin-1
+        self.send("150 Here comes the listing\r\n")
+        data = self.open_data()
+        if self.cwd == "/":
+            data.sendall(b"drwxr-xr-x 2 0 0 4096 Dec 07 22:00 " + folder.encode("latin-1") + b"\r\n")
+        elif self.cwd == "/" + folder:
+            data.sendall(b"-rw-r--r-- 1 0 0 5 Dec 07 22:00 inner.txt\r\n")
+        data.close()
+        self.send("226 Done\r\n")
 
     def run(self):
         if SCENARIO == "silent-greeting":
