@@ -62,8 +62,8 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "cannot start vsftpd: %s\n", qPrintable(server.error()));
         return 1;
     }
-    const Rates active = measure(tree, server.hostText(), false);
     const Rates passive = measure(tree, server.hostText(), true);
+    const Rates active = measure(tree, server.hostText(), false);
     std::printf("{\"folders\": %lld, \"list_folders_per_s\": %.0f, \"list_active_folders_per_s\": %.0f, "
                 "\"best_folders_per_s\": %.0f}\n",
                 qlonglong(tree.folders.size()), qMax(active.dataConnection, passive.dataConnection),

@@ -97,6 +97,8 @@ void FtpSession::close()
     m_buffer.clear();
     m_cwd.clear();
     m_prefetched = false;
+    m_activeServer.reset();
+    m_reusePort = true;
 }
 
 bool FtpSession::connectControl()
@@ -312,33 +314,62 @@ FtpSession::Listing FtpSession::controlListing(const FtpReply &r, Method m) cons
     return l;
 }
 
+// One listening port serves the whole session: binding a new one for every
+// folder gets slow once thousands of closed connections linger. A server
+// that connects from port 20 cannot reach the same port again so soon and
+// says 425: then every listing gets a port of its own.
+QTcpServer *FtpSession::activeServer()
+{
+    if (m_reusePort && m_activeServer && m_activeServer->isListening())
+        return m_activeServer.get();
+    m_activeServer = std::make_unique<QTcpServer>();
+    if (!m_activeServer->listen(m_ctrl.localAddress(), 0)) {
+        fail(m_activeServer->errorString());
+        return nullptr;
+    }
+    return m_activeServer.get();
+}
+
+bool FtpSession::startActiveListing(Method m, const QByteArray &path, std::unique_ptr<QTcpSocket> &data, FtpReply &r)
+{
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        QTcpServer *server = activeServer();
+        if (!server || !prepareActive(*server, path))
+            return false;
+        r = command(commandFor(m));
+        if (r.code == 425 && m_reusePort) {
+            m_reusePort = false;
+            continue;
+        }
+        if (!r.isPreliminary())
+            return fail(replyError(r));
+        if (!server->hasPendingConnections() && !server->waitForNewConnection(m_logon.idleTimeoutMs))
+            return fail(QStringLiteral("The server did not open the data connection"));
+        data.reset(server->nextPendingConnection());
+        data->setParent(nullptr);
+        return true;
+    }
+    return fail(replyError(r));
+}
+
+bool FtpSession::startPassiveListing(Method m, const QByteArray &path, std::unique_ptr<QTcpSocket> &data, FtpReply &r)
+{
+    data = openPassive(path);
+    if (!data)
+        return false;
+    r = command(commandFor(m));
+    return r.isPreliminary() || fail(replyError(r));
+}
+
 FtpSession::Listing FtpSession::listOnData(Method m, const QByteArray &path)
 {
     Listing result;
-    QTcpServer server;
     std::unique_ptr<QTcpSocket> data;
-    if (m_logon.passive) {
-        data = openPassive(path);
-        if (!data) {
-            result.error = m_error;
-            return result;
-        }
-    } else if (!prepareActive(server, path)) {
+    FtpReply r;
+    const bool started = m_logon.passive ? startPassiveListing(m, path, data, r) : startActiveListing(m, path, data, r);
+    if (!started) {
         result.error = m_error;
         return result;
-    }
-    FtpReply r = command(commandFor(m));
-    if (!r.isPreliminary()) {
-        result.error = replyError(r);
-        return result;
-    }
-    if (!data) {
-        if (!server.hasPendingConnections() && !server.waitForNewConnection(m_logon.idleTimeoutMs)) {
-            result.error = QStringLiteral("The server did not open the data connection");
-            return result;
-        }
-        data.reset(server.nextPendingConnection());
-        data->setParent(nullptr);
     }
     bool timedOut = false;
     const QByteArray bytes = readData(*data, timedOut);
@@ -414,8 +445,6 @@ std::unique_ptr<QTcpSocket> FtpSession::openPassive(const QByteArray &path)
 bool FtpSession::prepareActive(QTcpServer &server, const QByteArray &path)
 {
     const QHostAddress local = m_ctrl.localAddress();
-    if (!server.listen(local, 0))
-        return fail(server.errorString());
     const bool v6 = local.protocol() == QAbstractSocket::IPv6Protocol;
     const QByteArray eprt = QStringLiteral("EPRT |%1|%2|%3|")
                                 .arg(v6 ? 2 : 1)

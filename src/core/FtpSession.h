@@ -70,6 +70,9 @@ private:
     void dropPrefetched();
     Listing listOnData(Method m, const QByteArray &path);
     std::unique_ptr<QTcpSocket> openPassive(const QByteArray &path);
+    QTcpServer *activeServer();
+    bool startActiveListing(Method m, const QByteArray &path, std::unique_ptr<QTcpSocket> &data, FtpReply &r);
+    bool startPassiveListing(Method m, const QByteArray &path, std::unique_ptr<QTcpSocket> &data, FtpReply &r);
     bool prepareActive(QTcpServer &server, const QByteArray &path);
     QByteArray readData(QTcpSocket &data, bool &timedOut);
     Listing parseLines(const QByteArrayList &lines, Method m) const;
@@ -89,6 +92,8 @@ private:
     QList<Method> m_supported;
     QString m_error;
     int m_logons = 0;
+    std::unique_ptr<QTcpServer> m_activeServer;
+    bool m_reusePort = true;
     bool m_prefetched = false;
     bool m_prefetchCwd = false;
     QByteArray m_prefetchPath;
