@@ -40,8 +40,6 @@ void HarvexApplication::createWindows()
 
 bool HarvexApplication::startUp()
 {
-    AppPaths::programDir();
-    QApplication::setApplicationName(AppPaths::baseName());
     createWindows();
     m_settings = std::make_unique<IniFile>(AppPaths::settingsFile());
     MainForm->LoadSettings(m_settings.get());

@@ -1,10 +1,13 @@
 #include "HarvexApplication.h"
 
+
 #include <QApplication>
 
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
+    // Before the data folder is chosen: the per-user folder is named after it.
+    QApplication::setApplicationName(QStringLiteral("Harvex"));
     HarvexApplication harvex;
     if (!harvex.startUp())
         return 1;

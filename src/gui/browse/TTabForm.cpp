@@ -110,6 +110,7 @@ void TTabForm::buildLayout()
         PopupMenu1->popup(DBGrid1->viewport()->mapToGlobal(pos));
     });
     connect(TV, &QTreeWidget::itemClicked, this, &TTabForm::TVClick);
+    connect(TV, &QTreeWidget::currentItemChanged, this, &TTabForm::autoExpand);
     connect(DBGrid1, &QTableView::clicked, this, &TTabForm::DBGrid1CellClick);
 }
 
@@ -266,12 +267,27 @@ void TTabForm::SelectFolderNode(qint32 id)
     TV->setCurrentItem(node);
 }
 
+// The selected folder opens; the branch selected before closes unless it
+// holds the new selection.
+void TTabForm::autoExpand(QTreeWidgetItem *current, QTreeWidgetItem *previous)
+{
+    for (QTreeWidgetItem *p = previous; p; p = p->parent()) {
+        bool holdsCurrent = false;
+        for (QTreeWidgetItem *c = current; c && !holdsCurrent; c = c->parent())
+            holdsCurrent = c == p;
+        if (holdsCurrent)
+            break;
+        p->setExpanded(false);
+    }
+    if (current)
+        current->setExpanded(true);
+}
+
 void TTabForm::TVClick()
 {
     QTreeWidgetItem *node = TV->currentItem();
     if (!node)
         return;
-    node->setExpanded(true);
     q->close();
     q->setParams({nodeId(node)});
     openDataSet(q);

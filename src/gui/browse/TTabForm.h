@@ -85,6 +85,7 @@ protected:
 
 private:
     void buildLayout();
+    void autoExpand(QTreeWidgetItem *current, QTreeWidgetItem *previous);
     void buildToolBar();
     QToolButton *toolButton(int image, const QString &tip);
     QVariant cell(const QString &field) const;
