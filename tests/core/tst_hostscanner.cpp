@@ -98,6 +98,20 @@ struct ScriptedConnection : ScanConnection
         return l;
     }
 };
+// The scanner and what it talks to, for scans over a scripted connection.
+struct Rig
+{
+    ActivityLog log;
+    FixedHost hosts;
+    Recorder messages;
+    RecordingView view;
+    HostScanner scanner;
+    Rig(ScanConnection &conn, Catalogue &cat)
+        : scanner(conn, cat, log, hosts, messages, view)
+    {
+        scanner.setRetryPause(1);
+    }
+};
 } // namespace
 
 class tst_HostScanner : public QObject
@@ -146,25 +160,21 @@ void tst_HostScanner::workedExample()
     conn.tree["pub"] = {"a.txt", "docs/"};
     conn.tree["pub/docs"] = {"b.pdf"};
     conn.tree["src"] = {"c.zip"};
-    ActivityLog log;
-    FixedHost hosts;
-    Recorder messages;
-    RecordingView view;
     bool rebuilt = false;
-    HostScanner scanner(conn, *m_cat, log, hosts, messages, view);
-    scanner.setAfterScan([&] { rebuilt = true; });
-    scanner.ScanHost();
-    QCOMPARE(view.passes, (QStringList{"50|0|0", "75|2|3", "200|2|4", "200|3|6"}));
+    Rig rig(conn, *m_cat);
+    rig.scanner.setAfterScan([&] { rebuilt = true; });
+    rig.scanner.ScanHost();
+    QCOMPARE(rig.view.passes, (QStringList{"50|0|0", "75|2|3", "200|2|4", "200|3|6"}));
     QCOMPARE(conn.listed, (QByteArrayList{"", "src", "pub", "pub/docs"}));
     QCOMPARE(storedRows(), (QStringList{"pub.<DIR>@-", "readme.txt@-", "src.<DIR>@-", "c.zip@src",
                                         "a.txt@pub", "docs.<DIR>@pub", "b.pdf@docs"}));
-    QVERIFY(!view.visible);
+    QVERIFY(!rig.view.visible);
     QVERIFY(!conn.open);
     QVERIFY(rebuilt);
-    QVERIFY(messages.shown.isEmpty());
+    QVERIFY(rig.messages.shown.isEmpty());
 
     conn.listed.clear();
-    scanner.ScanHost();
+    rig.scanner.ScanHost();
     QCOMPARE(m_cat->recordCount(), 7);
 }
 
@@ -195,13 +205,9 @@ void tst_HostScanner::cancelAfterTheCurrentPass()
     conn.tree[""] = {"pub/", "readme.txt", "src/"};
     conn.tree["pub"] = {"a.txt"};
     conn.tree["src"] = {"c.zip"};
-    ActivityLog log;
-    FixedHost hosts;
-    Recorder messages;
-    RecordingView view;
-    view.cancelAtPump = 1; // Cancel served at the first pass's first pump
-    HostScanner scanner(conn, *m_cat, log, hosts, messages, view);
-    scanner.ScanHost();
+    Rig rig(conn, *m_cat);
+    rig.view.cancelAtPump = 1; // Cancel served at the first pass's first pump
+    rig.scanner.ScanHost();
     QCOMPARE(conn.listed, QByteArrayList{""});
     QCOMPARE(m_cat->recordCount(), 3);
 }
@@ -211,15 +217,11 @@ void tst_HostScanner::unlistableFolderIsLogged()
     ScriptedConnection conn;
     conn.tree[""] = {"locked/", "open/"};
     conn.tree["open"] = {"x.txt"};
-    ActivityLog log;
-    FixedHost hosts;
-    Recorder messages;
-    RecordingView view;
-    HostScanner scanner(conn, *m_cat, log, hosts, messages, view);
-    scanner.ScanHost();
-    QCOMPARE(scanner.stats().failed, 1);
-    QVERIFY(log.lines().contains("   Could not list /locked: 550 No such folder"));
-    QCOMPARE(log.lines().last(), QString("   Folders that could not be listed: 1"));
+    Rig rig(conn, *m_cat);
+    rig.scanner.ScanHost();
+    QCOMPARE(rig.scanner.stats().failed, 1);
+    QVERIFY(rig.log.lines().contains("   Could not list /locked: 550 No such folder"));
+    QCOMPARE(rig.log.lines().last(), QString("   Folders that could not be listed: 1"));
     QCOMPARE(m_cat->recordCount(), 3);
 }
 
@@ -231,17 +233,12 @@ void tst_HostScanner::lostConnectionIsReopened()
     conn.tree["b"] = {"y.txt"};
     conn.dropAfter = 1;
     conn.reconnectsLeft = 1;
-    ActivityLog log;
-    FixedHost hosts;
-    Recorder messages;
-    RecordingView view;
-    HostScanner scanner(conn, *m_cat, log, hosts, messages, view);
-    scanner.setRetryPause(1);
-    scanner.ScanHost();
+    Rig rig(conn, *m_cat);
+    rig.scanner.ScanHost();
     QCOMPARE(conn.reconnects, 1);
     QCOMPARE(conn.listed, (QByteArrayList{"", "b", "a"}));
     QCOMPARE(m_cat->recordCount(), 4);
-    QVERIFY(messages.shown.isEmpty());
+    QVERIFY(rig.messages.shown.isEmpty());
 }
 
 void tst_HostScanner::lostConnectionForGood()
@@ -249,18 +246,13 @@ void tst_HostScanner::lostConnectionForGood()
     ScriptedConnection conn;
     conn.tree[""] = {"a/", "b/", "c/", "d/"};
     conn.dropAfter = 1;
-    ActivityLog log;
-    FixedHost hosts;
-    Recorder messages;
-    RecordingView view;
-    HostScanner scanner(conn, *m_cat, log, hosts, messages, view);
-    scanner.setRetryPause(1);
-    scanner.ScanHost();
-    QCOMPARE(messages.shown, QStringList{"Terminated"}); // once, not once per folder left
+    Rig rig(conn, *m_cat);
+    rig.scanner.ScanHost();
+    QCOMPARE(rig.messages.shown, QStringList{"Terminated"}); // once, not once per folder left
     QCOMPARE(conn.reconnects, HostScanner::ReconnectTries);
-    QVERIFY(scanner.stats().terminated);
+    QVERIFY(rig.scanner.stats().terminated);
     QCOMPARE(m_cat->recordCount(), 4); // what was stored stays
-    QVERIFY(!view.visible);
+    QVERIFY(!rig.view.visible);
 }
 
 void tst_HostScanner::catalogueErrorEndsTheScanCleanly()
@@ -272,19 +264,15 @@ void tst_HostScanner::catalogueErrorEndsTheScanCleanly()
         if (conn.listed.size() == 1)
             m_cat->close(); // the table goes away under the scan
     };
-    ActivityLog log;
-    FixedHost hosts;
-    Recorder messages;
-    RecordingView view;
     bool rebuilt = false;
-    HostScanner scanner(conn, *m_cat, log, hosts, messages, view);
-    scanner.setAfterScan([&] { rebuilt = true; });
-    scanner.ScanHost();
-    QCOMPARE(messages.shown.size(), 1);
+    Rig rig(conn, *m_cat);
+    rig.scanner.setAfterScan([&] { rebuilt = true; });
+    rig.scanner.ScanHost();
+    QCOMPARE(rig.messages.shown.size(), 1);
     QVERIFY(!conn.open);
-    QVERIFY(!view.visible);
+    QVERIFY(!rig.view.visible);
     QVERIFY(rebuilt);
-    QVERIFY(!scanner.isRunning());
+    QVERIFY(!rig.scanner.isRunning());
 }
 
 void tst_HostScanner::realServers_data()
