@@ -26,6 +26,7 @@ private slots:
     void badArguments();
     void unreachableHost();
     void passwordIsNowhereOnDisk();
+    void killedScanIsCompletedByARescan();
 
 private:
     struct Result
@@ -191,6 +192,40 @@ void tst_CliApp::passwordIsNowhereOnDisk()
         QVERIFY(f.open(QIODevice::ReadOnly));
         QVERIFY2(!f.readAll().contains(password), qPrintable(it.filePath()));
     }
+}
+
+void tst_CliApp::killedScanIsCompletedByARescan()
+{
+    QTemporaryDir tree, data;
+    int expected = 0;
+    for (int a = 0; a < 10; ++a)
+        for (int b = 0; b < 10; ++b)
+            for (int c = 0; c < 10; ++c) {
+                for (int f = 0; f < 5; ++f)
+                    FtpTestServer::makeFile(tree.filePath(QStringLiteral("d%1/d%2/d%3/f%4.dat").arg(a).arg(b).arg(c).arg(f)), 1);
+                expected += 6;
+            }
+    expected += 10 + 100;
+    FtpTestServer server(FtpTestServer::Kind::Pyftpdlib);
+    if (!FtpTestServer::available(FtpTestServer::Kind::Pyftpdlib) || !server.start(tree.path()))
+        QSKIP("pyftpdlib not available");
+    const QStringList scan{"scan", server.hostText(), "--data", data.path()};
+    QProcess killed;
+    killed.start(QStringLiteral(HARVEX_CLI), scan);
+    QVERIFY(killed.waitForStarted());
+    QTest::qWait(700);
+    killed.kill(); // no chance to commit what it holds
+    killed.waitForFinished();
+    QProcess again;
+    again.start(QStringLiteral(HARVEX_CLI), scan);
+    QVERIFY(again.waitForFinished(120000));
+    QCOMPARE(again.exitCode(), 0);
+    QProcess check;
+    check.start(QStringLiteral(HARVEX_CLI),
+                {"sql", "SELECT COUNT(*) AS n, COUNT(DISTINCT PID || '/' || Name || '.' || ext) AS d FROM DB",
+                 "--data", data.path()});
+    QVERIFY(check.waitForFinished());
+    QCOMPARE(QString::fromUtf8(check.readAllStandardOutput()), QStringLiteral("n\td\n%1\t%1\n").arg(expected));
 }
 
 QTEST_GUILESS_MAIN(tst_CliApp)
