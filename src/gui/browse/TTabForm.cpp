@@ -224,6 +224,10 @@ void TTabForm::BuildFolderTree(QTreeWidgetItem *node)
     const qint32 parentId = node ? nodeId(node) : 0;
     if (!node)
         ResetFolderTree();
+    if (!TV->isEnabled()) {
+        TV->setUpdatesEnabled(true);
+        return; // no host: the tree stays empty, whatever host the caption still names
+    }
     QSqlQuery query(m_tab.database());
     query.setForwardOnly(true);
     query.prepare(QStringLiteral("SELECT ID, PID, Name FROM DB WHERE (Host LIKE ?) AND (Attr = 16)"));
