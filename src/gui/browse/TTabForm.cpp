@@ -36,6 +36,34 @@ void TTabForm::buildLayout()
     outer->setContentsMargins(0, 0, 0, 0);
     Splitter1 = new QSplitter(Qt::Horizontal, this);
     outer->addWidget(Splitter1);
+    buildTreePanel();
+    paRight = new QWidget(Splitter1);
+    auto *right = new QVBoxLayout(paRight);
+    right->setContentsMargins(0, 0, 0, 0);
+    paTab = new QWidget(paRight);
+    right->addWidget(paTab);
+    auto *tab = new QVBoxLayout(paTab);
+    tab->setContentsMargins(0, 0, 0, 0);
+    tab->setSpacing(0);
+    spa = new TSPanel(paTab);
+    buildToolBar();
+    buildGrid();
+    buildStatusBar();
+    tab->addWidget(spa);
+    tab->addWidget(DBGrid1, 1);
+    tab->addWidget(StatusBar1);
+    Splitter1->addWidget(paLeft);
+    Splitter1->addWidget(paRight);
+    Splitter1->setSizes({146, 392});
+    Splitter1->setStretchFactor(1, 1);
+    buildPopupMenu();
+    connect(TV, &QTreeWidget::itemClicked, this, &TTabForm::TVClick);
+    connect(TV, &QTreeWidget::currentItemChanged, this, &TTabForm::autoExpand);
+    connect(DBGrid1, &QTableView::clicked, this, &TTabForm::DBGrid1CellClick);
+}
+
+void TTabForm::buildTreePanel()
+{
     paLeft = new QFrame(Splitter1);
     paLeft->setAutoFillBackground(true);
     auto *left = new QVBoxLayout(paLeft);
@@ -56,19 +84,12 @@ void TTabForm::buildLayout()
     TV->setIndentation(19);
     TV->setFrameShape(QFrame::NoFrame);
     TV->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    TV->setAutoExpandDelay(0);
     left->addWidget(laHost);
     left->addWidget(TV);
-    paRight = new QWidget(Splitter1);
-    auto *right = new QVBoxLayout(paRight);
-    right->setContentsMargins(0, 0, 0, 0);
-    paTab = new QWidget(paRight);
-    right->addWidget(paTab);
-    auto *tab = new QVBoxLayout(paTab);
-    tab->setContentsMargins(0, 0, 0, 0);
-    tab->setSpacing(0);
-    spa = new TSPanel(paTab);
-    buildToolBar();
+}
+
+void TTabForm::buildGrid()
+{
     DBGrid1 = new QTableView(paTab);
     DBGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
     DBGrid1->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -80,6 +101,10 @@ void TTabForm::buildLayout()
     QPalette gp = DBGrid1->palette();
     gp.setColor(QPalette::Base, QColor(242, 254, 255));
     DBGrid1->setPalette(gp);
+}
+
+void TTabForm::buildStatusBar()
+{
     StatusBar1 = new QStatusBar(paTab);
     StatusBar1->setSizeGripEnabled(false);
     const int widths[5] = {80, 50, 120, 50, 50};
@@ -91,13 +116,10 @@ void TTabForm::buildLayout()
         panels[i]->setAlignment((i == 0 || i == 2) ? Qt::AlignRight | Qt::AlignVCenter : Qt::AlignLeft | Qt::AlignVCenter);
         StatusBar1->addWidget(panels[i], widths[i]);
     }
-    tab->addWidget(spa);
-    tab->addWidget(DBGrid1, 1);
-    tab->addWidget(StatusBar1);
-    Splitter1->addWidget(paLeft);
-    Splitter1->addWidget(paRight);
-    Splitter1->setSizes({146, 392});
-    Splitter1->setStretchFactor(1, 1);
+}
+
+void TTabForm::buildPopupMenu()
+{
     PopupMenu1 = new QMenu(this);
     QAction *showPath = PopupMenu1->addAction(QStringLiteral("Show Path"), this, &TTabForm::ShowPath1Click);
     QFont def = showPath->font();
@@ -109,9 +131,6 @@ void TTabForm::buildLayout()
         DBGrid1->selectRow(DBGrid1->indexAt(pos).row());
         PopupMenu1->popup(DBGrid1->viewport()->mapToGlobal(pos));
     });
-    connect(TV, &QTreeWidget::itemClicked, this, &TTabForm::TVClick);
-    connect(TV, &QTreeWidget::currentItemChanged, this, &TTabForm::autoExpand);
-    connect(DBGrid1, &QTableView::clicked, this, &TTabForm::DBGrid1CellClick);
 }
 
 QToolButton *TTabForm::toolButton(int image, const QString &tip)

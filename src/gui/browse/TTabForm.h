@@ -85,6 +85,10 @@ protected:
 
 private:
     void buildLayout();
+    void buildTreePanel();
+    void buildGrid();
+    void buildStatusBar();
+    void buildPopupMenu();
     void autoExpand(QTreeWidgetItem *current, QTreeWidgetItem *previous);
     void buildToolBar();
     QToolButton *toolButton(int image, const QString &tip);
