@@ -33,12 +33,24 @@ TAboutForm::TAboutForm(QWidget *mainWindow)
     setColor(rgbColor(qRed(key), qGreen(key), qBlue(key)));
     PanelRect = QRect(QPoint(sh_Left, 0), QPoint(width() - 1, height() - 1));
     ComposeBackdrop(PanelRect);
-    // The picture goes on the backdrop with its bottom-left colour transparent.
+    drawPicture(picture);
+    buildOutline();
+}
+
+// The picture goes on the backdrop with its bottom-left colour transparent.
+void TAboutForm::drawPicture(const QImage &picture)
+{
     const QRgb transparent = picture.pixel(0, picture.height() - 1);
     for (int y = 0; y < picture.height(); ++y)
         for (int x = 0; x < picture.width(); ++x)
             if (picture.pixel(x, y) != transparent)
                 m_backdrop.setPixel(img->x() + x, img->y() + y, picture.pixel(x, y));
+}
+
+// The backdrop's non-key pixels plus the rectangles of the window's own
+// children; the panel's rectangle covers its children.
+void TAboutForm::buildOutline()
+{
     m_region = BitmapToRegion(m_backdrop);
     for (QWidget *child : {static_cast<QWidget *>(laAbout), static_cast<QWidget *>(Label4),
                            static_cast<QWidget *>(btnClose), static_cast<QWidget *>(pa)})

@@ -73,6 +73,8 @@ protected:
 private:
     void buildLayout();
     void ComposeBackdrop(const QRect &r);
+    void drawPicture(const QImage &picture);
+    void buildOutline();
     QLabel *makeLabel(QWidget *parent, const QString &text, int x, int y);
 
     TColor m_color = DesignColor;
