@@ -1,7 +1,6 @@
 #include "FtpSession.h"
 #include "ListingParser.h"
 
-#include <QDeadlineTimer>
 #include <QHostAddress>
 #include <QRegularExpression>
 #include <QStringDecoder>
@@ -122,6 +121,10 @@ bool FtpSession::login()
     // Anonymous servers ask for an address as password: name ourselves.
     const QString pass = m_logon.password.isEmpty() && m_logon.user.isEmpty()
         ? QStringLiteral("Harvex@") : m_logon.password;
+    // A line break would end the command and start another one.
+    for (const QString &s : {user, pass})
+        if (s.contains(u'\r') || s.contains(u'\n') || s.contains(QChar(0)))
+            return fail(QStringLiteral("The user name or password holds a line break"));
     FtpReply r = command("USER " + user.toUtf8());
     if (r.isIntermediate())
         r = command("PASS " + pass.toUtf8());

@@ -90,6 +90,10 @@ void tst_FtpBadServers::refusedLogon()
     FtpSession s;
     QVERIFY(!openOn(server, s, "refuse-login"));
     QVERIFY(s.lastError().contains("530"));
+    FtpLogon injected = FtpLogon::fromHostText(server.hostText());
+    injected.user = "guest\r\nDELE important";
+    QVERIFY(!s.open(injected));
+    QVERIFY(s.lastError().contains("line break"));
 }
 
 void tst_FtpBadServers::unreadableLinesAreCounted()
