@@ -74,7 +74,7 @@ QString FtpTestServer::vsftpdConfig(const QString &root)
         "listen=YES", "listen_ipv6=NO", "listen_address=127.0.0.1",
         QStringLiteral("listen_port=%1").arg(m_port), "anonymous_enable=YES",
         "anon_root=" + root, "no_anon_password=YES", "local_enable=NO", "write_enable=NO",
-        "connect_from_port_20=NO", "seccomp_sandbox=NO", "background=NO", "ftp_username=ftp",
+        "connect_from_port_20=YES", "seccomp_sandbox=NO", "background=NO", "ftp_username=ftp",
         "secure_chroot_dir=" + m_work.filePath(QStringLiteral("empty")), "hide_ids=NO",
         "max_per_ip=0", "max_clients=0", "xferlog_enable=NO", "syslog_enable=NO",
         "vsftpd_log_file=/dev/null", "dual_log_enable=NO",
