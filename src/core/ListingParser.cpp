@@ -59,7 +59,14 @@ QDateTime unixDate(int month, int day, const QByteArray &timeOrYear, const QDate
 {
     if (allDigits(timeOrYear))
         return QDateTime(QDate(timeOrYear.toInt(), month, day), QTime(0, 0), Qt::UTC);
-    const QTime t = QTime::fromString(QString::fromLatin1(timeOrYear), QStringLiteral("H:mm"));
+    // "22:00" or "9:05"; parsed by hand, QTime::fromString is slow for a
+    // line per entry.
+    const qsizetype colon = timeOrYear.indexOf(':');
+    const QByteArray hh = timeOrYear.left(colon);
+    const QByteArray mm = timeOrYear.mid(colon + 1);
+    if (colon < 1 || colon > 2 || mm.size() != 2 || !allDigits(hh) || !allDigits(mm))
+        return {};
+    const QTime t(hh.toInt(), mm.toInt());
     if (!t.isValid())
         return {};
     int year = now.date().year();
