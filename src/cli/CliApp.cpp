@@ -156,6 +156,7 @@ int CliApp::scan()
     FtpConnection connection(log, timeConnect, host, messages);
     connection.setSettings(m_settings.get());
     HostScanner scanner(connection, *m_catalogue, log, host, messages, progress);
+    TerminalProgress::cancelOnSignals();
     scanner.ScanHost();
     rememberHost(host.host);
     if (scanner.stats().listed == 0 && !connection.lastError().isEmpty()) {
@@ -168,6 +169,10 @@ int CliApp::scan()
             .arg(scanner.stats().failed));
     if (scanner.stats().terminated)
         return Unreachable;
+    if (TerminalProgress::interrupted()) {
+        err(QStringLiteral("Scan cancelled; what was found so far is stored"));
+        return Interrupted;
+    }
     return scanner.stats().failed > 0 ? Incomplete : Ok;
 }
 

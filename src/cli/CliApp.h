@@ -13,7 +13,7 @@ class IniFile;
 class CliApp
 {
 public:
-    enum Exit { Ok = 0, Failed = 1, Unreachable = 2, Incomplete = 3 };
+    enum Exit { Ok = 0, Failed = 1, Unreachable = 2, Incomplete = 3, Interrupted = 130 };
 
     CliApp();
     ~CliApp();

@@ -5,8 +5,34 @@
 #include "HostSource.h"
 
 #include <QCoreApplication>
+#include <csignal>
 #include <cstdio>
 #include <unistd.h>
+
+namespace {
+volatile std::sig_atomic_t g_interrupted = 0;
+
+extern "C" void onSignal(int)
+{
+    g_interrupted = 1;
+}
+} // namespace
+
+void TerminalProgress::cancelOnSignals()
+{
+    std::signal(SIGINT, onSignal);
+    std::signal(SIGTERM, onSignal);
+}
+
+bool TerminalProgress::interrupted()
+{
+    return g_interrupted != 0;
+}
+
+bool TerminalProgress::isShown() const
+{
+    return m_shown && !interrupted();
+}
 
 TerminalProgress::TerminalProgress(ActivityLog &log, HostSource &hosts)
     : m_log(log)

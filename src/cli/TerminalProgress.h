@@ -8,7 +8,8 @@ class HostSource;
 
 // The scan's one-line live progress on standard error, drawn only when that
 // is a terminal, and the scan's start and end lines of the activity log.
-// There is no Cancel button here: the walk's go-ahead stays on.
+// Ctrl-C or SIGTERM is the Cancel button: the walk ends at the next folder
+// and closes as after Cancel, keeping what it stored.
 class TerminalProgress : public ScanView
 {
 public:
@@ -16,7 +17,10 @@ public:
 
     void showView() override;
     void hideView() override;
-    bool isShown() const override { return m_shown; }
+    // Interrupted (Ctrl-C, or a timer's SIGTERM) counts as Cancel.
+    bool isShown() const override;
+    static void cancelOnSignals();
+    static bool interrupted();
     void setProgress(qint64) override {}
     void setCounts(int directories, qint64 records) override;
     void repaintView() override;

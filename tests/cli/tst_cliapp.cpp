@@ -26,7 +26,7 @@ private slots:
     void badArguments();
     void unreachableHost();
     void passwordIsNowhereOnDisk();
-    void killedScanIsCompletedByARescan();
+    void stoppedAndKilledScansAreCompletedByARescan();
 
 private:
     struct Result
@@ -194,7 +194,7 @@ void tst_CliApp::passwordIsNowhereOnDisk()
     }
 }
 
-void tst_CliApp::killedScanIsCompletedByARescan()
+void tst_CliApp::stoppedAndKilledScansAreCompletedByARescan()
 {
     QTemporaryDir tree, data;
     int expected = 0;
@@ -210,10 +210,23 @@ void tst_CliApp::killedScanIsCompletedByARescan()
     if (!FtpTestServer::available(FtpTestServer::Kind::Pyftpdlib) || !server.start(tree.path()))
         QSKIP("pyftpdlib not available");
     const QStringList scan{"scan", server.hostText(), "--data", data.path()};
+    QProcess stopped;
+    stopped.setReadChannel(QProcess::StandardError);
+    stopped.start(QStringLiteral(HARVEX_CLI), scan);
+    QVERIFY(stopped.waitForStarted());
+    QByteArray said;
+    while (!said.contains(" started:") && stopped.waitForReadyRead(10000))
+        said += stopped.readAllStandardError();
+    QTest::qWait(200);
+    stopped.terminate(); // as a timer would: the scan ends like a Cancel
+    QVERIFY(stopped.waitForFinished(30000));
+    said += stopped.readAllStandardError();
+    QCOMPARE(stopped.exitCode(), 130);
+    QVERIFY(said.contains("   Scanning complete. Scan time:"));
     QProcess killed;
     killed.start(QStringLiteral(HARVEX_CLI), scan);
     QVERIFY(killed.waitForStarted());
-    QTest::qWait(700);
+    QTest::qWait(300);
     killed.kill(); // no chance to commit what it holds
     killed.waitForFinished();
     QProcess again;
