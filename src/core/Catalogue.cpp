@@ -183,6 +183,7 @@ void Catalogue::loadFolder(qint32 parentId, const QString &host)
     m_children.finish();
     m_folderPid = parentId;
     m_folderHost = host;
+    m_folderHostUtf8 = host.toUtf8();
     m_folderValid = true;
 }
 
@@ -191,6 +192,7 @@ void Catalogue::beginNewFolder(qint32 folderId, const QString &host)
     m_folder.clear();
     m_folderPid = folderId;
     m_folderHost = host.left(HostSize);
+    m_folderHostUtf8 = m_folderHost.toUtf8();
     m_folderValid = true;
 }
 
@@ -208,7 +210,7 @@ qint32 Catalogue::StoreEntry(const FindData &entry, qint32 parentId, const QStri
     m_lastWasNew = true;
 
     Row row{parentId, entry.sizeKnown, double(entry.size()), split.name.toUtf8(), split.ext.toUtf8(),
-            storedHost.toUtf8(), lacBits(entry.ftLastAccessTime), qint32(entry.dwFileAttributes)};
+            m_folderHostUtf8, lacBits(entry.ftLastAccessTime), qint32(entry.dwFileAttributes)};
     const qint32 id = insertRow(row);
     m_folder.insert(key, id);
     commitIfDue();

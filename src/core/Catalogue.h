@@ -94,5 +94,6 @@ private:
     bool m_folderValid = false;
     qint32 m_folderPid = 0;
     QString m_folderHost;
+    QByteArray m_folderHostUtf8; // bound to every row of the folder: converted once
     QHash<QString, qint32> m_folder;
 };
