@@ -1,8 +1,8 @@
 // Times the browser on a large catalogue: the folder tree of hosts with
 // 10,000 and 100,000 folders, the all-rows view with both counts, and a name
 // find over 1,000,000 rows.
-#include "AppPaths.h"
-#include "Catalogue.h"
+#include "core/base/AppPaths.h"
+#include "core/catalogue/Catalogue.h"
 #include "app/HarvexApplication.h"
 #include "app/TMainForm.h"
 #include "browse/TSeekForm.h"

@@ -1,6 +1,6 @@
 // Stores synthetic entries through the same calls and commit policy a scan
 // uses (about ten entries per folder, depth first) and prints the rate.
-#include "Catalogue.h"
+#include "core/catalogue/Catalogue.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

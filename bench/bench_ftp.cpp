@@ -2,7 +2,7 @@
 // method the server supports, in active and in passive mode, and prints
 // folders per second for each.
 #include "BenchTree.h"
-#include "FtpSession.h"
+#include "core/ftp/FtpSession.h"
 #include "FtpTestServer.h"
 
 #include <QCoreApplication>

@@ -1,16 +1,16 @@
 // Scans a generated tree served by vsftpd into a fresh catalogue, and times
 // the same walk's bare listings with nothing stored; with lftp installed,
 // also its recursive find over the same server.
-#include "ActivityLog.h"
+#include "core/base/ActivityLog.h"
 #include "BenchTree.h"
-#include "Catalogue.h"
-#include "ElapsedCounter.h"
-#include "FtpConnection.h"
+#include "core/catalogue/Catalogue.h"
+#include "core/base/ElapsedCounter.h"
+#include "core/scan/FtpConnection.h"
 #include "FtpTestServer.h"
-#include "HostScanner.h"
-#include "HostSource.h"
-#include "ScanView.h"
-#include "UserMessages.h"
+#include "core/scan/HostScanner.h"
+#include "core/scan/HostSource.h"
+#include "core/scan/ScanView.h"
+#include "core/base/UserMessages.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

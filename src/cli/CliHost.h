@@ -1,5 +1,5 @@
 #pragma once
-#include "HostSource.h"
+#include "core/scan/HostSource.h"
 
 // The host, user and password given on the command line (the password read
 // from standard input, never from the arguments).

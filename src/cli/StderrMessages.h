@@ -1,5 +1,5 @@
 #pragma once
-#include "UserMessages.h"
+#include "core/base/UserMessages.h"
 
 #include <QStringList>
 #include <cstdio>

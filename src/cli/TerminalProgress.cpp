@@ -1,8 +1,8 @@
 #include "TerminalProgress.h"
 
-#include "ActivityLog.h"
-#include "ElapsedCounter.h"
-#include "HostSource.h"
+#include "core/base/ActivityLog.h"
+#include "core/base/ElapsedCounter.h"
+#include "core/scan/HostSource.h"
 
 #include <QCoreApplication>
 #include <csignal>

@@ -1,5 +1,5 @@
-#include "ActivityLog.h"
-#include "ElapsedCounter.h"
+#include "core/base/ActivityLog.h"
+#include "core/base/ElapsedCounter.h"
 
 #include <QFile>
 #include <QTemporaryDir>

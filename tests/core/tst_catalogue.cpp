@@ -1,5 +1,5 @@
-#include "Catalogue.h"
-#include "CatalogueError.h"
+#include "core/catalogue/Catalogue.h"
+#include "core/catalogue/CatalogueError.h"
 
 #include <QSqlQuery>
 #include <QTemporaryDir>

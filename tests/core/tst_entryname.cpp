@@ -1,4 +1,4 @@
-#include "EntryName.h"
+#include "core/catalogue/EntryName.h"
 
 #include <QtTest>
 

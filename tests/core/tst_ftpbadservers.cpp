@@ -1,4 +1,4 @@
-#include "FtpSession.h"
+#include "core/ftp/FtpSession.h"
 #include "FtpTestServer.h"
 
 #include <QElapsedTimer>

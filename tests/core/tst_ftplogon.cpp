@@ -1,4 +1,4 @@
-#include "FtpLogon.h"
+#include "core/ftp/FtpLogon.h"
 
 #include <QtTest>
 

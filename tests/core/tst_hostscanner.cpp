@@ -1,12 +1,12 @@
-#include "ActivityLog.h"
-#include "Catalogue.h"
-#include "ElapsedCounter.h"
-#include "FtpConnection.h"
+#include "core/base/ActivityLog.h"
+#include "core/catalogue/Catalogue.h"
+#include "core/base/ElapsedCounter.h"
+#include "core/scan/FtpConnection.h"
 #include "FtpTestServer.h"
-#include "HostScanner.h"
-#include "HostSource.h"
-#include "ScanView.h"
-#include "UserMessages.h"
+#include "core/scan/HostScanner.h"
+#include "core/scan/HostSource.h"
+#include "core/scan/ScanView.h"
+#include "core/base/UserMessages.h"
 
 #include <QDirIterator>
 #include <QSqlQuery>

@@ -1,4 +1,4 @@
-#include "IniFile.h"
+#include "core/base/IniFile.h"
 
 #include <QFile>
 #include <QTemporaryDir>

@@ -1,6 +1,6 @@
-#include "Catalogue.h"
-#include "CatalogueError.h"
-#include "LineageWalk.h"
+#include "core/catalogue/Catalogue.h"
+#include "core/catalogue/CatalogueError.h"
+#include "core/catalogue/LineageWalk.h"
 
 #include <QSqlQuery>
 #include <QTemporaryDir>

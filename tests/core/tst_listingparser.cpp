@@ -1,4 +1,4 @@
-#include "ListingParser.h"
+#include "core/ftp/ListingParser.h"
 
 #include <QFile>
 #include <QtTest>

@@ -1,8 +1,8 @@
-#include "AppPaths.h"
-#include "IniFile.h"
+#include "core/base/AppPaths.h"
+#include "core/base/IniFile.h"
 #include "app/HarvexApplication.h"
 #include "app/TMainForm.h"
-#include "app/UiSeam.h"
+#include "widgets/UiSeam.h"
 #include "browse/TTabForm.h"
 #include "ftp/TSelHost.h"
 

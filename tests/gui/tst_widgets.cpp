@@ -1,4 +1,4 @@
-#include "app/UiSeam.h"
+#include "widgets/UiSeam.h"
 #include "widgets/BlendColor.h"
 #include "widgets/TAbout.h"
 #include "widgets/TCoolBtn.h"

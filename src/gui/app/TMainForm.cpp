@@ -1,9 +1,9 @@
 #include "TMainForm.h"
-#include "CatalogueError.h"
-#include "FtpConnection.h"
-#include "HostScanner.h"
-#include "IniFile.h"
-#include "LineageWalk.h"
+#include "core/catalogue/CatalogueError.h"
+#include "core/scan/FtpConnection.h"
+#include "core/scan/HostScanner.h"
+#include "core/base/IniFile.h"
+#include "core/catalogue/LineageWalk.h"
 #include "browse/TQueryForm.h"
 #include "browse/TSeekForm.h"
 #include "browse/TTabForm.h"
@@ -130,7 +130,7 @@ void TMainForm::attachForms(TSelHost *selHost, TAbout *about, TSeekForm *seek, T
 void TMainForm::attachBrowser(TTabForm *browser, IniFile *settings)
 {
     m_browser = browser;
-    browser->setMainForm(this);
+    connect(browser, &TTabForm::recordChosen, this, &TMainForm::ShowRecordSummary);
     browser->setShowHostChecked([this] { return ShowHost1->isChecked(); });
     m_ftp = std::make_unique<FtpConnection>(m_log, TimeConnect, *m_selHost, m_messages);
     m_ftp->setSettings(settings);

@@ -1,7 +1,7 @@
 #pragma once
-#include "ActivityLog.h"
-#include "ElapsedCounter.h"
-#include "GuiMessages.h"
+#include "core/base/ActivityLog.h"
+#include "core/base/ElapsedCounter.h"
+#include "widgets/GuiMessages.h"
 
 #include <QAction>
 #include <QLabel>

@@ -1,7 +1,7 @@
 #pragma once
 #include <QLabel>
 #include <QPlainTextEdit>
-#include "app/DialogWindow.h"
+#include "widgets/DialogWindow.h"
 
 class TCoolBtn;
 class TTabForm;

@@ -1,5 +1,5 @@
 #include "TSeekForm.h"
-#include "DataSet.h"
+#include "core/catalogue/DataSet.h"
 #include "TTabForm.h"
 #include "widgets/TCoolBtn.h"
 

@@ -2,7 +2,7 @@
 #include "DropDownCombo.h"
 #include <QLabel>
 #include <QLineEdit>
-#include "app/DialogWindow.h"
+#include "widgets/DialogWindow.h"
 
 class DataSet;
 class TCoolBtn;

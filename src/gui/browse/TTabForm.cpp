@@ -1,12 +1,11 @@
 #include "TTabForm.h"
-#include "CatalogueError.h"
+#include "core/catalogue/CatalogueError.h"
 #include "GridDelegate.h"
-#include "HostSource.h"
-#include "IniFile.h"
-#include "LineageWalk.h"
+#include "core/scan/HostSource.h"
+#include "core/base/IniFile.h"
+#include "core/catalogue/LineageWalk.h"
 #include "ToolbarImages.h"
-#include "app/TMainForm.h"
-#include "app/UiSeam.h"
+#include "widgets/UiSeam.h"
 #include "widgets/TSPanel.h"
 
 #include <QHeaderView>
@@ -342,8 +341,7 @@ void TTabForm::DBGrid1CellClick(const QModelIndex &)
 {
     const CatalogueRecord row = currentRecord();
     SelectFolderNode(row.attr == 16 ? row.id : row.pid);
-    if (m_main)
-        m_main->ShowRecordSummary(row.id);
+    emit recordChosen(row.id);
     if (isVisible() && TV->isEnabled())
         TV->setFocus();
 }

@@ -1,6 +1,6 @@
 #pragma once
-#include "Catalogue.h"
-#include "DataSet.h"
+#include "core/catalogue/Catalogue.h"
+#include "core/catalogue/DataSet.h"
 
 #include <QHash>
 #include <QLabel>
@@ -15,7 +15,6 @@
 
 class HostSource;
 class IniFile;
-class TMainForm;
 class TSPanel;
 
 // The catalogue browser: the current host's folder tree beside a read-only
@@ -29,7 +28,6 @@ public:
 
     // Opens the catalogue in folder and the first data set. Throws CatalogueError.
     void FormCreate(const QString &folder);
-    void setMainForm(TMainForm *m) { m_main = m; }
     void setShowHostChecked(std::function<bool()> f) { m_showHostChecked = std::move(f); }
 
     QFrame *paLeft;
@@ -67,6 +65,8 @@ public:
     static qint32 nodeId(const QTreeWidgetItem *node);
 
 signals:
+    // A grid row was clicked; the main window shows its summary.
+    void recordChosen(qint32 id);
     void hostButtonClicked();
     void scanButtonClicked();
     void findButtonClicked();
@@ -95,7 +95,6 @@ private:
     QVariant cell(const QString &field) const;
 
     HostSource &m_hosts;
-    TMainForm *m_main = nullptr;
     std::function<bool()> m_showHostChecked;
     Catalogue m_tab;
     DataSet *m_ds = nullptr;

@@ -1,7 +1,7 @@
 #include "TScanForm.h"
-#include "ActivityLog.h"
-#include "ElapsedCounter.h"
-#include "HostSource.h"
+#include "core/base/ActivityLog.h"
+#include "core/base/ElapsedCounter.h"
+#include "core/scan/HostSource.h"
 #include "widgets/TCoolBtn.h"
 
 #include <QCoreApplication>

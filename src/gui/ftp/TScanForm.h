@@ -1,5 +1,5 @@
 #pragma once
-#include "ScanView.h"
+#include "core/scan/ScanView.h"
 
 #include <QLabel>
 #include <QProgressBar>

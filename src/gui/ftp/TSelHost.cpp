@@ -1,5 +1,5 @@
 #include "TSelHost.h"
-#include "IniFile.h"
+#include "core/base/IniFile.h"
 #include "widgets/TCoolBtn.h"
 
 #include <QCoreApplication>

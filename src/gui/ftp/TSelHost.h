@@ -1,6 +1,6 @@
 #pragma once
-#include "HostSource.h"
-#include "app/DialogWindow.h"
+#include "core/scan/HostSource.h"
+#include "widgets/DialogWindow.h"
 
 #include <QComboBox>
 #include <QLabel>

@@ -2,7 +2,7 @@
 #include "TCoolBtn.h"
 #include "THLabel.h"
 #include "TSPanel.h"
-#include "../app/UiSeam.h"
+#include "UiSeam.h"
 
 #include <QBitmap>
 #include <QMouseEvent>

@@ -1,6 +1,6 @@
 #pragma once
 #include "BlendColor.h"
-#include "app/DialogWindow.h"
+#include "DialogWindow.h"
 
 #include <QImage>
 #include <QLabel>

@@ -1,9 +1,9 @@
 #include "FtpConnection.h"
-#include "ActivityLog.h"
-#include "ElapsedCounter.h"
+#include "core/base/ActivityLog.h"
+#include "core/base/ElapsedCounter.h"
 #include "HostSource.h"
-#include "IniFile.h"
-#include "UserMessages.h"
+#include "core/base/IniFile.h"
+#include "core/base/UserMessages.h"
 
 #include <QCoreApplication>
 

@@ -1,6 +1,6 @@
 #pragma once
 #include "CatalogueRecord.h"
-#include "FindData.h"
+#include "core/base/FindData.h"
 
 #include <QElapsedTimer>
 #include <QHash>

@@ -1,5 +1,5 @@
 #include "ListedEntry.h"
-#include "FindData.h"
+#include "core/base/FindData.h"
 
 quint32 ListedEntry::attributes() const
 {

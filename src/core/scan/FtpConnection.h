@@ -1,5 +1,5 @@
 #pragma once
-#include "FtpLogon.h"
+#include "core/ftp/FtpLogon.h"
 #include "ScanConnection.h"
 
 #include <memory>

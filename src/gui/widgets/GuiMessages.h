@@ -1,6 +1,6 @@
 #pragma once
 #include "UiSeam.h"
-#include "UserMessages.h"
+#include "core/base/UserMessages.h"
 
 // The core's messages, shown through the seam.
 class GuiMessages : public UserMessages

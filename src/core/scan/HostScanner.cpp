@@ -1,12 +1,12 @@
 #include "HostScanner.h"
-#include "ActivityLog.h"
-#include "Catalogue.h"
-#include "CatalogueError.h"
-#include "FtpSession.h"
+#include "core/base/ActivityLog.h"
+#include "core/catalogue/Catalogue.h"
+#include "core/catalogue/CatalogueError.h"
+#include "core/ftp/FtpSession.h"
 #include "HostSource.h"
 #include "ScanConnection.h"
 #include "ScanView.h"
-#include "UserMessages.h"
+#include "core/base/UserMessages.h"
 
 #include <QElapsedTimer>
 #include <QThread>

@@ -1,5 +1,5 @@
 #pragma once
-#include "FindData.h"
+#include "core/base/FindData.h"
 #include "FtpLogon.h"
 #include "FtpReply.h"
 #include "ListedEntry.h"

@@ -1,5 +1,5 @@
 #pragma once
-#include "FtpSession.h"
+#include "core/ftp/FtpSession.h"
 
 // The connection a scan opens, lists on and closes.
 class ScanConnection
