@@ -1,19 +1,20 @@
-// Scans a generated tree served by vsftpd into a fresh catalogue, and times
-// the same walk's bare listings with nothing stored; with lftp installed,
-// also its recursive find over the same server.
+// Scans a generated tree served by vsftpd into a fresh catalogue, as the
+// desktop program does (on the scan's own thread, progress crossing to this
+// one), and times the same walk's bare listings with nothing stored; with
+// lftp installed, also its recursive find over the same server.
 #include "core/base/ActivityLog.h"
 #include "BenchTree.h"
-#include "core/catalogue/Catalogue.h"
 #include "core/base/ElapsedCounter.h"
 #include "core/scan/FtpConnection.h"
 #include "FtpTestServer.h"
-#include "core/scan/HostScanner.h"
 #include "core/scan/HostSource.h"
-#include "core/scan/ScanView.h"
+#include "core/scan/ScanWorker.h"
 #include "core/base/UserMessages.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QEventLoop>
+#include <QThread>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -29,21 +30,14 @@ struct Host : HostSource
     QString CurrentPassword() override { return {}; }
 };
 
+void messagesOut(const QString &t)
+{
+    std::fprintf(stderr, "%s\n", qPrintable(t));
+}
+
 struct ToStderr : UserMessages
 {
-    void showMessage(const QString &t) override { std::fprintf(stderr, "%s\n", qPrintable(t)); }
-};
-
-struct QuietView : ScanView
-{
-    bool shown = false;
-    void showView() override { shown = true; }
-    void hideView() override { shown = false; }
-    bool isShown() const override { return shown; }
-    void setProgress(qint64) override {}
-    void setCounts(int, qint64) override {}
-    void repaintView() override {}
-    void pumpEvents() override { QCoreApplication::processEvents(); }
+    void showMessage(const QString &t) override { messagesOut(t); }
 };
 
 long peakRssKb()
@@ -103,19 +97,32 @@ int main(int argc, char **argv)
     Host host;
     host.text = server.hostText();
     ToStderr messages;
-    QuietView view;
     FtpConnection conn(log, timeConnect, host, messages);
-    Catalogue cat;
-    cat.open(data.filePath("DB"));
-    HostScanner scanner(conn, cat, log, host, messages, view);
 
     const double bare = bareWalk(conn);
     std::printf("bare listing walk: %.2f s\n", bare);
+    QThread thread;
+    auto *worker = new ScanWorker(data.filePath("DB"), data.filePath("Harvex.ini"));
+    worker->moveToThread(&thread);
+    QObject::connect(&thread, &QThread::finished, worker, &QObject::deleteLater);
+    thread.start();
+    qint64 entries = 0;
+    qint64 progressReports = 0;
+    QEventLoop wait;
+    QObject::connect(worker, &ScanWorker::counts, &app, [&] { ++progressReports; });
+    QObject::connect(worker, &ScanWorker::message, &app, [](const QString &t) { messagesOut(t); });
+    QObject::connect(worker, &ScanWorker::scanEnded, &wait, [&](const HostScanner::Stats &s) {
+        entries = s.entries;
+        wait.quit();
+    });
     QElapsedTimer t;
     t.start();
-    scanner.ScanHost();
+    QMetaObject::invokeMethod(worker, [worker, h = host.text] { worker->scan(h, QString(), QString()); });
+    wait.exec();
     const double scan = t.nsecsElapsed() / 1e9;
-    const qint64 entries = scanner.stats().entries;
+    thread.quit();
+    thread.wait();
+    std::printf("progress reports that reached this thread: %lld\n", qlonglong(progressReports));
     std::printf("scan: %lld entries in %.2f s, %.0f entries/s, %.2f x the bare walk, peak RSS %ld KiB\n",
                 qlonglong(entries), scan, entries / scan, scan / bare, peakRssKb());
     const double lftp = lftpFind(server.port());

@@ -3,11 +3,13 @@
 #include "core/base/AppPaths.h"
 #include "core/catalogue/Catalogue.h"
 #include "core/catalogue/CatalogueError.h"
-#include "CliHost.h"
+#include "core/catalogue/CatalogueQueries.h"
+#include "core/catalogue/HostHistory.h"
 #include "StderrMessages.h"
 #include "core/base/ElapsedCounter.h"
 #include "core/scan/FtpConnection.h"
 #include "core/scan/HostScanner.h"
+#include "core/scan/HostSnapshot.h"
 #include "core/base/IniFile.h"
 #include "core/catalogue/LineageWalk.h"
 #include "TerminalProgress.h"
@@ -117,29 +119,19 @@ bool CliApp::openCatalogue()
 // The host joins the history the desktop program offers, most recent first.
 void CliApp::rememberHost(const QString &host)
 {
-    const int n = m_settings->readInt("HOSTS", "Host Count", 0);
-    QStringList list{host};
-    for (int i = 1; i <= n; ++i) {
-        const QString h = m_settings->readString("HOSTS", QString::number(i), QString());
-        if (h != host)
-            list << h;
-    }
-    list = list.mid(0, 100);
-    m_settings->writeInt("HOSTS", "Host Count", int(list.size()));
-    for (int i = 0; i < list.size(); ++i)
-        m_settings->writeString("HOSTS", QString::number(i + 1), list[i]);
+    HostHistory(*m_settings).remember(host);
     if (!m_settings->save())
         err(QStringLiteral("Cannot write the settings file %1").arg(m_settings->path()));
 }
 
 QString CliApp::defaultHost()
 {
-    return m_settings->readString("HOSTS", "1", QString());
+    return HostHistory(*m_settings).load().value(0);
 }
 
 int CliApp::scan()
 {
-    CliHost host;
+    HostSnapshot host;
     host.host = m_args.first();
     host.user = m_parser.value("user");
     if (m_parser.isSet("password-stdin")) {
@@ -156,9 +148,11 @@ int CliApp::scan()
     FtpConnection connection(log, timeConnect, host, messages);
     connection.setSettings(m_settings.get());
     HostScanner scanner(connection, *m_catalogue, log, host, messages, progress);
-    TerminalProgress::cancelOnSignals();
+    TerminalProgress::cancelOnSignals(scanner.cancelFlag());
     scanner.ScanHost();
-    rememberHost(host.host);
+    TerminalProgress::cancelOnSignals(nullptr);
+    if (scanner.stats().loggedOn)
+        rememberHost(host.host); // a host that could not be reached is not offered again
     if (scanner.stats().listed == 0 && !connection.lastError().isEmpty()) {
         err(connection.lastError()); // why the host was not available
         return Unreachable;
@@ -195,23 +189,24 @@ int writeQuery(QSqlQuery &q, ResultWriter::Format format)
 }
 } // namespace
 
-int CliApp::find()
+int CliApp::runStatement(const CatalogueQueries::Statement &st)
 {
-    QString sql = QStringLiteral("SELECT * FROM DB WHERE (Name LIKE ?) AND (Ext LIKE ?)");
-    if (m_parser.isSet("host"))
-        sql += QStringLiteral(" AND (Host = ?)");
     QSqlQuery q(m_catalogue->database());
     q.setForwardOnly(true);
-    q.prepare(sql);
-    q.addBindValue(m_args.first());
-    q.addBindValue(m_parser.isSet("type") && m_parser.value("type") != "ALL" ? m_parser.value("type") : QStringLiteral("%"));
-    if (m_parser.isSet("host"))
-        q.addBindValue(m_parser.value("host"));
+    q.prepare(st.sql);
+    for (const QVariant &v : st.params)
+        q.addBindValue(v);
     if (!q.exec()) {
         err(q.lastError().text());
         return Failed;
     }
     return writeQuery(q, m_format);
+}
+
+int CliApp::find()
+{
+    return runStatement(CatalogueQueries::find(m_args.first(), m_parser.isSet("type") ? m_parser.value("type") : QStringLiteral("ALL"),
+                                                m_parser.value("host")));
 }
 
 int CliApp::sql()
@@ -232,30 +227,17 @@ int CliApp::sql()
 int CliApp::tree()
 {
     const QString host = m_args.isEmpty() ? defaultHost() : m_args.first();
-    QSqlQuery q(m_catalogue->database());
-    q.setForwardOnly(true);
-    q.prepare(QStringLiteral("SELECT ID, PID, Name FROM DB WHERE Host = ? AND Attr = 16"));
-    q.addBindValue(host);
-    if (!q.exec()) {
-        err(q.lastError().text());
+    QList<CatalogueQueries::Folder> folders;
+    try {
+        folders = CatalogueQueries(m_catalogue->database()).folderTree(host, CatalogueQueries::HostMatch::Exact);
+    } catch (const CatalogueError &e) {
+        err(e.message());
         return Failed;
     }
-    QHash<qint32, QList<QPair<qint32, QString>>> byParent;
-    while (q.next())
-        byParent[q.value(1).toInt()].append({q.value(0).toInt(), q.value(2).toString()});
     ResultWriter out(m_format);
     out.header({"Depth", "ID", "Name"});
-    QList<std::tuple<qint32, int, QString>> stack;
-    const auto roots = byParent.value(0);
-    for (auto it = roots.crbegin(); it != roots.crend(); ++it)
-        stack.append({it->first, 0, it->second});
-    while (!stack.isEmpty()) {
-        const auto [id, depth, name] = stack.takeLast();
-        out.row({depth, id, QString(depth * 2, u' ') + name});
-        const auto children = byParent.take(id);
-        for (auto it = children.crbegin(); it != children.crend(); ++it)
-            stack.append({it->first, depth + 1, it->second});
-    }
+    for (const CatalogueQueries::Folder &f : folders)
+        out.row({f.depth, f.id, QString(f.depth * 2, u' ') + f.name});
     return Ok;
 }
 
@@ -283,11 +265,5 @@ int CliApp::path()
 
 int CliApp::hosts()
 {
-    QSqlQuery q(m_catalogue->database());
-    q.setForwardOnly(true);
-    if (!q.exec(QStringLiteral("SELECT Host, COUNT(*) AS Rows, SUM(Size) AS TotalSize FROM DB GROUP BY Host ORDER BY Host"))) {
-        err(q.lastError().text());
-        return Failed;
-    }
-    return writeQuery(q, m_format);
+    return runStatement(CatalogueQueries::hostSummary());
 }

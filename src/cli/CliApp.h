@@ -1,5 +1,6 @@
 #pragma once
 #include "ResultWriter.h"
+#include "core/catalogue/CatalogueQueries.h"
 
 #include <QCommandLineParser>
 #include <QStringList>
@@ -30,6 +31,7 @@ private:
     int tree();
     int path();
     int hosts();
+    int runStatement(const CatalogueQueries::Statement &st);
     void rememberHost(const QString &host);
     QString defaultHost();
 

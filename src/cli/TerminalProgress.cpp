@@ -11,15 +11,21 @@
 
 namespace {
 volatile std::sig_atomic_t g_interrupted = 0;
+// Lock-free, so storing to it is safe in a signal handler.
+std::atomic_bool *g_cancel = nullptr;
 
 extern "C" void onSignal(int)
 {
     g_interrupted = 1;
+    if (g_cancel)
+        g_cancel->store(true);
 }
 } // namespace
 
-void TerminalProgress::cancelOnSignals()
+void TerminalProgress::cancelOnSignals(std::atomic_bool *cancel)
 {
+    static_assert(std::atomic_bool::is_always_lock_free);
+    g_cancel = cancel;
     std::signal(SIGINT, onSignal);
     std::signal(SIGTERM, onSignal);
 }
@@ -27,11 +33,6 @@ void TerminalProgress::cancelOnSignals()
 bool TerminalProgress::interrupted()
 {
     return g_interrupted != 0;
-}
-
-bool TerminalProgress::isShown() const
-{
-    return m_shown && !interrupted();
 }
 
 TerminalProgress::TerminalProgress(ActivityLog &log, HostSource &hosts)

@@ -2,14 +2,15 @@
 #include "core/scan/ScanView.h"
 
 #include <QElapsedTimer>
+#include <atomic>
 
 class ActivityLog;
 class HostSource;
 
 // The scan's one-line live progress on standard error, drawn only when that
 // is a terminal, and the scan's start and end lines of the activity log.
-// Ctrl-C or SIGTERM is the Cancel button: the walk ends at the next folder
-// and closes as after Cancel, keeping what it stored.
+// Ctrl-C or SIGTERM is the Cancel button: the connection gives up its wait
+// at once and the walk closes as after Cancel, keeping what it stored.
 class TerminalProgress : public ScanView
 {
 public:
@@ -17,9 +18,8 @@ public:
 
     void showView() override;
     void hideView() override;
-    // Interrupted (Ctrl-C, or a timer's SIGTERM) counts as Cancel.
-    bool isShown() const override;
-    static void cancelOnSignals();
+    // Interrupted (Ctrl-C, or a timer's SIGTERM) stores true in *cancel.
+    static void cancelOnSignals(std::atomic_bool *cancel);
     static bool interrupted();
     void setProgress(qint64) override {}
     void setCounts(int directories, qint64 records) override;

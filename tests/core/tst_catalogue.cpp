@@ -25,6 +25,8 @@ private slots:
     void lookupsUseIndexes_data();
     void lookupsUseIndexes();
     void commitsSurviveReopen();
+    void commitsOnTimeWithoutAnotherStore();
+    void userUniqueIndexIsAnErrorNotALoop();
 
 private:
     static FindData entry(const QString &name, quint32 attr = 128, quint64 size = 0);
@@ -217,6 +219,56 @@ void tst_Catalogue::commitsSurviveReopen()
     Catalogue again;
     again.open(m_dir->filePath("DB"));
     QVERIFY(again.recordById(id).has_value());
+}
+
+// Another connection sees the rows within a quarter second of the first
+// store, while this thread only runs its events (as a stalled listing does).
+void tst_Catalogue::commitsOnTimeWithoutAnotherStore()
+{
+    m_cat->StoreEntry(entry("first.txt"), 0, "H");
+    QSqlDatabase other = QSqlDatabase::addDatabase("QSQLITE", "reader");
+    other.setDatabaseName(Catalogue::fileIn(m_dir->filePath("DB")));
+    QVERIFY(other.open());
+    {
+        QSqlQuery q(other);
+        QVERIFY(q.exec("SELECT COUNT(*) FROM DB") && q.next());
+        QCOMPARE(q.value(0).toInt(), 0);
+        QElapsedTimer clock;
+        clock.start();
+        int seen = 0;
+        while (seen == 0 && clock.elapsed() < 1000) {
+            QTest::qWait(10);
+            QVERIFY(q.exec("SELECT COUNT(*) FROM DB") && q.next());
+            seen = q.value(0).toInt();
+        }
+        QCOMPARE(seen, 1);
+        QVERIFY2(clock.elapsed() <= Catalogue::CommitAfterMs, qPrintable(QString::number(clock.elapsed())));
+    }
+    other.close();
+    other = QSqlDatabase();
+    QSqlDatabase::removeDatabase("reader");
+}
+
+// A unique index of the user's own refuses every ID alike: drawing again
+// would never end.
+void tst_Catalogue::userUniqueIndexIsAnErrorNotALoop()
+{
+    QSqlQuery q(m_cat->database());
+    QVERIFY(q.exec("CREATE UNIQUE INDEX user_names ON DB(Name)"));
+    q.finish();
+    m_cat->StoreEntry(entry("same.txt"), 0, "H");
+    QElapsedTimer clock;
+    clock.start();
+    QString error;
+    try {
+        m_cat->StoreEntry(entry("same.txt"), 7, "H");
+    } catch (const CatalogueError &e) {
+        error = e.message();
+    }
+    QVERIFY2(error.contains("UNIQUE constraint failed: DB.Name"), qPrintable(error));
+    QVERIFY(clock.elapsed() < 1000);
+    m_cat->flush();
+    QCOMPARE(m_cat->recordCount(), 1);
 }
 
 QTEST_GUILESS_MAIN(tst_Catalogue)

@@ -38,16 +38,16 @@ struct RecordingView : ScanView
     qint64 recs = 0;
     int cancelAtPump = -1;
     int pumps = 0;
+    std::function<void()> cancel; // the view's Cancel button
     void showView() override { visible = true; }
     void hideView() override { visible = false; }
-    bool isShown() const override { return visible; }
     void setProgress(qint64 p) override { progress = p; }
     void setCounts(int d, qint64 r) override { dirs = d; recs = r; }
     void repaintView() override { passes << QStringLiteral("%1|%2|%3").arg(progress).arg(dirs).arg(recs); }
     void pumpEvents() override
     {
-        if (++pumps == cancelAtPump)
-            visible = false;
+        if (++pumps == cancelAtPump && cancel)
+            cancel();
     }
 };
 
@@ -110,6 +110,7 @@ struct Rig
         : scanner(conn, cat, log, hosts, messages, view)
     {
         scanner.setRetryPause(1);
+        view.cancel = [this] { scanner.cancel(); };
     }
 };
 } // namespace

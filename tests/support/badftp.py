@@ -58,6 +58,13 @@ class Session:
     def do_list(self):
         if SCENARIO == "cp1251":
             return self.list_cp1251()
+        if SCENARIO == "stall-sub" and self.cwd != "/":
+            # Every folder below the top level: the listing starts, then
+            # nothing more comes.
+            self.send("150 Here comes the listing\r\n")
+            self.open_data()
+            time.sleep(30)
+            return
         # The scenario plays in folder "x" only, so log-on and its probes at
         # the top level see a well-behaved server.
         if self.cwd != "/x":
@@ -121,6 +128,8 @@ class Session:
             self.send("331 Password please\r\n")
         elif verb == "PASS":
             self.send("530 Login incorrect\r\n" if SCENARIO == "refuse-login" else "230 Welcome\r\n")
+        elif verb == "FEAT" and SCENARIO == "stall-logon":
+            time.sleep(30)  # logged on, and then silence
         elif verb == "FEAT":
             # Inner lines that look like replies must not end the reply.
             self.send("211-Features:\r\n 226 not the end\r\n211-still inside\r\n UTF8\r\n211 End\r\n")

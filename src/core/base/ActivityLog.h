@@ -14,7 +14,8 @@ public:
 
     explicit ActivityLog(QObject *parent = nullptr);
 
-    void LogLine(const QString &text, bool stamped);
+    // Virtual: a scan on a thread of its own hands its lines to the window's log.
+    virtual void LogLine(const QString &text, bool stamped);
     static QString stampedText(const QString &text, const QDateTime &when);
 
     const QStringList &lines() const { return m_lines; }

@@ -43,10 +43,22 @@ void AppPaths::setProgramDir(const QString &dir)
     overrideDir() = withSeparator(QFileInfo(dir).absoluteFilePath());
 }
 
+// Installed under the build's prefix (even by root, who may write there):
+// the data goes to the per-user folder, never into a system folder.
+bool AppPaths::isInstalled(const QString &exeDir)
+{
+#ifdef HARVEX_INSTALL_BINDIR
+    return QDir(exeDir) == QDir(QStringLiteral(HARVEX_INSTALL_BINDIR));
+#else
+    Q_UNUSED(exeDir);
+    return false;
+#endif
+}
+
 QString AppPaths::chooseDefault()
 {
     const QString exeDir = QCoreApplication::applicationDirPath();
-    if (reallyWritable(exeDir))
+    if (!isInstalled(exeDir) && reallyWritable(exeDir))
         return withSeparator(exeDir);
     const QString user = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
     QDir().mkpath(user);

@@ -2,8 +2,8 @@
 #include <QString>
 
 // Where the program keeps its settings file, log file and catalogue folder.
-// Portable use first: the executable's own folder when it is writable;
-// otherwise the per-user data folder.
+// Portable use first: the executable's own folder when it is writable and
+// not the folder the program is installed to; otherwise the per-user data folder.
 class AppPaths
 {
 public:
@@ -17,4 +17,5 @@ public:
 
 private:
     static QString chooseDefault();
+    static bool isInstalled(const QString &exeDir);
 };

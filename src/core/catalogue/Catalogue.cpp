@@ -30,6 +30,9 @@ double lacBits(const FileTime &t)
 Catalogue::Catalogue()
     : m_connection(QStringLiteral("harvex-catalogue-%1").arg(g_connections.fetchAndAddRelaxed(1)))
 {
+    m_commitTimer.setSingleShot(true);
+    m_commitTimer.setInterval(CommitTimerMs);
+    QObject::connect(&m_commitTimer, &QTimer::timeout, [this] { commitOnTimer(); });
 }
 
 Catalogue::~Catalogue()
@@ -231,17 +234,27 @@ void Catalogue::bindRow(const Row &row)
     sqlite3_bind_int(m_insert, 8, row.attr);
 }
 
+bool Catalogue::idCollision(int rc) const
+{
+    return (rc & 0xFF) == SQLITE_CONSTRAINT && sqlite3_extended_errcode(m_handle) == SQLITE_CONSTRAINT_UNIQUE
+        && qstrcmp(sqlite3_errmsg(m_handle), "UNIQUE constraint failed: DB.ID") == 0;
+}
+
 qint32 Catalogue::insertRow(const Row &row)
 {
     beginIfNeeded();
+    throwDeferred();
     bindRow(row);
     quint32 state = clockSeed();
+    int tries = 0;
     for (;;) {
         const qint32 id = drawId(state);
         if (id == 0)
             continue;
         sqlite3_bind_int(m_insert, 1, id);
         const int rc = sqlite3_step(m_insert);
+        const bool collision = rc != SQLITE_DONE && idCollision(rc);
+        const QString why = rc == SQLITE_DONE ? QString() : QString::fromUtf8(sqlite3_errmsg(m_handle));
         sqlite3_reset(m_insert);
         if (rc == SQLITE_DONE) {
             sqlite3_clear_bindings(m_insert);
@@ -249,10 +262,12 @@ qint32 Catalogue::insertRow(const Row &row)
             ++m_inserted;
             return id;
         }
-        // A drawn ID that is already taken: the unique index says so, draw again.
-        if ((rc & 0xFF) != SQLITE_CONSTRAINT) {
+        // A drawn ID that is already taken: the ID's unique index says so,
+        // draw again. Any other constraint (an index a user added) would
+        // refuse every ID alike.
+        if (!collision || ++tries > MaxIdDraws) {
             sqlite3_clear_bindings(m_insert);
-            throw CatalogueError(QString::fromUtf8(sqlite3_errmsg(m_handle)));
+            throw CatalogueError(why);
         }
     }
 }
@@ -265,6 +280,25 @@ void Catalogue::beginIfNeeded()
         throw CatalogueError(m_db.lastError().text());
     m_inTransaction = true;
     m_sinceCommit.restart();
+    m_commitTimer.start();
+}
+
+void Catalogue::commitOnTimer()
+{
+    try {
+        flush();
+    } catch (const CatalogueError &e) {
+        m_deferredError = e.message();
+    }
+}
+
+void Catalogue::throwDeferred()
+{
+    if (m_deferredError.isEmpty())
+        return;
+    const QString why = m_deferredError;
+    m_deferredError.clear();
+    throw CatalogueError(why);
 }
 
 void Catalogue::commitIfDue()
@@ -275,8 +309,10 @@ void Catalogue::commitIfDue()
 
 void Catalogue::flush()
 {
+    throwDeferred();
     if (!m_inTransaction)
         return;
+    m_commitTimer.stop();
     m_inTransaction = false;
     m_pending = 0;
     m_sinceCommit.restart();

@@ -7,6 +7,7 @@
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QString>
+#include <QTimer>
 #include <optional>
 
 struct sqlite3;
@@ -16,12 +17,17 @@ struct sqlite3_stmt;
 // Writes are grouped: a transaction is committed when a quarter second or
 // CommitEvery entries have gathered, or when flush() is called, so a crash
 // loses at most the last quarter second, which the next scan stores again.
+// A timer on the writing thread commits on time even while that thread
+// waits on the network: create and use the object on one thread.
 class Catalogue
 {
 public:
     static constexpr int HostSize = 255;
     static constexpr int CommitEvery = 5000;
     static constexpr int CommitAfterMs = 250;
+    // The timer's margin: a thread that waits on the network runs its timers
+    // every 50 ms.
+    static constexpr int CommitTimerMs = 190;
 
     Catalogue();
     ~Catalogue();
@@ -48,6 +54,9 @@ public:
     void beginNewFolder(qint32 folderId, const QString &host);
     // Commits what has gathered. Throws CatalogueError.
     void flush();
+    // Forgets the folder children remembered between stores: a scan starts
+    // from what the table holds, never from what an earlier scan saw.
+    void forgetFolder() { m_folderValid = false; }
 
     qint64 recordCount();
     // Rows this object has inserted since it was opened: lets a scan show the
@@ -65,6 +74,8 @@ private:
     void loadFolder(qint32 parentId, const QString &host);
     void beginIfNeeded();
     void commitIfDue();
+    void commitOnTimer();
+    void throwDeferred();
     struct Row
     {
         qint32 pid;
@@ -76,6 +87,8 @@ private:
     };
     void bindRow(const Row &row);
     qint32 insertRow(const Row &row);
+    bool idCollision(int rc) const;
+    static constexpr int MaxIdDraws = 1000;
     QSqlQuery exec(const QString &sql);
 
     QString m_connection;
@@ -89,6 +102,8 @@ private:
     qint64 m_inserted = 0;
     bool m_lastWasNew = false;
     QElapsedTimer m_sinceCommit;
+    QTimer m_commitTimer;
+    QString m_deferredError; // a timed commit failed: the next write reports it
     // Children of the folder being stored, keyed by name and ext: one query
     // per listing instead of one per entry.
     bool m_folderValid = false;

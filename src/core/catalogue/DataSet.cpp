@@ -1,4 +1,6 @@
 #include "DataSet.h"
+#include "CatalogueError.h"
+#include "CatalogueQueries.h"
 
 #include <QSqlQuery>
 #include <QSqlRecord>
@@ -9,15 +11,15 @@ DataSet::DataSet(const QString &connectionName, QObject *parent)
 {
 }
 
+// The rows the statement itself returns: wrapping it in a COUNT(*) would
+// break on a trailing ";" or comment and count something else.
 qint64 DataSet::countRows(const QSqlDatabase &db) const
 {
-    QSqlQuery q(db);
-    q.prepare(QStringLiteral("SELECT COUNT(*) FROM (%1)").arg(m_sql));
-    for (int i = 0; i < m_params.size(); ++i)
-        q.bindValue(i, m_params[i]);
-    if (!q.exec() || !q.next())
-        return 0;
-    return q.value(0).toLongLong();
+    try {
+        return CatalogueQueries(db).countRows({m_sql, m_params});
+    } catch (const CatalogueError &) {
+        return 0; // the statement ran; only its count is unknown
+    }
 }
 
 bool DataSet::open()

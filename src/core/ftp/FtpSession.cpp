@@ -1,11 +1,18 @@
 #include "FtpSession.h"
 #include "ListingParser.h"
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
 #include <QHostAddress>
+#include <QTimer>
 #include <QRegularExpression>
 #include <QStringDecoder>
 
 namespace {
+// The longest a wait goes without looking at the cancel flag and letting
+// the thread's timers run (the catalogue commits on a timer during a stall).
+constexpr int SliceMs = 50;
 constexpr quint64 EpochAsFileTime = 116444736000000000ull; // 1601 to 1970 in 100 ns
 
 QByteArray commandFor(FtpSession::Method m)
@@ -88,7 +95,7 @@ bool FtpSession::open(const FtpLogon &logon)
 
 void FtpSession::close()
 {
-    if (m_ctrl.state() == QAbstractSocket::ConnectedState) {
+    if (m_ctrl.state() == QAbstractSocket::ConnectedState && !cancelled()) {
         m_ctrl.write("QUIT\r\n");
         m_ctrl.waitForBytesWritten(1000);
     }
@@ -103,8 +110,8 @@ void FtpSession::close()
 bool FtpSession::connectControl()
 {
     m_ctrl.connectToHost(m_logon.host, m_logon.port);
-    if (!m_ctrl.waitForConnected(m_logon.connectTimeoutMs))
-        return fail(m_ctrl.errorString());
+    if (!waitConnected(m_ctrl, m_logon.connectTimeoutMs))
+        return fail(cancelled() ? QStringLiteral("Cancelled") : m_ctrl.errorString());
     m_ctrl.setSocketOption(QAbstractSocket::LowDelayOption, 1);
     // A 120 greeting means "ready in a while": wait for the real one.
     FtpReply greeting = readReply(m_logon.connectTimeoutMs);
@@ -346,8 +353,9 @@ bool FtpSession::startActiveListing(Method m, const QByteArray &path, std::uniqu
         }
         if (!r.isPreliminary())
             return fail(replyError(r));
-        if (!server->hasPendingConnections() && !server->waitForNewConnection(m_logon.idleTimeoutMs))
-            return fail(QStringLiteral("The server did not open the data connection"));
+        if (!waitIncoming(*server, m_logon.idleTimeoutMs))
+            return fail(cancelled() ? QStringLiteral("Cancelled")
+                                    : QStringLiteral("The server did not open the data connection"));
         data.reset(server->nextPendingConnection());
         data->setParent(nullptr);
         return true;
@@ -389,7 +397,7 @@ FtpSession::Listing FtpSession::listOnData(Method m, const QByteArray &path)
     result = parseLines(lines, m);
     result.ok = r.isPositive();
     if (timedOut)
-        result.error = QStringLiteral("The data connection stalled");
+        result.error = cancelled() ? QStringLiteral("Cancelled") : QStringLiteral("The data connection stalled");
     else if (!result.ok)
         result.error = replyError(r);
     return result;
@@ -402,11 +410,10 @@ QByteArray FtpSession::readData(QTcpSocket &data, bool &timedOut)
         bytes += data.readAll();
         if (data.state() != QAbstractSocket::ConnectedState)
             break;
-        if (!data.waitForReadyRead(m_logon.idleTimeoutMs)) {
-            if (data.error() == QAbstractSocket::SocketTimeoutError) {
-                timedOut = true;
-                break;
-            }
+        if (!waitReadable(data, m_logon.idleTimeoutMs)
+            && (cancelled() || (data.state() == QAbstractSocket::ConnectedState && data.bytesAvailable() == 0))) {
+            timedOut = true;
+            break;
         }
     }
     bytes += data.readAll();
@@ -438,8 +445,8 @@ std::unique_ptr<QTcpSocket> FtpSession::openPassive(const QByteArray &path)
     // logged on to, never to a host the reply names.
     auto data = std::make_unique<QTcpSocket>();
     data->connectToHost(m_ctrl.peerAddress(), quint16(port));
-    if (!data->waitForConnected(m_logon.connectTimeoutMs)) {
-        fail(data->errorString());
+    if (!waitConnected(*data, m_logon.connectTimeoutMs)) {
+        fail(cancelled() ? QStringLiteral("Cancelled") : data->errorString());
         return nullptr;
     }
     return data;
@@ -528,6 +535,62 @@ bool FtpSession::findNextFile(FindData &entry)
     return true;
 }
 
+// QAbstractSocket::waitForConnected drops the attempt when it times out, so
+// it cannot be sliced: a local event loop waits instead, woken every slice.
+bool FtpSession::waitConnected(QTcpSocket &socket, int timeoutMs)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (socket.state() != QAbstractSocket::ConnectedState) {
+        if (socket.state() == QAbstractSocket::UnconnectedState || cancelled() || clock.elapsed() >= timeoutMs)
+            break;
+        QEventLoop loop;
+        QObject::connect(&socket, &QAbstractSocket::stateChanged, &loop, &QEventLoop::quit);
+        QTimer::singleShot(SliceMs, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+    if (socket.state() == QAbstractSocket::ConnectedState)
+        return true;
+    socket.abort();
+    return false;
+}
+
+// True when bytes arrived; false after idleMs of silence, a closed socket or
+// a cancel. Between slices the thread's own events run.
+bool FtpSession::waitReadable(QTcpSocket &socket, int idleMs)
+{
+    QElapsedTimer clock;
+    clock.start();
+    for (;;) {
+        if (cancelled()) {
+            socket.abort();
+            return false;
+        }
+        const int left = int(idleMs - clock.elapsed());
+        if (left <= 0)
+            return false;
+        if (socket.waitForReadyRead(qMin(left, SliceMs)))
+            return true;
+        if (socket.state() != QAbstractSocket::ConnectedState)
+            return false;
+        QCoreApplication::processEvents();
+    }
+}
+
+bool FtpSession::waitIncoming(QTcpServer &server, int timeoutMs)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!server.hasPendingConnections()) {
+        const int left = int(timeoutMs - clock.elapsed());
+        if (cancelled() || left <= 0)
+            return false;
+        if (!server.waitForNewConnection(qMin(left, SliceMs)))
+            QCoreApplication::processEvents();
+    }
+    return true;
+}
+
 FtpReply FtpSession::command(const QByteArray &cmd)
 {
     dropPrefetched();
@@ -546,7 +609,7 @@ bool FtpSession::readLine(QByteArray &line, int idleMs)
             m_buffer.remove(0, nl + 1);
             return true;
         }
-        if (m_ctrl.bytesAvailable() == 0 && !m_ctrl.waitForReadyRead(idleMs))
+        if (m_ctrl.bytesAvailable() == 0 && !waitReadable(m_ctrl, idleMs))
             return false;
         m_buffer += m_ctrl.readAll();
     }

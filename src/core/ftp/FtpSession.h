@@ -9,6 +9,7 @@
 #include <QSet>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <atomic>
 #include <memory>
 
 // One logged-on FTP control connection, reused for every listing until it is
@@ -44,6 +45,9 @@ public:
     void setMethod(Method m) { m_method = m; }
     QList<Method> supportedMethods() const { return m_supported; }
     int logonCount() const { return m_logons; }
+    // Set from any thread: every wait gives up within a slice, the sockets
+    // are aborted and the call fails with "Cancelled". Null: never cancelled.
+    void setCancelFlag(const std::atomic_bool *cancel) { m_cancel = cancel; }
 
     // path: the names' original bytes joined by "/", "" for the top level.
     Listing list(const QByteArray &path);
@@ -77,6 +81,10 @@ private:
     QByteArray readData(QTcpSocket &data, bool &timedOut);
     Listing parseLines(const QByteArrayList &lines, Method m) const;
 
+    bool cancelled() const { return m_cancel && m_cancel->load(); }
+    bool waitConnected(QTcpSocket &socket, int timeoutMs);
+    bool waitReadable(QTcpSocket &socket, int idleMs);
+    bool waitIncoming(QTcpServer &server, int timeoutMs);
     FtpReply command(const QByteArray &cmd);
     FtpReply readReply(int idleMs);
     bool readLine(QByteArray &line, int idleMs);
@@ -99,4 +107,5 @@ private:
     QByteArray m_prefetchPath;
     QList<FindData> m_find;
     qsizetype m_findNext = 0;
+    const std::atomic_bool *m_cancel = nullptr;
 };

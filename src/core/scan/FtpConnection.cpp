@@ -38,6 +38,7 @@ FtpLogon FtpConnection::logonFor(const QString &hostText)
 void FtpConnection::ConnectToHost()
 {
     const QString host = m_hosts.CurrentHost();
+    m_hostText = host;
     const QString user = m_hosts.CurrentUser();
     m_log.LogLine(QStringLiteral(" Connecting to ") + host + QStringLiteral("  User:\"") + user + u'"', true);
     // Sockets need the application object's event machinery.
@@ -47,14 +48,16 @@ void FtpConnection::ConnectToHost()
         return;
     }
     m_session = std::make_unique<FtpSession>();
-    m_logon = logonFor(m_hosts.CurrentHost());
+    m_session->setCancelFlag(m_cancel);
+    m_logon = logonFor(host);
     if (m_session->open(m_logon)) {
         m_timeConnect.start();
         return;
     }
     m_lastError = m_session->lastError();
-    m_messages.showMessage(notAvailable(m_hosts.CurrentHost()));
-    m_log.LogLine(notAvailable(m_hosts.CurrentHost()), false);
+    if (!(m_cancel && m_cancel->load())) // a cancelled log-on is no fault of the host
+        m_messages.showMessage(notAvailable(host));
+    m_log.LogLine(notAvailable(host), false);
     CloseConnection();
 }
 
@@ -65,7 +68,7 @@ void FtpConnection::CloseConnection()
         m_session.reset();
     }
     if (m_timeConnect.tag() > 0)
-        m_log.LogLine(QStringLiteral(" Connection to ") + m_hosts.CurrentHost()
+        m_log.LogLine(QStringLiteral(" Connection to ") + m_hostText
                           + QStringLiteral(" closed.  Connected time: ")
                           + ElapsedCounter::ElapsedText(m_timeConnect.tag()),
                       false);

@@ -28,6 +28,7 @@ public:
     bool reconnect() override;
     FtpSession::Listing list(const QByteArray &path) override;
     void prefetch(const QByteArray &path) override;
+    void setCancelFlag(const std::atomic_bool *cancel) override { m_cancel = cancel; }
 
     FtpSession *session() { return m_session.get(); }
     QString lastError() const { return m_lastError; }
@@ -44,5 +45,7 @@ private:
     // Null when closed: a closed session is never used again.
     std::unique_ptr<FtpSession> m_session;
     FtpLogon m_logon;
+    QString m_hostText; // as read when connecting: the closed line names the same host
     QString m_lastError;
+    const std::atomic_bool *m_cancel = nullptr;
 };

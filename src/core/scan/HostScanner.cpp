@@ -40,19 +40,21 @@ void HostScanner::ScanHost()
     if (m_running)
         return;
     m_running = true;
+    m_cancel.store(false);
     m_stats = Stats();
     m_lost = false;
+    m_host = m_hosts.CurrentHost();
+    m_connection.setCancelFlag(&m_cancel);
     // A connection opened by hand is closed first, with its closed line.
     if (m_connection.isConnected())
         m_connection.CloseConnection();
     m_connection.ConnectToHost();
     m_wasConnected = m_connection.isConnected();
+    m_stats.loggedOn = m_wasConnected;
     m_view.showView();
-    m_host = m_hosts.CurrentHost();
-    m_work = QByteArrayList{QByteArray()};
-    m_parents.clear();
-    m_fresh.clear();
+    m_work = {Pending{}};
     m_seenUnique.clear();
+    m_catalogue.forgetFolder();
     try {
         m_baseCount = m_catalogue.recordCount();
         m_insertedAtStart = m_catalogue.insertedCount();
@@ -66,8 +68,10 @@ void HostScanner::ScanHost()
 
 void HostScanner::walk()
 {
-    while (!m_work.isEmpty() && m_view.isShown()) {
+    while (!m_work.isEmpty() && !m_cancel.load()) {
         if (m_lost || !ensureAlive()) {
+            if (m_cancel.load())
+                return;
             m_stats.terminated = true;
             m_messages.showMessage(QStringLiteral("Terminated"));
             return;
@@ -88,6 +92,17 @@ void HostScanner::startPass()
     m_view.pumpEvents();
 }
 
+// Sleeps in short steps, so Cancel ends the pause at once.
+void HostScanner::pause(int ms)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < ms && !m_cancel.load()) {
+        m_view.pumpEvents();
+        QThread::msleep(qMin<qint64>(20, ms - clock.elapsed() + 1));
+    }
+}
+
 // A lost connection is opened again, a few times with a growing pause, before
 // the scan gives up; everything stored so far stays.
 bool HostScanner::ensureAlive()
@@ -97,14 +112,9 @@ bool HostScanner::ensureAlive()
     if (m_connection.isAlive())
         return true;
     m_catalogue.flush();
-    for (int i = 1; i <= ReconnectTries; ++i) {
-        QElapsedTimer pause;
-        pause.start();
-        while (pause.elapsed() < m_retryPauseMs * i) {
-            m_view.pumpEvents();
-            QThread::msleep(20);
-        }
-        if (m_connection.reconnect())
+    for (int i = 1; i <= ReconnectTries && !m_cancel.load(); ++i) {
+        pause(m_retryPauseMs * i);
+        if (!m_cancel.load() && m_connection.reconnect())
             return true;
     }
     return false;
@@ -112,14 +122,15 @@ bool HostScanner::ensureAlive()
 
 void HostScanner::listOne()
 {
-    const QByteArray path = m_work.takeLast();
+    const Pending folder = m_work.takeLast();
+    const QByteArray &path = folder.path;
     if (path.count('/') + 1 > MaxDepth) {
-        m_parents.resize(m_work.size());
-        m_fresh.resize(m_work.size());
         passOver(path, QStringLiteral("deeper than %1 levels").arg(MaxDepth));
         return;
     }
     FtpSession::Listing listing = m_connection.list(path);
+    if (!listing.ok && m_cancel.load())
+        return; // cut short by Cancel: not a fault of the folder, and the next scan lists it
     if (!listing.ok && m_wasConnected && !m_connection.isAlive()) {
         if (!ensureAlive()) {
             m_lost = true;
@@ -128,8 +139,6 @@ void HostScanner::listOne()
         listing = m_connection.list(path);
     }
     if (!listing.ok && listing.entries.isEmpty()) {
-        m_parents.resize(m_work.size());
-        m_fresh.resize(m_work.size());
         if (!m_wasConnected)
             return; // never connected: the log already says the host is not available
         ++m_stats.failed;
@@ -138,13 +147,10 @@ void HostScanner::listOne()
     }
     m_view.pumpEvents();
     prefetchNext(listing.entries, path);
-    const qint32 parentId = path.isEmpty() ? 0 : m_parents.value(m_work.size());
-    if (!path.isEmpty() && m_fresh.value(m_work.size()))
-        m_catalogue.beginNewFolder(parentId, m_host);
-    m_parents.resize(m_work.size());
-    m_fresh.resize(m_work.size());
+    if (!path.isEmpty() && folder.fresh)
+        m_catalogue.beginNewFolder(folder.parentId, m_host);
     ++m_stats.listed;
-    storeListing(listing.entries, parentId, path);
+    storeListing(listing.entries, folder.parentId, path);
     if (!listing.ok) {
         // What came before the failure stays stored; the folder still counts as not listed.
         ++m_stats.failed;
@@ -165,11 +171,7 @@ void HostScanner::storeListing(const QList<FindData> &entries, qint32 parentId, 
         if (!shouldDescend(e, child))
             continue;
         ++m_stats.directories;
-        m_work.append(child);
-        m_parents.resize(m_work.size());
-        m_parents.last() = id;
-        m_fresh.resize(m_work.size());
-        m_fresh.last() = m_catalogue.lastWasNew();
+        m_work.append(Pending{child, id, m_catalogue.lastWasNew()});
     }
 }
 
@@ -189,7 +191,7 @@ void HostScanner::prefetchNext(const QList<FindData> &entries, const QByteArray 
         return;
     }
     if (!m_work.isEmpty())
-        m_connection.prefetch(m_work.last());
+        m_connection.prefetch(m_work.last().path);
 }
 
 bool HostScanner::shouldDescend(const FindData &e, const QByteArray &childPath)
@@ -216,15 +218,27 @@ void HostScanner::passOver(const QByteArray &path, const QString &why)
     m_log.LogLine(QStringLiteral("   Passed over %1: %2").arg(shown(path), why), false);
 }
 
+// Said before the scan-time line, so the log tells a scan cut short from a
+// complete one.
+void HostScanner::logHowItEnded()
+{
+    m_stats.cancelled = m_cancel.load();
+    if (m_stats.cancelled)
+        m_log.LogLine(QStringLiteral("   Scan cancelled: what was found so far is stored"), false);
+    else if (!m_wasConnected)
+        m_log.LogLine(QStringLiteral("   Scan stopped: could not log on to %1").arg(m_host), false);
+    else if (m_stats.terminated)
+        m_log.LogLine(QStringLiteral("   Scan stopped: the connection to %1 was lost").arg(m_host), false);
+}
+
 void HostScanner::finish()
 {
     m_connection.CloseConnection();
+    logHowItEnded();
     m_view.hideView();
     if (m_stats.failed > 0)
         m_log.LogLine(QStringLiteral("   Folders that could not be listed: %1").arg(m_stats.failed), false);
     m_work.clear();
-    m_parents.clear();
-    m_fresh.clear();
     m_running = false;
     if (m_afterScan)
         m_afterScan();

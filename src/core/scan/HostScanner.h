@@ -3,6 +3,7 @@
 #include <QList>
 #include <QSet>
 #include <QString>
+#include <atomic>
 #include <functional>
 
 class ActivityLog;
@@ -14,8 +15,9 @@ class UserMessages;
 struct FindData;
 
 // Walks a host's whole tree one listing at a time, depth first, storing every
-// entry under the ID of the folder that holds it. The view's shown state is
-// the go-ahead: hiding it (Cancel) ends the walk at the start of a pass.
+// entry under the ID of the folder that holds it. cancel(), from any thread,
+// is the view's Cancel: the connection gives up its wait at once and the
+// walk ends, keeping what it stored.
 class HostScanner
 {
 public:
@@ -33,6 +35,10 @@ public:
 
     void ScanHost();
     bool isRunning() const { return m_running; }
+    void cancel() { m_cancel.store(true); }
+    bool isCancelled() const { return m_cancel.load(); }
+    // For a signal handler: storing true is all cancel() does.
+    std::atomic_bool *cancelFlag() { return &m_cancel; }
 
     struct Stats
     {
@@ -42,6 +48,8 @@ public:
         int failed = 0;
         int passedOver = 0;
         bool terminated = false;
+        bool loggedOn = false;
+        bool cancelled = false;
     };
     Stats stats() const { return m_stats; }
 
@@ -57,6 +65,8 @@ private:
     bool shouldDescend(const FindData &e, const QByteArray &childPath);
     void passOver(const QByteArray &path, const QString &why);
     void finish();
+    void logHowItEnded();
+    void pause(int ms);
     QString shown(const QByteArray &path) const;
 
     ScanConnection &m_connection;
@@ -71,13 +81,18 @@ private:
     bool m_running = false;
     bool m_wasConnected = false;
     bool m_lost = false; // reconnecting failed: the walk ends
+    std::atomic_bool m_cancel{false};
     Stats m_stats;
     QString m_host;
-    QByteArrayList m_work;
-    QList<qint32> m_parents;
-    // Parallel to m_parents: the folder's row is new in this scan, so its
-    // listing cannot meet rows stored before.
-    QList<bool> m_fresh;
+    // A folder still to list, and where its entries go.
+    struct Pending
+    {
+        QByteArray path;
+        qint32 parentId = 0;
+        // The folder's row is new in this scan: its listing cannot meet rows stored before.
+        bool fresh = false;
+    };
+    QList<Pending> m_work;
     QSet<QByteArray> m_seenUnique;
     qint64 m_baseCount = 0;
     qint64 m_insertedAtStart = 0;

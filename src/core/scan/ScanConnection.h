@@ -15,4 +15,6 @@ public:
     virtual FtpSession::Listing list(const QByteArray &path) = 0;
     // A hint: path is likely the next folder listed.
     virtual void prefetch(const QByteArray &path) { Q_UNUSED(path); }
+    // Every wait on the network gives up once *cancel is true.
+    virtual void setCancelFlag(const std::atomic_bool *cancel) { Q_UNUSED(cancel); }
 };

@@ -1,15 +1,14 @@
 #pragma once
 #include <QtGlobal>
 
-// What the walk needs of the scan window: its shown state is the scan's
-// go-ahead (hiding it is Cancel), plus the labels and the progress bar.
+// What the walk needs of the scan window: the labels and the progress bar.
+// Its Cancel reaches the walk as HostScanner::cancel().
 class ScanView
 {
 public:
     virtual ~ScanView() = default;
     virtual void showView() = 0;
     virtual void hideView() = 0;
-    virtual bool isShown() const = 0;
     // Unclamped: a value above the maximum shows as a full bar.
     virtual void setProgress(qint64 position) = 0;
     virtual int progressMaximum() const { return 100; }

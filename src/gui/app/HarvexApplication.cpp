@@ -33,7 +33,7 @@ void HarvexApplication::createWindows()
     About = new TAbout(MainForm);
     SeekForm = new TSeekForm(MainForm);
     QueryForm = new TQueryForm(MainForm);
-    ScanForm = new TScanForm(MainForm->log(), MainForm->TimeScan, *SelHost, MainForm->TabDB);
+    ScanForm = new TScanForm(MainForm->log(), MainForm->TimeScan, MainForm->TabDB);
     ScanForm->hide();
     MainForm->attachForms(SelHost, About, SeekForm, QueryForm, ScanForm);
 }

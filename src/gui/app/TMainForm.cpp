@@ -1,7 +1,7 @@
 #include "TMainForm.h"
+#include "core/base/AppPaths.h"
 #include "core/catalogue/CatalogueError.h"
-#include "core/scan/FtpConnection.h"
-#include "core/scan/HostScanner.h"
+#include "core/scan/ScanWorker.h"
 #include "core/base/IniFile.h"
 #include "core/catalogue/LineageWalk.h"
 #include "browse/TQueryForm.h"
@@ -33,7 +33,15 @@ TMainForm::TMainForm()
     UiSeam::setParentWindow(this);
 }
 
-TMainForm::~TMainForm() = default;
+// The worker is stopped before the window goes: a scan under way is
+// cancelled and its connection aborted, keeping what was stored.
+TMainForm::~TMainForm()
+{
+    if (m_worker)
+        m_worker->cancel();
+    m_thread.quit();
+    m_thread.wait();
+}
 
 void TMainForm::buildMenu()
 {
@@ -84,8 +92,6 @@ void TMainForm::buildPages()
     connect(PageControl1, &QTabWidget::currentChanged, this, [this](int index) {
         if (PageControl1->widget(index) == TabLog)
             TabLogShow();
-        if (PageControl1->widget(index) == TabDB && m_scan)
-            m_scan->syncSteps();
     });
 }
 
@@ -132,14 +138,34 @@ void TMainForm::attachBrowser(TTabForm *browser, IniFile *settings)
     m_browser = browser;
     connect(browser, &TTabForm::recordChosen, this, &TMainForm::ShowRecordSummary);
     browser->setShowHostChecked([this] { return ShowHost1->isChecked(); });
-    m_ftp = std::make_unique<FtpConnection>(m_log, TimeConnect, *m_selHost, m_messages);
-    m_ftp->setSettings(settings);
-    m_scanner = std::make_unique<HostScanner>(*m_ftp, browser->Tab(), m_log, *m_selHost, m_messages, *m_scan);
-    m_scanner->setAfterScan([browser] { browser->BuildFolderTree(nullptr); });
+    startWorker(settings);
     connect(browser, &TTabForm::hostButtonClicked, m_selHost, &QWidget::show);
     connect(browser, &TTabForm::scanButtonClicked, this, &TMainForm::ScanHost);
     connect(browser, &TTabForm::findButtonClicked, m_seek, &QWidget::show);
     connect(browser, &TTabForm::queryButtonClicked, m_query, &QWidget::show);
+}
+
+void TMainForm::startWorker(IniFile *settings)
+{
+    m_worker = new ScanWorker(AppPaths::catalogueDir(), settings ? settings->path() : AppPaths::settingsFile());
+    m_worker->moveToThread(&m_thread);
+    connect(&m_thread, &QThread::finished, m_worker, &QObject::deleteLater);
+    wireWorker();
+    m_thread.start();
+}
+
+// Every report crosses to this thread queued: the worker never waits for the window.
+void TMainForm::wireWorker()
+{
+    const auto queued = Qt::QueuedConnection;
+    connect(m_worker, &ScanWorker::logLine, this, &TMainForm::LogLine, queued);
+    connect(m_worker, &ScanWorker::message, this, [this](const QString &t) { m_messages.showMessage(t); }, queued);
+    connect(m_worker, &ScanWorker::walkStarted, m_scan, &TScanForm::walkStarted, queued);
+    connect(m_worker, &ScanWorker::progress, m_scan, &TScanForm::setProgress, queued);
+    connect(m_worker, &ScanWorker::counts, m_scan, &TScanForm::setCounts, queued);
+    connect(m_worker, &ScanWorker::scanEnded, this, &TMainForm::scanEnded, queued);
+    connect(m_worker, &ScanWorker::connectEnded, this, &TMainForm::connectEnded, queued);
+    connect(m_scan, &TScanForm::cancelRequested, this, [this] { m_worker->cancel(); });
 }
 
 void TMainForm::LoadSettings(IniFile *settings)
@@ -206,28 +232,55 @@ void TMainForm::ShowHost1Click()
         m_browser->laHost->setVisible(ShowHost1->isChecked());
 }
 
+QString TMainForm::hostForWork()
+{
+    const QString host = m_selHost ? m_selHost->CurrentHost() : QString();
+    if (host.isEmpty())
+        m_messages.showMessage(QStringLiteral("No host selected: name one under File > Select Host"));
+    return host;
+}
+
 void TMainForm::ConnectToHost()
 {
-    m_ftp->ConnectToHost();
+    m_workHost = hostForWork();
+    if (m_workHost.isEmpty())
+        return;
+    const QString user = m_selHost->CurrentUser();
+    const QString password = m_selHost->CurrentPassword();
+    QMetaObject::invokeMethod(m_worker, [w = m_worker, host = m_workHost, user, password] {
+        w->connectToHost(host, user, password);
+    });
 }
 
 void TMainForm::CloseConnection()
 {
-    if (m_ftp)
-        m_ftp->CloseConnection();
+    if (!m_worker)
+        return;
+    m_worker->cancel(); // a log-on still under way gives up
+    m_connected = false;
+    QMetaObject::invokeMethod(m_worker, &ScanWorker::closeConnection);
 }
 
 void TMainForm::Connectto1Click()
 {
-    CloseConnection();
+    if (m_scanning || !m_worker)
+        return;
     ConnectToHost();
+}
+
+void TMainForm::connectEnded(bool connected)
+{
+    m_connected = connected;
+    if (connected)
+        m_selHost->markReached(m_workHost);
+    emit connectFinished(connected);
 }
 
 // During a scan the walk owns the connection: Disconnect cancels the scan,
 // which then closes the connection itself.
 void TMainForm::Disconnect1Click()
 {
-    if (m_scanner && m_scanner->isRunning()) {
+    if (m_scanning) {
         m_scan->hide();
         return;
     }
@@ -236,19 +289,43 @@ void TMainForm::Disconnect1Click()
 
 void TMainForm::setScanning(bool on)
 {
+    m_scanning = on;
     ScanHost1->setEnabled(!on);
     Connectto1->setEnabled(!on);
     if (m_browser)
         m_browser->btnScan->setEnabled(!on);
+    if (m_query)
+        m_query->setScanRunning(on);
 }
 
+// The host is read once, here; the panel shows at once, before the log-on.
 void TMainForm::ScanHost()
 {
-    if (!m_scanner || m_scanner->isRunning())
+    if (!m_worker || m_scanning)
         return;
+    m_workHost = hostForWork();
+    if (m_workHost.isEmpty())
+        return;
+    const QString user = m_selHost->CurrentUser();
+    const QString password = m_selHost->CurrentPassword();
+    m_connected = false;
     setScanning(true);
-    m_scanner->ScanHost();
+    m_scan->beginScan(m_workHost, user);
+    QMetaObject::invokeMethod(m_worker, [w = m_worker, host = m_workHost, user, password] {
+        w->scan(host, user, password);
+    });
+}
+
+void TMainForm::scanEnded(const HostScanner::Stats &stats)
+{
+    m_lastScan = stats;
+    m_scan->endScan();
     setScanning(false);
+    if (stats.loggedOn)
+        m_selHost->markReached(m_workHost);
+    if (m_browser)
+        m_browser->BuildFolderTree(nullptr);
+    emit scanFinished();
     if (m_closeAfterScan)
         close();
 }
@@ -268,7 +345,7 @@ void TMainForm::ShowRecordSummary(qint32 id)
 // closed its connection.
 void TMainForm::closeEvent(QCloseEvent *e)
 {
-    if (m_scanner && m_scanner->isRunning()) {
+    if (m_scanning) {
         m_closeAfterScan = true;
         m_scan->hide();
         e->ignore();

@@ -1,6 +1,7 @@
 #pragma once
 #include "core/base/ActivityLog.h"
 #include "core/base/ElapsedCounter.h"
+#include "core/scan/HostScanner.h"
 #include "widgets/GuiMessages.h"
 
 #include <QAction>
@@ -8,11 +9,10 @@
 #include <QMainWindow>
 #include <QPlainTextEdit>
 #include <QTabWidget>
-#include <memory>
+#include <QThread>
 
-class FtpConnection;
-class HostScanner;
 class IniFile;
+class ScanWorker;
 class TAbout;
 class TQueryForm;
 class TScanForm;
@@ -21,7 +21,9 @@ class TSelHost;
 class TTabForm;
 
 // The main window: menu, the three pages, the status bar, the activity log
-// and its counters, and the program's one FTP connection.
+// and its counters. The program's one FTP connection, its scans and the
+// catalogue's writer live on a worker thread; the window asks it for work
+// and shows what it reports, so it never waits on the network.
 class TMainForm : public QMainWindow
 {
     Q_OBJECT
@@ -43,8 +45,11 @@ public:
     void attachForms(TSelHost *selHost, TAbout *about, TSeekForm *seek, TQueryForm *query, TScanForm *scan);
     void attachBrowser(TTabForm *browser, IniFile *settings);
     TScanForm *scanForm() const { return m_scan; }
-    HostScanner *scanner() const { return m_scanner.get(); }
-    FtpConnection *connection() const { return m_ftp.get(); }
+    ScanWorker *worker() const { return m_worker; }
+    bool isScanning() const { return m_scanning; }
+    bool isConnected() const { return m_connected; }
+    // What the last scan found, once it has ended.
+    HostScanner::Stats lastScan() const { return m_lastScan; }
 
     void LoadSettings(IniFile *settings);
     void SaveSettings(IniFile *settings);
@@ -54,6 +59,10 @@ public:
     void ScanHost();
     void ShowRecordSummary(qint32 id);
     void FormActivate();
+
+signals:
+    void scanFinished();
+    void connectFinished(bool connected);
 
 public slots:
     void Connectto1Click();
@@ -72,6 +81,12 @@ private:
     void buildStatusBar();
     void wireLog();
     void setScanning(bool on);
+    void startWorker(IniFile *settings);
+    void wireWorker();
+    void scanEnded(const HostScanner::Stats &stats);
+    void connectEnded(bool connected);
+    // The host as the dialog gives it, read once; empty (after one message) when none is named.
+    QString hostForWork();
 
     ActivityLog m_log;
     GuiMessages m_messages;
@@ -81,7 +96,11 @@ private:
     TQueryForm *m_query = nullptr;
     TScanForm *m_scan = nullptr;
     TTabForm *m_browser = nullptr;
-    std::unique_ptr<FtpConnection> m_ftp;
-    std::unique_ptr<HostScanner> m_scanner;
+    QThread m_thread;
+    ScanWorker *m_worker = nullptr; // lives on m_thread, deleted when it ends
+    bool m_scanning = false;
+    bool m_connected = false;
+    QString m_workHost;
+    HostScanner::Stats m_lastScan;
     bool m_closeAfterScan = false;
 };

@@ -1,7 +1,10 @@
 #include "TQueryForm.h"
+#include "core/catalogue/CatalogueError.h"
+#include "core/catalogue/CatalogueQueries.h"
 #include "core/catalogue/DataSet.h"
 #include "TTabForm.h"
 #include "widgets/TCoolBtn.h"
+#include "widgets/UiSeam.h"
 
 #include <QHBoxLayout>
 #include <QVBoxLayout>
@@ -51,8 +54,29 @@ void TQueryForm::btnDeafultClick()
     Memo1->setPlainText(QStringLiteral("SELECT *\nFROM DB"));
 }
 
+QString TQueryForm::refusedDuringScan()
+{
+    return QStringLiteral("A scan is running: statements that change the catalogue can run once it has ended");
+}
+
+// A statement that does not compile is no write: the grid reports its error.
+bool TQueryForm::writesDuringScan(const QString &sql) const
+{
+    if (!m_scanRunning)
+        return false;
+    try {
+        return !CatalogueQueries(m_browser->Tab().database()).isReadOnly(sql);
+    } catch (const CatalogueError &) {
+        return false;
+    }
+}
+
 void TQueryForm::btnExecClick()
 {
+    if (writesDuringScan(Memo1->toPlainText())) {
+        UiSeam::message(refusedDuringScan());
+        return;
+    }
     hide();
     m_browser->setDS(m_browser->Query);
     m_browser->Query->close();

@@ -14,6 +14,9 @@ public:
     explicit TQueryForm(QWidget *mainWindow);
     // The browser is created after the dialogs; its catalogue is theirs.
     void setBrowser(TTabForm *browser);
+    // While a scan writes, statements that write are refused.
+    void setScanRunning(bool running) { m_scanRunning = running; }
+    static QString refusedDuringScan();
 
     QLabel *Label1;
     QPlainTextEdit *Memo1;
@@ -25,5 +28,8 @@ public slots:
     void btnExecClick();
 
 private:
+    bool writesDuringScan(const QString &sql) const;
+
     TTabForm *m_browser = nullptr;
+    bool m_scanRunning = false;
 };

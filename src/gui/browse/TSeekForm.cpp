@@ -1,4 +1,5 @@
 #include "TSeekForm.h"
+#include "core/catalogue/CatalogueQueries.h"
 #include "core/catalogue/DataSet.h"
 #include "TTabForm.h"
 #include "widgets/TCoolBtn.h"
@@ -39,7 +40,6 @@ void TSeekForm::setBrowser(TTabForm *browser)
     m_browser = browser;
     const QString c = browser->Tab().connectionName();
     Query = new DataSet(c, this);
-    Query->setSql(QStringList{"SELECT *", "FROM DB", "WHERE (Name LIKE :v1) AND (Ext LIKE :v2)"});
     qExt = new DataSet(c, this);
     qExt->setSql(QStringList{"SELECT DISTINCT Ext", "FROM DB"});
 }
@@ -52,10 +52,12 @@ void TSeekForm::FormShow()
 void TSeekForm::btnOkClick()
 {
     hide();
-    const QString type = cbType->currentIndex() <= 0 ? QStringLiteral("%") : cbType->currentText();
+    const QString type = cbType->currentIndex() <= 0 ? QStringLiteral("ALL") : cbType->currentText();
+    const CatalogueQueries::Statement find = CatalogueQueries::find(edName->text(), type);
     m_browser->setDS(Query);
     Query->close();
-    Query->setParams({edName->text(), type});
+    Query->setSql(find.sql);
+    Query->setParams(find.params);
     m_browser->openDataSet(Query);
 }
 

@@ -1,5 +1,6 @@
 #include "TTabForm.h"
 #include "core/catalogue/CatalogueError.h"
+#include "core/catalogue/CatalogueQueries.h"
 #include "GridDelegate.h"
 #include "core/scan/HostSource.h"
 #include "core/base/IniFile.h"
@@ -24,9 +25,14 @@ TTabForm::TTabForm(HostSource &hosts, QWidget *parent)
     buildLayout();
 }
 
+// The data sets hold queries on the catalogue's connection: they go before
+// the catalogue closes it.
 TTabForm::~TTabForm()
 {
     DBGrid1->setModel(nullptr);
+    qDeleteAll(findChildren<DataSet *>());
+    m_ds = nullptr;
+    m_tab.close();
 }
 
 void TTabForm::buildLayout()
@@ -246,35 +252,37 @@ void TTabForm::BuildFolderTree(QTreeWidgetItem *node)
         TV->setUpdatesEnabled(true);
         return; // no host: the tree stays empty, whatever host the caption still names
     }
-    QSqlQuery query(m_tab.database());
-    query.setForwardOnly(true);
-    query.prepare(QStringLiteral("SELECT ID, PID, Name FROM DB WHERE (Host LIKE ?) AND (Attr = 16)"));
-    query.addBindValue(laHost->text());
-    QHash<qint32, QList<QPair<qint32, QString>>> byParent;
-    if (query.exec()) {
-        while (query.next())
-            byParent[query.value(1).toInt()].append({query.value(0).toInt(), query.value(2).toString()});
-    } else {
-        UiSeam::message(query.lastError().text());
+    QList<CatalogueQueries::Folder> folders;
+    try {
+        folders = CatalogueQueries(m_tab.database()).folderTree(laHost->text(), CatalogueQueries::HostMatch::Like);
+    } catch (const CatalogueError &e) {
+        UiSeam::message(e.message());
     }
-    QList<QPair<QTreeWidgetItem *, qint32>> stack{{node, parentId}};
-    QList<QTreeWidgetItem *> added;
-    // Iterative depth-first build; children keep their stored order.
-    while (!stack.isEmpty()) {
-        const auto [parentNode, pid] = stack.takeLast();
-        const auto children = byParent.take(pid);
-        QList<QPair<QTreeWidgetItem *, qint32>> next;
-        for (const auto &[id, name] : children) {
-            auto *item = parentNode ? new QTreeWidgetItem(parentNode) : new QTreeWidgetItem(TV);
-            item->setText(0, name);
-            item->setData(0, Qt::UserRole, id);
-            item->setIcon(0, ToolbarImages::folderImage());
-            if (!m_nodes.contains(id))
-                m_nodes.insert(id, item);
-            next.append({item, id});
-        }
-        for (auto it = next.crbegin(); it != next.crend(); ++it)
-            stack.append(*it);
+    // Folders come depth first: a node's folders are the run after it that
+    // lies deeper, and each one's parent is the last node one level up.
+    qsizetype first = 0;
+    int base = 0;
+    if (node) {
+        while (first < folders.size() && folders[first].id != parentId)
+            ++first;
+        base = first < folders.size() ? folders[first].depth + 1 : 0;
+        ++first;
+    }
+    QList<QTreeWidgetItem *> levels;
+    for (qsizetype i = first; i < folders.size(); ++i) {
+        CatalogueQueries::Folder f = folders[i];
+        if (f.depth < base)
+            break;
+        f.depth -= base;
+        levels.resize(f.depth);
+        QTreeWidgetItem *parentNode = f.depth == 0 ? node : levels.value(f.depth - 1);
+        auto *item = parentNode ? new QTreeWidgetItem(parentNode) : new QTreeWidgetItem(TV);
+        item->setText(0, f.name);
+        item->setData(0, Qt::UserRole, f.id);
+        item->setIcon(0, ToolbarImages::folderImage());
+        if (!m_nodes.contains(f.id))
+            m_nodes.insert(f.id, item);
+        levels.append(item);
     }
     TV->setUpdatesEnabled(true);
 }

@@ -1,18 +1,15 @@
 #include "TScanForm.h"
 #include "core/base/ActivityLog.h"
 #include "core/base/ElapsedCounter.h"
-#include "core/scan/HostSource.h"
 #include "widgets/TCoolBtn.h"
 
-#include <QCoreApplication>
 #include <QFrame>
 #include <algorithm>
 
-TScanForm::TScanForm(ActivityLog &log, ElapsedCounter &timeScan, HostSource &hosts, QWidget *parent)
+TScanForm::TScanForm(ActivityLog &log, ElapsedCounter &timeScan, QWidget *parent)
     : QWidget(parent)
     , m_log(log)
     , m_timeScan(timeScan)
-    , m_hosts(hosts)
 {
     setWindowTitle(QStringLiteral("Scanning FTP Host"));
     setAutoFillBackground(true);
@@ -78,18 +75,41 @@ void TScanForm::setCounts(int directories, qint64 records)
     laRec->setText(QString::number(records));
 }
 
-void TScanForm::pumpEvents()
+void TScanForm::beginScan(const QString &host, const QString &user)
 {
-    QCoreApplication::processEvents();
+    m_host = host;
+    laHost->setText(host);
+    laUser->setText(user);
+    laDir->setText(QStringLiteral("0"));
+    laRec->setText(QStringLiteral("0"));
+    m_scanning = true;
+    show();
+    raise();
+}
+
+void TScanForm::endScan()
+{
+    m_ending = true;
+    hide();
+    m_ending = false;
+    m_scanning = false;
+    if (m_stepsShown) {
+        m_stepsShown = false;
+        FormHide();
+    }
+}
+
+void TScanForm::setVisible(bool visible)
+{
+    QWidget::setVisible(visible);
+    if (!visible && m_scanning && !m_ending)
+        emit cancelRequested();
 }
 
 void TScanForm::FormShow()
 {
-    laHost->setText(m_hosts.CurrentHost());
-    laUser->setText(m_hosts.CurrentUser());
-    laDir->setText(QStringLiteral("0"));
-    laRec->setText(QStringLiteral("0"));
-    m_log.LogLine(QStringLiteral("   Scanning of Host ") + m_hosts.CurrentHost() + QStringLiteral(" started:"), true);
+    m_stepsShown = true;
+    m_log.LogLine(QStringLiteral("   Scanning of Host ") + m_host + QStringLiteral(" started:"), true);
     m_timeScan.start();
 }
 
@@ -98,27 +118,4 @@ void TScanForm::FormHide()
     m_log.LogLine(QStringLiteral("   Scanning complete. Scan time:") + ElapsedCounter::ElapsedText(m_timeScan.tag()),
                   false);
     m_timeScan.stop();
-}
-
-// The steps follow the panel's on-screen state, which changes only while its
-// page is in front; a page switch alone runs neither.
-void TScanForm::showEvent(QShowEvent *)
-{
-    if (m_stepsShown)
-        return;
-    m_stepsShown = true;
-    FormShow();
-}
-
-void TScanForm::hideEvent(QHideEvent *)
-{
-    syncSteps();
-}
-
-void TScanForm::syncSteps()
-{
-    if (isHidden() && m_stepsShown) {
-        m_stepsShown = false;
-        FormHide();
-    }
 }

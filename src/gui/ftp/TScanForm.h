@@ -1,46 +1,45 @@
 #pragma once
-#include "core/scan/ScanView.h"
-
 #include <QLabel>
 #include <QProgressBar>
 #include <QWidget>
 
 class ActivityLog;
 class ElapsedCounter;
-class HostSource;
 class TCoolBtn;
 
-// The panel that covers the browser while a scan runs. Its show and hide
-// steps log the scan's start and end and run the scan counter; hiding it
-// (Cancel) is how a scan is stopped.
-class TScanForm : public QWidget, public ScanView
+// The panel that covers the browser while a scan runs: shown as soon as the
+// scan is asked for, before the log-on, so that a slow log-on can be
+// cancelled. The scan's start and end steps log its lines and run the scan
+// counter. Hiding it during a scan, in any way, is Cancel.
+class TScanForm : public QWidget
 {
     Q_OBJECT
 public:
-    TScanForm(ActivityLog &log, ElapsedCounter &timeScan, HostSource &hosts, QWidget *parent = nullptr);
+    TScanForm(ActivityLog &log, ElapsedCounter &timeScan, QWidget *parent = nullptr);
 
     QProgressBar *pb;
     QLabel *Label5, *Label1, *laHost, *Label2, *laUser, *Label3, *laDir, *Label4, *laRec;
     TCoolBtn *btnCancel;
 
-    void showView() override { show(); raise(); }
-    void hideView() override { hide(); }
-    bool isShown() const override { return !isHidden(); }
-    void setProgress(qint64 position) override;
+    // The panel for a scan of host by user, over the browser.
+    void beginScan(const QString &host, const QString &user);
+    // The log-on is done and the walk starts: the start line and the counter.
+    void walkStarted() { FormShow(); }
+    // The scan has ended, however: the end line, and the panel goes.
+    void endScan();
+    bool isScanning() const { return m_scanning; }
+    void setProgress(qint64 position);
     qint64 progressPosition() const { return m_position; }
-    void setCounts(int directories, qint64 records) override;
-    void repaintView() override { repaint(); }
-    void pumpEvents() override;
+    void setCounts(int directories, qint64 records);
+    void setVisible(bool visible) override;
 
-    // Runs the steps of a show or hide that happened while the page was behind.
-    void syncSteps();
+signals:
+    void cancelRequested();
 
 public slots:
     void btnCancelClick() { hide(); }
 
 protected:
-    void showEvent(QShowEvent *) override;
-    void hideEvent(QHideEvent *) override;
     void resizeEvent(QResizeEvent *) override;
 
 private:
@@ -50,7 +49,9 @@ private:
 
     ActivityLog &m_log;
     ElapsedCounter &m_timeScan;
-    HostSource &m_hosts;
+    QString m_host;
+    bool m_scanning = false;
+    bool m_ending = false;
     bool m_stepsShown = false;
     qint64 m_position = 50;
 };

@@ -1,5 +1,6 @@
 #include "TSelHost.h"
 #include "core/base/IniFile.h"
+#include "core/catalogue/HostHistory.h"
 #include "widgets/TCoolBtn.h"
 
 #include <QCoreApplication>
@@ -89,30 +90,32 @@ QStringList TSelHost::history() const
     return h;
 }
 
+void TSelHost::markReached(const QString &host)
+{
+    if (host.isEmpty())
+        return;
+    m_kept.insert(host);
+    if (cbHost->findText(host, Qt::MatchExactly | Qt::MatchCaseSensitive) < 0)
+        cbHost->insertItem(0, host);
+}
+
 void TSelHost::LoadHostHistory(IniFile *settings)
 {
     if (!settings)
         return;
-    const int n = settings->readInt(QStringLiteral("HOSTS"), QStringLiteral("Host Count"), -1);
-    for (int i = 1; i <= n; ++i)
-        cbHost->addItem(settings->readString(QStringLiteral("HOSTS"), QString::number(i), QString()));
-    if (n > 0)
-        cbHost->setCurrentIndex(0);
-    else
-        cbHost->setCurrentIndex(-1);
+    const QStringList hosts = HostHistory(*settings).load();
+    cbHost->addItems(hosts);
+    m_kept = QSet<QString>(hosts.cbegin(), hosts.cend());
+    cbHost->setCurrentIndex(hosts.isEmpty() ? -1 : 0);
 }
 
-// Empty entries count but are not written: an older value under that number
-// stays in the file.
 void TSelHost::SaveHostHistory(IniFile *settings)
 {
     if (!settings)
         return;
-    const int n = qMin(MaxHistory, cbHost->count());
-    settings->writeInt(QStringLiteral("HOSTS"), QStringLiteral("Host Count"), n);
-    for (int i = 1; i <= n; ++i) {
-        const QString host = cbHost->itemText(i - 1);
-        if (!host.isEmpty())
-            settings->writeString(QStringLiteral("HOSTS"), QString::number(i), host);
-    }
+    QStringList kept;
+    for (const QString &host : history())
+        if (host.isEmpty() || m_kept.contains(host))
+            kept << host;
+    HostHistory(*settings).save(kept);
 }

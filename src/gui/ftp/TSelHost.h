@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QSet>
 #include <QWidget>
 
 class IniFile;
@@ -33,6 +34,9 @@ public:
     void LoadHostHistory(IniFile *settings);
     void SaveHostHistory(IniFile *settings);
     QStringList history() const;
+    // host answered a log-on: it is kept in the history. Hosts typed in but
+    // never reached are offered for this run only.
+    void markReached(const QString &host);
 
 public slots:
     void btnOkClick() { hide(); }
@@ -40,4 +44,7 @@ public slots:
 
 protected:
     bool eventFilter(QObject *watched, QEvent *e) override;
+
+private:
+    QSet<QString> m_kept; // loaded from the settings file, or reached since
 };

@@ -1,0 +1,50 @@
+#pragma once
+#include <QList>
+#include <QSqlDatabase>
+#include <QString>
+#include <QVariantList>
+
+// The catalogue's questions, asked the same way by the desktop program and
+// harvex-cli: a host's folder tree, find, the host summary and row counts.
+// Reads only; any connection to the catalogue will do.
+class CatalogueQueries
+{
+public:
+    // The browser's tree matches its caption with LIKE (so "%" in a host
+    // name matches as it always has); the command line names a host exactly.
+    enum class HostMatch { Exact, Like };
+
+    struct Folder
+    {
+        qint32 id = 0;
+        qint32 pid = 0;
+        QString name;
+        int depth = 0; // 0 at the host's top level
+    };
+
+    // A statement and its values in order, for a QSqlQuery or a grid's data set.
+    struct Statement
+    {
+        QString sql;
+        QVariantList params;
+    };
+
+    explicit CatalogueQueries(const QSqlDatabase &db);
+
+    // Every folder of host, depth first, each folder's children in the order
+    // they were stored. Throws CatalogueError.
+    QList<Folder> folderTree(const QString &host, HostMatch match) const;
+    // type "ALL" means any type ("" is files without one); host empty means every host.
+    static Statement find(const QString &pattern, const QString &type, const QString &host = QString());
+    // One row per host: Host, Rows, TotalSize.
+    static Statement hostSummary();
+    // The number of rows the statement returns, counted by stepping through
+    // them once; 0 for a statement that writes (it is never run twice).
+    // Throws CatalogueError.
+    qint64 countRows(const Statement &st) const;
+    // True when the statement only reads. Throws CatalogueError when it does not compile.
+    bool isReadOnly(const QString &sql) const;
+
+private:
+    QSqlDatabase m_db;
+};

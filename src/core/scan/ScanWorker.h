@@ -1,0 +1,83 @@
+#pragma once
+#include "HostScanner.h"
+#include "HostSnapshot.h"
+#include "ScanView.h"
+#include "core/base/UserMessages.h"
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <atomic>
+#include <memory>
+
+class Catalogue;
+class ElapsedCounter;
+class FtpConnection;
+class IniFile;
+class RelayedLog;
+
+// Scans and log-ons on a thread of their own: the FTP connection, the scanner
+// and the catalogue's writing connection are made on that thread and used
+// only there. Everything the window shows leaves as a signal; connect them
+// queued. Move the worker to its thread before the first call.
+class ScanWorker : public QObject, public ScanView, public UserMessages
+{
+    Q_OBJECT
+public:
+    // Progress reaches the window at most this often (ms); the last values always do.
+    static constexpr int ProgressEveryMs = 50;
+
+    ScanWorker(const QString &catalogueDir, const QString &settingsFile);
+    ~ScanWorker() override;
+
+    // Any thread: ends the scan or the log-on under way within a fraction of
+    // a second, keeping what was stored.
+    void cancel();
+    void setRetryPause(int ms) { m_retryPauseMs = ms; }
+
+    void showView() override;
+    void hideView() override;
+    void setProgress(qint64 position) override;
+    void setCounts(int directories, qint64 records) override;
+    void repaintView() override {}
+    void pumpEvents() override {}
+    void showMessage(const QString &text) override { emit message(text); }
+
+public slots:
+    void scan(const QString &host, const QString &user, const QString &password);
+    void connectToHost(const QString &host, const QString &user, const QString &password);
+    void closeConnection();
+
+signals:
+    void logLine(const QString &text, bool stamped);
+    void message(const QString &text);
+    void walkStarted();
+    void progress(qint64 position);
+    void counts(int directories, qint64 records);
+    void scanEnded(const HostScanner::Stats &stats);
+    void connectEnded(bool connected);
+    void failed(const QString &why);
+
+private:
+    bool ensureParts();
+    void readSettings();
+    void sendProgress(bool force);
+
+    QString m_catalogueDir;
+    QString m_settingsFile;
+    int m_retryPauseMs = 500;
+    std::atomic_bool m_cancelLogOn{false};
+    HostSnapshot m_host;
+    std::unique_ptr<RelayedLog> m_log;
+    std::unique_ptr<ElapsedCounter> m_timeConnect;
+    std::unique_ptr<IniFile> m_settings;
+    std::unique_ptr<Catalogue> m_catalogue;
+    std::unique_ptr<FtpConnection> m_connection;
+    std::unique_ptr<HostScanner> m_scanner;
+    QElapsedTimer m_lastProgress;
+    qint64 m_position = -1;
+    int m_directories = 0;
+    qint64 m_records = 0;
+    bool m_progressDue = false;
+};
+
+Q_DECLARE_METATYPE(HostScanner::Stats)
