@@ -6,6 +6,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <csignal>
 
 // harvex-cli as scripts run it: a real scan of a local server, then every
 // command against that catalogue.
@@ -27,6 +28,8 @@ private slots:
     void unreachableHost();
     void passwordIsNowhereOnDisk();
     void stoppedAndKilledScansAreCompletedByARescan();
+    void stalledListingStoppedBySignal_data();
+    void stalledListingStoppedBySignal();
 
 private:
     struct Result
@@ -171,9 +174,13 @@ void tst_CliApp::badArguments()
 
 void tst_CliApp::unreachableHost()
 {
-    const Result r = cli({"scan", QStringLiteral("127.0.0.1:%1").arg(FtpTestServer::freePort())});
+    const QString host = QStringLiteral("127.0.0.1:%1").arg(FtpTestServer::freePort());
+    const Result r = cli({"scan", host});
     QCOMPARE(r.code, 2);
     QVERIFY(r.err.contains("is not available"));
+    QFile ini(m_data.filePath("Harvex.ini"));
+    QVERIFY(ini.open(QIODevice::ReadOnly));
+    QVERIFY2(!ini.readAll().contains(host.toUtf8()), "a host that could not be reached is not offered again");
 }
 
 void tst_CliApp::passwordIsNowhereOnDisk()
@@ -239,6 +246,45 @@ void tst_CliApp::stoppedAndKilledScansAreCompletedByARescan()
                  "--data", data.path()});
     QVERIFY(check.waitForFinished());
     QCOMPARE(QString::fromUtf8(check.readAllStandardOutput()), QStringLiteral("n\td\n%1\t%1\n").arg(expected));
+}
+
+void tst_CliApp::stalledListingStoppedBySignal_data()
+{
+    QTest::addColumn<bool>("kill");
+    QTest::newRow("SIGTERM ends the scan within a second") << false;
+    QTest::newRow("SIGKILL loses no row listed before the stall") << true;
+}
+
+// The top level is listed, then the listing of "sub dir" stalls for good.
+void tst_CliApp::stalledListingStoppedBySignal()
+{
+    QFETCH(bool, kill);
+    if (!FtpTestServer::available(FtpTestServer::Kind::Scripted))
+        QSKIP("no /usr/bin/python3");
+    FtpTestServer bad(FtpTestServer::Kind::Scripted);
+    QVERIFY(bad.startScripted("stall-sub"));
+    QTemporaryDir data;
+    QProcess p;
+    p.start(QStringLiteral(HARVEX_CLI), {"scan", bad.hostText(), "--passive", "--data", data.path()});
+    QVERIFY(p.waitForStarted());
+    QTest::qWait(1000);
+    QCOMPARE(p.state(), QProcess::Running);
+    QElapsedTimer clock;
+    clock.start();
+    if (kill)
+        p.kill();
+    else
+        p.terminate();
+    QVERIFY(p.waitForFinished(3000));
+    if (!kill) {
+        QVERIFY2(clock.elapsed() < 1000, qPrintable(QString::number(clock.elapsed())));
+        QCOMPARE(p.exitCode(), 130);
+        QVERIFY(QString::fromUtf8(p.readAllStandardError()).contains("   Scan cancelled"));
+    }
+    QProcess sql;
+    sql.start(QStringLiteral(HARVEX_CLI), {"sql", "SELECT Name FROM DB ORDER BY Name", "--data", data.path()});
+    QVERIFY(sql.waitForFinished(10000));
+    QCOMPARE(QString::fromUtf8(sql.readAllStandardOutput()), QString("Name\ngood\nsub dir\n"));
 }
 
 QTEST_GUILESS_MAIN(tst_CliApp)

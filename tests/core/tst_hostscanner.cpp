@@ -128,6 +128,8 @@ private slots:
     void lostConnectionIsReopened();
     void lostConnectionForGood();
     void catalogueErrorEndsTheScanCleanly();
+    void endsAreLoggedBeforeTheScanTimeLine();
+    void noFolderRememberedAcrossScans();
     void realServers_data();
     void realServers();
 
@@ -274,6 +276,52 @@ void tst_HostScanner::catalogueErrorEndsTheScanCleanly()
     QVERIFY(!rig.view.visible);
     QVERIFY(rebuilt);
     QVERIFY(!rig.scanner.isRunning());
+}
+
+// Each way a scan can end short says so in a line of its own.
+void tst_HostScanner::endsAreLoggedBeforeTheScanTimeLine()
+{
+    ScriptedConnection conn;
+    conn.tree[""] = {"a/", "b/"};
+    conn.tree["a"] = {"x.txt"};
+    conn.tree["b"] = {"y.txt"};
+    {
+        Rig rig(conn, *m_cat);
+        rig.view.cancelAtPump = 1;
+        rig.scanner.ScanHost();
+        QVERIFY(rig.scanner.stats().cancelled);
+        QCOMPARE(rig.log.lines().filter("   Scan cancelled").size(), 1);
+    }
+    {
+        conn.dropAfter = 1;
+        Rig rig(conn, *m_cat);
+        rig.scanner.ScanHost();
+        QVERIFY2(rig.log.lines().contains("   Scan stopped: the connection to H was lost"), qPrintable(rig.log.lines().join("|")));
+    }
+    {
+        struct Refusing : ScriptedConnection
+        {
+            void ConnectToHost() override { open = false; }
+        } refusing;
+        Rig rig(refusing, *m_cat);
+        rig.scanner.ScanHost();
+        QVERIFY(!rig.scanner.stats().loggedOn);
+        QCOMPARE(rig.log.lines(), QStringList{"   Scan stopped: could not log on to H"});
+    }
+}
+
+// A folder's children remembered by one scan would hide rows deleted since.
+void tst_HostScanner::noFolderRememberedAcrossScans()
+{
+    ScriptedConnection conn;
+    conn.tree[""] = {"a.txt", "b.txt"};
+    Rig rig(conn, *m_cat);
+    rig.scanner.ScanHost();
+    QCOMPARE(m_cat->recordCount(), 2);
+    QSqlQuery q(m_cat->database());
+    QVERIFY(q.exec("DELETE FROM DB"));
+    rig.scanner.ScanHost();
+    QCOMPARE(m_cat->recordCount(), 2);
 }
 
 void tst_HostScanner::realServers_data()

@@ -69,15 +69,15 @@ void HostScanner::ScanHost()
 void HostScanner::walk()
 {
     while (!m_work.isEmpty() && !m_cancel.load()) {
-        if (m_lost || !ensureAlive()) {
-            if (m_cancel.load())
-                return;
-            m_stats.terminated = true;
-            m_messages.showMessage(QStringLiteral("Terminated"));
-            return;
-        }
+        if (m_lost || !ensureAlive())
+            break;
         startPass();
         listOne();
+    }
+    // Lost for good, even on the last folder left: said once.
+    if (!m_cancel.load() && (m_lost || (!m_work.isEmpty() && m_wasConnected && !m_connection.isAlive()))) {
+        m_stats.terminated = true;
+        m_messages.showMessage(QStringLiteral("Terminated"));
     }
 }
 

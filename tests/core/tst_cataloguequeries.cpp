@@ -1,0 +1,139 @@
+#include "core/catalogue/Catalogue.h"
+#include "core/catalogue/CatalogueError.h"
+#include "core/catalogue/CatalogueQueries.h"
+
+#include <QProcess>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QtTest>
+
+// The catalogue's questions, asked once for both front ends.
+class tst_CatalogueQueries : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void folderTreeDepthFirstInStoredOrder();
+    void hostMatchIsAParameter();
+    void findByPatternTypeAndHost_data();
+    void findByPatternTypeAndHost();
+    void countRowsIsTheStatementsOwn_data();
+    void countRowsIsTheStatementsOwn();
+    void writingStatementsAreTold();
+    void commandLineTreeIsTheSame();
+
+private:
+    qint32 store(const QString &name, quint32 attr, qint32 pid, const QString &host);
+    QStringList treeOf(const QString &host, CatalogueQueries::HostMatch match);
+    QTemporaryDir m_dir;
+    Catalogue m_cat;
+};
+
+qint32 tst_CatalogueQueries::store(const QString &name, quint32 attr, qint32 pid, const QString &host)
+{
+    FindData e;
+    e.setName(name);
+    e.dwFileAttributes = attr;
+    return m_cat.StoreEntry(e, pid, host);
+}
+
+void tst_CatalogueQueries::initTestCase()
+{
+    m_cat.open(m_dir.filePath("DB"));
+    const qint32 pub = store("pub", 16, 0, "H");
+    store("readme.txt", 128, 0, "H");
+    const qint32 src = store("src", 16, 0, "H");
+    const qint32 docs = store("docs", 16, pub, "H");
+    store("deep", 16, docs, "H");
+    store("lib", 16, src, "H");
+    store("a.c", 128, src, "H");
+    store("other", 16, 0, "H2");
+    store("wild", 16, 0, "Hx");
+    m_cat.flush();
+}
+
+QStringList tst_CatalogueQueries::treeOf(const QString &host, CatalogueQueries::HostMatch match)
+{
+    QStringList out;
+    for (const CatalogueQueries::Folder &f : CatalogueQueries(m_cat.database()).folderTree(host, match))
+        out << QString(f.depth, u'.') + f.name;
+    return out;
+}
+
+void tst_CatalogueQueries::folderTreeDepthFirstInStoredOrder()
+{
+    QCOMPARE(treeOf("H", CatalogueQueries::HostMatch::Exact), (QStringList{"pub", ".docs", "..deep", "src", ".lib"}));
+}
+
+void tst_CatalogueQueries::hostMatchIsAParameter()
+{
+    QCOMPARE(treeOf("H_", CatalogueQueries::HostMatch::Exact), QStringList{});
+    QCOMPARE(treeOf("H_", CatalogueQueries::HostMatch::Like), (QStringList{"other", "wild"}));
+}
+
+void tst_CatalogueQueries::findByPatternTypeAndHost_data()
+{
+    QTest::addColumn<QString>("pattern");
+    QTest::addColumn<QString>("type");
+    QTest::addColumn<QString>("host");
+    QTest::addColumn<int>("rows");
+    QTest::newRow("everything") << "%" << "ALL" << "" << 9;
+    QTest::newRow("folders of one host") << "%" << "<DIR>" << "H" << 5;
+    QTest::newRow("no extension") << "%" << "" << "" << 0;
+    QTest::newRow("pattern and type") << "%e%" << "txt" << "H" << 1;
+}
+
+void tst_CatalogueQueries::findByPatternTypeAndHost()
+{
+    QFETCH(QString, pattern);
+    QFETCH(QString, type);
+    QFETCH(QString, host);
+    QFETCH(int, rows);
+    const CatalogueQueries queries(m_cat.database());
+    QCOMPARE(queries.countRows(CatalogueQueries::find(pattern, type, host)), qint64(rows));
+}
+
+void tst_CatalogueQueries::countRowsIsTheStatementsOwn_data()
+{
+    QTest::addColumn<QString>("sql");
+    QTest::addColumn<int>("rows");
+    QTest::newRow("count with a trailing semicolon") << "SELECT COUNT(*) FROM DB;" << 1;
+    QTest::newRow("trailing comment") << "SELECT * FROM DB -- every row" << 9;
+    QTest::newRow("host summary") << CatalogueQueries::hostSummary().sql << 3;
+    QTest::newRow("a write is never run to count it") << "DELETE FROM DB" << 0;
+}
+
+void tst_CatalogueQueries::countRowsIsTheStatementsOwn()
+{
+    QFETCH(QString, sql);
+    QFETCH(int, rows);
+    QCOMPARE(CatalogueQueries(m_cat.database()).countRows({sql, {}}), qint64(rows));
+    QCOMPARE(m_cat.recordCount(), 9);
+}
+
+void tst_CatalogueQueries::writingStatementsAreTold()
+{
+    const CatalogueQueries queries(m_cat.database());
+    QVERIFY(queries.isReadOnly("SELECT * FROM DB;"));
+    QVERIFY(!queries.isReadOnly("DELETE FROM DB"));
+    QVERIFY(!queries.isReadOnly("CREATE UNIQUE INDEX u ON DB(Name)"));
+    QVERIFY_THROWS_EXCEPTION(CatalogueError, queries.isReadOnly("SELEKT"));
+}
+
+// harvex-cli's tree is the same list the browser builds its tree from.
+void tst_CatalogueQueries::commandLineTreeIsTheSame()
+{
+    QProcess p;
+    p.start(QStringLiteral(HARVEX_CLI), {"tree", "H", "--data", m_dir.path()});
+    QVERIFY(p.waitForFinished(10000));
+    QStringList cli;
+    for (const QString &line : QString::fromUtf8(p.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts).mid(1)) {
+        const QString name = line.section('\t', 2);
+        const int depth = line.section('\t', 0, 0).toInt();
+        cli << QString(depth, u'.') + name.trimmed();
+    }
+    QCOMPARE(cli, treeOf("H", CatalogueQueries::HostMatch::Exact));
+}
+
+QTEST_GUILESS_MAIN(tst_CatalogueQueries)
+#include "tst_cataloguequeries.moc"
