@@ -3,6 +3,8 @@
 
 #include <QElapsedTimer>
 #include <QtTest>
+#include <atomic>
+#include <thread>
 
 // Servers on the internet misbehave; each scenario of the scripted server
 // breaks one rule, and the client must come out with a clear error and
@@ -21,6 +23,8 @@ private slots:
     void bareCompletionReply();
     void multiLineReplyEndsOnlyAtItsCode();
     void oldCodePageNames();
+    void cancelEndsEveryWait_data();
+    void cancelEndsEveryWait();
 
 private:
     bool openOn(FtpTestServer &server, FtpSession &s, const QString &scenario, bool passive = true);
@@ -165,6 +169,48 @@ void tst_FtpBadServers::oldCodePageNames()
     QVERIFY2(inner.ok, qPrintable(inner.error));
     QCOMPARE(inner.entries.size(), 1);
     QCOMPARE(inner.entries[0].name(), QString("inner.txt"));
+}
+
+void tst_FtpBadServers::cancelEndsEveryWait_data()
+{
+    QTest::addColumn<QString>("scenario");
+    QTest::addColumn<bool>("passive");
+    QTest::newRow("greeting") << "silent-greeting" << true;
+    QTest::newRow("reply after the log-on") << "stall-logon" << true;
+    QTest::newRow("passive data read") << "stall-sub" << true;
+    QTest::newRow("active data read") << "stall-sub" << false;
+}
+
+// The flag is set from another thread while the session waits: the wait
+// ends within a slice, not at the time-out.
+void tst_FtpBadServers::cancelEndsEveryWait()
+{
+    QFETCH(QString, scenario);
+    QFETCH(bool, passive);
+    FtpTestServer server(FtpTestServer::Kind::Scripted);
+    QVERIFY(server.startScripted(scenario));
+    FtpLogon logon = FtpLogon::fromHostText(server.hostText());
+    logon.passive = passive;
+    logon.idleTimeoutMs = 20000;
+    logon.connectTimeoutMs = 20000;
+    std::atomic_bool cancel{false};
+    FtpSession s;
+    s.setCancelFlag(&cancel);
+    QElapsedTimer t;
+    std::thread canceller([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(700));
+        t.start();
+        cancel.store(true);
+    });
+    const bool opened = s.open(logon);
+    if (opened && scenario == "stall-sub") {
+        s.setMethod(FtpSession::Method::List);
+        QVERIFY(!s.list("x").ok);
+    }
+    canceller.join();
+    const qint64 afterCancel = t.elapsed();
+    QVERIFY2(afterCancel < 200, qPrintable(QString::number(afterCancel)));
+    QVERIFY(!s.isOpen());
 }
 
 QTEST_GUILESS_MAIN(tst_FtpBadServers)
