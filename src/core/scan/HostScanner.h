@@ -31,6 +31,15 @@ public:
     // Pause between reconnection tries, in ms; grows with each try.
     void setRetryPause(int ms) { m_retryPauseMs = ms; }
 
+    // A server that makes up folders forever meets one of these; the log
+    // says which. maxEntries 0: no cap.
+    struct Limits
+    {
+        int maxDepth = MaxDepth;
+        qint64 maxEntries = 0;
+    };
+    void setLimits(const Limits &limits) { m_limits = limits; }
+
     void ScanHost();
     bool isRunning() const { return m_running; }
 
@@ -42,6 +51,7 @@ public:
         int failed = 0;
         int passedOver = 0;
         bool terminated = false;
+        bool entryLimitReached = false;
     };
     Stats stats() const { return m_stats; }
 
@@ -55,6 +65,7 @@ private:
     void storeListing(const QList<FindData> &entries, qint32 parentId, const QByteArray &path);
     void prefetchNext(const QList<FindData> &entries, const QByteArray &path);
     bool shouldDescend(const FindData &e, const QByteArray &childPath);
+    bool entryLimitReached();
     void passOver(const QByteArray &path, const QString &why);
     void finish();
     QString shown(const QByteArray &path) const;
@@ -67,6 +78,7 @@ private:
     ScanView &m_view;
     std::function<void()> m_afterScan;
     int m_retryPauseMs = 500;
+    Limits m_limits;
 
     bool m_running = false;
     bool m_wasConnected = false;
