@@ -791,20 +791,35 @@ void FtpSession::recoverAfterStall()
     }
 }
 
+// The end of a protected listing is the server's close_notify, after which
+// it waits for ours (vsftpd does): QSslSocket reports it as an error but
+// stays connected, so it is watched for and answered.
 FtpSession::Wait FtpSession::readData(QSslSocket &data, QByteArray &bytes)
 {
+    bool peerClosed = false;
+    const auto watch = QObject::connect(&data, &QAbstractSocket::errorOccurred, [&peerClosed](QAbstractSocket::SocketError e) {
+        peerClosed = peerClosed || e == QAbstractSocket::RemoteHostClosedError;
+    });
+    Wait result = Wait::Done;
     for (;;) {
         bytes += data.readAll();
-        if (data.state() != QAbstractSocket::ConnectedState)
+        if (data.state() != QAbstractSocket::ConnectedState || peerClosed)
             break;
-        const Wait w = waitReadable(data, remainingMs(m_logon.idleTimeoutMs));
+        const auto step = [&data, &peerClosed](int ms) { return data.bytesAvailable() > 0 || data.waitForReadyRead(ms) || peerClosed; };
+        const Wait w = waitSliced(remainingMs(m_logon.idleTimeoutMs), step,
+                                  [&data] { return data.state() == QAbstractSocket::ConnectedState; });
         if (w == Wait::TimedOut || w == Wait::Cancelled) {
-            bytes += data.readAll();
-            return w;
+            result = w;
+            break;
         }
     }
     bytes += data.readAll();
-    return Wait::Done;
+    QObject::disconnect(watch);
+    if (peerClosed && data.state() == QAbstractSocket::ConnectedState) {
+        data.disconnectFromHost(); // sends our close_notify
+        data.waitForBytesWritten(SliceMs);
+    }
+    return result;
 }
 
 // Numbers above 255 would carry into the port arithmetic
