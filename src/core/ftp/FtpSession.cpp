@@ -636,7 +636,8 @@ bool FtpSession::startListing(Method m, const QByteArray &path, std::unique_ptr<
         if (startPassiveListing(m, path, data, r) || !m_passiveRefused || !isOpen())
             return data != nullptr;
         m_passiveNow = false;
-        notice(QStringLiteral("   Passive mode refused by the server (%1); data connections use active mode").arg(m_error));
+        notice(QStringLiteral("   Passive mode refused by the server (%1); data connections use active mode")
+                   .arg(QString(m_error).remove(QStringLiteral("Passive mode refused: "))));
         return startActiveListing(m, path, data, r);
     }
     m_activeFailed = false;
