@@ -233,7 +233,8 @@ int CliApp::scan()
         err(QStringLiteral("Scan cancelled; what was found so far is stored"));
         return Interrupted;
     }
-    return scanner.stats().failed > 0 || scanner.stats().entryLimitReached ? Incomplete : Ok;
+    return scanner.stats().failed > 0 || scanner.stats().entryLimitReached || scanner.stats().depthLimitReached
+        ? Incomplete : Ok;
 }
 
 // The scan's options, checked before anything goes out.

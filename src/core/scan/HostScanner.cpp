@@ -116,6 +116,7 @@ void HostScanner::listOne()
     if (path.count('/') + 1 > m_limits.maxDepth) {
         m_parents.resize(m_work.size());
         m_fresh.resize(m_work.size());
+        m_stats.depthLimitReached = true;
         passOver(path, QStringLiteral("deeper than the depth limit of %1 levels").arg(m_limits.maxDepth));
         return;
     }

@@ -52,6 +52,7 @@ public:
         int passedOver = 0;
         bool terminated = false;
         bool entryLimitReached = false;
+        bool depthLimitReached = false;
     };
     Stats stats() const { return m_stats; }
 
