@@ -3,6 +3,7 @@
 #include "core/scan/FtpConnection.h"
 #include "core/scan/HostScanner.h"
 #include "core/base/IniFile.h"
+#include "ftp/GuiTrustPrompt.h"
 #include "core/catalogue/LineageWalk.h"
 #include "browse/TQueryForm.h"
 #include "browse/TSeekForm.h"
@@ -134,7 +135,11 @@ void TMainForm::attachBrowser(TTabForm *browser, IniFile *settings)
     browser->setShowHostChecked([this] { return ShowHost1->isChecked(); });
     m_ftp = std::make_unique<FtpConnection>(m_log, TimeConnect, *m_selHost, m_messages);
     m_ftp->setSettings(settings);
+    static GuiTrustPrompt trustPrompt; // holds nothing: one for the program
+    m_ftp->setTrustPrompt(&trustPrompt);
     m_scanner = std::make_unique<HostScanner>(*m_ftp, browser->Tab(), m_log, *m_selHost, m_messages, *m_scan);
+    if (settings)
+        m_scanner->setLimits({settings->readInt("SCAN", "Max Depth", HostScanner::MaxDepth), 0});
     m_scanner->setAfterScan([browser] { browser->BuildFolderTree(nullptr); });
     connect(browser, &TTabForm::hostButtonClicked, m_selHost, &QWidget::show);
     connect(browser, &TTabForm::scanButtonClicked, this, &TMainForm::ScanHost);
