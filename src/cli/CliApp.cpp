@@ -12,6 +12,7 @@
 #include "core/scan/HostSnapshot.h"
 #include "core/base/IniFile.h"
 #include "core/catalogue/LineageWalk.h"
+#include "core/ftp/CertificateFingerprint.h"
 #include "TerminalProgress.h"
 
 #include <QRegularExpression>
@@ -28,19 +29,56 @@ void err(const QString &text)
 }
 
 const QStringList Commands = {"scan", "find", "sql", "tree", "path", "hosts"};
+
+void out(const QString &text)
+{
+    std::fprintf(stdout, "%s\n", qPrintable(text));
+}
 } // namespace
+
+// What the scan command line asks for this run.
+struct ScanRun
+{
+    FtpConnection::RunOptions connection;
+    HostScanner::Limits limits;
+};
 
 QString CliApp::usage()
 {
     return QStringLiteral(
         "usage: harvex-cli COMMAND [options]\n"
-        "  scan HOST[:PORT] [--user NAME] [--password-stdin] [--passive]\n"
+        "  scan HOST[:PORT] [--user NAME] [--password-stdin] [--passive] [--tls require|try|off]\n"
+        "       [--trust FINGERPRINT] [--max-entries N] [--max-depth N] [--save]\n"
         "  find PATTERN [--type EXT] [--host HOST]\n"
         "  sql STATEMENT\n"
         "  tree [HOST]\n"
         "  path ID\n"
         "  hosts\n"
-        "options for every command: --data DIR, --format tsv|csv|json");
+        "options for every command: --data DIR, --format tsv|csv|json, --help\n"
+        "harvex-cli --version prints the version");
+}
+
+QString CliApp::commandUsage(const QString &command)
+{
+    if (command != QLatin1String("scan"))
+        return usage();
+    return QStringLiteral(
+        "usage: harvex-cli scan HOST[:PORT] [options]\n"
+        "  HOST may be host, host:port, [IPv6]:port, ftp://host or ftps://host (TLS from\n"
+        "  the start; port 990 means the same)\n"
+        "  --user NAME             log on as NAME (anonymous without it)\n"
+        "  --password-stdin        read the password from the first line of standard input\n"
+        "  --passive               passive data connections\n"
+        "  --tls require|try|off   TLS for this host (default try: when the server offers it)\n"
+        "  --trust FINGERPRINT     accept the certificate with this SHA-256 fingerprint\n"
+        "                          (hex, colons optional, as openssl x509 -fingerprint prints it)\n"
+        "  --max-entries N         stop after N entries\n"
+        "  --max-depth N           do not list folders deeper than N levels (default 256)\n"
+        "  --save                  keep --passive, --tls and --trust in the settings file;\n"
+        "                          without it they apply to this run only\n"
+        "  --data DIR              data folder\n"
+        "exit codes: 0 complete, 1 bad arguments, 2 host not reached or log-on refused,\n"
+        "  3 some folders not listed or a limit reached, 130 cancelled");
 }
 
 int CliApp::usageError(const QString &why)
@@ -59,6 +97,13 @@ bool CliApp::parse(const QStringList &arguments)
         {"passive", "Passive data connections."},
         {"type", "File type.", "EXT"},
         {"host", "Host.", "HOST"},
+        {"tls", "TLS mode.", "MODE"},
+        {"trust", "Trusted certificate fingerprint.", "FINGERPRINT"},
+        {"max-entries", "Entry limit.", "N"},
+        {"max-depth", "Depth limit.", "N"},
+        {"save", "Keep the scan options in the settings."},
+        {{"h", "help"}, "Usage."},
+        {"version", "Version."},
     });
     // Record IDs may be negative: "-123" is a value, not a run of short options.
     QStringList args;
@@ -79,6 +124,14 @@ int CliApp::run(const QStringList &arguments)
 {
     if (!parse(arguments))
         return usageError(m_parser.errorText());
+    if (m_parser.isSet("version")) {
+        out(QStringLiteral("harvex-cli " HARVEX_VERSION));
+        return Ok;
+    }
+    if (m_parser.isSet("help")) {
+        out(m_args.isEmpty() ? usage() : commandUsage(m_args.first()));
+        return Ok;
+    }
     if (m_args.isEmpty() || !Commands.contains(m_args.first()))
         return usageError(m_args.isEmpty() ? QStringLiteral("no command given")
                                            : QStringLiteral("unknown command \"%1\"").arg(m_args.first()));
@@ -138,8 +191,11 @@ int CliApp::scan()
         QTextStream in(stdin);
         host.password = in.readLine();
     }
-    if (m_parser.isSet("passive"))
-        m_settings->writeBool("FTP", "Passive", true);
+    ScanRun run;
+    if (!runOptions(host.host, run))
+        return Failed;
+    if (m_parser.isSet("save"))
+        saveRunOptions(FtpLogon::fromHostText(host.host).host, run);
     ActivityLog log;
     QObject::connect(&log, &ActivityLog::lineAdded, [](const QString &line) { err(line); });
     ElapsedCounter timeConnect;
@@ -147,7 +203,9 @@ int CliApp::scan()
     TerminalProgress progress(log, host);
     FtpConnection connection(log, timeConnect, host, messages);
     connection.setSettings(m_settings.get());
+    connection.setRunOptions(run.connection);
     HostScanner scanner(connection, *m_catalogue, log, host, messages, progress);
+    scanner.setLimits(run.limits);
     TerminalProgress::cancelOnSignals(scanner.cancelFlag());
     scanner.ScanHost();
     TerminalProgress::cancelOnSignals(nullptr);
@@ -155,6 +213,8 @@ int CliApp::scan()
         rememberHost(host.host); // a host that could not be reached is not offered again
     if (scanner.stats().listed == 0 && !connection.lastError().isEmpty()) {
         err(connection.lastError()); // why the host was not available
+        if (connection.lastError().contains(QLatin1String("SHA-256 fingerprint")))
+            err(QStringLiteral("To trust this certificate for the host, run again with --trust FINGERPRINT"));
         return Unreachable;
     }
     err(QStringLiteral("%1 entries in %2 folders; %3 folders could not be listed")
@@ -167,7 +227,64 @@ int CliApp::scan()
         err(QStringLiteral("Scan cancelled; what was found so far is stored"));
         return Interrupted;
     }
-    return scanner.stats().failed > 0 ? Incomplete : Ok;
+    return scanner.stats().failed > 0 || scanner.stats().entryLimitReached || scanner.stats().depthLimitReached
+        ? Incomplete : Ok;
+}
+
+// The scan's options, checked before anything goes out.
+namespace {
+// Usage errors inside option checks: the message is out, the check fails.
+bool rejected(int)
+{
+    return false;
+}
+} // namespace
+
+bool CliApp::runOptions(const QString &hostText, ScanRun &run)
+{
+    const FtpLogon logon = FtpLogon::fromHostText(hostText);
+    if (!logon.valid)
+        return rejected(usageError(logon.error));
+    if (m_parser.isSet("passive"))
+        run.connection.passive = true;
+    if (m_parser.isSet("tls")) {
+        const QString mode = m_parser.value("tls").toLower();
+        if (mode != "require" && mode != "try" && mode != "off")
+            return rejected(usageError(QStringLiteral("--tls takes require, try or off")));
+        run.connection.tls = FtpLogon::tlsFromName(mode, FtpLogon::Tls::Try);
+    }
+    if (m_parser.isSet("trust")) {
+        run.connection.trustSha256 = CertificateFingerprint::parse(m_parser.value("trust"));
+        if (run.connection.trustSha256.isEmpty())
+            return rejected(usageError(QStringLiteral("--trust takes a SHA-256 fingerprint: 64 hex digits, colons optional")));
+    }
+    run.limits.maxDepth = m_settings->readInt("SCAN", "Max Depth", HostScanner::MaxDepth);
+    for (const char *name : {"max-entries", "max-depth"}) {
+        if (!m_parser.isSet(name))
+            continue;
+        bool ok = false;
+        const qint64 n = m_parser.value(name).toLongLong(&ok);
+        if (!ok || n <= 0 || (name[4] == 'd' && n > 1000000))
+            return rejected(usageError(QStringLiteral("--%1 takes a positive number").arg(QLatin1String(name))));
+        if (name[4] == 'e')
+            run.limits.maxEntries = n;
+        else
+            run.limits.maxDepth = int(n);
+    }
+    return true;
+}
+
+// --save: the run's connection options become the settings for the host.
+void CliApp::saveRunOptions(const QString &host, const ScanRun &run)
+{
+    if (run.connection.passive)
+        m_settings->writeBool("FTP", "Passive", *run.connection.passive);
+    if (run.connection.tls)
+        m_settings->writeString("TLS", host, FtpLogon::tlsName(*run.connection.tls));
+    if (!run.connection.trustSha256.isEmpty())
+        m_settings->writeString("TRUST", host, CertificateFingerprint::text(run.connection.trustSha256));
+    if (!m_settings->save())
+        err(QStringLiteral("Cannot write the settings file %1").arg(m_settings->path()));
 }
 
 namespace {

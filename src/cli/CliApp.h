@@ -20,12 +20,16 @@ public:
     ~CliApp();
     int run(const QStringList &arguments);
     static QString usage();
+    // The usage of one command, for "COMMAND --help".
+    static QString commandUsage(const QString &command);
 
 private:
     bool parse(const QStringList &arguments);
     int usageError(const QString &why);
     bool openCatalogue();
     int scan();
+    bool runOptions(const QString &hostText, struct ScanRun &run);
+    void saveRunOptions(const QString &host, const struct ScanRun &run);
     int find();
     int sql();
     int tree();

@@ -1,4 +1,5 @@
 #include "FtpTestServer.h"
+#include "core/base/IniFile.h"
 
 #include <QDirIterator>
 #include <QJsonArray>
@@ -30,6 +31,11 @@ private slots:
     void stoppedAndKilledScansAreCompletedByARescan();
     void stalledListingStoppedBySignal_data();
     void stalledListingStoppedBySignal();
+    void helpAndVersion_data();
+    void helpAndVersion();
+    void limitsStopAnEndlessTree_data();
+    void limitsStopAnEndlessTree();
+    void flagsAreForOneRunUnlessSaved();
 
 private:
     struct Result
@@ -161,6 +167,11 @@ void tst_CliApp::badArguments_data()
     QTest::newRow("unknown option") << QStringList{"hosts", "--colour"};
     QTest::newRow("bad format") << QStringList{"hosts", "--format", "xml"};
     QTest::newRow("path of nothing") << QStringList{"path", "abc"};
+    QTest::newRow("IPv6 port out of range") << QStringList{"scan", "[::1]:99999"};
+    QTest::newRow("port out of range") << QStringList{"scan", "127.0.0.1:65536"};
+    QTest::newRow("fingerprint too short") << QStringList{"scan", "127.0.0.1", "--trust", "AB:CD"};
+    QTest::newRow("unknown TLS mode") << QStringList{"scan", "127.0.0.1", "--tls", "maybe"};
+    QTest::newRow("no entry limit") << QStringList{"scan", "127.0.0.1", "--max-entries", "0"};
 }
 
 void tst_CliApp::badArguments()
@@ -285,6 +296,84 @@ void tst_CliApp::stalledListingStoppedBySignal()
     sql.start(QStringLiteral(HARVEX_CLI), {"sql", "SELECT Name FROM DB ORDER BY Name", "--data", data.path()});
     QVERIFY(sql.waitForFinished(10000));
     QCOMPARE(QString::fromUtf8(sql.readAllStandardOutput()), QString("Name\ngood\nsub dir\n"));
+}
+
+void tst_CliApp::helpAndVersion_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("says");
+    QTest::newRow("--help") << QStringList{"--help"} << "usage: harvex-cli COMMAND";
+    QTest::newRow("scan --help") << QStringList{"scan", "--help"} << "--trust FINGERPRINT";
+    QTest::newRow("find --help") << QStringList{"find", "--help"} << "find PATTERN";
+    QTest::newRow("--version") << QStringList{"--version"} << "harvex-cli 0.";
+}
+
+void tst_CliApp::helpAndVersion()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QString, says);
+    const Result r = cli(args);
+    QCOMPARE(r.code, 0);
+    QVERIFY2(r.out.contains(says), qPrintable(r.out));
+}
+
+void tst_CliApp::limitsStopAnEndlessTree_data()
+{
+    QTest::addColumn<QStringList>("limit");
+    QTest::addColumn<QString>("logged");
+    QTest::addColumn<int>("rows");
+    QTest::newRow("--max-entries") << QStringList{"--max-entries", "25"} << "the entry limit of 25 was reached" << 25;
+    QTest::newRow("--max-depth") << QStringList{"--max-depth", "6"} << "deeper than the depth limit of 6 levels" << 14;
+}
+
+// A server that makes up a new folder in every folder.
+void tst_CliApp::limitsStopAnEndlessTree()
+{
+    QFETCH(QStringList, limit);
+    QFETCH(QString, logged);
+    QFETCH(int, rows);
+    FtpTestServer server(FtpTestServer::Kind::Scripted);
+    if (!FtpTestServer::available(FtpTestServer::Kind::Scripted))
+        QSKIP("no /usr/bin/python3");
+    QVERIFY(server.startScripted("endless"));
+    QTemporaryDir data;
+    QProcess p;
+    p.start(QStringLiteral(HARVEX_CLI), QStringList{"scan", server.hostText(), "--passive", "--data", data.path()} + limit);
+    QVERIFY(p.waitForFinished(60000));
+    const QString err = QString::fromUtf8(p.readAllStandardError());
+    QCOMPARE(p.exitCode(), 3);
+    QVERIFY2(err.contains(logged), qPrintable(err));
+    QProcess count;
+    count.start(QStringLiteral(HARVEX_CLI), {"sql", "SELECT COUNT(*) FROM DB", "--data", data.path()});
+    QVERIFY(count.waitForFinished());
+    QCOMPARE(QString::fromUtf8(count.readAllStandardOutput()).split('\n').value(1).toInt(), rows);
+}
+
+// harvex-cli runs while the desktop program holds the same settings file:
+// flags stay out of it unless --save, and neither program loses the other's keys.
+void tst_CliApp::flagsAreForOneRunUnlessSaved()
+{
+    QTemporaryDir data;
+    const QString ini = data.filePath("Harvex.ini");
+    IniFile desktop(ini);
+    const QStringList scan{"scan", m_server->hostText(), "--passive", "--tls", "off", "--data", data.path()};
+    QProcess once;
+    once.start(QStringLiteral(HARVEX_CLI), scan);
+    QVERIFY(once.waitForFinished(60000));
+    QCOMPARE(once.exitCode(), 0);
+    QVERIFY(!IniFile(ini).hasKey("FTP", "Passive"));
+    QVERIFY(!IniFile(ini).hasKey("TLS", "127.0.0.1"));
+    QProcess saved;
+    saved.start(QStringLiteral(HARVEX_CLI), scan + QStringList{"--save"});
+    QVERIFY(saved.waitForFinished(60000));
+    QCOMPARE(saved.exitCode(), 0);
+    desktop.writeInt("FORM", "Left Panel", 180);
+    desktop.writeInt("HOSTS", "Host Count", 0);
+    QVERIFY(desktop.save());
+    const IniFile after(ini);
+    QCOMPARE(after.readBool("FTP", "Passive", false), true);
+    QCOMPARE(after.readString("TLS", "127.0.0.1", ""), QString("off"));
+    QCOMPARE(after.readInt("FORM", "Left Panel", 0), 180);
 }
 
 QTEST_GUILESS_MAIN(tst_CliApp)

@@ -25,6 +25,18 @@ private slots:
     void oldCodePageNames();
     void cancelEndsEveryWait_data();
     void cancelEndsEveryWait();
+    void modeFallbacks_data();
+    void modeFallbacks();
+    void timeOutsCostOnce_data();
+    void timeOutsCostOnce();
+    void listingDeadline();
+    void nulInNameIsKept();
+    void repliesReadStrictly_data();
+    void repliesReadStrictly();
+    void requiredTlsNeverSendsThePassword();
+    void refusedCertificateEndsTheLogon();
+    void ipv6EndToEnd_data();
+    void ipv6EndToEnd();
 
 private:
     bool openOn(FtpTestServer &server, FtpSession &s, const QString &scenario, bool passive = true);
@@ -35,6 +47,16 @@ void tst_FtpBadServers::init()
     if (!FtpTestServer::available(FtpTestServer::Kind::Scripted))
         QSKIP("no /usr/bin/python3");
 }
+
+namespace {
+QStringList namesOf(const FtpSession::Listing &l)
+{
+    QStringList names;
+    for (const FindData &e : l.entries)
+        names << e.name();
+    return names;
+}
+} // namespace
 
 bool tst_FtpBadServers::openOn(FtpTestServer &server, FtpSession &s, const QString &scenario, bool passive)
 {
@@ -169,6 +191,214 @@ void tst_FtpBadServers::oldCodePageNames()
     QVERIFY2(inner.ok, qPrintable(inner.error));
     QCOMPARE(inner.entries.size(), 1);
     QCOMPARE(inner.entries[0].name(), QString("inner.txt"));
+}
+
+void tst_FtpBadServers::modeFallbacks_data()
+{
+    QTest::addColumn<QString>("scenario");
+    QTest::addColumn<bool>("passive");
+    QTest::addColumn<QString>("logged");
+    QTest::newRow("5xx to EPSV and PASV: active") << "no-passive" << true << "Passive mode refused";
+    QTest::newRow("425 in active mode: passive") << "no-active" << false << "Active mode failed";
+}
+
+void tst_FtpBadServers::modeFallbacks()
+{
+    QFETCH(QString, scenario);
+    QFETCH(bool, passive);
+    QFETCH(QString, logged);
+    FtpTestServer server(FtpTestServer::Kind::Scripted);
+    QVERIFY(server.startScripted(scenario));
+    FtpLogon logon = FtpLogon::fromHostText(server.hostText());
+    logon.passive = passive;
+    logon.idleTimeoutMs = 3000;
+    QStringList notices;
+    FtpSession s;
+    s.setNoticeHandler([&](const QString &n) { notices << n; });
+    QVERIFY2(s.open(logon), qPrintable(s.lastError()));
+    s.setMethod(FtpSession::Method::List);
+    for (const QByteArray &path : {QByteArray(), QByteArray("x")}) {
+        const FtpSession::Listing l = s.list(path);
+        QVERIFY2(l.ok, qPrintable(l.error));
+        QCOMPARE(namesOf(l), (QStringList{"good.txt", "sub dir"}));
+    }
+    QCOMPARE(s.passiveInUse(), !passive);
+    const QString log = notices.join('\n');
+    QVERIFY2(log.contains(logged), qPrintable(log));
+    QVERIFY2(log.contains(passive ? "use active mode" : "use passive mode"), qPrintable(log));
+    QCOMPARE(notices.filter(logged).size(), 1); // the switch holds for the session
+}
+
+void tst_FtpBadServers::timeOutsCostOnce_data()
+{
+    QTest::addColumn<QString>("scenario");
+    QTest::newRow("stalled data connection") << "stall-data";
+    QTest::newRow("226 never comes") << "stall-reply";
+}
+
+// One idle time-out, then ABOR or a new log-on at once: the next folder is
+// listed without a second wait.
+void tst_FtpBadServers::timeOutsCostOnce()
+{
+    QFETCH(QString, scenario);
+    const int idleMs = 1500;
+    FtpTestServer server(FtpTestServer::Kind::Scripted);
+    FtpSession s;
+    QVERIFY(openOn(server, s, scenario));
+    s.setMethod(FtpSession::Method::List);
+    QElapsedTimer t;
+    t.start();
+    const FtpSession::Listing stalled = s.list("x");
+    QVERIFY(!stalled.ok);
+    QVERIFY(stalled.timedOut);
+    QVERIFY2(t.elapsed() < idleMs * 2, qPrintable(QString::number(t.elapsed())));
+    QVERIFY(s.isOpen());
+    t.restart();
+    const FtpSession::Listing next = s.list(QByteArray());
+    QVERIFY2(next.ok, qPrintable(next.error));
+    QVERIFY(t.elapsed() < idleMs);
+}
+
+void tst_FtpBadServers::listingDeadline()
+{
+    FtpTestServer server(FtpTestServer::Kind::Scripted);
+    QVERIFY(server.startScripted("drip"));
+    FtpLogon logon = FtpLogon::fromHostText(server.hostText());
+    logon.passive = true;
+    logon.idleTimeoutMs = 1500; // never reached: a line comes every 100 ms
+    logon.listingDeadlineMs = 1000;
+    FtpSession s;
+    QVERIFY(s.open(logon));
+    s.setMethod(FtpSession::Method::List);
+    QElapsedTimer t;
+    t.start();
+    const FtpSession::Listing l = s.list("x");
+    QVERIFY(!l.ok && l.timedOut);
+    QVERIFY2(l.error.contains("longer than 1 s"), qPrintable(l.error));
+    QVERIFY(t.elapsed() < 3000);
+    QVERIFY(s.list(QByteArray()).ok);
+}
+
+void tst_FtpBadServers::nulInNameIsKept()
+{
+    FtpTestServer server(FtpTestServer::Kind::Scripted);
+    FtpSession s;
+    QVERIFY(openOn(server, s, "nul-name"));
+    s.setMethod(FtpSession::Method::List);
+    const FtpSession::Listing l = s.list("x");
+    QVERIFY2(l.ok, qPrintable(l.error));
+    QCOMPARE(l.entries.size(), 3);
+    QCOMPARE(l.entries[2].wireName, QByteArray("nul\0ldata", 9));
+    QCOMPARE(l.entries[2].name(), QString("nul") + QChar(0x2400) + "ldata");
+    QVERIFY(!FtpSession::safeInPath(l.entries[2].wireName));
+}
+
+void tst_FtpBadServers::repliesReadStrictly_data()
+{
+    QTest::addColumn<QString>("scenario");
+    QTest::addColumn<QString>("error");
+    QTest::newRow("+22") << "code-plus" << "Malformed reply";
+    QTest::newRow("' 22'") << "code-space" << "Malformed reply";
+    QTest::newRow("2200") << "code-long" << "Malformed reply";
+    QTest::newRow("endless reply line") << "long-line" << "longer than 65536 bytes";
+    QTest::newRow("227 with a number above 255") << "pasv-overflow" << "Passive mode refused";
+}
+
+void tst_FtpBadServers::repliesReadStrictly()
+{
+    QFETCH(QString, scenario);
+    QFETCH(QString, error);
+    FtpTestServer server(FtpTestServer::Kind::Scripted);
+    FtpSession s;
+    if (scenario == "pasv-overflow") {
+        // Log-on probes list the top level, which needs PASV here.
+        QVERIFY(openOn(server, s, scenario, false));
+        s.setMethod(FtpSession::Method::List);
+        FtpLogon logon = FtpLogon::fromHostText(server.hostText());
+        logon.passive = true;
+        logon.idleTimeoutMs = 1500;
+        QVERIFY(s.open(logon));
+        const FtpSession::Listing l = s.list(QByteArray());
+        QVERIFY(!l.ok);
+        QVERIFY2(l.error.contains(error), qPrintable(l.error));
+        return;
+    }
+    QVERIFY(openOn(server, s, scenario));
+    s.setMethod(FtpSession::Method::List);
+    const FtpSession::Listing l = s.list("x");
+    QVERIFY(!l.ok);
+    QVERIFY2(l.error.contains(error), qPrintable(l.error));
+}
+
+void tst_FtpBadServers::requiredTlsNeverSendsThePassword()
+{
+    FtpTestServer server(FtpTestServer::Kind::Scripted);
+    QVERIFY(server.startScripted("plain"));
+    FtpLogon logon = FtpLogon::fromHostText(server.hostText());
+    logon.user = "alice";
+    logon.password = "s3cret";
+    logon.tls = FtpLogon::Tls::Require;
+    FtpSession s;
+    QVERIFY(!s.open(logon));
+    QVERIFY2(s.lastError().contains("the password was not sent"), qPrintable(s.lastError()));
+    QCOMPARE(server.receivedCommands(), QStringList{"AUTH"});
+    // Under "try" the same server gets a plain log-on, and the log says so.
+    QStringList notices;
+    s.setNoticeHandler([&](const QString &n) { notices << n; });
+    logon.tls = FtpLogon::Tls::Try;
+    QVERIFY(s.open(logon));
+    QVERIFY(notices.join('\n').contains("does not offer TLS"));
+}
+
+void tst_FtpBadServers::refusedCertificateEndsTheLogon()
+{
+    FtpTestServer server(FtpTestServer::Kind::Scripted);
+    QVERIFY(server.enableTls());
+    QVERIFY(server.startScripted("tls"));
+    const QString fingerprint = server.certificateFingerprint().section(u'=', 1);
+    FtpLogon logon = FtpLogon::fromHostText(server.hostText());
+    logon.user = "alice";
+    logon.password = "s3cret";
+    FtpSession s;
+    QVERIFY(!s.open(logon));
+    QVERIFY2(s.lastError().contains(fingerprint), qPrintable(s.lastError()));
+    // Nothing after the failed handshake: no user name, no password.
+    QCOMPARE(server.receivedCommands(), (QStringList{"FEAT", "AUTH"}));
+    // Anonymous under "try": on without TLS, with a warning naming the certificate.
+    QStringList notices;
+    s.setNoticeHandler([&](const QString &n) { notices << n; });
+    logon.user.clear();
+    logon.password.clear();
+    logon.passive = true;
+    QVERIFY2(s.open(logon), qPrintable(s.lastError()));
+    QVERIFY(!s.isEncrypted());
+    QVERIFY2(notices.join('\n').contains("going on without TLS. SHA-256 fingerprint: " + fingerprint),
+             qPrintable(notices.join('\n')));
+}
+
+void tst_FtpBadServers::ipv6EndToEnd_data()
+{
+    QTest::addColumn<bool>("passive");
+    QTest::newRow("EPSV") << true;
+    QTest::newRow("EPRT") << false;
+}
+
+void tst_FtpBadServers::ipv6EndToEnd()
+{
+    QFETCH(bool, passive);
+    FtpTestServer server(FtpTestServer::Kind::Scripted);
+    QVERIFY(server.startScripted("plain", "::1"));
+    FtpLogon logon = FtpLogon::fromHostText(server.hostText());
+    QCOMPARE(logon.host, QString("::1"));
+    logon.passive = passive;
+    logon.idleTimeoutMs = 3000;
+    FtpSession s;
+    QVERIFY2(s.open(logon), qPrintable(s.lastError()));
+    s.setMethod(FtpSession::Method::List);
+    const FtpSession::Listing l = s.list("x");
+    QVERIFY2(l.ok, qPrintable(l.error));
+    QCOMPARE(namesOf(l), (QStringList{"good.txt", "sub dir"}));
+    QVERIFY(server.receivedCommands().contains(passive ? "EPSV" : "EPRT"));
 }
 
 void tst_FtpBadServers::cancelEndsEveryWait_data()

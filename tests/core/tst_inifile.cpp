@@ -11,6 +11,7 @@ private slots:
     void keysWithSpacesStayAsWritten();
     void defaultsWhenMissing();
     void untouchedKeysSurvive();
+    void bothProgramsWritingMerge();
 };
 
 void tst_IniFile::keysWithSpacesStayAsWritten()
@@ -57,6 +58,42 @@ void tst_IniFile::untouchedKeysSurvive()
     IniFile again(path);
     QCOMPARE(again.readInt("FORM", "Top", 0), 5);
     QCOMPARE(again.readString("ENCODING", "ftp.example.ru", ""), QString("cp1251"));
+}
+
+// The desktop program holds the file open for hours while harvex-cli saves
+// into it; at exit only the keys the desktop program changed are written.
+void tst_IniFile::bothProgramsWritingMerge()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("Harvex.ini");
+    {
+        IniFile first(path);
+        first.writeBool("FTP", "Passive", false);
+        first.writeInt("HOSTS", "Host Count", 1);
+        first.writeString("HOSTS", "1", "old.example.org");
+        QVERIFY(first.save());
+    }
+    IniFile desktop(path);
+    IniFile cli(path);
+    cli.writeBool("FTP", "Passive", true);
+    cli.writeString("TRUST", "ftp.example.org", "AB:CD");
+    QVERIFY(cli.save());
+    // The desktop program writes all its keys, most of them unchanged.
+    desktop.writeBool("FTP", "Passive", false);
+    desktop.writeInt("HOSTS", "Host Count", 2);
+    desktop.writeString("HOSTS", "1", "new.example.org");
+    desktop.writeString("HOSTS", "2", "old.example.org");
+    desktop.writeInt("FORM", "Left Panel", 200);
+    QVERIFY(desktop.save());
+    IniFile after(path);
+    QCOMPARE(after.readBool("FTP", "Passive", false), true);
+    QCOMPARE(after.readString("TRUST", "ftp.example.org", ""), QString("AB:CD"));
+    QCOMPARE(after.readInt("HOSTS", "Host Count", 0), 2);
+    QCOMPARE(after.readString("HOSTS", "1", ""), QString("new.example.org"));
+    QCOMPARE(after.readInt("FORM", "Left Panel", 0), 200);
+    // After a save the object sees the other program's keys too.
+    QCOMPARE(desktop.readBool("FTP", "Passive", false), true);
+    QVERIFY(!desktop.hasChanges());
 }
 
 QTEST_GUILESS_MAIN(tst_IniFile)

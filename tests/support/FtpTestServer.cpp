@@ -79,8 +79,13 @@ QString FtpTestServer::vsftpdConfig(const QString &root)
         "max_per_ip=0", "max_clients=0", "xferlog_enable=NO", "syslog_enable=NO",
         "vsftpd_log_file=/dev/null", "dual_log_enable=NO",
     };
+    QStringList tls;
+    if (m_tls)
+        tls = {"ssl_enable=YES", "allow_anon_ssl=YES", "force_anon_logins_ssl=YES", "force_anon_data_ssl=YES",
+               "require_ssl_reuse=YES", "ssl_ciphers=HIGH", "rsa_cert_file=" + m_work.filePath("cert.pem"),
+               "rsa_private_key_file=" + m_work.filePath("key.pem"), m_implicit ? "implicit_ssl=YES" : "implicit_ssl=NO"};
     QDir().mkpath(m_work.filePath(QStringLiteral("empty")));
-    f.write(lines.join(u'\n').toUtf8() + '\n');
+    f.write((lines + tls).join(u'\n').toUtf8() + '\n');
     return path;
 }
 
@@ -96,11 +101,39 @@ bool FtpTestServer::start(const QString &root, const QString &user, const QStrin
     return launch(QString::fromLatin1(DebianPython), args);
 }
 
-bool FtpTestServer::startScripted(const QString &scenario)
+bool FtpTestServer::startScripted(const QString &scenario, const QString &host)
 {
+    m_host = host;
     m_port = freePort();
     return launch(QString::fromLatin1(DebianPython),
-                  {QStringLiteral(HARVEX_TEST_SCRIPTS "/badftp.py"), QString::number(m_port), scenario});
+                  {QStringLiteral(HARVEX_TEST_SCRIPTS "/badftp.py"), QString::number(m_port), scenario,
+                   m_work.filePath(QStringLiteral("commands.log")), host, m_work.path()});
+}
+
+QStringList FtpTestServer::receivedCommands() const
+{
+    QFile f(m_work.filePath(QStringLiteral("commands.log")));
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromLatin1(f.readAll()).split(u'\n', Qt::SkipEmptyParts);
+}
+
+bool FtpTestServer::enableTls(bool implicit)
+{
+    m_tls = true;
+    m_implicit = implicit;
+    const QString cert = m_work.filePath(QStringLiteral("cert.pem"));
+    const QString key = m_work.filePath(QStringLiteral("key.pem"));
+    // An elliptic-curve key: made in milliseconds, where RSA takes a while.
+    const int made = QProcess::execute(QStringLiteral("openssl"),
+        {"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes", "-keyout", key,
+         "-out", cert, "-days", "2", "-subj", "/CN=harvex-test.invalid"});
+    QProcess print;
+    print.start(QStringLiteral("openssl"), {"x509", "-noout", "-fingerprint", "-sha256", "-in", cert});
+    print.waitForFinished(10000);
+    m_fingerprint = QString::fromLatin1(print.readAllStandardOutput()).trimmed();
+    QFile::setPermissions(key, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    return made == 0 && !m_fingerprint.isEmpty();
 }
 
 bool FtpTestServer::launch(const QString &program, const QStringList &args)
@@ -119,7 +152,7 @@ bool FtpTestServer::waitUntilListening()
 {
     for (int i = 0; i < 100; ++i) {
         QTcpSocket probe;
-        probe.connectToHost(QHostAddress::LocalHost, m_port);
+        probe.connectToHost(QHostAddress(m_host), m_port);
         if (probe.waitForConnected(200)) {
             probe.abort();
             return true;

@@ -16,12 +16,25 @@ public:
 
     // Serves root (made readable for the server's unprivileged user).
     bool start(const QString &root, const QString &user = QString(), const QString &password = QString());
-    // Kind::Scripted: the misbehaving server, playing one scenario.
-    bool startScripted(const QString &scenario);
+    // Kind::Scripted: the misbehaving server, playing one scenario, on
+    // 127.0.0.1 or host ("::1"). Commands it receives go to commandLog().
+    bool startScripted(const QString &scenario, const QString &host = QStringLiteral("127.0.0.1"));
+    // Every command verb the scripted server received, one a line.
+    QStringList receivedCommands() const;
+
+    // Kind::Vsftpd: serve over TLS (explicit, or implicit from the first
+    // byte) with a self-signed certificate made now with openssl. Before start().
+    bool enableTls(bool implicit = false);
+    // As `openssl x509 -fingerprint -sha256` prints it.
+    QString certificateFingerprint() const { return m_fingerprint; }
     void stop();
 
     quint16 port() const { return m_port; }
-    QString hostText() const { return QStringLiteral("127.0.0.1:%1").arg(m_port); }
+    QString hostText() const
+    {
+        return m_host.contains(u':') ? QStringLiteral("[%1]:%2").arg(m_host).arg(m_port)
+                                     : QStringLiteral("%1:%2").arg(m_host).arg(m_port);
+    }
     QString error() const { return m_error; }
     static bool available(Kind kind);
     static quint16 freePort();
@@ -35,7 +48,11 @@ private:
     QString vsftpdConfig(const QString &root);
 
     Kind m_kind;
+    QString m_host = QStringLiteral("127.0.0.1");
     quint16 m_port = 0;
+    bool m_tls = false;
+    bool m_implicit = false;
+    QString m_fingerprint;
     QProcess m_process;
     QTemporaryDir m_work;
     QString m_error;

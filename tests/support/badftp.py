@@ -1,22 +1,36 @@
 #!/usr/bin/python3
 """A deliberately misbehaving FTP server for the client's tests.
 
-Usage: badftp.py PORT SCENARIO. Listens on 127.0.0.1 only; each scenario
-breaks one rule the way servers on the internet do.
+Usage: badftp.py PORT SCENARIO [COMMAND_LOG [HOST]]. Listens on 127.0.0.1
+(or HOST, which may be ::1) only; each scenario breaks one rule the way
+servers on the internet do. Every command received is appended to
+COMMAND_LOG when given, so a test can tell what the client sent.
 """
+import os
 import socket
+import ssl
 import sys
 import threading
 import time
 
 PORT = int(sys.argv[1])
 SCENARIO = sys.argv[2]
+COMMAND_LOG = sys.argv[3] if len(sys.argv) > 3 and sys.argv[3] else None
+HOST = sys.argv[4] if len(sys.argv) > 4 else "127.0.0.1"
+# Scenario "tls": AUTH TLS with the cert.pem and key.pem of this folder.
+CERT_DIR = sys.argv[5] if len(sys.argv) > 5 else None
+LOCAL = ("127.0.0.1", "::1")
+
+# Replies to CWD into "x" whose code breaks the three-digits rule.
+BAD_CODES = {"code-plus": "+22 OK\r\n", "code-space": " 22 OK\r\n", "code-long": "2200 OK\r\n"}
 
 GOOD = (b"-rw-r--r--    1 0        0              10 Dec 07 22:00 good.txt\r\n"
         b"drwxr-xr-x    2 0        0            4096 Jan  1  2000 sub dir\r\n")
 
 
 def listing():
+    if SCENARIO == "nul-name":
+        return GOOD + b"-rw-r--r--    1 0        0               3 Dec 07 22:00 nul\x00ldata\r\n"
     if SCENARIO == "bad-lines":
         return (GOOD + b"this is not a listing line\r\n" + b"\xff\xfe\x00garbage\r\n"
                 + b"-rw-r--r-- 1 0 0 " + b"9" * 40 + b" Dec 07 22:00 huge.bin\r\n"
@@ -38,19 +52,24 @@ class Session:
     def open_data(self):
         if self.pasv is not None:
             data, _ = self.pasv.accept()
+            self.pasv.close()
+            self.pasv = None
             return data
         host, port = self.active
-        if host != "127.0.0.1":
+        if host not in LOCAL:
             raise RuntimeError("refusing to connect elsewhere")
         return socket.create_connection((host, port))
 
     def passive(self, extended):
-        self.pasv = socket.socket()
-        self.pasv.bind(("127.0.0.1", 0))
+        self.pasv = socket.socket(socket.AF_INET6 if ":" in HOST else socket.AF_INET)
+        self.pasv.bind((HOST, 0))
         self.pasv.listen(1)
         port = self.pasv.getsockname()[1]
         if extended:
             return "229 Entering Extended Passive Mode (|||%d|)\r\n" % port
+        if SCENARIO == "pasv-overflow":
+            # 16777216 * 256 + 1 wraps to port 1 in 32-bit arithmetic.
+            return "227 Entering Passive Mode (127,0,0,1,16777216,1)\r\n"
         # pasv-other names an address that is not ours: a client must ignore it.
         addr = "10,255,255,1" if SCENARIO == "pasv-other" else "127,0,0,1"
         return "227 Entering Passive Mode (%s,%d,%d)\r\n" % (addr, port // 256, port % 256)
@@ -65,6 +84,10 @@ class Session:
             self.open_data()
             time.sleep(30)
             return
+        if SCENARIO == "no-active" and self.pasv is None:
+            return self.send("425 Can't open data connection\r\n")
+        if SCENARIO == "endless":
+            return self.list_endless()
         # The scenario plays in folder "x" only, so log-on and its probes at
         # the top level see a well-behaved server.
         if self.cwd != "/x":
@@ -81,6 +104,8 @@ class Session:
             data.sendall(GOOD[:-10])
             data.close()
             return self.send("426 Connection closed; transfer aborted.\r\n")
+        if SCENARIO == "drip":
+            return self.drip(data)
         data.sendall(listing())
         if SCENARIO == "stall-data":
             time.sleep(30)
@@ -91,6 +116,21 @@ class Session:
             self.send("226\r\n")
         else:
             self.send("226 Done\r\n")
+
+    def drip(self, data):
+        # A line now and then, never the end: only a deadline stops it.
+        for i in range(100000):
+            data.sendall(b"-rw-r--r-- 1 0 0 1 Dec 07 22:00 drip%d\r\n" % i)
+            time.sleep(0.1)
+
+    def list_endless(self):
+        # Every folder holds a file and a new folder: a tree without end.
+        self.send("150 Here comes the listing\r\n")
+        data = self.open_data()
+        data.sendall(b"-rw-r--r-- 1 0 0 1 Dec 07 22:00 f\r\n"
+                     b"drwxr-xr-x 2 0 0 4096 Dec 07 22:00 d\r\n")
+        data.close()
+        self.send("226 Done\r\n")
 
     def list_cp1251(self):
         # An old server: names in cp1251 bytes, and a folder that can only be
@@ -124,12 +164,22 @@ class Session:
     def handle(self, line):
         verb, _, arg = line.partition(" ")
         verb = verb.upper()
+        if COMMAND_LOG:
+            with open(COMMAND_LOG, "a") as log:
+                log.write(verb + "\n")
         if verb == "USER":
             self.send("331 Password please\r\n")
         elif verb == "PASS":
             self.send("530 Login incorrect\r\n" if SCENARIO == "refuse-login" else "230 Welcome\r\n")
         elif verb == "FEAT" and SCENARIO == "stall-logon":
             time.sleep(30)  # logged on, and then silence
+        elif verb == "AUTH" and SCENARIO == "tls":
+            self.send("234 Proceed with negotiation.\r\n")
+            ctx = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+            ctx.load_cert_chain(os.path.join(CERT_DIR, "cert.pem"), os.path.join(CERT_DIR, "key.pem"))
+            self.conn = ctx.wrap_socket(self.conn, server_side=True)
+        elif verb == "FEAT" and SCENARIO == "tls":
+            self.send("211-Features:\r\n AUTH TLS\r\n PBSZ\r\n PROT\r\n211 End\r\n")
         elif verb == "FEAT":
             # Inner lines that look like replies must not end the reply.
             self.send("211-Features:\r\n 226 not the end\r\n211-still inside\r\n UTF8\r\n211 End\r\n")
@@ -137,14 +187,23 @@ class Session:
             self.send("200 OK\r\n")
         elif verb == "CWD":
             self.cwd = arg
-            self.send("250 OK\r\n")
+            if arg == "/x" and SCENARIO in BAD_CODES:
+                self.send(BAD_CODES[SCENARIO])
+            elif arg == "/x" and SCENARIO == "long-line":
+                self.send("250-" + "a" * 200000)
+            else:
+                self.send("250 OK\r\n")
         elif verb == "EPSV":
-            self.send("500 no EPSV\r\n" if SCENARIO == "pasv-other" else self.passive(True))
+            if SCENARIO in ("no-passive", "pasv-overflow"):
+                self.send("502 EPSV not allowed here\r\n")
+            else:
+                self.send("500 no EPSV\r\n" if SCENARIO == "pasv-other" else self.passive(True))
         elif verb == "PASV":
-            self.send(self.passive(False))
+            self.send("502 PASV not allowed here\r\n" if SCENARIO == "no-passive" else self.passive(False))
         elif verb == "EPRT":
             parts = arg.split(arg[0])
             self.active = (parts[2], int(parts[3]))
+            self.pasv = None
             self.send("200 EPRT OK\r\n")
         elif verb == "LIST":
             self.do_list()
@@ -166,9 +225,9 @@ def serve(conn):
 
 
 def main():
-    server = socket.socket()
+    server = socket.socket(socket.AF_INET6 if ":" in HOST else socket.AF_INET)
     server.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
-    server.bind(("127.0.0.1", PORT))
+    server.bind((HOST, PORT))
     server.listen(8)
     deadline = time.time() + 600  # never outlives a test run
     server.settimeout(1)

@@ -1,6 +1,10 @@
 #include "IniFile.h"
 
 #include <QFile>
+#include <QSaveFile>
+#include <QList>
+#include <QPair>
+#include <string>
 // Names are UTF-8 bytes both in the file and for us: no conversion layer.
 #define SI_NO_CONVERSION
 #include <SimpleIni.h>
@@ -8,6 +12,16 @@
 struct IniFile::Impl
 {
     CSimpleIniCaseA ini{true, false, false};
+    // Section, key and value of every write that changed a value, in order.
+    QList<QPair<QPair<QByteArray, QByteArray>, QByteArray>> changes;
+
+    void load(const QString &path)
+    {
+        ini.Reset();
+        ini.SetSpaces(false);
+        if (QFile::exists(path))
+            ini.LoadFile(QFile::encodeName(path).constData());
+    }
 };
 
 namespace {
@@ -18,9 +32,7 @@ IniFile::IniFile(const QString &path)
     : m_path(path)
     , m_d(std::make_unique<Impl>())
 {
-    m_d->ini.SetSpaces(false);
-    if (QFile::exists(path))
-        m_d->ini.LoadFile(QFile::encodeName(path).constData());
+    m_d->load(path);
 }
 
 IniFile::~IniFile() = default;
@@ -55,7 +67,17 @@ bool IniFile::readBool(const QString &section, const QString &key, bool def) con
 
 void IniFile::writeString(const QString &section, const QString &key, const QString &value)
 {
-    m_d->ini.SetValue(u8(section).constData(), u8(key).constData(), u8(value).constData());
+    const QByteArray s = u8(section), k = u8(key), v = u8(value);
+    const char *now = m_d->ini.GetValue(s.constData(), k.constData());
+    if (now && v == now)
+        return; // unchanged: the file keeps whatever the other program puts there
+    m_d->ini.SetValue(s.constData(), k.constData(), v.constData());
+    m_d->changes.append({{s, k}, v});
+}
+
+bool IniFile::hasChanges() const
+{
+    return !m_d->changes.isEmpty();
 }
 
 void IniFile::writeInt(const QString &section, const QString &key, int value)
@@ -70,5 +92,16 @@ void IniFile::writeBool(const QString &section, const QString &key, bool value)
 
 bool IniFile::save()
 {
-    return m_d->ini.SaveFile(QFile::encodeName(m_path).constData(), false) >= 0;
+    m_d->load(m_path);
+    for (const auto &c : m_d->changes)
+        m_d->ini.SetValue(c.first.first.constData(), c.first.second.constData(), c.second.constData());
+    std::string text;
+    if (m_d->ini.Save(text, false) < 0)
+        return false;
+    QSaveFile file(m_path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(text.data(), qint64(text.size())) != qint64(text.size())
+        || !file.commit())
+        return false;
+    m_d->changes.clear();
+    return true;
 }

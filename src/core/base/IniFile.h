@@ -5,6 +5,10 @@
 
 // The settings file. Keys are kept exactly as written ("Save Window Position"),
 // booleans as "1"/"0", written as key=value like the classic profile files.
+// The desktop program and harvex-cli share it while both run: a write that
+// changes a value is remembered, and save() reads the file again, applies
+// only those changes and writes it back, so keys the other program wrote
+// meanwhile survive.
 class IniFile
 {
 public:
@@ -21,8 +25,10 @@ public:
     void writeInt(const QString &section, const QString &key, int value);
     void writeString(const QString &section, const QString &key, const QString &value);
 
-    // Writes the file; returns false when it cannot be written.
+    // Merges this object's changes into the file as it is now and writes it
+    // (whole, by rename); returns false when it cannot be written.
     bool save();
+    bool hasChanges() const;
 
 private:
     QString m_path;

@@ -1,19 +1,24 @@
 #include "FtpSession.h"
+#include "CertificateFingerprint.h"
+#include "DataListener.h"
 #include "ListingParser.h"
+#include "TrustPrompt.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QHostAddress>
-#include <QTimer>
 #include <QRegularExpression>
+#include <QSslCipher>
+#include <QSslConfiguration>
 #include <QStringDecoder>
+#include <QTimer>
 
 namespace {
 // The longest a wait goes without looking at the cancel flag and letting
 // the thread's timers run (the catalogue commits on a timer during a stall).
 constexpr int SliceMs = 50;
 constexpr quint64 EpochAsFileTime = 116444736000000000ull; // 1601 to 1970 in 100 ns
+constexpr int QuitWaitMs = 1000;
 
 QByteArray commandFor(FtpSession::Method m)
 {
@@ -44,9 +49,37 @@ QSet<QByteArray> namesOf(const FtpSession::Listing &l)
         names.insert(e.wireName + '\0' + QByteArray::number(e.dwFileAttributes));
     return names;
 }
+
+QString protocolName(QSsl::SslProtocol p)
+{
+    switch (p) {
+    case QSsl::TlsV1_2:
+        return QStringLiteral("TLS 1.2");
+    case QSsl::TlsV1_3:
+        return QStringLiteral("TLS 1.3");
+    default:
+        return QStringLiteral("TLS");
+    }
+}
+
+bool isAnonymous(const FtpLogon &l)
+{
+    const QString u = l.user.toLower();
+    return u.isEmpty() || u == QLatin1String("anonymous") || u == QLatin1String("ftp");
+}
+
+// Shows a server's bytes in an error message without letting them break the line.
+QString printable(const QByteArray &bytes)
+{
+    QString s = QString::fromLatin1(bytes.left(80));
+    return FtpSession::visibleName(s);
+}
 } // namespace
 
-FtpSession::FtpSession() = default;
+FtpSession::FtpSession()
+    : m_ctrl(std::make_unique<QSslSocket>())
+{
+}
 
 FtpSession::~FtpSession()
 {
@@ -64,55 +97,181 @@ bool FtpSession::fail(const QString &why)
     return false;
 }
 
+// The control connection can no longer be trusted to be in step: it ends.
+bool FtpSession::breakOff(const QString &why)
+{
+    m_replyProblem = why;
+    m_ctrl->abort();
+    return fail(why);
+}
+
 QString FtpSession::replyError(const FtpReply &r) const
 {
-    if (r.code == 0)
-        return m_ctrl.state() == QAbstractSocket::ConnectedState
-            ? QStringLiteral("No reply from the server")
-            : QStringLiteral("Connection lost: %1").arg(m_ctrl.errorString());
-    return QString::fromUtf8(r.text()).trimmed();
+    if (r.code != 0)
+        return QString::fromUtf8(r.text()).trimmed();
+    if (!m_replyProblem.isEmpty())
+        return m_replyProblem;
+    if (m_timedOut)
+        return QStringLiteral("No reply from the server within %1 s").arg(m_logon.idleTimeoutMs / 1000.0);
+    return m_ctrl->state() == QAbstractSocket::ConnectedState
+        ? QStringLiteral("No reply from the server")
+        : QStringLiteral("Connection lost: %1").arg(m_ctrl->errorString());
+}
+
+void FtpSession::notice(const QString &text) const
+{
+    if (m_notice)
+        m_notice(text);
 }
 
 bool FtpSession::isOpen() const
 {
-    return m_ctrl.state() == QAbstractSocket::ConnectedState;
+    return m_ctrl->state() == QAbstractSocket::ConnectedState;
 }
 
 bool FtpSession::open(const FtpLogon &logon)
 {
     close();
     m_logon = logon;
-    m_cwd.clear();
-    if (!connectControl() || !login()) {
+    m_passiveNow = logon.passive;
+    m_modeNoted = false;
+    m_plainAfterRefusal = false;
+    m_acceptedSha256.clear();
+    m_newlyTrusted.clear();
+    if (!establish())
+        return false;
+    chooseMethod();
+    return true;
+}
+
+bool FtpSession::reopen()
+{
+    const Method method = m_method;
+    const QList<Method> supported = m_supported;
+    close();
+    if (!establish())
+        return false;
+    m_method = method;
+    m_supported = supported;
+    return true;
+}
+
+bool FtpSession::establish()
+{
+    m_replyProblem.clear();
+    m_timedOut = false;
+    if (!m_logon.valid)
+        return fail(m_logon.error);
+    bool ok = connectControl();
+    if (ok && !secureControl())
+        ok = m_plainAfterRefusal && connectControl();
+    ok = ok && login();
+    if (!ok) {
         close();
         return false;
     }
     ++m_logons;
+    protectData();
     readFeatures();
-    chooseMethod();
     return true;
 }
 
 void FtpSession::close()
 {
-    if (m_ctrl.state() == QAbstractSocket::ConnectedState && !cancelled()) {
-        m_ctrl.write("QUIT\r\n");
-        m_ctrl.waitForBytesWritten(1000);
+    dropPrefetched();
+    if (m_ctrl->state() == QAbstractSocket::ConnectedState) {
+        m_ctrl->write("QUIT\r\n");
+        waitSliced(QuitWaitMs, [this](int ms) { return m_ctrl->bytesToWrite() == 0 || m_ctrl->waitForBytesWritten(ms); },
+                   [this] { return isOpen(); });
     }
-    m_ctrl.abort();
+    m_ctrl->abort();
     m_buffer.clear();
+    m_readPos = m_scanPos = 0;
     m_cwd.clear();
     m_prefetched = false;
     m_activeServer.reset();
     m_reusePort = true;
 }
 
+// Every wait runs in slices: step(ms) waits at most ms and says whether the
+// awaited thing happened; alive() false ends the wait early. Between slices
+// the thread's own events run: the catalogue commits on a timer during a stall.
+FtpSession::Wait FtpSession::waitSliced(int totalMs, const std::function<bool(int)> &step,
+                                        const std::function<bool()> &alive)
+{
+    const QDeadlineTimer deadline(qMax(0, totalMs));
+    for (;;) {
+        if (cancelled())
+            return Wait::Cancelled;
+        const qint64 left = deadline.remainingTime();
+        if (left == 0)
+            return Wait::TimedOut;
+        if (step(int(qMin<qint64>(SliceMs, left))))
+            return Wait::Done;
+        if (!alive())
+            return Wait::Failed;
+        QCoreApplication::processEvents();
+    }
+}
+
+// waitForConnected() gives up on an address when its time runs out, so a
+// connection in progress is awaited through the event loop instead.
+FtpSession::Wait FtpSession::waitConnected(QAbstractSocket &socket, int totalMs)
+{
+    const auto step = [&socket](int ms) {
+        if (socket.state() != QAbstractSocket::ConnectedState) {
+            QEventLoop loop;
+            QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+            QObject::connect(&socket, &QAbstractSocket::stateChanged, &loop, &QEventLoop::quit);
+            loop.exec(QEventLoop::ExcludeUserInputEvents);
+        }
+        return socket.state() == QAbstractSocket::ConnectedState;
+    };
+    const Wait w = waitSliced(totalMs, step, [&socket] { return socket.state() != QAbstractSocket::UnconnectedState; });
+    if (w != Wait::Done)
+        socket.abort();
+    return w;
+}
+
+FtpSession::Wait FtpSession::waitEncrypted(QSslSocket &socket, int totalMs)
+{
+    return waitSliced(
+        totalMs, [&socket](int ms) { return socket.isEncrypted() || socket.waitForEncrypted(ms); },
+        [&socket] { return socket.state() == QAbstractSocket::ConnectedState; });
+}
+
+FtpSession::Wait FtpSession::waitReadable(QAbstractSocket &socket, int totalMs)
+{
+    return waitSliced(
+        totalMs, [&socket](int ms) { return socket.bytesAvailable() > 0 || socket.waitForReadyRead(ms); },
+        [&socket] { return socket.state() == QAbstractSocket::ConnectedState; });
+}
+
+// Within a listing no wait outlasts the listing's deadline.
+int FtpSession::remainingMs(int idleMs) const
+{
+    const qint64 left = m_listingDeadline.remainingTime();
+    return left < 0 ? idleMs : int(qMin<qint64>(idleMs, left));
+}
+
 bool FtpSession::connectControl()
 {
-    m_ctrl.connectToHost(m_logon.host, m_logon.port);
-    if (!waitConnected(m_ctrl, m_logon.connectTimeoutMs))
-        return fail(cancelled() ? QStringLiteral("Cancelled") : m_ctrl.errorString());
-    m_ctrl.setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    m_ctrl = std::make_unique<QSslSocket>();
+    m_buffer.clear();
+    m_readPos = m_scanPos = 0;
+    // Data connections resume the control connection's TLS session (vsftpd
+    // insists), so the session must be kept.
+    QSslConfiguration config = QSslConfiguration::defaultConfiguration();
+    config.setSslOption(QSsl::SslOptionDisableSessionPersistence, false);
+    m_ctrl->setSslConfiguration(config);
+    m_ctrl->setPeerVerifyName(m_logon.host);
+    watchCertificate(*m_ctrl);
+    m_ctrl->connectToHost(m_logon.host, m_logon.port);
+    if (waitConnected(*m_ctrl, m_logon.connectTimeoutMs) != Wait::Done)
+        return fail(cancelled() ? QStringLiteral("Cancelled") : m_ctrl->errorString());
+    m_ctrl->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    if (m_logon.tls == FtpLogon::Tls::Implicit && !m_plainAfterRefusal && !startTls())
+        return false;
     // A 120 greeting means "ready in a while": wait for the real one.
     FtpReply greeting = readReply(m_logon.connectTimeoutMs);
     while (greeting.isPreliminary())
@@ -122,8 +281,125 @@ bool FtpSession::connectControl()
     return true;
 }
 
+bool FtpSession::tlsOffered()
+{
+    const FtpReply r = command("FEAT");
+    for (const QByteArray &line : r.lines)
+        if (line.trimmed().toUpper().startsWith("AUTH") && line.toUpper().contains("TLS"))
+            return true;
+    return false;
+}
+
+// Explicit TLS before the user name goes out. Under "try" a server that does
+// not offer it gets a plain log-on; under "require" the log-on stops here.
+bool FtpSession::secureControl()
+{
+    using Tls = FtpLogon::Tls;
+    if (m_logon.tls == Tls::Off || m_logon.tls == Tls::Implicit || m_plainAfterRefusal)
+        return true;
+    if (m_logon.tls == Tls::Try && !tlsOffered()) {
+        notice(QStringLiteral("   The server does not offer TLS: plain FTP"));
+        return isOpen() || fail(replyError(FtpReply()));
+    }
+    const FtpReply r = command("AUTH TLS");
+    if (r.code == 234)
+        return startTls();
+    if (m_logon.tls == Tls::Require)
+        return breakOff(QStringLiteral("The server does not offer TLS (%1); the password was not sent")
+                            .arg(r.code ? replyError(r) : QStringLiteral("no reply")));
+    notice(QStringLiteral("   The server refused TLS: plain FTP"));
+    return isOpen() || fail(replyError(r));
+}
+
+bool FtpSession::startTls()
+{
+    if (m_readPos < m_buffer.size())
+        return breakOff(QStringLiteral("The server sent data before the TLS handshake"));
+    m_certificateProblem.clear();
+    m_ctrl->startClientEncryption();
+    const Wait w = waitEncrypted(*m_ctrl, m_logon.connectTimeoutMs);
+    if (w == Wait::Done) {
+        notice(QStringLiteral("   %1 (%2), certificate SHA-256 %3")
+                   .arg(protocolName(m_ctrl->sessionProtocol()), m_ctrl->sessionCipher().name(),
+                        CertificateFingerprint::text(CertificateFingerprint::sha256(m_ctrl->peerCertificate()))));
+        return true;
+    }
+    // Whatever happened, nothing more goes out on this connection.
+    const QByteArray sha = CertificateFingerprint::sha256(m_ctrl->peerCertificate());
+    m_ctrl->abort();
+    if (!m_certificateProblem.isEmpty())
+        return refuseCertificate(m_certificateProblem, sha);
+    return fail(w == Wait::Cancelled ? QStringLiteral("Cancelled")
+                                     : QStringLiteral("TLS handshake failed: %1").arg(m_ctrl->errorString()));
+}
+
+bool FtpSession::refuseCertificate(const QString &problem, const QByteArray &sha)
+{
+    const QString fp = CertificateFingerprint::text(sha);
+    const bool mayGoPlain = m_logon.tls == FtpLogon::Tls::Try && isAnonymous(m_logon);
+    if (mayGoPlain) {
+        // An anonymous password is no secret: the listing is worth more than
+        // the encryption here, and the log says so.
+        notice(QStringLiteral("   Warning: the certificate of %1 is not trusted (%2); going on without TLS. "
+                              "SHA-256 fingerprint: %3")
+                   .arg(m_logon.host, problem, fp));
+        m_plainAfterRefusal = true;
+        return false;
+    }
+    return fail(QStringLiteral("The certificate of %1 is not trusted (%2). SHA-256 fingerprint: %3")
+                    .arg(m_logon.host, problem, fp));
+}
+
+void FtpSession::watchCertificate(QSslSocket &socket)
+{
+    QObject::connect(&socket, &QSslSocket::sslErrors,
+                     [this, &socket](const QList<QSslError> &errors) { onSslErrors(socket, errors); });
+}
+
+// A certificate the system does not vouch for is accepted only when its
+// fingerprint is pinned for the host or the user trusts it now. Data
+// connections must show the very certificate the control connection showed.
+void FtpSession::onSslErrors(QSslSocket &socket, const QList<QSslError> &errors)
+{
+    const QByteArray sha = CertificateFingerprint::sha256(socket.peerCertificate());
+    if (!sha.isEmpty() && sha == m_acceptedSha256) {
+        socket.ignoreSslErrors();
+        return;
+    }
+    if (&socket != m_ctrl.get())
+        return;
+    QStringList problems;
+    for (const QSslError &e : errors)
+        problems << e.errorString();
+    const QString problem = problems.join(QStringLiteral("; "));
+    if (!sha.isEmpty() && sha == m_logon.pinnedSha256) {
+        m_acceptedSha256 = sha;
+    } else if (!sha.isEmpty() && m_prompt
+               && m_prompt->trustCertificate(m_logon.host, CertificateFingerprint::text(sha), problem)) {
+        m_acceptedSha256 = sha;
+        m_newlyTrusted = sha;
+    } else {
+        m_certificateProblem = problem;
+        return;
+    }
+    socket.ignoreSslErrors();
+}
+
+void FtpSession::protectData()
+{
+    m_protectData = false;
+    if (!m_ctrl->isEncrypted())
+        return;
+    command("PBSZ 0");
+    m_protectData = command("PROT P").isPositive();
+    if (!m_protectData)
+        notice(QStringLiteral("   The server refused protected data connections: listings come unencrypted"));
+}
+
 bool FtpSession::login()
 {
+    if (m_logon.tls == FtpLogon::Tls::Require && !m_ctrl->isEncrypted())
+        return fail(QStringLiteral("No TLS; the password was not sent"));
     const QString user = m_logon.user.isEmpty() ? QStringLiteral("anonymous") : m_logon.user;
     // Anonymous servers ask for an address as password: name ourselves.
     const QString pass = m_logon.password.isEmpty() && m_logon.user.isEmpty()
@@ -187,18 +463,18 @@ bool FtpSession::probeStat(const Listing &reference, Method statMethod)
 
 bool FtpSession::isAlive()
 {
-    if (m_ctrl.state() != QAbstractSocket::ConnectedState)
+    if (m_ctrl->state() != QAbstractSocket::ConnectedState)
         return false;
     if (m_prefetched)
         return true; // what is waiting is the asked-for listing
-    m_ctrl.waitForReadyRead(0);
+    m_ctrl->waitForReadyRead(0);
     // Anything unasked for is a goodbye (421) or noise before one.
-    if (m_ctrl.bytesAvailable() > 0 || !m_buffer.isEmpty()) {
+    if (m_ctrl->bytesAvailable() > 0 || m_readPos < m_buffer.size()) {
         const FtpReply r = readReply(100);
         if (r.code == 421 || r.code == 0)
             return false;
     }
-    return m_ctrl.state() == QAbstractSocket::ConnectedState;
+    return m_ctrl->state() == QAbstractSocket::ConnectedState;
 }
 
 bool FtpSession::safeInPath(const QByteArray &name)
@@ -224,10 +500,10 @@ bool FtpSession::commandInFolder(const QByteArray &path, const QByteArray &cmd, 
             reply = command(cmd);
         return true;
     }
-    m_ctrl.write("CWD /" + path + "\r\n" + (cmd.isEmpty() ? QByteArray() : cmd + "\r\n"));
+    send("CWD /" + path + "\r\n" + (cmd.isEmpty() ? QByteArray() : cmd + "\r\n"));
     const FtpReply cwd = readReply(m_logon.idleTimeoutMs);
     if (!cmd.isEmpty())
-        reply = readReply(m_logon.idleTimeoutMs);
+        reply = cwd.code ? readReply(m_logon.idleTimeoutMs) : FtpReply();
     if (!cwd.isPositive()) {
         m_cwd = QByteArray();
         return fail(replyError(cwd));
@@ -236,12 +512,31 @@ bool FtpSession::commandInFolder(const QByteArray &path, const QByteArray &cmd, 
     return true;
 }
 
+// A listing that timed out leaves the session reset (ABOR answered, or a new
+// log-on), so the caller can go straight on with the next folder.
 FtpSession::Listing FtpSession::list(const QByteArray &path)
 {
-    if (m_prefetched && m_prefetchPath == path)
-        return takePrefetched();
-    dropPrefetched();
-    return listWith(m_method, path);
+    m_timedOut = false;
+    m_replyProblem.clear();
+    m_listingDeadline.setRemainingTime(m_logon.listingDeadlineMs);
+    Listing l;
+    if (m_prefetched && m_prefetchPath == path) {
+        l = takePrefetched();
+    } else {
+        dropPrefetched();
+        l = listWith(m_method, path);
+    }
+    const bool pastDeadline = m_listingDeadline.hasExpired();
+    m_listingDeadline = QDeadlineTimer(QDeadlineTimer::Forever);
+    if (m_timedOut || pastDeadline) {
+        l.ok = false;
+        l.timedOut = true;
+        if (pastDeadline)
+            l.error = QStringLiteral("The listing took longer than %1 s").arg(m_logon.listingDeadlineMs / 1000.0);
+        if (!isOpen() && !cancelled() && !reopen())
+            l.error += QStringLiteral("; reconnecting failed: ") + m_error;
+    }
+    return l;
 }
 
 // Asks for a listing now and reads it at the next list() of that path, so the
@@ -256,7 +551,7 @@ void FtpSession::prefetch(const QByteArray &path)
     QByteArray batch;
     if (path != m_cwd || m_cwd.isNull())
         batch = "CWD /" + path + "\r\n";
-    m_ctrl.write(batch + commandFor(m_method) + "\r\n");
+    send(batch + commandFor(m_method) + "\r\n");
     m_prefetched = true;
     m_prefetchPath = path;
     m_prefetchCwd = !batch.isEmpty();
@@ -268,7 +563,7 @@ FtpSession::Listing FtpSession::takePrefetched()
     Listing result;
     if (m_prefetchCwd) {
         const FtpReply cwd = readReply(m_logon.idleTimeoutMs);
-        const FtpReply listing = readReply(m_logon.idleTimeoutMs);
+        const FtpReply listing = cwd.code ? readReply(m_logon.idleTimeoutMs) : FtpReply();
         if (!cwd.isPositive()) {
             // The listing that followed was of the previous folder: dropped.
             m_cwd = QByteArray();
@@ -324,6 +619,51 @@ FtpSession::Listing FtpSession::controlListing(const FtpReply &r, Method m) cons
     return l;
 }
 
+void FtpSession::noteMode()
+{
+    if (m_modeNoted)
+        return;
+    m_modeNoted = true;
+    notice(QStringLiteral("   Data connections: %1 mode%2")
+               .arg(m_passiveNow ? QStringLiteral("passive") : QStringLiteral("active"),
+                    m_protectData ? QStringLiteral(", TLS") : QString()));
+}
+
+// The user's mode first; when the server refuses passive mode outright, or
+// active connections never arrive, the other mode for the rest of the
+// session. The stored setting stays what the user chose.
+bool FtpSession::startListing(Method m, const QByteArray &path, std::unique_ptr<QSslSocket> &data, FtpReply &r)
+{
+    noteMode();
+    if (m_passiveNow) {
+        m_passiveRefused = false;
+        if (startPassiveListing(m, path, data, r) || !m_passiveRefused || !isOpen())
+            return data != nullptr;
+        m_passiveNow = false;
+        notice(QStringLiteral("   Passive mode refused by the server (%1); data connections use active mode")
+                   .arg(QString(m_error).remove(QStringLiteral("Passive mode refused: "))));
+        return startActiveListing(m, path, data, r);
+    }
+    m_activeFailed = false;
+    if (startActiveListing(m, path, data, r) || !m_activeFailed)
+        return data != nullptr;
+    const QString why = m_error;
+    if (!isOpen() && !reopen())
+        return false;
+    m_passiveNow = true;
+    notice(QStringLiteral("   Active mode failed (%1); data connections use passive mode").arg(why));
+    return startPassiveListing(m, path, data, r);
+}
+
+std::unique_ptr<QSslSocket> FtpSession::newDataSocket()
+{
+    auto data = std::make_unique<QSslSocket>();
+    data->setSslConfiguration(m_ctrl->sslConfiguration());
+    data->setPeerVerifyName(m_logon.host);
+    watchCertificate(*data);
+    return data;
+}
+
 // One listening port serves the whole session: binding a new one for every
 // folder gets slow once thousands of closed connections linger. A server
 // that connects from port 20 cannot reach the same port again so soon and
@@ -332,15 +672,15 @@ QTcpServer *FtpSession::activeServer()
 {
     if (m_reusePort && m_activeServer && m_activeServer->isListening())
         return m_activeServer.get();
-    m_activeServer = std::make_unique<QTcpServer>();
-    if (!m_activeServer->listen(m_ctrl.localAddress(), 0)) {
+    m_activeServer = std::make_unique<DataListener>();
+    if (!m_activeServer->listen(m_ctrl->localAddress(), 0)) {
         fail(m_activeServer->errorString());
         return nullptr;
     }
     return m_activeServer.get();
 }
 
-bool FtpSession::startActiveListing(Method m, const QByteArray &path, std::unique_ptr<QTcpSocket> &data, FtpReply &r)
+bool FtpSession::startActiveListing(Method m, const QByteArray &path, std::unique_ptr<QSslSocket> &data, FtpReply &r)
 {
     for (int attempt = 0; attempt < 2; ++attempt) {
         QTcpServer *server = activeServer();
@@ -351,121 +691,210 @@ bool FtpSession::startActiveListing(Method m, const QByteArray &path, std::uniqu
             m_reusePort = false;
             continue;
         }
-        if (!r.isPreliminary())
+        if (!r.isPreliminary()) {
+            m_activeFailed = r.code == 425 || r.code == 426;
             return fail(replyError(r));
-        if (!waitIncoming(*server, m_logon.idleTimeoutMs))
-            return fail(cancelled() ? QStringLiteral("Cancelled")
-                                    : QStringLiteral("The server did not open the data connection"));
-        data.reset(server->nextPendingConnection());
-        data->setParent(nullptr);
-        return true;
+        }
+        return acceptActive(*server, data);
     }
+    m_activeFailed = true;
     return fail(replyError(r));
 }
 
-bool FtpSession::startPassiveListing(Method m, const QByteArray &path, std::unique_ptr<QTcpSocket> &data, FtpReply &r)
+bool FtpSession::acceptActive(QTcpServer &server, std::unique_ptr<QSslSocket> &data)
+{
+    const auto step = [&server](int ms) { return server.hasPendingConnections() || server.waitForNewConnection(ms); };
+    const Wait w = waitSliced(m_logon.idleTimeoutMs, step, [this] { return isOpen(); });
+    if (w != Wait::Done) {
+        // The server still owes the reply to the listing command: the
+        // control connection is out of step and ends.
+        m_activeFailed = w == Wait::TimedOut;
+        return breakOff(QStringLiteral("The server did not open the data connection"));
+    }
+    data.reset(static_cast<QSslSocket *>(server.nextPendingConnection()));
+    data->setParent(nullptr);
+    if (m_protectData) {
+        const QSslConfiguration config = m_ctrl->sslConfiguration();
+        data->setSslConfiguration(config);
+        data->setPeerVerifyName(m_logon.host);
+        watchCertificate(*data);
+        data->startClientEncryption();
+    }
+    return true;
+}
+
+bool FtpSession::startPassiveListing(Method m, const QByteArray &path, std::unique_ptr<QSslSocket> &data, FtpReply &r)
 {
     data = openPassive(path);
     if (!data)
         return false;
     r = command(commandFor(m));
-    return r.isPreliminary() || fail(replyError(r));
+    if (r.isPreliminary())
+        return true;
+    data.reset();
+    return fail(replyError(r));
 }
 
 FtpSession::Listing FtpSession::listOnData(Method m, const QByteArray &path)
 {
     Listing result;
-    std::unique_ptr<QTcpSocket> data;
+    std::unique_ptr<QSslSocket> data;
     FtpReply r;
-    const bool started = m_logon.passive ? startPassiveListing(m, path, data, r) : startActiveListing(m, path, data, r);
-    if (!started) {
+    if (!startListing(m, path, data, r)) {
         result.error = m_error;
         return result;
     }
-    bool timedOut = false;
-    const QByteArray bytes = readData(*data, timedOut);
+    if (m_protectData && waitEncrypted(*data, remainingMs(m_logon.idleTimeoutMs)) != Wait::Done) {
+        result.error = QStringLiteral("TLS on the data connection failed: %1").arg(data->errorString());
+        data->abort();
+        recoverAfterStall();
+        return result;
+    }
+    QByteArray bytes;
+    const Wait read = readData(*data, bytes);
     data->abort();
-    if (timedOut)
-        m_ctrl.abort(); // the completion reply would come out of step
-    r = timedOut ? FtpReply() : readReply(m_logon.idleTimeoutMs);
+    if (read != Wait::Done)
+        recoverAfterStall();
+    else
+        r = readReply(remainingMs(m_logon.idleTimeoutMs));
+    return finishData(result, read, bytes, r, m);
+}
+
+FtpSession::Listing FtpSession::finishData(Listing result, Wait read, const QByteArray &bytes, const FtpReply &r, Method m)
+{
     QByteArrayList lines = bytes.split('\n');
     const bool complete = bytes.endsWith('\n') || bytes.isEmpty();
     // A line the connection cut short is no name: keep it only when the
     // server says the transfer completed.
-    if (!r.isPositive() || !complete)
+    if (read != Wait::Done || !r.isPositive() || !complete)
         lines.removeLast();
     result = parseLines(lines, m);
-    result.ok = r.isPositive();
-    if (timedOut)
-        result.error = cancelled() ? QStringLiteral("Cancelled") : QStringLiteral("The data connection stalled");
+    result.ok = read == Wait::Done && r.isPositive();
+    if (read == Wait::TimedOut)
+        result.error = QStringLiteral("The data connection stalled");
+    else if (read == Wait::Cancelled)
+        result.error = QStringLiteral("Cancelled");
     else if (!result.ok)
         result.error = replyError(r);
     return result;
 }
 
-QByteArray FtpSession::readData(QTcpSocket &data, bool &timedOut)
+// A stalled transfer costs one time-out, never two: ABOR, and when the
+// server does not answer it at once, a new log-on (in list()).
+void FtpSession::recoverAfterStall()
 {
-    QByteArray bytes;
+    m_timedOut = true;
+    if (!isOpen() || cancelled())
+        return;
+    send("ABOR\r\n");
+    const int grace = qBound(200, m_logon.idleTimeoutMs / 4, 2000);
+    // 426 for the aborted transfer, then 226; or 226 alone when it had ended.
+    for (int i = 0; i < 2; ++i) {
+        const FtpReply r = readReply(grace);
+        if (r.code != 426 && !r.isPreliminary())
+            break;
+    }
+}
+
+// The end of a protected listing is the server's close_notify, after which
+// it waits for ours (vsftpd does): QSslSocket reports it as an error but
+// stays connected, so it is watched for and answered.
+FtpSession::Wait FtpSession::readData(QSslSocket &data, QByteArray &bytes)
+{
+    bool peerClosed = false;
+    const auto watch = QObject::connect(&data, &QAbstractSocket::errorOccurred, [&peerClosed](QAbstractSocket::SocketError e) {
+        peerClosed = peerClosed || e == QAbstractSocket::RemoteHostClosedError;
+    });
+    Wait result = Wait::Done;
     for (;;) {
         bytes += data.readAll();
-        if (data.state() != QAbstractSocket::ConnectedState)
+        if (data.state() != QAbstractSocket::ConnectedState || peerClosed)
             break;
-        if (!waitReadable(data, m_logon.idleTimeoutMs)
-            && (cancelled() || (data.state() == QAbstractSocket::ConnectedState && data.bytesAvailable() == 0))) {
-            timedOut = true;
+        const auto step = [&data, &peerClosed](int ms) { return data.bytesAvailable() > 0 || data.waitForReadyRead(ms) || peerClosed; };
+        const Wait w = waitSliced(remainingMs(m_logon.idleTimeoutMs), step,
+                                  [&data] { return data.state() == QAbstractSocket::ConnectedState; });
+        if (w == Wait::TimedOut || w == Wait::Cancelled) {
+            result = w;
             break;
         }
     }
     bytes += data.readAll();
-    return bytes;
+    QObject::disconnect(watch);
+    if (peerClosed && data.state() == QAbstractSocket::ConnectedState) {
+        data.disconnectFromHost(); // sends our close_notify
+        data.waitForBytesWritten(SliceMs);
+    }
+    return result;
 }
 
-std::unique_ptr<QTcpSocket> FtpSession::openPassive(const QByteArray &path)
+// Numbers above 255 would carry into the port arithmetic
+// ("16777216,1" makes port 1): the whole reply is refused.
+int FtpSession::pasvPort(const FtpReply &r)
 {
-    int port = -1;
-    FtpReply r;
-    if (!commandInFolder(path, "EPSV", r))
-        return nullptr;
-    static const QRegularExpression epsv(QStringLiteral("\\(\\|\\|\\|(\\d+)\\|\\)"));
     static const QRegularExpression pasv(QStringLiteral("(\\d+),(\\d+),(\\d+),(\\d+),(\\d+),(\\d+)"));
-    if (r.code == 229) {
-        const auto m = epsv.match(QString::fromLatin1(r.text()));
-        port = m.hasMatch() ? m.captured(1).toInt() : -1;
-    } else {
-        r = command("PASV");
-        const auto m = pasv.match(QString::fromLatin1(r.text()));
-        if (r.code == 227 && m.hasMatch())
-            port = m.captured(5).toInt() * 256 + m.captured(6).toInt();
+    const auto m = pasv.match(QString::fromLatin1(r.text()));
+    if (r.code != 227 || !m.hasMatch())
+        return -1;
+    int n[6];
+    for (int i = 0; i < 6; ++i) {
+        bool ok = false;
+        n[i] = m.captured(i + 1).toInt(&ok);
+        if (!ok || n[i] > 255)
+            return -1;
     }
+    return n[4] * 256 + n[5];
+}
+
+int FtpSession::passivePort(const QByteArray &path, FtpReply &r)
+{
+    if (!commandInFolder(path, "EPSV", r))
+        return -1;
+    if (r.code == 229) {
+        static const QRegularExpression epsv(QStringLiteral("\\(\\|\\|\\|(\\d{1,5})\\|\\)"));
+        const auto m = epsv.match(QString::fromLatin1(r.text()));
+        return m.hasMatch() ? m.captured(1).toInt() : -1;
+    }
+    const bool epsvRefused = r.code >= 500 && r.code < 600;
+    r = command("PASV");
+    m_passiveRefused = epsvRefused && r.code >= 500 && r.code < 600;
+    return pasvPort(r);
+}
+
+std::unique_ptr<QSslSocket> FtpSession::openPassive(const QByteArray &path)
+{
+    FtpReply r;
+    const int port = passivePort(path, r);
     if (port <= 0 || port > 65535) {
         fail(QStringLiteral("Passive mode refused: %1").arg(replyError(r)));
         return nullptr;
     }
     // The address in a PASV reply is ignored: data goes to the server we
     // logged on to, never to a host the reply names.
-    auto data = std::make_unique<QTcpSocket>();
-    data->connectToHost(m_ctrl.peerAddress(), quint16(port));
-    if (!waitConnected(*data, m_logon.connectTimeoutMs)) {
-        fail(cancelled() ? QStringLiteral("Cancelled") : data->errorString());
+    auto data = newDataSocket();
+    data->connectToHost(m_ctrl->peerAddress(), quint16(port));
+    if (waitConnected(*data, m_logon.connectTimeoutMs) != Wait::Done) {
+        fail(data->errorString());
         return nullptr;
     }
+    // The handshake completes once the server has answered the listing
+    // command: it starts its side only then.
+    if (m_protectData)
+        data->startClientEncryption();
     return data;
 }
 
 bool FtpSession::prepareActive(QTcpServer &server, const QByteArray &path)
 {
-    const QHostAddress local = m_ctrl.localAddress();
+    const QHostAddress local = m_ctrl->localAddress();
     const bool v6 = local.protocol() == QAbstractSocket::IPv6Protocol;
-    const QByteArray eprt = QStringLiteral("EPRT |%1|%2|%3|")
-                                .arg(v6 ? 2 : 1)
-                                .arg(local.toString())
-                                .arg(server.serverPort())
-                                .toLatin1();
+    QString address = local.toString();
+    address = address.section(u'%', 0, 0); // no scope id on the wire
+    const QByteArray eprt = QStringLiteral("EPRT |%1|%2|%3|").arg(v6 ? 2 : 1).arg(address).arg(server.serverPort()).toLatin1();
     FtpReply r;
     if (!commandInFolder(path, eprt, r))
         return false;
-    if (!r.isPositive() && !v6) {
-        QByteArray port = local.toString().toLatin1().replace('.', ',');
+    if (!r.isPositive() && !v6 && isOpen()) {
+        QByteArray port = address.toLatin1().replace('.', ',');
         port += ',' + QByteArray::number(server.serverPort() / 256) + ','
             + QByteArray::number(server.serverPort() % 256);
         r = command("PORT " + port);
@@ -504,10 +933,24 @@ QString FtpSession::decodeName(const QByteArray &raw) const
     return QString::fromLatin1(raw);
 }
 
+// The shown and stored name is a C string: a NUL would cut it, and other
+// control bytes would break lines in the log and the grid.
+QString FtpSession::visibleName(const QString &name)
+{
+    QString shown = name;
+    for (QChar &c : shown) {
+        if (c.unicode() < 0x20)
+            c = QChar(0x2400 + c.unicode());
+        else if (c.unicode() == 0x7f)
+            c = QChar(0x2421);
+    }
+    return shown;
+}
+
 FindData FtpSession::toFindData(const ListedEntry &e) const
 {
     FindData f;
-    f.setName(decodeName(e.name));
+    f.setName(visibleName(decodeName(e.name)));
     f.wireName = e.name;
     f.unique = e.unique;
     f.dwFileAttributes = e.attributes();
@@ -535,84 +978,59 @@ bool FtpSession::findNextFile(FindData &entry)
     return true;
 }
 
-// QAbstractSocket::waitForConnected drops the attempt when it times out, so
-// it cannot be sliced: a local event loop waits instead, woken every slice.
-bool FtpSession::waitConnected(QTcpSocket &socket, int timeoutMs)
+void FtpSession::send(const QByteArray &line)
 {
-    QElapsedTimer clock;
-    clock.start();
-    while (socket.state() != QAbstractSocket::ConnectedState) {
-        if (socket.state() == QAbstractSocket::UnconnectedState || cancelled() || clock.elapsed() >= timeoutMs)
-            break;
-        QEventLoop loop;
-        QObject::connect(&socket, &QAbstractSocket::stateChanged, &loop, &QEventLoop::quit);
-        QTimer::singleShot(SliceMs, &loop, &QEventLoop::quit);
-        loop.exec();
-    }
-    if (socket.state() == QAbstractSocket::ConnectedState)
-        return true;
-    socket.abort();
-    return false;
-}
-
-// True when bytes arrived; false after idleMs of silence, a closed socket or
-// a cancel. Between slices the thread's own events run.
-bool FtpSession::waitReadable(QTcpSocket &socket, int idleMs)
-{
-    QElapsedTimer clock;
-    clock.start();
-    for (;;) {
-        if (cancelled()) {
-            socket.abort();
-            return false;
-        }
-        const int left = int(idleMs - clock.elapsed());
-        if (left <= 0)
-            return false;
-        if (socket.waitForReadyRead(qMin(left, SliceMs)))
-            return true;
-        if (socket.state() != QAbstractSocket::ConnectedState)
-            return false;
-        QCoreApplication::processEvents();
-    }
-}
-
-bool FtpSession::waitIncoming(QTcpServer &server, int timeoutMs)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!server.hasPendingConnections()) {
-        const int left = int(timeoutMs - clock.elapsed());
-        if (cancelled() || left <= 0)
-            return false;
-        if (!server.waitForNewConnection(qMin(left, SliceMs)))
-            QCoreApplication::processEvents();
-    }
-    return true;
+    m_ctrl->write(line);
 }
 
 FtpReply FtpSession::command(const QByteArray &cmd)
 {
     dropPrefetched();
-    m_ctrl.write(cmd + "\r\n");
-    return readReply(m_logon.idleTimeoutMs);
+    if (!isOpen())
+        return FtpReply();
+    send(cmd + "\r\n");
+    return readReply(remainingMs(m_logon.idleTimeoutMs));
 }
 
+// Each byte that arrives is scanned for the line end once: m_scanPos
+// remembers how far the search got, and taken lines only move m_readPos.
 bool FtpSession::readLine(QByteArray &line, int idleMs)
 {
     for (;;) {
-        const qsizetype nl = m_buffer.indexOf('\n');
+        const qsizetype nl = m_buffer.indexOf('\n', m_scanPos);
         if (nl >= 0) {
-            line = m_buffer.left(nl);
-            if (line.endsWith('\r'))
-                line.chop(1);
-            m_buffer.remove(0, nl + 1);
+            const qsizetype end = (nl > m_readPos && m_buffer[nl - 1] == '\r') ? nl - 1 : nl;
+            line = m_buffer.mid(m_readPos, end - m_readPos);
+            m_readPos = m_scanPos = nl + 1;
+            if (m_readPos == m_buffer.size() || m_readPos > MaxReplyLine) {
+                m_buffer.remove(0, m_readPos);
+                m_readPos = m_scanPos = 0;
+            }
             return true;
         }
-        if (m_ctrl.bytesAvailable() == 0 && !waitReadable(m_ctrl, idleMs))
+        m_scanPos = m_buffer.size();
+        if (m_buffer.size() - m_readPos > MaxReplyLine)
+            return breakOff(QStringLiteral("The server sent a reply line longer than %1 bytes").arg(MaxReplyLine));
+        const Wait w = waitReadable(*m_ctrl, idleMs);
+        if (w != Wait::Done && m_ctrl->bytesAvailable() == 0) {
+            m_timedOut = m_timedOut || w == Wait::TimedOut;
+            if (w == Wait::Cancelled)
+                m_replyProblem = QStringLiteral("Cancelled");
             return false;
-        m_buffer += m_ctrl.readAll();
+        }
+        m_buffer += m_ctrl->readAll();
     }
+}
+
+// Exactly three digits, the first 1 to 5, then a space, a "-" or the line's end.
+bool FtpSession::isReplyStart(const QByteArray &line)
+{
+    if (line.size() < 3 || line[0] < '1' || line[0] > '5')
+        return false;
+    for (int i = 1; i < 3; ++i)
+        if (line[i] < '0' || line[i] > '9')
+            return false;
+    return line.size() == 3 || line[3] == ' ' || line[3] == '-';
 }
 
 // RFC 959: a multi-line reply starts "ddd-" and ends only at a line that
@@ -624,19 +1042,25 @@ FtpReply FtpSession::readReply(int idleMs)
     QByteArray line;
     if (!readLine(line, idleMs)) {
         // Replies can no longer be matched to commands: the session is over.
-        m_ctrl.abort();
+        m_ctrl->abort();
         return r;
     }
     r.lines.append(line);
-    const QByteArray code = line.left(3);
-    bool ok = false;
-    const int value = code.toInt(&ok);
-    if (!ok || code.size() != 3)
+    if (!isReplyStart(line)) {
+        breakOff(QStringLiteral("Malformed reply from the server: \"%1\"").arg(printable(line)));
         return r;
+    }
+    const QByteArray code = line.left(3);
+    qsizetype size = line.size();
     if (line.size() > 3 && line[3] == '-') {
         for (;;) {
             if (!readLine(line, idleMs)) {
-                m_ctrl.abort();
+                m_ctrl->abort();
+                return FtpReply{0, r.lines};
+            }
+            size += line.size() + 2;
+            if (size > MaxControlListing) {
+                breakOff(QStringLiteral("The server's reply is longer than %1 MiB").arg(MaxControlListing >> 20));
                 return FtpReply{0, r.lines};
             }
             r.lines.append(line);
@@ -644,6 +1068,6 @@ FtpReply FtpSession::readReply(int idleMs)
                 break;
         }
     }
-    r.code = value;
+    r.code = code.toInt();
     return r;
 }

@@ -5,16 +5,21 @@
 #include "ListedEntry.h"
 
 #include <QByteArray>
+#include <QDeadlineTimer>
 #include <QList>
 #include <QSet>
+#include <QSslSocket>
 #include <QTcpServer>
-#include <QTcpSocket>
 #include <atomic>
+#include <functional>
 #include <memory>
+
+class TrustPrompt;
 
 // One logged-on FTP control connection, reused for every listing until it is
 // closed. Blocking: each call returns when the server has answered or a
-// time-out has passed (log-on 30 s, any connection idle for 60 s).
+// time-out has passed (log-on 30 s, any connection idle for 60 s, a whole
+// listing 10 min). Waits run in slices of at most 50 ms so a cancel is seen.
 class FtpSession
 {
 public:
@@ -25,8 +30,18 @@ public:
         QList<FindData> entries;
         int badLines = 0;
         bool ok = false;
+        // A time-out or the deadline ended it: the session was reset at once,
+        // and listing the folder again would cost the same wait again.
+        bool timedOut = false;
         QString error; // the server's reply or the network error
     };
+
+    // A reply line longer than this ends the session: no server needs it,
+    // and an unbounded line is unbounded memory.
+    static constexpr qsizetype MaxReplyLine = 64 * 1024;
+    // A listing that comes on the control connection (STAT) is capped at
+    // this many bytes; the folder is reported as not listed beyond it.
+    static constexpr qsizetype MaxControlListing = 64 * 1024 * 1024;
 
     FtpSession();
     ~FtpSession();
@@ -35,6 +50,9 @@ public:
 
     // Connects, logs on and picks the listing method; false with lastError().
     bool open(const FtpLogon &logon);
+    // Opens again with the same log-on, keeping the listing method and the
+    // data connection mode in use.
+    bool reopen();
     void close();
     bool isOpen() const;
     // No round trip: the socket is up and the server has not said goodbye.
@@ -45,9 +63,17 @@ public:
     void setMethod(Method m) { m_method = m; }
     QList<Method> supportedMethods() const { return m_supported; }
     int logonCount() const { return m_logons; }
-    // Set from any thread: every wait gives up within a slice, the sockets
-    // are aborted and the call fails with "Cancelled". Null: never cancelled.
+
+    // Every wait gives up within 50 ms once *cancel is true. Not owned.
     void setCancelFlag(const std::atomic_bool *cancel) { m_cancel = cancel; }
+    // Asked about a certificate that fails the checks and is not pinned. Not owned.
+    void setTrustPrompt(TrustPrompt *prompt) { m_prompt = prompt; }
+    // Lines for the activity log: TLS in use, the data connection mode, fallbacks.
+    void setNoticeHandler(std::function<void(const QString &)> h) { m_notice = std::move(h); }
+    // The fingerprint the prompt accepted during open(), for the caller to pin; else empty.
+    QByteArray newlyTrusted() const { return m_newlyTrusted; }
+    bool isEncrypted() const { return m_ctrl->isEncrypted(); }
+    bool passiveInUse() const { return m_passiveNow; }
 
     // path: the names' original bytes joined by "/", "" for the top level.
     Listing list(const QByteArray &path);
@@ -58,9 +84,21 @@ public:
     QString decodeName(const QByteArray &raw) const;
     FindData toFindData(const ListedEntry &e) const;
     static bool safeInPath(const QByteArray &name);
+    // Control bytes shown as visible symbols (U+2400 + byte); the exact bytes stay in wireName.
+    static QString visibleName(const QString &name);
 
 private:
+    enum class Wait { Done, TimedOut, Failed, Cancelled };
+
+    bool establish();
     bool connectControl();
+    bool secureControl();
+    bool startTls();
+    void onSslErrors(QSslSocket &socket, const QList<QSslError> &errors);
+    bool refuseCertificate(const QString &problem, const QByteArray &sha);
+    bool fallBackToPlain();
+    bool tlsOffered();
+    void protectData();
     bool login();
     void readFeatures();
     void chooseMethod();
@@ -73,39 +111,73 @@ private:
     Listing takePrefetched();
     void dropPrefetched();
     Listing listOnData(Method m, const QByteArray &path);
-    std::unique_ptr<QTcpSocket> openPassive(const QByteArray &path);
+    bool startListing(Method m, const QByteArray &path, std::unique_ptr<QSslSocket> &data, FtpReply &r);
+    std::unique_ptr<QSslSocket> openPassive(const QByteArray &path);
+    int passivePort(const QByteArray &path, FtpReply &r);
+    static int pasvPort(const FtpReply &r);
+    std::unique_ptr<QSslSocket> newDataSocket();
+    void watchCertificate(QSslSocket &socket);
     QTcpServer *activeServer();
-    bool startActiveListing(Method m, const QByteArray &path, std::unique_ptr<QTcpSocket> &data, FtpReply &r);
-    bool startPassiveListing(Method m, const QByteArray &path, std::unique_ptr<QTcpSocket> &data, FtpReply &r);
+    bool startActiveListing(Method m, const QByteArray &path, std::unique_ptr<QSslSocket> &data, FtpReply &r);
+    bool acceptActive(QTcpServer &server, std::unique_ptr<QSslSocket> &data);
+    bool startPassiveListing(Method m, const QByteArray &path, std::unique_ptr<QSslSocket> &data, FtpReply &r);
     bool prepareActive(QTcpServer &server, const QByteArray &path);
-    QByteArray readData(QTcpSocket &data, bool &timedOut);
+    Wait readData(QSslSocket &data, QByteArray &bytes);
+    void recoverAfterStall();
+    Listing finishData(Listing result, Wait read, const QByteArray &bytes, const FtpReply &r, Method m);
     Listing parseLines(const QByteArrayList &lines, Method m) const;
+    void noteMode();
+    void notice(const QString &text) const;
 
+    Wait waitSliced(int totalMs, const std::function<bool(int)> &step, const std::function<bool()> &alive);
+    Wait waitConnected(QAbstractSocket &socket, int totalMs);
+    Wait waitEncrypted(QSslSocket &socket, int totalMs);
+    Wait waitReadable(QAbstractSocket &socket, int totalMs);
+    int remainingMs(int idleMs) const;
     bool cancelled() const { return m_cancel && m_cancel->load(); }
-    bool waitConnected(QTcpSocket &socket, int timeoutMs);
-    bool waitReadable(QTcpSocket &socket, int idleMs);
-    bool waitIncoming(QTcpServer &server, int timeoutMs);
     FtpReply command(const QByteArray &cmd);
+    void send(const QByteArray &line);
     FtpReply readReply(int idleMs);
     bool readLine(QByteArray &line, int idleMs);
+    static bool isReplyStart(const QByteArray &line);
+    bool breakOff(const QString &why);
     bool fail(const QString &why);
     QString replyError(const FtpReply &r) const;
 
     FtpLogon m_logon;
-    QTcpSocket m_ctrl;
+    std::unique_ptr<QSslSocket> m_ctrl; // new for every connection, never null
+    // Bytes read but not yet taken: lines start at m_readPos, and bytes
+    // before m_scanPos are known to hold no line end.
     QByteArray m_buffer;
+    qsizetype m_readPos = 0;
+    qsizetype m_scanPos = 0;
     QByteArray m_cwd;
     QSet<QByteArray> m_features;
+    QByteArrayList m_featureLines;
     Method m_method = Method::List;
     QList<Method> m_supported;
     QString m_error;
+    QString m_replyProblem; // why the control connection was broken off
+    bool m_timedOut = false; // a wait of the current call ran out
     int m_logons = 0;
     std::unique_ptr<QTcpServer> m_activeServer;
     bool m_reusePort = true;
+    bool m_passiveNow = false;
+    bool m_modeNoted = false;
+    bool m_passiveRefused = false;
+    bool m_activeFailed = false;
+    bool m_protectData = false;
+    bool m_plainAfterRefusal = false;
+    QByteArray m_acceptedSha256; // the control connection's certificate, once trusted
+    QByteArray m_newlyTrusted;
+    QString m_certificateProblem;
+    QDeadlineTimer m_listingDeadline{QDeadlineTimer::Forever};
+    const std::atomic_bool *m_cancel = nullptr;
+    TrustPrompt *m_prompt = nullptr;
+    std::function<void(const QString &)> m_notice;
     bool m_prefetched = false;
     bool m_prefetchCwd = false;
     QByteArray m_prefetchPath;
     QList<FindData> m_find;
     qsizetype m_findNext = 0;
-    const std::atomic_bool *m_cancel = nullptr;
 };

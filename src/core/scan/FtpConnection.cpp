@@ -4,6 +4,7 @@
 #include "HostSource.h"
 #include "core/base/IniFile.h"
 #include "core/base/UserMessages.h"
+#include "core/ftp/CertificateFingerprint.h"
 
 #include <QCoreApplication>
 
@@ -31,8 +32,31 @@ FtpLogon FtpConnection::logonFor(const QString &hostText)
     if (m_settings) {
         l.passive = m_settings->readBool(QStringLiteral("FTP"), QStringLiteral("Passive"), false);
         l.codePage = m_settings->readString(QStringLiteral("ENCODING"), l.host, QStringLiteral("latin1")).toLatin1();
+        const int deadlineS = m_settings->readInt(QStringLiteral("FTP"), QStringLiteral("Listing Deadline"), 0);
+        if (deadlineS > 0)
+            l.listingDeadlineMs = deadlineS * 1000;
+        if (l.tls != FtpLogon::Tls::Implicit)
+            l.tls = FtpLogon::tlsFromName(m_settings->readString(QStringLiteral("TLS"), l.host, QString()), l.tls);
+        l.pinnedSha256 = CertificateFingerprint::parse(m_settings->readString(QStringLiteral("TRUST"), l.host, QString()));
     }
+    if (m_run.passive)
+        l.passive = *m_run.passive;
+    if (m_run.tls && l.tls != FtpLogon::Tls::Implicit)
+        l.tls = *m_run.tls;
+    if (!m_run.trustSha256.isEmpty())
+        l.pinnedSha256 = m_run.trustSha256;
     return l;
+}
+
+// The user said yes to a certificate: asked once, remembered for the host.
+void FtpConnection::pinNewlyTrusted()
+{
+    if (!m_session || m_session->newlyTrusted().isEmpty() || !m_settings)
+        return;
+    m_logon.pinnedSha256 = m_session->newlyTrusted();
+    m_settings->writeString(QStringLiteral("TRUST"), m_logon.host, CertificateFingerprint::text(m_logon.pinnedSha256));
+    if (!m_settings->save())
+        m_log.LogLine(QStringLiteral("Cannot write the settings file %1").arg(m_settings->path()), false);
 }
 
 void FtpConnection::ConnectToHost()
@@ -49,8 +73,11 @@ void FtpConnection::ConnectToHost()
     }
     m_session = std::make_unique<FtpSession>();
     m_session->setCancelFlag(m_cancel);
+    m_session->setTrustPrompt(m_prompt);
+    m_session->setNoticeHandler([this](const QString &line) { m_log.LogLine(line, false); });
     m_logon = logonFor(host);
     if (m_session->open(m_logon)) {
+        pinNewlyTrusted();
         m_timeConnect.start();
         return;
     }
@@ -58,6 +85,7 @@ void FtpConnection::ConnectToHost()
     if (!(m_cancel && m_cancel->load())) // a cancelled log-on is no fault of the host
         m_messages.showMessage(notAvailable(host));
     m_log.LogLine(notAvailable(host), false);
+    m_log.LogLine(QStringLiteral("   ") + m_lastError, false);
     CloseConnection();
 }
 
@@ -89,12 +117,11 @@ bool FtpConnection::reconnect()
 {
     if (!m_session)
         return false;
-    const FtpSession::Method method = m_session->method();
-    if (!m_session->open(m_logon)) {
+    // The listing method and the data connection mode found so far stay.
+    if (!m_session->reopen()) {
         m_lastError = m_session->lastError();
         return false;
     }
-    m_session->setMethod(method);
     return true;
 }
 

@@ -3,11 +3,13 @@
 #include "ScanConnection.h"
 
 #include <memory>
+#include <optional>
 
 class ActivityLog;
 class ElapsedCounter;
 class HostSource;
 class IniFile;
+class TrustPrompt;
 class UserMessages;
 
 // The program's one FTP connection: opened for the current host, user and
@@ -18,8 +20,22 @@ public:
     FtpConnection(ActivityLog &log, ElapsedCounter &timeConnect, HostSource &hosts, UserMessages &messages);
     ~FtpConnection() override;
 
-    // Passive mode and code pages come from the settings file when given.
+    // Passive mode, TLS, pinned certificates, the listing deadline and code
+    // pages come from the settings file when given ([FTP] Passive and
+    // "Listing Deadline" in seconds, [TLS] host=require|try|off,
+    // [TRUST] host=SHA-256 fingerprint, [ENCODING] host=code page).
     void setSettings(IniFile *settings) { m_settings = settings; }
+
+    // What the command line says for this run only; it wins over the settings.
+    struct RunOptions
+    {
+        std::optional<bool> passive;
+        std::optional<FtpLogon::Tls> tls;
+        QByteArray trustSha256;
+    };
+    void setRunOptions(const RunOptions &options) { m_run = options; }
+    // Asked about certificates that fail the checks; a yes is pinned in the settings. Not owned.
+    void setTrustPrompt(TrustPrompt *prompt) { m_prompt = prompt; }
 
     void ConnectToHost() override;
     void CloseConnection() override;
@@ -35,6 +51,7 @@ public:
 
 private:
     FtpLogon logonFor(const QString &hostText);
+    void pinNewlyTrusted();
     static QString notAvailable(const QString &host);
 
     ActivityLog &m_log;
@@ -42,6 +59,8 @@ private:
     HostSource &m_hosts;
     UserMessages &m_messages;
     IniFile *m_settings = nullptr;
+    RunOptions m_run;
+    TrustPrompt *m_prompt = nullptr;
     // Null when closed: a closed session is never used again.
     std::unique_ptr<FtpSession> m_session;
     FtpLogon m_logon;

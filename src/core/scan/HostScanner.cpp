@@ -68,7 +68,7 @@ void HostScanner::ScanHost()
 
 void HostScanner::walk()
 {
-    while (!m_work.isEmpty() && !m_cancel.load()) {
+    while (!m_work.isEmpty() && !m_cancel.load() && !entryLimitReached()) {
         if (m_lost || !ensureAlive())
             break;
         startPass();
@@ -124,14 +124,17 @@ void HostScanner::listOne()
 {
     const Pending folder = m_work.takeLast();
     const QByteArray &path = folder.path;
-    if (path.count('/') + 1 > MaxDepth) {
-        passOver(path, QStringLiteral("deeper than %1 levels").arg(MaxDepth));
+    if (path.count('/') + 1 > m_limits.maxDepth) {
+        m_stats.depthLimitReached = true;
+        passOver(path, QStringLiteral("deeper than the depth limit of %1 levels").arg(m_limits.maxDepth));
         return;
     }
     FtpSession::Listing listing = m_connection.list(path);
     if (!listing.ok && m_cancel.load())
         return; // cut short by Cancel: not a fault of the folder, and the next scan lists it
-    if (!listing.ok && m_wasConnected && !m_connection.isAlive()) {
+    // A listing that timed out is not asked for again: it would cost the
+    // same wait a second time.
+    if (!listing.ok && !listing.timedOut && m_wasConnected && !m_connection.isAlive()) {
         if (!ensureAlive()) {
             m_lost = true;
             return;
@@ -163,6 +166,8 @@ void HostScanner::storeListing(const QList<FindData> &entries, qint32 parentId, 
     for (const FindData &e : entries) {
         if (e.wireName == "." || e.wireName == "..")
             continue;
+        if (entryLimitReached())
+            return;
         const qint32 id = m_catalogue.StoreEntry(e, parentId, m_host);
         ++m_stats.entries;
         if (!e.isDirectory())
@@ -186,7 +191,7 @@ void HostScanner::prefetchNext(const QList<FindData> &entries, const QByteArray 
         if (!FtpSession::safeInPath(it->wireName) || m_seenUnique.contains(it->unique))
             continue;
         const QByteArray child = path.isEmpty() ? it->wireName : path + '/' + it->wireName;
-        if (child.count('/') + 1 <= MaxDepth)
+        if (child.count('/') + 1 <= m_limits.maxDepth)
             m_connection.prefetch(child);
         return;
     }
@@ -209,6 +214,16 @@ bool HostScanner::shouldDescend(const FindData &e, const QByteArray &childPath)
         }
         m_seenUnique.insert(e.unique);
     }
+    return true;
+}
+
+bool HostScanner::entryLimitReached()
+{
+    if (m_limits.maxEntries <= 0 || m_stats.entries < m_limits.maxEntries)
+        return false;
+    if (!m_stats.entryLimitReached)
+        m_log.LogLine(QStringLiteral("   Scan stopped: the entry limit of %1 was reached").arg(m_limits.maxEntries), false);
+    m_stats.entryLimitReached = true;
     return true;
 }
 

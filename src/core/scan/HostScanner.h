@@ -33,6 +33,15 @@ public:
     // Pause between reconnection tries, in ms; grows with each try.
     void setRetryPause(int ms) { m_retryPauseMs = ms; }
 
+    // A server that makes up folders forever meets one of these; the log
+    // says which. maxEntries 0: no cap.
+    struct Limits
+    {
+        int maxDepth = MaxDepth;
+        qint64 maxEntries = 0;
+    };
+    void setLimits(const Limits &limits) { m_limits = limits; }
+
     void ScanHost();
     bool isRunning() const { return m_running; }
     void cancel() { m_cancel.store(true); }
@@ -50,6 +59,8 @@ public:
         bool terminated = false;
         bool loggedOn = false;
         bool cancelled = false;
+        bool entryLimitReached = false;
+        bool depthLimitReached = false;
     };
     Stats stats() const { return m_stats; }
 
@@ -63,6 +74,7 @@ private:
     void storeListing(const QList<FindData> &entries, qint32 parentId, const QByteArray &path);
     void prefetchNext(const QList<FindData> &entries, const QByteArray &path);
     bool shouldDescend(const FindData &e, const QByteArray &childPath);
+    bool entryLimitReached();
     void passOver(const QByteArray &path, const QString &why);
     void finish();
     void logHowItEnded();
@@ -77,6 +89,7 @@ private:
     ScanView &m_view;
     std::function<void()> m_afterScan;
     int m_retryPauseMs = 500;
+    Limits m_limits;
 
     bool m_running = false;
     bool m_wasConnected = false;

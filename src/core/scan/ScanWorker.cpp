@@ -46,6 +46,7 @@ bool ScanWorker::ensureParts()
         return false;
     }
     m_connection = std::make_unique<FtpConnection>(*m_log, *m_timeConnect, m_host, *this);
+    m_connection->setTrustPrompt(m_prompt);
     m_scanner = std::make_unique<HostScanner>(*m_connection, *m_catalogue, *m_log, m_host, *this, *this);
     m_scanner->setRetryPause(m_retryPauseMs);
     return true;
@@ -83,6 +84,7 @@ void ScanWorker::readSettings()
 {
     m_settings = std::make_unique<IniFile>(m_settingsFile);
     m_connection->setSettings(m_settings.get());
+    m_scanner->setLimits({m_settings->readInt("SCAN", "Max Depth", HostScanner::MaxDepth), 0});
 }
 
 void ScanWorker::closeConnection()

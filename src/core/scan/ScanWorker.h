@@ -14,6 +14,7 @@ class ElapsedCounter;
 class FtpConnection;
 class IniFile;
 class RelayedLog;
+class TrustPrompt;
 
 // Scans and log-ons on a thread of their own: the FTP connection, the scanner
 // and the catalogue's writing connection are made on that thread and used
@@ -33,6 +34,8 @@ public:
     // a second, keeping what was stored.
     void cancel();
     void setRetryPause(int ms) { m_retryPauseMs = ms; }
+    // Asked, from this worker's thread, about certificates nobody vouches for. Not owned.
+    void setTrustPrompt(TrustPrompt *prompt) { m_prompt = prompt; }
 
     void showView() override;
     void hideView() override;
@@ -65,6 +68,7 @@ private:
     QString m_catalogueDir;
     QString m_settingsFile;
     int m_retryPauseMs = 500;
+    TrustPrompt *m_prompt = nullptr;
     std::atomic_bool m_cancelLogOn{false};
     HostSnapshot m_host;
     std::unique_ptr<RelayedLog> m_log;

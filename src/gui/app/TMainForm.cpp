@@ -3,6 +3,7 @@
 #include "core/catalogue/CatalogueError.h"
 #include "core/scan/ScanWorker.h"
 #include "core/base/IniFile.h"
+#include "ftp/GuiTrustPrompt.h"
 #include "core/catalogue/LineageWalk.h"
 #include "browse/TQueryForm.h"
 #include "browse/TSeekForm.h"
@@ -148,6 +149,8 @@ void TMainForm::attachBrowser(TTabForm *browser, IniFile *settings)
 void TMainForm::startWorker(IniFile *settings)
 {
     m_worker = new ScanWorker(AppPaths::catalogueDir(), settings ? settings->path() : AppPaths::settingsFile());
+    static GuiTrustPrompt trustPrompt; // holds nothing: one for the program
+    m_worker->setTrustPrompt(&trustPrompt);
     m_worker->moveToThread(&m_thread);
     connect(&m_thread, &QThread::finished, m_worker, &QObject::deleteLater);
     wireWorker();

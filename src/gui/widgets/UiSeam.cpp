@@ -17,6 +17,12 @@ UiSeam::UrlHandler &urlHandler()
     return h;
 }
 
+UiSeam::QuestionHandler &questionHandler()
+{
+    static UiSeam::QuestionHandler h;
+    return h;
+}
+
 QPointer<QWidget> &parentWindow()
 {
     static QPointer<QWidget> w;
@@ -43,6 +49,16 @@ void UiSeam::openUrl(const QUrl &url)
     QDesktopServices::openUrl(url);
 }
 
+bool UiSeam::ask(const QString &text)
+{
+    if (questionHandler())
+        return questionHandler()(text);
+    return QMessageBox::question(parentWindow(), QStringLiteral("Harvex"), text, QMessageBox::Yes | QMessageBox::No,
+                                 QMessageBox::No)
+        == QMessageBox::Yes;
+}
+
+void UiSeam::setQuestionHandler(QuestionHandler h) { questionHandler() = std::move(h); }
 void UiSeam::setMessageHandler(MessageHandler h) { messageHandler() = std::move(h); }
 void UiSeam::setUrlHandler(UrlHandler h) { urlHandler() = std::move(h); }
 void UiSeam::setParentWindow(QWidget *w) { parentWindow() = w; }

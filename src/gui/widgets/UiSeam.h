@@ -12,9 +12,13 @@ class UiSeam
 public:
     using MessageHandler = std::function<void(const QString &text)>;
     using UrlHandler = std::function<void(const QUrl &url)>;
+    using QuestionHandler = std::function<bool(const QString &text)>;
 
     static void message(const QString &text);
     static void openUrl(const QUrl &url);
+    // A yes/no question; true for yes. GUI thread only.
+    static bool ask(const QString &text);
+    static void setQuestionHandler(QuestionHandler h);
     static void setMessageHandler(MessageHandler h);
     static void setUrlHandler(UrlHandler h);
     static void setParentWindow(QWidget *w);

@@ -1,0 +1,12 @@
+#pragma once
+#include "core/ftp/TrustPrompt.h"
+
+// Asks the user, through the GUI seam, whether to trust a certificate the
+// system does not vouch for. Safe to call from the scan's thread: the
+// question is put on the GUI thread and the caller waits for the answer.
+class GuiTrustPrompt : public TrustPrompt
+{
+public:
+    bool trustCertificate(const QString &host, const QString &fingerprint, const QString &problem) override;
+    static QString question(const QString &host, const QString &fingerprint, const QString &problem);
+};
