@@ -4,13 +4,11 @@
 #include "ListingParser.h"
 #include "TrustPrompt.h"
 
-#include <QEventLoop>
 #include <QHostAddress>
 #include <QRegularExpression>
 #include <QSslCipher>
 #include <QSslConfiguration>
 #include <QStringDecoder>
-#include <QTimer>
 
 namespace {
 constexpr quint64 EpochAsFileTime = 116444736000000000ull; // 1601 to 1970 in 100 ns
@@ -210,23 +208,19 @@ FtpSession::Wait FtpSession::waitSliced(int totalMs, const std::function<bool(in
     }
 }
 
-// waitForConnected() gives up on an address when its time runs out, so a
-// connection in progress is awaited through the event loop instead.
+// Not sliced: waitForConnected() gives up on an address when its time runs
+// out, and an event loop here would run the caller's events mid-scan. The
+// cancel flag is looked at before and after.
 FtpSession::Wait FtpSession::waitConnected(QAbstractSocket &socket, int totalMs)
 {
-    const auto step = [&socket](int ms) {
-        if (socket.state() != QAbstractSocket::ConnectedState) {
-            QEventLoop loop;
-            QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-            QObject::connect(&socket, &QAbstractSocket::stateChanged, &loop, &QEventLoop::quit);
-            loop.exec(QEventLoop::ExcludeUserInputEvents);
-        }
-        return socket.state() == QAbstractSocket::ConnectedState;
-    };
-    const Wait w = waitSliced(totalMs, step, [&socket] { return socket.state() != QAbstractSocket::UnconnectedState; });
-    if (w != Wait::Done)
+    if (cancelled()) {
         socket.abort();
-    return w;
+        return Wait::Cancelled;
+    }
+    if (socket.state() == QAbstractSocket::ConnectedState || socket.waitForConnected(qMax(1, totalMs)))
+        return cancelled() ? Wait::Cancelled : Wait::Done;
+    socket.abort();
+    return socket.error() == QAbstractSocket::SocketTimeoutError ? Wait::TimedOut : Wait::Failed;
 }
 
 FtpSession::Wait FtpSession::waitEncrypted(QSslSocket &socket, int totalMs)

@@ -72,7 +72,12 @@ void FtpConnection::ConnectToHost()
     }
     m_session = std::make_unique<FtpSession>();
     m_session->setTrustPrompt(m_prompt);
-    m_session->setNoticeHandler([this](const QString &line) { m_log.LogLine(line, false); });
+    // Fallbacks, TLS and certificate warnings go to the log; the routine mode
+    // line of a plain session does not, so the log reads as it always did.
+    m_session->setNoticeHandler([this](const QString &line) {
+        if (!line.startsWith(QLatin1String("   Data connections:")) && !line.startsWith(QLatin1String("   The server does not offer TLS")))
+            m_log.LogLine(line, false);
+    });
     m_logon = logonFor(m_hosts.CurrentHost());
     if (m_session->open(m_logon)) {
         pinNewlyTrusted();
@@ -82,7 +87,6 @@ void FtpConnection::ConnectToHost()
     m_lastError = m_session->lastError();
     m_messages.showMessage(notAvailable(m_hosts.CurrentHost()));
     m_log.LogLine(notAvailable(m_hosts.CurrentHost()), false);
-    m_log.LogLine(QStringLiteral("   ") + m_lastError, false);
     CloseConnection();
 }
 
