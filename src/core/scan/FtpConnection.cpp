@@ -74,7 +74,12 @@ void FtpConnection::ConnectToHost()
     m_session = std::make_unique<FtpSession>();
     m_session->setCancelFlag(m_cancel);
     m_session->setTrustPrompt(m_prompt);
-    m_session->setNoticeHandler([this](const QString &line) { m_log.LogLine(line, false); });
+    // Fallbacks, TLS and certificate warnings go to the log; the routine mode
+    // line of a plain session does not, so the log reads as it always did.
+    m_session->setNoticeHandler([this](const QString &line) {
+        if (!line.startsWith(QLatin1String("   Data connections:")) && !line.startsWith(QLatin1String("   The server does not offer TLS")))
+            m_log.LogLine(line, false);
+    });
     m_logon = logonFor(host);
     if (m_session->open(m_logon)) {
         pinNewlyTrusted();
@@ -85,7 +90,6 @@ void FtpConnection::ConnectToHost()
     if (!(m_cancel && m_cancel->load())) // a cancelled log-on is no fault of the host
         m_messages.showMessage(notAvailable(host));
     m_log.LogLine(notAvailable(host), false);
-    m_log.LogLine(QStringLiteral("   ") + m_lastError, false);
     CloseConnection();
 }
 
