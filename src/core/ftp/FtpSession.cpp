@@ -528,6 +528,29 @@ bool FtpSession::findNextFile(FindData &entry)
     return true;
 }
 
+bool FtpSession::listsOnControl() const
+{
+    return onControl(m_method);
+}
+
+QByteArray FtpSession::listCommand() const
+{
+    return commandFor(m_method);
+}
+
+// The commands change folders: where the server now is, is not known.
+void FtpSession::sendAhead(const QByteArray &commands)
+{
+    dropPrefetched();
+    m_cwd = QByteArray();
+    m_ctrl.write(commands);
+}
+
+FtpReply FtpSession::nextReply(int idleMs)
+{
+    return readReply(idleMs);
+}
+
 FtpReply FtpSession::command(const QByteArray &cmd)
 {
     dropPrefetched();

@@ -55,6 +55,16 @@ public:
     FindData toFindData(const ListedEntry &e) const;
     static bool safeInPath(const QByteArray &name);
 
+    // For StatPipeline, which keeps several listings in flight: the logon to
+    // open again, the listing command, commands written without waiting and
+    // their replies read back in order.
+    const FtpLogon &logon() const { return m_logon; }
+    bool listsOnControl() const;
+    QByteArray listCommand() const;
+    void sendAhead(const QByteArray &commands);
+    FtpReply nextReply(int idleMs);
+    Listing listingFrom(const FtpReply &r) const { return controlListing(r, m_method); }
+
 private:
     bool connectControl();
     bool login();
