@@ -2,6 +2,7 @@
 #include "BenchTree.h"
 #include "FtpTestServer.h"
 #include "LatencyProxy.h"
+#include "core/ftp/StatPipeline.h"
 
 #include <QElapsedTimer>
 #include <QMap>
@@ -116,6 +117,8 @@ double LatencyBench::timeTool(const QString &tool, quint16 port)
         return harvex(port);
     if (tool == QLatin1String("lftp"))
         return lftp(port);
+    if (tool.startsWith(QLatin1String("pipeline")))
+        return pipelinedWalk(port, tool.mid(8).toInt());
     if (tool.startsWith(QLatin1String("rclone")))
         return rclone(port, tool.mid(6).toInt());
     return -1;
@@ -169,4 +172,33 @@ double LatencyBench::rclone(quint16 port, int checkers)
     const QString pass = QString::fromLatin1(obscure.readAllStandardOutput().trimmed());
     const QString remote = QStringLiteral(":ftp,host=127.0.0.1,port=%1,user=anonymous,pass=%2:").arg(port).arg(pass);
     return timeProcess(rclone, {"lsf", "-R", "--checkers", QString::number(checkers), remote}, m_work);
+}
+
+// Log-on included, as in a scan; a folder's subfolders are submitted when
+// its listing comes, as a scanner would.
+double LatencyBench::pipelinedWalk(quint16 port, int fixedWindow)
+{
+    QElapsedTimer t;
+    t.start();
+    FtpSession session;
+    FtpLogon logon = FtpLogon::fromHostText(QStringLiteral("127.0.0.1:%1").arg(port));
+    logon.passive = true;
+    if (!session.open(logon))
+        return -1;
+    StatPipeline pipeline(session);
+    if (fixedWindow > 0)
+        pipeline.setWindowLimits(fixedWindow, fixedWindow);
+    const bool pipelined = pipeline.probe();
+    pipeline.submit(QByteArray());
+    qint64 entries = 0;
+    while (!pipeline.isIdle()) {
+        const StatPipeline::Result r = pipeline.next();
+        entries += r.listing.entries.size();
+        for (const FindData &e : r.listing.entries)
+            if (e.isDirectory())
+                pipeline.submit(r.path.isEmpty() ? e.wireName : r.path + '/' + e.wireName);
+    }
+    std::printf("pipeline: %s, %lld entries, window %d at the end\n", pipelined ? "on" : "off (probe failed)",
+                qlonglong(entries), pipeline.window());
+    return t.nsecsElapsed() / 1e9;
 }

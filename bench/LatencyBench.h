@@ -10,7 +10,9 @@ class QProcess;
 class LatencyBench
 {
 public:
-    static QStringList allTools() { return {"harvex", "lftp", "rclone8", "rclone16"}; }
+    // "pipeline": the bare walk, nothing stored, with listings pipelined on
+    // one connection; "pipelineN": with a fixed window of N.
+    static QStringList allTools() { return {"harvex", "lftp", "rclone8", "rclone16", "pipeline"}; }
 
     LatencyBench(int rttMs, const QStringList &tools);
     // Cross-checks: an external proxy script (--listen, --upstream,
@@ -24,6 +26,7 @@ private:
     double harvex(quint16 port);
     double lftp(quint16 port);
     double rclone(quint16 port, int checkers);
+    double pipelinedWalk(quint16 port, int fixedWindow);
     double timeTool(const QString &tool, quint16 port);
     void timeTools(quint16 port, QStringList &json);
     quint16 startExternalProxy(quint16 upstream, QProcess &process);

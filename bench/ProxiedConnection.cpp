@@ -53,6 +53,8 @@ void ProxiedConnection::connectUpstream()
 
 void ProxiedConnection::fromClient()
 {
+    if (m_client->bytesAvailable() == 0)
+        return;
     const QByteArray bytes = m_client->readAll();
     if (m_server.state() == QAbstractSocket::ConnectedState)
         m_toServer.push(bytes);
@@ -62,6 +64,8 @@ void ProxiedConnection::fromClient()
 
 void ProxiedConnection::fromServer()
 {
+    if (m_server.bytesAvailable() == 0)
+        return;
     QByteArray bytes = m_server.readAll();
     if (!m_rewrite) {
         m_toClient.push(bytes);

@@ -21,6 +21,7 @@ bool safePath(const QByteArray &path)
 StatPipeline::StatPipeline(FtpSession &session)
     : m_session(session)
     , m_window(FirstWindow)
+    , m_maxWindow(MaxWindow)
 {
 }
 
@@ -161,7 +162,13 @@ void StatPipeline::adapt()
     if (!m_windowFull || ++m_answeredInWindow < m_window)
         return;
     m_answeredInWindow = 0;
-    m_window = qMin(MaxWindow, m_window * 2);
+    m_window = qMin(m_maxWindow, m_window * 2);
+}
+
+void StatPipeline::setWindowLimits(int first, int most)
+{
+    m_window = qMax(1, first);
+    m_maxWindow = qMax(m_window, most);
 }
 
 void StatPipeline::cancel()

@@ -42,6 +42,9 @@ public:
     // Folders not yet sent, for a caller that shares them out elsewhere.
     QByteArrayList takeQueued();
 
+    // The window starts at first and grows up to most (16 and 128 unless
+    // set; benchmarks compare fixed windows).
+    void setWindowLimits(int first, int most);
     int window() const { return m_window; }
     int reopened() const { return m_reopened; }
 
@@ -60,6 +63,7 @@ private:
     std::deque<QByteArray> m_inFlight;
     bool m_pipelining = false;
     int m_window = 16;
+    int m_maxWindow = 128;
     int m_answeredInWindow = 0;
     bool m_windowFull = false;
     int m_reopened = 0;
