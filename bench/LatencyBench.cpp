@@ -87,6 +87,7 @@ int LatencyBench::run()
         external.waitForFinished(3000);
     }
     std::printf("{%s}\n", qPrintable(json.join(QStringLiteral(", "))));
+    std::fflush(stdout);
     return 0;
 }
 

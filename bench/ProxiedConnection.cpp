@@ -28,6 +28,14 @@ ProxiedConnection::ProxiedConnection(QTcpSocket *client, quint16 upstreamPort, s
     QTimer::singleShot(handshake, this, &ProxiedConnection::connectUpstream);
 }
 
+// A socket that goes says so (disconnected) while this object's other
+// members are already gone: it must not tell this object any more.
+ProxiedConnection::~ProxiedConnection()
+{
+    m_client->disconnect(this);
+    m_server.disconnect(this);
+}
+
 void ProxiedConnection::connectUpstream()
 {
     connect(&m_server, &QTcpSocket::connected, this, [this] {

@@ -20,6 +20,7 @@ public:
 
     ProxiedConnection(QTcpSocket *client, quint16 upstreamPort, std::chrono::microseconds delay,
                       Rewrite rewrite, QObject *parent = nullptr);
+    ~ProxiedConnection() override;
 
 signals:
     void finished();
