@@ -2,6 +2,10 @@
 // desktop program does (on the scan's own thread, progress crossing to this
 // one), and times the same walk's bare listings with nothing stored; with
 // lftp installed, also its recursive find over the same server.
+//
+// bench_scan --rtt-ms N [--tools harvex,lftp,rclone8,rclone16]: a smaller
+// tree through a proxy that adds N ms of round trip, timing harvex-cli beside
+// lftp and rclone in one run.
 #include "core/base/ActivityLog.h"
 #include "BenchTree.h"
 #include "core/base/ElapsedCounter.h"
@@ -10,7 +14,9 @@
 #include "core/scan/HostSource.h"
 #include "core/scan/ScanWorker.h"
 #include "core/base/UserMessages.h"
+#include "LatencyBench.h"
 
+#include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -86,6 +92,17 @@ double lftpFind(quint16 port)
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
+    QCommandLineParser args;
+    args.addOptions({{"rtt-ms", "Round trip the proxy adds, in ms.", "N"},
+                     {"tools", "Comma-separated: harvex, lftp, rclone8, rclone16.", "LIST"},
+                     {"external-proxy", "A proxy script to cross-check the built-in one.", "SCRIPT"}});
+    args.process(app);
+    if (args.isSet("rtt-ms")) {
+        const QStringList tools = args.isSet("tools") ? args.value("tools").split(u',') : LatencyBench::allTools();
+        LatencyBench bench(args.value("rtt-ms").toInt(), tools);
+        bench.setExternalProxy(args.value("external-proxy"));
+        return bench.run();
+    }
     QTemporaryDir root, data;
     const BenchTree tree = BenchTree::make(root.path());
     FtpTestServer server(FtpTestServer::Kind::Vsftpd);

@@ -28,6 +28,30 @@ GOOD = (b"-rw-r--r--    1 0        0              10 Dec 07 22:00 good.txt\r\n"
         b"drwxr-xr-x    2 0        0            4096 Jan  1  2000 sub dir\r\n")
 
 
+# The pipeline scenarios serve this tree, on data connections and in STAT
+# replies alike. Names with "*" and "?" are taken literally.
+TREE = {
+    "/": [("d", "a?b"), ("d", "axb"), ("d", "a*b"), ("d", "one"), ("f", "top.txt")],
+    "/a?b": [("f", "only-in-a-question-b.txt")],
+    "/axb": [("f", "x.txt")],
+    "/a*b": [("f", "star.txt")],
+    "/one": [("d", "two"), ("f", "1.txt")],
+    "/one/two": [("f", "2.txt"), ("d", "three")],
+    "/one/two/three": [("f", "3.txt")],
+}
+PIPELINE = SCENARIO.startswith("pipeline")
+# pipeline-cut: the connection is cut once, in the middle of a STAT reply.
+cut_left = [1]
+
+
+def tree_lines(folder):
+    out = b""
+    for kind, name in TREE.get(folder, []):
+        mode = b"drwxr-xr-x" if kind == "d" else b"-rw-r--r--"
+        out += mode + b"    2 0        0            4096 Dec 07 22:00 " + name.encode("latin-1") + b"\r\n"
+    return out
+
+
 def listing():
     if SCENARIO == "nul-name":
         return GOOD + b"-rw-r--r--    1 0        0               3 Dec 07 22:00 nul\x00ldata\r\n"
@@ -45,9 +69,15 @@ class Session:
         self.pasv = None
         self.active = None
         self.cwd = "/"
+        self.out = None  # replies held back to be sent reordered
+        self.batch = 1   # commands in the read being handled
 
     def send(self, text):
-        self.conn.sendall(text.encode("latin-1") if isinstance(text, str) else text)
+        data = text.encode("latin-1") if isinstance(text, str) else text
+        if self.out is not None:
+            self.out.append(data)
+        else:
+            self.conn.sendall(data)
 
     def open_data(self):
         if self.pasv is not None:
@@ -75,6 +105,8 @@ class Session:
         return "227 Entering Passive Mode (%s,%d,%d)\r\n" % (addr, port // 256, port % 256)
 
     def do_list(self):
+        if PIPELINE:
+            return self.list_tree()
         if SCENARIO == "cp1251":
             return self.list_cp1251()
         if SCENARIO == "stall-sub" and self.cwd != "/":
@@ -132,6 +164,46 @@ class Session:
         data.close()
         self.send("226 Done\r\n")
 
+    def list_tree(self):
+        self.send("150 Here comes the listing\r\n")
+        data = self.open_data()
+        data.sendall(tree_lines(self.cwd))
+        data.close()
+        self.send("226 Done\r\n")
+
+    def stat(self, arg):
+        # Only the current folder: "STAT ." or "STAT -a .".
+        if arg not in (".", "-a ."):
+            return self.send("502 Only the current folder\r\n")
+        body = b"213-Status follows:\r\n" + tree_lines(self.cwd)
+        if SCENARIO == "pipeline-cut" and self.batch > 2 and self.cwd != "/" and cut_left[0]:
+            cut_left[0] -= 1
+            self.send(body[:len(body) // 2])
+            raise ConnectionAbortedError("cut")
+        self.send(body + b"213 End of status\r\n")
+
+    def handle_batch(self, lines):
+        # Pipelined commands (more than two in one read) are where these
+        # servers go wrong; log-on and its probes see a sound server.
+        self.batch = len(lines)
+        if SCENARIO == "pipeline-drop" and len(lines) > 2:
+            lines = lines[:1]
+        if SCENARIO == "pipeline-reorder" and len(lines) > 2:
+            replies = []
+            for line in lines:
+                self.out = []
+                keep = self.handle(line)
+                replies.append(b"".join(self.out))
+                if not keep:
+                    return False
+            self.out = None
+            self.send(b"".join(reversed(replies)))
+            return True
+        for line in lines:
+            if not self.handle(line):
+                return False
+        return True
+
     def list_cp1251(self):
         # An old server: names in cp1251 bytes, and a folder that can only be
         # entered with exactly those bytes.
@@ -156,6 +228,11 @@ class Session:
             if not chunk:
                 return
             buf += chunk
+            if PIPELINE:
+                *lines, buf = buf.split(b"\r\n")
+                if not self.handle_batch([line.decode("latin-1") for line in lines]):
+                    return
+                continue
             while b"\r\n" in buf:
                 line, buf = buf.split(b"\r\n", 1)
                 if not self.handle(line.decode("latin-1")):
@@ -185,6 +262,8 @@ class Session:
             self.send("211-Features:\r\n 226 not the end\r\n211-still inside\r\n UTF8\r\n211 End\r\n")
         elif verb in ("OPTS", "TYPE", "NOOP", "CLNT"):
             self.send("200 OK\r\n")
+        elif verb == "CWD" and PIPELINE and arg not in TREE:
+            self.send("550 No such folder\r\n")
         elif verb == "CWD":
             self.cwd = arg
             if arg == "/x" and SCENARIO in BAD_CODES:
@@ -193,6 +272,11 @@ class Session:
                 self.send("250-" + "a" * 200000)
             else:
                 self.send("250 OK\r\n")
+            self.send("250 OK\r\n")
+        elif verb == "PWD":
+            self.send('257 "%s" is the current folder\r\n' % self.cwd.replace('"', '""'))
+        elif verb == "STAT" and PIPELINE:
+            self.stat(arg)
         elif verb == "EPSV":
             if SCENARIO in ("no-passive", "pasv-overflow"):
                 self.send("502 EPSV not allowed here\r\n")

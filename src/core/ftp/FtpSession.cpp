@@ -983,6 +983,29 @@ void FtpSession::send(const QByteArray &line)
     m_ctrl->write(line);
 }
 
+bool FtpSession::listsOnControl() const
+{
+    return onControl(m_method);
+}
+
+QByteArray FtpSession::listCommand() const
+{
+    return commandFor(m_method);
+}
+
+// The commands change folders: where the server now is, is not known.
+void FtpSession::sendAhead(const QByteArray &commands)
+{
+    dropPrefetched();
+    m_cwd = QByteArray();
+    m_ctrl->write(commands);
+}
+
+FtpReply FtpSession::nextReply(int idleMs)
+{
+    return readReply(idleMs);
+}
+
 FtpReply FtpSession::command(const QByteArray &cmd)
 {
     dropPrefetched();

@@ -87,6 +87,16 @@ public:
     // Control bytes shown as visible symbols (U+2400 + byte); the exact bytes stay in wireName.
     static QString visibleName(const QString &name);
 
+    // For StatPipeline, which keeps several listings in flight: the logon to
+    // open again, the listing command, commands written without waiting and
+    // their replies read back in order.
+    const FtpLogon &logon() const { return m_logon; }
+    bool listsOnControl() const;
+    QByteArray listCommand() const;
+    void sendAhead(const QByteArray &commands);
+    FtpReply nextReply(int idleMs);
+    Listing listingFrom(const FtpReply &r) const { return controlListing(r, m_method); }
+
 private:
     enum class Wait { Done, TimedOut, Failed, Cancelled };
 

@@ -1,0 +1,38 @@
+#pragma once
+#include <QString>
+#include <QStringList>
+
+class QProcess;
+
+// Times whole-tree listings through a latency proxy: harvex-cli, lftp's
+// find (cache off) and rclone's recursive lsf with 8 and 16 checkers, on one
+// generated tree served by vsftpd, in one run.
+class LatencyBench
+{
+public:
+    // "pipeline": the bare walk, nothing stored, with listings pipelined on
+    // one connection; "pipelineN": with a fixed window of N.
+    static QStringList allTools() { return {"harvex", "lftp", "rclone8", "rclone16", "pipeline"}; }
+
+    LatencyBench(int rttMs, const QStringList &tools);
+    // Cross-checks: an external proxy script (--listen, --upstream,
+    // --delay-ms; prints "ready PORT") instead of the built-in one.
+    void setExternalProxy(const QString &script) { m_externalProxy = script; }
+    // Prints a line per tool and then one JSON object; the exit code.
+    int run();
+
+private:
+    double timeProcess(const QString &program, const QStringList &args, const QString &dataDir = {});
+    double harvex(quint16 port);
+    double lftp(quint16 port);
+    double rclone(quint16 port, int checkers);
+    double pipelinedWalk(quint16 port, int fixedWindow);
+    double timeTool(const QString &tool, quint16 port);
+    void timeTools(quint16 port, QStringList &json);
+    quint16 startExternalProxy(quint16 upstream, QProcess &process);
+
+    int m_rttMs;
+    QStringList m_tools;
+    QString m_work;
+    QString m_externalProxy;
+};
