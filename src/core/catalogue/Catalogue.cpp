@@ -42,7 +42,7 @@ QString Catalogue::fileIn(const QString &folder)
     return QDir(folder).filePath(QStringLiteral("DB.sqlite"));
 }
 
-void Catalogue::open(const QString &folder)
+void Catalogue::open(const QString &folder, const NameIndex::Progress &progress)
 {
     close();
     if (!QDir().mkpath(folder))
@@ -53,6 +53,7 @@ void Catalogue::open(const QString &folder)
         throw CatalogueError(m_db.lastError().text());
     tune();
     createSchema();
+    m_nameIndexReady = NameIndex::ensure(m_db, progress);
     prepareStatements();
     m_sinceCommit.start();
 }

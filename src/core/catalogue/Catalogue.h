@@ -1,5 +1,6 @@
 #pragma once
 #include "CatalogueRecord.h"
+#include "NameIndex.h"
 #include "core/base/FindData.h"
 
 #include <QElapsedTimer>
@@ -28,8 +29,14 @@ public:
     Catalogue(const Catalogue &) = delete;
     Catalogue &operator=(const Catalogue &) = delete;
 
-    // Creates the folder and the table when missing. Throws CatalogueError.
-    void open(const QString &folder);
+    // Creates the folder and the table when missing, and gives a catalogue
+    // without the trigram index on names its index, telling progress after
+    // each batch; progress returning false stops that build and leaves the
+    // catalogue open and whole, its finds scanning until a later open
+    // completes it. Throws CatalogueError.
+    void open(const QString &folder, const NameIndex::Progress &progress = {});
+    // True when the trigram index on names covers every row.
+    bool nameIndexReady() const { return m_nameIndexReady; }
     void close();
     bool isOpen() const { return m_db.isOpen(); }
     QSqlDatabase database() const { return m_db; }
@@ -88,6 +95,7 @@ private:
     int m_pending = 0;
     qint64 m_inserted = 0;
     bool m_lastWasNew = false;
+    bool m_nameIndexReady = false;
     QElapsedTimer m_sinceCommit;
     // Children of the folder being stored, keyed by name and ext: one query
     // per listing instead of one per entry.
