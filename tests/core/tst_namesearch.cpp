@@ -144,7 +144,7 @@ void tst_NameSearch::trigramQuery()
 void tst_NameSearch::indexedFindEqualsLike()
 {
     const NameSearch search(m_cat.database());
-    QVERIFY(search.indexReady());
+    QVERIFY(search.hasIndex());
     int indexed = 0, found = 0;
     for (int i = 0; i < 1000; ++i) {
         const QString pattern = randomPattern();

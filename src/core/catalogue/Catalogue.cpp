@@ -281,12 +281,23 @@ void Catalogue::flush()
     m_inTransaction = false;
     m_pending = 0;
     m_sinceCommit.restart();
-    if (!m_db.commit()) {
-        const QString why = m_db.lastError().text();
+    try {
+        indexNames();
+        if (!m_db.commit())
+            throw CatalogueError(m_db.lastError().text());
+    } catch (const CatalogueError &) {
         m_db.rollback();
         m_folderValid = false;
-        throw CatalogueError(why);
+        throw;
     }
+}
+
+void Catalogue::indexNames()
+{
+    // Once per commit: FTS5 writes one segment for the whole batch. While a
+    // build is unfinished, the next open indexes these rows with the rest.
+    if (m_nameIndexReady)
+        NameIndex::indexTail(m_db);
 }
 
 qint64 Catalogue::recordCount()

@@ -72,6 +72,7 @@ private:
     void loadFolder(qint32 parentId, const QString &host);
     void beginIfNeeded();
     void commitIfDue();
+    void indexNames();
     struct Row
     {
         qint32 pid;

@@ -19,13 +19,11 @@ QSqlQuery run(QSqlDatabase db, const QString &sql, const QVariantList &values = 
     return q;
 }
 
-bool tableExists(QSqlDatabase db, const QString &name)
+qint64 number(QSqlDatabase db, const QString &sql)
 {
-    QSqlQuery q = run(db, QStringLiteral("SELECT 1 FROM sqlite_schema WHERE name = ?"), {name});
-    return q.next();
+    QSqlQuery q = run(db, sql);
+    return q.next() ? q.value(0).toLongLong() : 0;
 }
-
-const QString BuildTable = QStringLiteral("DB_NameTrigramsBuild");
 
 void transaction(QSqlDatabase db, const std::function<void()> &work)
 {
@@ -43,65 +41,40 @@ void transaction(QSqlDatabase db, const std::function<void()> &work)
         throw CatalogueError(why);
     }
 }
+
+qint64 mark(QSqlDatabase db)
+{
+    return number(db, QStringLiteral("SELECT indexedTo FROM DB_NameTrigramsState"));
+}
+
+qint64 lastRow(QSqlDatabase db)
+{
+    return number(db, QStringLiteral("SELECT COALESCE(MAX(rowid), 0) FROM DB"));
+}
 } // namespace
+
+bool NameIndex::exists(QSqlDatabase db)
+{
+    QSqlQuery q = run(db, QStringLiteral("SELECT 1 FROM sqlite_schema WHERE name = ?"), {QString::fromLatin1(StateTable)});
+    return q.next();
+}
 
 bool NameIndex::isReady(QSqlDatabase db)
 {
-    if (!tableExists(db, BuildTable))
-        return false;
-    QSqlQuery q = run(db, QStringLiteral("SELECT doneTo >= upTo FROM DB_NameTrigramsBuild"));
-    return q.next() && q.value(0).toBool();
+    return exists(db) && mark(db) >= lastRow(db);
 }
 
 bool NameIndex::ensure(QSqlDatabase db, const Progress &progress, qint64 batch)
 {
-    if (!tableExists(db, QString::fromLatin1(Table)))
+    if (!exists(db))
         transaction(db, [&] { create(db); });
-    return build(db, progress, batch);
-}
-
-void NameIndex::create(QSqlDatabase db)
-{
-    // Trigrams of the names, folded to lower case, without positions: a find
-    // asks for rows holding every trigram of its literal runs and checks the
-    // candidates with LIKE, so positions would only make the index bigger.
-    run(db, QStringLiteral("CREATE VIRTUAL TABLE DB_NameTrigrams USING fts5(Name, content='', "
-                           "columnsize=0, detail=none, tokenize='trigram')"));
-    // Rows up to upTo were stored before the index existed; those up to
-    // doneTo are indexed. The triggers read it, so it stays when complete.
-    run(db, QStringLiteral("CREATE TABLE DB_NameTrigramsBuild (doneTo INTEGER, upTo INTEGER)"));
-    run(db, QStringLiteral("INSERT INTO DB_NameTrigramsBuild SELECT 0, COALESCE(MAX(rowid), 0) FROM DB"));
-    // DB's rowid rises with every insert, as FTS5 wants its rowids within a
-    // transaction; the random ID would make it write a segment per row.
-    run(db, QStringLiteral("CREATE TRIGGER DB_NameTrigramsInsert AFTER INSERT ON DB BEGIN "
-                           "INSERT INTO DB_NameTrigrams (rowid, Name) VALUES (new.rowid, new.Name); END"));
-    // Rows are changed or removed only through the SQL window. An index
-    // without the text must be told the old name; a row the build has not
-    // reached yet is not in the index.
-    const QString indexed = QStringLiteral(
-        "NOT EXISTS (SELECT 1 FROM DB_NameTrigramsBuild WHERE old.rowid > doneTo AND old.rowid <= upTo)");
-    const QString forget = QStringLiteral("INSERT INTO DB_NameTrigrams (DB_NameTrigrams, rowid, Name) "
-                                          "VALUES ('delete', old.rowid, old.Name); ");
-    run(db, QStringLiteral("CREATE TRIGGER DB_NameTrigramsDelete AFTER DELETE ON DB WHEN %1 BEGIN %2END")
-                .arg(indexed, forget));
-    run(db, QStringLiteral("CREATE TRIGGER DB_NameTrigramsUpdate AFTER UPDATE ON DB WHEN %1 BEGIN %2"
-                           "INSERT INTO DB_NameTrigrams (rowid, Name) VALUES (new.rowid, new.Name); END")
-                .arg(indexed, forget));
-}
-
-bool NameIndex::build(QSqlDatabase db, const Progress &progress, qint64 batch)
-{
-    QSqlQuery state = run(db, QStringLiteral("SELECT doneTo, upTo FROM DB_NameTrigramsBuild"));
-    if (!state.next())
-        throw CatalogueError(QStringLiteral("The name index's build state is missing"));
-    qint64 done = state.value(0).toLongLong();
-    const qint64 total = state.value(1).toLongLong();
-    state.finish();
+    qint64 done = mark(db);
+    const qint64 total = lastRow(db);
     while (done < total) {
         if (progress && !progress(done, total))
             return false;
         const qint64 to = qMin(done + batch, total);
-        transaction(db, [&] { indexBatch(db, done, to); });
+        transaction(db, [&] { indexRange(db, done, to); });
         done = to;
     }
     if (progress && total > 0)
@@ -109,10 +82,47 @@ bool NameIndex::build(QSqlDatabase db, const Progress &progress, qint64 batch)
     return true;
 }
 
-void NameIndex::indexBatch(QSqlDatabase db, qint64 from, qint64 to)
+void NameIndex::indexTail(QSqlDatabase db)
 {
+    indexRange(db, mark(db), lastRow(db));
+}
+
+void NameIndex::indexRange(QSqlDatabase db, qint64 from, qint64 to)
+{
+    if (to <= from)
+        return;
     run(db, QStringLiteral("INSERT INTO DB_NameTrigrams (rowid, Name) "
                            "SELECT rowid, Name FROM DB WHERE rowid > ? AND rowid <= ?"),
         {from, to});
-    run(db, QStringLiteral("UPDATE DB_NameTrigramsBuild SET doneTo = ?"), {to});
+    run(db, QStringLiteral("UPDATE DB_NameTrigramsState SET indexedTo = ?"), {to});
+}
+
+void NameIndex::create(QSqlDatabase db)
+{
+    // Trigrams of the names, folded to lower case, without positions: a find
+    // asks for rows holding every trigram of its literal runs and checks the
+    // candidates with LIKE, so positions would only make the index bigger.
+    // DB's rowid rises with every insert, as FTS5 wants its rowids; the
+    // random ID would scatter them.
+    run(db, QStringLiteral("CREATE VIRTUAL TABLE DB_NameTrigrams USING fts5(Name, content='', "
+                           "columnsize=0, detail=none, tokenize='trigram')"));
+    run(db, QStringLiteral("CREATE TABLE DB_NameTrigramsState (indexedTo INTEGER)"));
+    run(db, QStringLiteral("INSERT INTO DB_NameTrigramsState VALUES (0)"));
+    // No insert trigger: with one, SQLite 3.40 opens a statement savepoint
+    // for every insert, and FTS5 writes a segment at each savepoint, which
+    // made storing thirty times slower.
+    // An index without the text must be told the old name on a change.
+    const QString indexed = QStringLiteral("old.rowid <= (SELECT indexedTo FROM DB_NameTrigramsState)");
+    const QString forget = QStringLiteral("INSERT INTO DB_NameTrigrams (DB_NameTrigrams, rowid, Name) "
+                                          "SELECT 'delete', old.rowid, old.Name WHERE %1; ").arg(indexed);
+    // Removing the last rows lets SQLite give their rowids again: the mark
+    // comes down with them, so rows stored later are indexed.
+    run(db, QStringLiteral("CREATE TRIGGER DB_NameTrigramsDelete AFTER DELETE ON DB BEGIN %1"
+                           "UPDATE DB_NameTrigramsState SET indexedTo = (SELECT COALESCE(MAX(rowid), 0) FROM DB) "
+                           "WHERE indexedTo > (SELECT COALESCE(MAX(rowid), 0) FROM DB); END")
+                .arg(forget));
+    run(db, QStringLiteral("CREATE TRIGGER DB_NameTrigramsUpdate AFTER UPDATE ON DB WHEN %1 BEGIN %2"
+                           "INSERT INTO DB_NameTrigrams (rowid, Name) SELECT new.rowid, new.Name "
+                           "WHERE new.rowid <= (SELECT indexedTo FROM DB_NameTrigramsState); END")
+                .arg(indexed, forget));
 }

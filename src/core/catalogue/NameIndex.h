@@ -4,28 +4,32 @@
 #include <functional>
 
 // The trigram index on DB's names: an FTS5 table that holds only the index
-// (no second copy of the names), keyed by DB's rowid and kept in step by
-// triggers, so every statement that writes DB updates it in the same
-// transaction. Rows stored before the index existed are indexed in batches;
-// until that build is complete, finds scan the table.
+// (no second copy of the names), keyed by DB's rowid. Rows up to a mark are
+// indexed; the catalogue indexes the rows above it in the transaction that
+// stores them, just before the commit. Rows changed or removed (through the
+// SQL window) are kept in step by triggers. A find reads the rows above the
+// mark as well, so its answer never depends on how far the index has got.
 class NameIndex
 {
 public:
     static constexpr auto Table = "DB_NameTrigrams";
+    static constexpr auto StateTable = "DB_NameTrigramsState";
     static constexpr qint64 BuildBatch = 200000; // rowids per transaction of the build
 
-    // Told the rows done and the rows to do after each batch; returning false
-    // stops the build, which goes on at the next open.
+    // Told the rows done and the rows to do before each batch and at the
+    // end; returning false stops the build, which goes on at the next open.
     using Progress = std::function<bool(qint64 done, qint64 total)>;
 
-    // Creates the index when missing and indexes the rows it lacks.
+    // Creates the index when missing and indexes the rows above the mark.
     // Returns false when progress stopped the build. Throws CatalogueError.
     static bool ensure(QSqlDatabase db, const Progress &progress = {}, qint64 batch = BuildBatch);
-    // True when every row of DB is in the index.
+    // True when the index exists and holds every row.
     static bool isReady(QSqlDatabase db);
+    static bool exists(QSqlDatabase db);
+    // Indexes the rows above the mark; runs inside the caller's transaction.
+    static void indexTail(QSqlDatabase db);
 
 private:
     static void create(QSqlDatabase db);
-    static bool build(QSqlDatabase db, const Progress &progress, qint64 batch);
-    static void indexBatch(QSqlDatabase db, qint64 from, qint64 to);
+    static void indexRange(QSqlDatabase db, qint64 from, qint64 to);
 };

@@ -29,7 +29,7 @@ void addTrigrams(const QList<char32_t> &run, QStringList &terms)
 
 NameSearch::NameSearch(QSqlDatabase db)
     : m_db(db)
-    , m_indexReady(NameIndex::isReady(db))
+    , m_hasIndex(NameIndex::exists(db))
 {
 }
 
@@ -53,13 +53,16 @@ QString NameSearch::trigramQuery(const QString &pattern)
 
 NameSearch::Condition NameSearch::condition(const QString &pattern) const
 {
-    const QString trigrams = m_indexReady ? trigramQuery(pattern) : QString();
+    const QString trigrams = m_hasIndex ? trigramQuery(pattern) : QString();
     if (trigrams.isEmpty())
         return {QStringLiteral("(Name LIKE ?)"), {pattern}, false};
     // The index's case folding covers every letter, LIKE's only A to Z: the
-    // index gives a superset and LIKE keeps exactly its own rows.
-    return {QStringLiteral("(DB.rowid IN (SELECT rowid FROM DB_NameTrigrams WHERE DB_NameTrigrams MATCH ?) "
-                           "AND Name LIKE ?)"),
+    // index gives a superset and LIKE keeps exactly its own rows. Rows above
+    // the index's mark (a build not finished, rows added through the SQL
+    // window) are all candidates.
+    return {QStringLiteral("(DB.rowid IN (SELECT rowid FROM DB_NameTrigrams WHERE DB_NameTrigrams MATCH ? "
+                           "UNION ALL SELECT rowid FROM DB WHERE rowid > "
+                           "(SELECT indexedTo FROM DB_NameTrigramsState)) AND Name LIKE ?)"),
             {trigrams, pattern},
             true};
 }

@@ -6,9 +6,9 @@
 
 // Finds DB rows by a name pattern with LIKE's meaning: "%" any run of
 // characters, "_" one character, ASCII letters in either case, anything else
-// exactly. When the pattern holds a run of at least three literal characters
-// and the trigram index is complete, the index picks the candidate rows and
-// LIKE checks each of them, so the answer is always exactly LIKE's.
+// exactly. When the pattern holds a run of at least three literal characters,
+// the trigram index picks the candidate rows (with the rows it does not hold
+// yet) and LIKE checks each of them, so the answer is always exactly LIKE's.
 class NameSearch
 {
 public:
@@ -22,11 +22,11 @@ public:
         bool indexed = false;
     };
 
-    // Asks the catalogue once whether its trigram index is complete.
+    // Asks the catalogue once whether it has the trigram index.
     explicit NameSearch(QSqlDatabase db);
-    NameSearch(QSqlDatabase db, bool indexReady) : m_db(db), m_indexReady(indexReady) {}
+    NameSearch(QSqlDatabase db, bool hasIndex) : m_db(db), m_hasIndex(hasIndex) {}
 
-    bool indexReady() const { return m_indexReady; }
+    bool hasIndex() const { return m_hasIndex; }
     Condition condition(const QString &pattern) const;
     // The rows matching pattern (and extPattern on ext, "%" for any), all
     // columns as the find dialog shows them, in the table's order. Throws
@@ -39,5 +39,5 @@ public:
 
 private:
     QSqlDatabase m_db;
-    bool m_indexReady = false;
+    bool m_hasIndex = false;
 };
