@@ -14,15 +14,18 @@ struct sqlite3;
 struct sqlite3_stmt;
 
 // The catalogue: table DB in one SQLite file inside the folder "DB".
-// Writes are grouped: a transaction is committed when a quarter second or
+// Writes are grouped: a transaction is committed when a second or
 // CommitEvery entries have gathered, or when flush() is called, so a crash
-// loses at most the last quarter second, which the next scan stores again.
+// loses at most the last second, which the next scan stores again. Each
+// commit rewrites the ID index's pages it touched, so fewer, larger commits
+// cost less: 50,000 entries a commit needed a fifth less processor time
+// than 5,000 over 1,500,000 entries, and half the kernel time.
 class Catalogue
 {
 public:
     static constexpr int HostSize = 255;
-    static constexpr int CommitEvery = 5000;
-    static constexpr int CommitAfterMs = 250;
+    static constexpr int CommitEvery = 50000;
+    static constexpr int CommitAfterMs = 1000;
 
     Catalogue();
     ~Catalogue();
