@@ -1,5 +1,6 @@
 #include "TSeekForm.h"
 #include "core/catalogue/DataSet.h"
+#include "core/catalogue/NameSearch.h"
 #include "TTabForm.h"
 #include "widgets/TCoolBtn.h"
 
@@ -55,7 +56,10 @@ void TSeekForm::btnOkClick()
     const QString type = cbType->currentIndex() <= 0 ? QStringLiteral("%") : cbType->currentText();
     m_browser->setDS(Query);
     Query->close();
-    Query->setParams({edName->text(), type});
+    // The same rows as Name LIKE, through the trigram index when it can help.
+    const NameSearch::Condition name = NameSearch(m_browser->Tab().database()).condition(edName->text());
+    Query->setSql(QStringList{"SELECT *", "FROM DB", "WHERE " + name.sql + " AND (Ext LIKE ?)"});
+    Query->setParams(name.values + QVariantList{type});
     m_browser->openDataSet(Query);
 }
 
