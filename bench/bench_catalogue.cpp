@@ -1,11 +1,15 @@
 // Stores synthetic entries through the same calls and commit policy a scan
-// uses (about ten entries per folder, depth first) and prints the rate.
+// uses (about ten entries per folder, depth first) and prints the rate for
+// every 100,000 and every million entries.
+// Usage: bench_catalogue [entries] [folder]; with a folder the catalogue is
+// kept there (for the browser's figures), else in a temporary folder.
 #include "core/catalogue/Catalogue.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <cstdio>
+#include <sys/resource.h>
 
 namespace {
 FindData entryFor(int n, bool folder)
@@ -17,44 +21,77 @@ FindData entryFor(int n, bool folder)
     e.setTimes(0x01D9000000000000ull + quint64(n));
     return e;
 }
+
+double peakRssMb()
+{
+    rusage use{};
+    getrusage(RUSAGE_SELF, &use);
+    return use.ru_maxrss / 1024.0; // kilobytes on Linux
+}
+
+struct Rates
+{
+    double first100k = 0, last100k = 0, last1m = 0;
+};
+
+// Prints each slice's rate as it ends; a million-slice also gives last1m.
+class SliceClock
+{
+public:
+    SliceClock() { m_small.start(), m_large.start(); }
+    void tick(int stored, Rates &r)
+    {
+        if (stored % 100000 == 0) {
+            r.last100k = 100000.0 / (m_small.nsecsElapsed() / 1e9);
+            if (r.first100k == 0)
+                r.first100k = r.last100k;
+            std::printf("%9d entries: %.0f entries/s\n", stored, r.last100k);
+            m_small.restart();
+        }
+        if (stored % 1000000 == 0) {
+            r.last1m = 1000000.0 / (m_large.nsecsElapsed() / 1e9);
+            std::printf("%9d entries: million no. %d at %.0f entries/s, peak %.0f MB\n", stored,
+                        stored / 1000000, r.last1m, peakRssMb());
+            m_large.restart();
+        }
+        std::fflush(stdout);
+    }
+
+private:
+    QElapsedTimer m_small, m_large;
+};
 } // namespace
 
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     const int total = argc > 1 ? QByteArray(argv[1]).toInt() : 1000000;
-    QTemporaryDir dir;
+    QTemporaryDir temp;
+    const QString folder = argc > 2 ? QString::fromLocal8Bit(argv[2]) : temp.path();
     Catalogue cat;
-    cat.open(dir.path());
+    cat.open(folder);
 
     QList<qint32> pending{0};
-    QElapsedTimer all, slice;
+    QElapsedTimer all;
     all.start();
-    slice.start();
-    double first = 0, last = 0;
+    SliceClock clock;
+    Rates rates;
     int stored = 0;
     while (stored < total) {
         const qint32 parent = pending.isEmpty() ? 0 : pending.takeLast();
-        for (int i = 0; i < 10 && stored < total; ++i, ++stored) {
-            const bool folder = (i == 0 || i == 5);
-            const qint32 id = cat.StoreEntry(entryFor(stored, folder), parent, QStringLiteral("bench.example"));
-            if (folder)
+        for (int i = 0; i < 10 && stored < total; ++i) {
+            const bool isFolder = (i == 0 || i == 5);
+            const qint32 id = cat.StoreEntry(entryFor(stored, isFolder), parent, QStringLiteral("bench.example"));
+            if (isFolder)
                 pending.append(id);
-            if ((stored + 1) % 100000 == 0) {
-                const double rate = 100000.0 / (slice.nsecsElapsed() / 1e9);
-                std::printf("%7d entries: %.0f entries/s\n", stored + 1, rate);
-                std::fflush(stdout);
-                if (first == 0)
-                    first = rate;
-                last = rate;
-                slice.restart();
-            }
+            clock.tick(++stored, rates);
         }
     }
     cat.flush();
     const double overall = total / (all.nsecsElapsed() / 1e9);
     std::printf("overall: %.0f entries/s over %d entries\n", overall, total);
-    std::printf("{\"entries_per_s\": %.0f, \"first_100k_per_s\": %.0f, \"last_100k_per_s\": %.0f}\n",
-                overall, first, last);
+    std::printf("{\"entries_per_s\": %.0f, \"first_100k_per_s\": %.0f, \"last_100k_per_s\": %.0f, "
+                "\"last_1m_per_s\": %.0f, \"peak_rss_mb\": %.0f}\n",
+                overall, rates.first100k, rates.last100k, rates.last1m, peakRssMb());
     return 0;
 }

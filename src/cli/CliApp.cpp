@@ -5,6 +5,7 @@
 #include "core/catalogue/CatalogueError.h"
 #include "core/catalogue/CatalogueQueries.h"
 #include "core/catalogue/HostHistory.h"
+#include "core/catalogue/NameSearch.h"
 #include "StderrMessages.h"
 #include "core/base/ElapsedCounter.h"
 #include "core/scan/FtpConnection.h"
@@ -322,8 +323,9 @@ int CliApp::runStatement(const CatalogueQueries::Statement &st)
 
 int CliApp::find()
 {
+    const NameSearch search(m_catalogue->database());
     return runStatement(CatalogueQueries::find(m_args.first(), m_parser.isSet("type") ? m_parser.value("type") : QStringLiteral("ALL"),
-                                                m_parser.value("host")));
+                                                m_parser.value("host"), &search));
 }
 
 int CliApp::sql()

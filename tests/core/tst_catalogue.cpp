@@ -1,5 +1,6 @@
 #include "core/catalogue/Catalogue.h"
 #include "core/catalogue/CatalogueError.h"
+#include "core/catalogue/NameSearch.h"
 
 #include <QSqlQuery>
 #include <QTemporaryDir>
@@ -27,10 +28,14 @@ private slots:
     void commitsSurviveReopen();
     void commitsOnTimeWithoutAnotherStore();
     void userUniqueIndexIsAnErrorNotALoop();
+    void oldCatalogueGainsNameIndex();
+    void interruptedIndexBuildLeavesUsableCatalogue();
 
 private:
     static FindData entry(const QString &name, quint32 attr = 128, quint64 size = 0);
     QVariantList row(qint32 id);
+    void makeOldCatalogue(const QString &folder, int rows);
+    static QStringList foundNames(const Catalogue &cat, const QString &pattern);
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<Catalogue> m_cat;
 };
@@ -269,6 +274,99 @@ void tst_Catalogue::userUniqueIndexIsAnErrorNotALoop()
     QVERIFY(clock.elapsed() < 1000);
     m_cat->flush();
     QCOMPARE(m_cat->recordCount(), 1);
+}
+
+// A catalogue as stored before names had their trigram index: the table and
+// its two indexes only.
+void tst_Catalogue::makeOldCatalogue(const QString &folder, int rows)
+{
+    QDir().mkpath(folder);
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "old");
+        db.setDatabaseName(Catalogue::fileIn(folder));
+        QVERIFY(db.open());
+        QSqlQuery q(db);
+        QVERIFY(q.exec("CREATE TABLE DB (Name VARCHAR(80), ext VARCHAR(5), Size DOUBLE, Host VARCHAR(255), "
+                       "Attr INTEGER, LAC DOUBLE, ID INTEGER, PID INTEGER)"));
+        QVERIFY(q.exec("CREATE UNIQUE INDEX DB_ID ON DB(ID)"));
+        QVERIFY(q.exec("CREATE INDEX DB_Folder ON DB(PID, Host, Name, ext)"));
+        db.transaction();
+        q.prepare("INSERT INTO DB (Name, ext, Host, Attr, ID, PID) VALUES (?, 'txt', 'old', 128, ?, 0)");
+        for (int i = 1; i <= rows; ++i) {
+            q.addBindValue(QStringLiteral("report%1").arg(i));
+            q.addBindValue(i);
+            QVERIFY(q.exec());
+        }
+        db.commit();
+    }
+    QSqlDatabase::removeDatabase("old");
+}
+
+QStringList tst_Catalogue::foundNames(const Catalogue &cat, const QString &pattern)
+{
+    QSqlQuery q = NameSearch(cat.database()).find(pattern);
+    QStringList names;
+    while (q.next())
+        names << q.value("Name").toString();
+    names.sort();
+    return names;
+}
+
+void tst_Catalogue::oldCatalogueGainsNameIndex()
+{
+    const QString folder = m_dir->filePath("old");
+    makeOldCatalogue(folder, 1000);
+    Catalogue cat;
+    QList<qint64> told;
+    cat.open(folder, [&](qint64 done, qint64 total) {
+        told << done;
+        return total == 1000;
+    });
+    QVERIFY(cat.nameIndexReady());
+    QCOMPARE(told.first(), 0);
+    QCOMPARE(told.last(), 1000);
+    QVERIFY(NameSearch(cat.database()).condition("%port99%").indexed);
+    QCOMPARE(foundNames(cat, "%PORT99%"), (QStringList{"report99", "report990", "report991", "report992",
+                                                       "report993", "report994", "report995", "report996",
+                                                       "report997", "report998", "report999"}));
+    cat.StoreEntry(entry("report99x.txt"), 0, "new");
+    cat.flush();
+    QCOMPARE(foundNames(cat, "%port99_").size(), 11);
+}
+
+void tst_Catalogue::interruptedIndexBuildLeavesUsableCatalogue()
+{
+    const QString folder = m_dir->filePath("old");
+    makeOldCatalogue(folder, 1000);
+    {
+        // Stopped after three batches of 100 rows.
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "old");
+        db.setDatabaseName(Catalogue::fileIn(folder));
+        QVERIFY(db.open());
+        int batches = 0;
+        QVERIFY(!NameIndex::ensure(db, [&](qint64, qint64) { return batches++ < 3; }, 100));
+        QVERIFY(!NameIndex::isReady(db));
+        QSqlQuery q(db);
+        QVERIFY(q.exec("SELECT indexedTo FROM DB_NameTrigramsState") && q.next());
+        QCOMPARE(q.value(0).toInt(), 300);
+    }
+    QSqlDatabase::removeDatabase("old");
+    Catalogue cat;
+    cat.open(folder, [](qint64, qint64) { return false; });
+    QVERIFY(!cat.nameIndexReady());
+    // Finds read the rows the index lacks, whether stored before or since.
+    QCOMPARE(foundNames(cat, "%EPORT5%").size(), 111);
+    QCOMPARE(foundNames(cat, "report5%").size(), 111);
+    cat.StoreEntry(entry("report5new.txt"), 0, "new");
+    cat.flush();
+    QCOMPARE(foundNames(cat, "%eport5%").size(), 112);
+    cat.close();
+    cat.open(folder);
+    QVERIFY(cat.nameIndexReady());
+    QVERIFY(NameSearch(cat.database()).condition("%report%").indexed);
+    QCOMPARE(foundNames(cat, "report5%").size(), 112);
+    QSqlQuery q(cat.database());
+    QVERIFY(q.exec("INSERT INTO DB_NameTrigrams (DB_NameTrigrams) VALUES ('integrity-check')"));
 }
 
 QTEST_GUILESS_MAIN(tst_Catalogue)

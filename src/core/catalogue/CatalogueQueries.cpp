@@ -1,4 +1,5 @@
 #include "CatalogueQueries.h"
+#include "NameSearch.h"
 #include "CatalogueError.h"
 
 #include <QHash>
@@ -89,10 +90,16 @@ QList<CatalogueQueries::Folder> CatalogueQueries::folderTree(const QString &host
     return out;
 }
 
-CatalogueQueries::Statement CatalogueQueries::find(const QString &pattern, const QString &type, const QString &host)
+CatalogueQueries::Statement CatalogueQueries::find(const QString &pattern, const QString &type, const QString &host,
+                                                   const NameSearch *search)
 {
-    Statement st{QStringLiteral("SELECT * FROM DB WHERE (Name LIKE ?) AND (Ext LIKE ?)"),
-                 {pattern, type == QLatin1String("ALL") ? QStringLiteral("%") : type}};
+    Statement st{QStringLiteral("SELECT * FROM DB WHERE (Name LIKE ?) AND (Ext LIKE ?)"), {pattern}};
+    if (search) {
+        const NameSearch::Condition name = search->condition(pattern);
+        st = Statement{QStringLiteral("SELECT * FROM DB WHERE ") + name.sql + QStringLiteral(" AND (Ext LIKE ?)"),
+                       name.values};
+    }
+    st.params.append(type == QLatin1String("ALL") ? QStringLiteral("%") : type);
     if (!host.isEmpty()) {
         st.sql += QStringLiteral(" AND (Host = ?)");
         st.params.append(host);

@@ -4,6 +4,8 @@
 #include <QString>
 #include <QVariantList>
 
+class NameSearch;
+
 // The catalogue's questions, asked the same way by the desktop program and
 // harvex-cli: a host's folder tree, find, the host summary and row counts.
 // Reads only; any connection to the catalogue will do.
@@ -35,7 +37,10 @@ public:
     // they were stored. Throws CatalogueError.
     QList<Folder> folderTree(const QString &host, HostMatch match) const;
     // type "ALL" means any type ("" is files without one); host empty means every host.
-    static Statement find(const QString &pattern, const QString &type, const QString &host = QString());
+    // With a search, the name condition uses the catalogue's trigram index
+    // when it can; the rows are the same.
+    static Statement find(const QString &pattern, const QString &type, const QString &host = QString(),
+                          const NameSearch *search = nullptr);
     // One row per host: Host, Rows, TotalSize.
     static Statement hostSummary();
     // The number of rows the statement returns, counted by stepping through

@@ -1,6 +1,7 @@
 #include "TSeekForm.h"
 #include "core/catalogue/CatalogueQueries.h"
 #include "core/catalogue/DataSet.h"
+#include "core/catalogue/NameSearch.h"
 #include "TTabForm.h"
 #include "widgets/TCoolBtn.h"
 
@@ -53,7 +54,9 @@ void TSeekForm::btnOkClick()
 {
     hide();
     const QString type = cbType->currentIndex() <= 0 ? QStringLiteral("ALL") : cbType->currentText();
-    const CatalogueQueries::Statement find = CatalogueQueries::find(edName->text(), type);
+    // The same rows as Name LIKE, through the trigram index when it can help.
+    const NameSearch search(m_browser->Tab().database());
+    const CatalogueQueries::Statement find = CatalogueQueries::find(edName->text(), type, QString(), &search);
     m_browser->setDS(Query);
     Query->close();
     Query->setSql(find.sql);

@@ -1,0 +1,128 @@
+#include "NameIndex.h"
+#include "CatalogueError.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QVariant>
+
+namespace {
+QSqlQuery run(QSqlDatabase db, const QString &sql, const QVariantList &values = {})
+{
+    QSqlQuery q(db);
+    q.setForwardOnly(true);
+    if (!q.prepare(sql))
+        throw CatalogueError(q.lastError().text());
+    for (const QVariant &v : values)
+        q.addBindValue(v);
+    if (!q.exec())
+        throw CatalogueError(q.lastError().text());
+    return q;
+}
+
+qint64 number(QSqlDatabase db, const QString &sql)
+{
+    QSqlQuery q = run(db, sql);
+    return q.next() ? q.value(0).toLongLong() : 0;
+}
+
+void transaction(QSqlDatabase db, const std::function<void()> &work)
+{
+    if (!db.transaction())
+        throw CatalogueError(db.lastError().text());
+    try {
+        work();
+    } catch (const CatalogueError &) {
+        db.rollback();
+        throw;
+    }
+    if (!db.commit()) {
+        const QString why = db.lastError().text();
+        db.rollback();
+        throw CatalogueError(why);
+    }
+}
+
+qint64 mark(QSqlDatabase db)
+{
+    return number(db, QStringLiteral("SELECT indexedTo FROM DB_NameTrigramsState"));
+}
+
+qint64 lastRow(QSqlDatabase db)
+{
+    return number(db, QStringLiteral("SELECT COALESCE(MAX(rowid), 0) FROM DB"));
+}
+} // namespace
+
+bool NameIndex::exists(QSqlDatabase db)
+{
+    QSqlQuery q = run(db, QStringLiteral("SELECT 1 FROM sqlite_schema WHERE name = ?"), {QString::fromLatin1(StateTable)});
+    return q.next();
+}
+
+bool NameIndex::isReady(QSqlDatabase db)
+{
+    return exists(db) && mark(db) >= lastRow(db);
+}
+
+bool NameIndex::ensure(QSqlDatabase db, const Progress &progress, qint64 batch)
+{
+    if (!exists(db))
+        transaction(db, [&] { create(db); });
+    qint64 done = mark(db);
+    const qint64 total = lastRow(db);
+    while (done < total) {
+        if (progress && !progress(done, total))
+            return false;
+        const qint64 to = qMin(done + batch, total);
+        transaction(db, [&] { indexRange(db, done, to); });
+        done = to;
+    }
+    if (progress && total > 0)
+        progress(total, total);
+    return true;
+}
+
+void NameIndex::indexTail(QSqlDatabase db)
+{
+    indexRange(db, mark(db), lastRow(db));
+}
+
+void NameIndex::indexRange(QSqlDatabase db, qint64 from, qint64 to)
+{
+    if (to <= from)
+        return;
+    run(db, QStringLiteral("INSERT INTO DB_NameTrigrams (rowid, Name) "
+                           "SELECT rowid, Name FROM DB WHERE rowid > ? AND rowid <= ?"),
+        {from, to});
+    run(db, QStringLiteral("UPDATE DB_NameTrigramsState SET indexedTo = ?"), {to});
+}
+
+void NameIndex::create(QSqlDatabase db)
+{
+    // Trigrams of the names, folded to lower case, without positions: a find
+    // asks for rows holding every trigram of its literal runs and checks the
+    // candidates with LIKE, so positions would only make the index bigger.
+    // DB's rowid rises with every insert, as FTS5 wants its rowids; the
+    // random ID would scatter them.
+    run(db, QStringLiteral("CREATE VIRTUAL TABLE DB_NameTrigrams USING fts5(Name, content='', "
+                           "columnsize=0, detail=none, tokenize='trigram')"));
+    run(db, QStringLiteral("CREATE TABLE DB_NameTrigramsState (indexedTo INTEGER)"));
+    run(db, QStringLiteral("INSERT INTO DB_NameTrigramsState VALUES (0)"));
+    // No insert trigger: with one, SQLite 3.40 opens a statement savepoint
+    // for every insert, and FTS5 writes a segment at each savepoint, which
+    // made storing thirty times slower.
+    // An index without the text must be told the old name on a change.
+    const QString indexed = QStringLiteral("old.rowid <= (SELECT indexedTo FROM DB_NameTrigramsState)");
+    const QString forget = QStringLiteral("INSERT INTO DB_NameTrigrams (DB_NameTrigrams, rowid, Name) "
+                                          "SELECT 'delete', old.rowid, old.Name WHERE %1; ").arg(indexed);
+    // Removing the last rows lets SQLite give their rowids again: the mark
+    // comes down with them, so rows stored later are indexed.
+    run(db, QStringLiteral("CREATE TRIGGER DB_NameTrigramsDelete AFTER DELETE ON DB BEGIN %1"
+                           "UPDATE DB_NameTrigramsState SET indexedTo = (SELECT COALESCE(MAX(rowid), 0) FROM DB) "
+                           "WHERE indexedTo > (SELECT COALESCE(MAX(rowid), 0) FROM DB); END")
+                .arg(forget));
+    run(db, QStringLiteral("CREATE TRIGGER DB_NameTrigramsUpdate AFTER UPDATE ON DB WHEN %1 BEGIN %2"
+                           "INSERT INTO DB_NameTrigrams (rowid, Name) SELECT new.rowid, new.Name "
+                           "WHERE new.rowid <= (SELECT indexedTo FROM DB_NameTrigramsState); END")
+                .arg(indexed, forget));
+}

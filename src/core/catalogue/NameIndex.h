@@ -1,0 +1,35 @@
+#pragma once
+#include <QSqlDatabase>
+#include <QString>
+#include <functional>
+
+// The trigram index on DB's names: an FTS5 table that holds only the index
+// (no second copy of the names), keyed by DB's rowid. Rows up to a mark are
+// indexed; the catalogue indexes the rows above it in the transaction that
+// stores them, just before the commit. Rows changed or removed (through the
+// SQL window) are kept in step by triggers. A find reads the rows above the
+// mark as well, so its answer never depends on how far the index has got.
+class NameIndex
+{
+public:
+    static constexpr auto Table = "DB_NameTrigrams";
+    static constexpr auto StateTable = "DB_NameTrigramsState";
+    static constexpr qint64 BuildBatch = 200000; // rowids per transaction of the build
+
+    // Told the rows done and the rows to do before each batch and at the
+    // end; returning false stops the build, which goes on at the next open.
+    using Progress = std::function<bool(qint64 done, qint64 total)>;
+
+    // Creates the index when missing and indexes the rows above the mark.
+    // Returns false when progress stopped the build. Throws CatalogueError.
+    static bool ensure(QSqlDatabase db, const Progress &progress = {}, qint64 batch = BuildBatch);
+    // True when the index exists and holds every row.
+    static bool isReady(QSqlDatabase db);
+    static bool exists(QSqlDatabase db);
+    // Indexes the rows above the mark; runs inside the caller's transaction.
+    static void indexTail(QSqlDatabase db);
+
+private:
+    static void create(QSqlDatabase db);
+    static void indexRange(QSqlDatabase db, qint64 from, qint64 to);
+};

@@ -1,0 +1,83 @@
+#include "NameSearch.h"
+#include "CatalogueError.h"
+#include "NameIndex.h"
+
+#include <QSqlError>
+
+namespace {
+bool isWildcard(char32_t c)
+{
+    return c == U'%' || c == U'_';
+}
+
+// One FTS5 string: quotes inside are doubled.
+QString quoted(const QList<char32_t> &run, qsizetype from)
+{
+    QString s = QString::fromUcs4(run.constData() + from, NameSearch::MinRun);
+    return QLatin1Char('"') + s.replace(QLatin1Char('"'), QLatin1String("\"\"")) + QLatin1Char('"');
+}
+
+void addTrigrams(const QList<char32_t> &run, QStringList &terms)
+{
+    for (qsizetype i = 0; i + NameSearch::MinRun <= run.size(); ++i) {
+        const QString t = quoted(run, i);
+        if (!terms.contains(t))
+            terms << t;
+    }
+}
+} // namespace
+
+NameSearch::NameSearch(QSqlDatabase db)
+    : m_db(db)
+    , m_hasIndex(NameIndex::exists(db))
+{
+}
+
+QString NameSearch::trigramQuery(const QString &pattern)
+{
+    // Code points, not UTF-16 units: the tokenizer counts characters.
+    const QList<uint> ucs4 = pattern.toUcs4();
+    QStringList terms;
+    QList<char32_t> run;
+    for (uint c : ucs4) {
+        if (isWildcard(c)) {
+            addTrigrams(run, terms);
+            run.clear();
+        } else {
+            run << c;
+        }
+    }
+    addTrigrams(run, terms);
+    return terms.join(QLatin1String(" AND "));
+}
+
+NameSearch::Condition NameSearch::condition(const QString &pattern) const
+{
+    const QString trigrams = m_hasIndex ? trigramQuery(pattern) : QString();
+    if (trigrams.isEmpty())
+        return {QStringLiteral("(Name LIKE ?)"), {pattern}, false};
+    // The index's case folding covers every letter, LIKE's only A to Z: the
+    // index gives a superset and LIKE keeps exactly its own rows. Rows above
+    // the index's mark (a build not finished, rows added through the SQL
+    // window) are all candidates.
+    return {QStringLiteral("(DB.rowid IN (SELECT rowid FROM DB_NameTrigrams WHERE DB_NameTrigrams MATCH ? "
+                           "UNION ALL SELECT rowid FROM DB WHERE rowid > "
+                           "(SELECT indexedTo FROM DB_NameTrigramsState)) AND Name LIKE ?)"),
+            {trigrams, pattern},
+            true};
+}
+
+QSqlQuery NameSearch::find(const QString &pattern, const QString &extPattern) const
+{
+    const Condition c = condition(pattern);
+    QSqlQuery q(m_db);
+    q.setForwardOnly(true);
+    if (!q.prepare(QStringLiteral("SELECT * FROM DB WHERE %1 AND (Ext LIKE ?)").arg(c.sql)))
+        throw CatalogueError(q.lastError().text());
+    for (const QVariant &v : c.values)
+        q.addBindValue(v);
+    q.addBindValue(extPattern);
+    if (!q.exec())
+        throw CatalogueError(q.lastError().text());
+    return q;
+}

@@ -1,0 +1,43 @@
+#pragma once
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QString>
+#include <QVariantList>
+
+// Finds DB rows by a name pattern with LIKE's meaning: "%" any run of
+// characters, "_" one character, ASCII letters in either case, anything else
+// exactly. When the pattern holds a run of at least three literal characters,
+// the trigram index picks the candidate rows (with the rows it does not hold
+// yet) and LIKE checks each of them, so the answer is always exactly LIKE's.
+class NameSearch
+{
+public:
+    static constexpr int MinRun = 3; // the index knows runs of three characters
+
+    // A condition on DB's Name for a WHERE clause, with its values in order.
+    struct Condition
+    {
+        QString sql;
+        QVariantList values;
+        bool indexed = false;
+    };
+
+    // Asks the catalogue once whether it has the trigram index.
+    explicit NameSearch(QSqlDatabase db);
+    NameSearch(QSqlDatabase db, bool hasIndex) : m_db(db), m_hasIndex(hasIndex) {}
+
+    bool hasIndex() const { return m_hasIndex; }
+    Condition condition(const QString &pattern) const;
+    // The rows matching pattern (and extPattern on ext, "%" for any), all
+    // columns as the find dialog shows them, in the table's order. Throws
+    // CatalogueError.
+    QSqlQuery find(const QString &pattern, const QString &extPattern = QStringLiteral("%")) const;
+
+    // An FTS5 query asking for every trigram of the pattern's literal runs
+    // of MinRun characters or more; empty when there is none.
+    static QString trigramQuery(const QString &pattern);
+
+private:
+    QSqlDatabase m_db;
+    bool m_hasIndex = false;
+};

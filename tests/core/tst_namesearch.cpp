@@ -1,0 +1,228 @@
+#include "core/catalogue/Catalogue.h"
+#include "core/catalogue/CatalogueError.h"
+#include "core/catalogue/NameIndex.h"
+#include "core/catalogue/NameSearch.h"
+
+#include <QRandomGenerator>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <set>
+
+class tst_NameSearch : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void trigramQuery_data();
+    void trigramQuery();
+    void indexedFindEqualsLike();
+    void usesIndexOnlyWithLongRun_data();
+    void usesIndexOnlyWithLongRun();
+    void changesThroughSqlKeepIndexInStep();
+    void extensionNarrowsFind();
+
+private:
+    std::set<qint32> ids(QSqlQuery &&q);
+    std::set<qint32> likeIds(const QString &pattern);
+    QString randomName();
+    QString randomPattern();
+
+    QTemporaryDir m_dir;
+    Catalogue m_cat;
+    QStringList m_names;
+    QRandomGenerator m_random{20261209};
+};
+
+namespace {
+// Latin and Cyrillic in both cases, digits, a space, a dot, a quote (the FTS5
+// query's delimiter) and a character outside the 16-bit range.
+const QString Alphabet = QStringLiteral("abcABCxyzXYZ019 .\"абвАБВжЖёЁ") + QString::fromUcs4(U"\U0001F600", 1);
+} // namespace
+
+QString tst_NameSearch::randomName()
+{
+    const QList<uint> letters = Alphabet.toUcs4();
+    QString name;
+    const int length = 1 + m_random.bounded(12);
+    for (int i = 0; i < length; ++i) {
+        const char32_t c = letters[m_random.bounded(letters.size())];
+        name += QString::fromUcs4(&c, 1);
+    }
+    return name;
+}
+
+// Mostly pieces of stored names with their case flipped and characters
+// replaced by wildcards, so that many patterns find something.
+QString tst_NameSearch::randomPattern()
+{
+    QList<uint> source = m_names[m_random.bounded(m_names.size())].toUcs4();
+    if (m_random.bounded(4) == 0)
+        source = randomName().toUcs4();
+    const int length = 1 + m_random.bounded(6);
+    const int from = m_random.bounded(qMax<qsizetype>(1, source.size() - length + 1));
+    QString pattern;
+    for (int i = from; i < from + length && i < source.size(); ++i) {
+        char32_t c = source[i];
+        const int roll = m_random.bounded(10);
+        if (roll == 0)
+            c = U'_';
+        else if (roll == 1)
+            c = U'%';
+        QString s = QString::fromUcs4(&c, 1);
+        pattern += m_random.bounded(2) ? s.toUpper() : s.toLower();
+    }
+    const int ends = m_random.bounded(4);
+    return (ends & 1 ? "%" : "") + pattern + (ends & 2 ? "%" : "");
+}
+
+void tst_NameSearch::initTestCase()
+{
+    m_cat.open(m_dir.path());
+    QVERIFY(m_cat.nameIndexReady());
+    // Folders of 20 entries each; a name repeated in one folder is stored once.
+    qint32 folder = 0;
+    for (int i = 0; i < 4000; ++i) {
+        if (i % 20 == 0)
+            folder = 0;
+        FindData e;
+        e.setName(randomName());
+        e.dwFileAttributes = (i % 20 == 0) ? FindData::AttrDirectory : FindData::AttrNormal;
+        const qint32 id = m_cat.StoreEntry(e, folder, QStringLiteral("host"));
+        if (e.isDirectory())
+            folder = id;
+    }
+    m_cat.flush();
+    QSqlQuery q(m_cat.database());
+    QVERIFY(q.exec("SELECT Name FROM DB"));
+    while (q.next())
+        m_names << q.value(0).toString();
+    QVERIFY(m_names.size() > 3000);
+}
+
+std::set<qint32> tst_NameSearch::ids(QSqlQuery &&q)
+{
+    std::set<qint32> result;
+    while (q.next())
+        result.insert(q.value(QStringLiteral("ID")).toInt());
+    return result;
+}
+
+std::set<qint32> tst_NameSearch::likeIds(const QString &pattern)
+{
+    QSqlQuery q(m_cat.database());
+    q.prepare("SELECT ID FROM DB WHERE Name LIKE ?");
+    q.addBindValue(pattern);
+    if (!q.exec())
+        qFatal("%s", qPrintable(q.lastQuery()));
+    return ids(std::move(q));
+}
+
+void tst_NameSearch::trigramQuery_data()
+{
+    QTest::addColumn<QString>("pattern");
+    QTest::addColumn<QString>("query");
+    QTest::newRow("substring") << "%abc%" << "\"abc\"";
+    QTest::newRow("every trigram of a run") << "abcd" << "\"abc\" AND \"bcd\"";
+    QTest::newRow("runs split by wildcards") << "ab_cde%fgh" << "\"cde\" AND \"fgh\"";
+    QTest::newRow("no run of three") << "ab%cd_ef" << "";
+    QTest::newRow("wildcards only") << "%_%" << "";
+    QTest::newRow("repeated trigram asked once") << "aaaa" << "\"aaa\"";
+    QTest::newRow("quote doubled") << "a\"bc" << "\"a\"\"b\" AND \"\"\"bc\"";
+    QTest::newRow("Cyrillic") << "%Жёл%" << "\"Жёл\"";
+    QTest::newRow("characters, not UTF-16 units") << QString::fromUcs4(U"\U0001F600ab", 3)
+                                                  << "\"" + QString::fromUcs4(U"\U0001F600ab", 3) + "\"";
+}
+
+void tst_NameSearch::trigramQuery()
+{
+    QFETCH(QString, pattern);
+    QFETCH(QString, query);
+    QCOMPARE(NameSearch::trigramQuery(pattern), query);
+}
+
+void tst_NameSearch::indexedFindEqualsLike()
+{
+    const NameSearch search(m_cat.database());
+    QVERIFY(search.hasIndex());
+    int indexed = 0, found = 0;
+    for (int i = 0; i < 1000; ++i) {
+        const QString pattern = randomPattern();
+        const std::set<qint32> expected = likeIds(pattern);
+        const std::set<qint32> actual = ids(search.find(pattern));
+        QVERIFY2(actual == expected, qPrintable(QStringLiteral("pattern %1: %2 rows, LIKE %3")
+                                                    .arg(pattern).arg(actual.size()).arg(expected.size())));
+        indexed += search.condition(pattern).indexed;
+        found += !expected.empty();
+    }
+    // The comparison means something only if the index answered often and
+    // the patterns found rows.
+    QVERIFY2(indexed > 300, qPrintable(QString::number(indexed)));
+    QVERIFY2(found > 500, qPrintable(QString::number(found)));
+}
+
+void tst_NameSearch::usesIndexOnlyWithLongRun_data()
+{
+    QTest::addColumn<QString>("pattern");
+    QTest::addColumn<bool>("indexed");
+    QTest::newRow("three letters") << "%abc%" << true;
+    QTest::newRow("two letters") << "%ab%" << false;
+    QTest::newRow("split run") << "a_b%c" << false;
+    QTest::newRow("everything") << "%" << false;
+}
+
+void tst_NameSearch::usesIndexOnlyWithLongRun()
+{
+    QFETCH(QString, pattern);
+    QFETCH(bool, indexed);
+    const NameSearch search(m_cat.database());
+    const NameSearch::Condition c = search.condition(pattern);
+    QCOMPARE(c.indexed, indexed);
+    QSqlQuery q(m_cat.database());
+    q.prepare("EXPLAIN QUERY PLAN SELECT * FROM DB WHERE " + c.sql);
+    for (const QVariant &v : c.values)
+        q.addBindValue(v);
+    QVERIFY(q.exec());
+    QString plan;
+    while (q.next())
+        plan += q.value(3).toString() + "\n";
+    QCOMPARE(plan.contains("SEARCH DB USING INTEGER PRIMARY KEY"), indexed);
+    QCOMPARE(plan.contains("SCAN DB\n"), !indexed);
+    // Without a complete index the same pattern scans.
+    QVERIFY(!NameSearch(m_cat.database(), false).condition(pattern).indexed);
+}
+
+void tst_NameSearch::changesThroughSqlKeepIndexInStep()
+{
+    const NameSearch search(m_cat.database());
+    const qint32 id = m_cat.StoreEntry([] {
+        FindData e;
+        e.setName(QStringLiteral("Unique Quokka"));
+        return e;
+    }(), 0, QStringLiteral("other"));
+    m_cat.flush();
+    QCOMPARE(ids(search.find("%quokka%")), (std::set<qint32>{id}));
+    QSqlQuery q(m_cat.database());
+    QVERIFY(q.exec(QStringLiteral("UPDATE DB SET Name = 'Wombat' WHERE ID = %1").arg(id)));
+    QVERIFY(ids(search.find("%quokka%")).empty());
+    QCOMPARE(ids(search.find("wom%")), (std::set<qint32>{id}));
+    QVERIFY(q.exec(QStringLiteral("DELETE FROM DB WHERE ID = %1").arg(id)));
+    QVERIFY(ids(search.find("wom%")).empty());
+    QVERIFY(q.exec("INSERT INTO DB_NameTrigrams (DB_NameTrigrams) VALUES ('integrity-check')"));
+}
+
+void tst_NameSearch::extensionNarrowsFind()
+{
+    FindData e;
+    e.setName(QStringLiteral("narrowed.txt"));
+    m_cat.StoreEntry(e, 0, QStringLiteral("ext"));
+    e.setName(QStringLiteral("narrowed.doc"));
+    m_cat.StoreEntry(e, 1, QStringLiteral("ext"));
+    m_cat.flush();
+    const NameSearch search(m_cat.database());
+    QCOMPARE(ids(search.find("narrowed", "%")).size(), 2u);
+    QCOMPARE(ids(search.find("narrowed", "t%")).size(), 1u);
+}
+
+QTEST_GUILESS_MAIN(tst_NameSearch)
+#include "tst_namesearch.moc"
