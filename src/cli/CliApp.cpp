@@ -163,17 +163,21 @@ int CliApp::scan()
         err(connection.lastError()); // why the host was not available
         return Unreachable;
     }
-    err(QStringLiteral("%1 entries in %2 folders; %3 folders could not be listed")
+    err(QStringLiteral("%1 entries in %2 folders; %3 folders could not be listed; "
+                       "%4 listing lines could not be read in %5 folders")
             .arg(scanner.stats().entries)
             .arg(scanner.stats().listed)
-            .arg(scanner.stats().failed));
+            .arg(scanner.stats().failed)
+            .arg(scanner.stats().unreadLines)
+            .arg(scanner.stats().unreadFolders));
     if (scanner.stats().terminated)
         return Unreachable;
     if (TerminalProgress::interrupted()) {
         err(QStringLiteral("Scan cancelled; what was found so far is stored"));
         return Interrupted;
     }
-    return scanner.stats().failed > 0 ? Incomplete : Ok;
+    // Skipped lines are entries that may be missing, as from an unlisted folder.
+    return scanner.stats().failed > 0 || scanner.stats().unreadLines > 0 ? Incomplete : Ok;
 }
 
 namespace {

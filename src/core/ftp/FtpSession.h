@@ -3,6 +3,7 @@
 #include "FtpLogon.h"
 #include "FtpReply.h"
 #include "ListedEntry.h"
+#include "ListingParser.h"
 
 #include <QByteArray>
 #include <QList>
@@ -22,7 +23,8 @@ public:
     struct Listing
     {
         QList<FindData> entries;
-        int badLines = 0;
+        int badLines = 0;          // lines no parser could read
+        QByteArrayList badSamples; // the first few of them, for the log
         bool ok = false;
         QString error; // the server's reply or the network error
     };
@@ -59,6 +61,7 @@ private:
     bool connectControl();
     bool login();
     void readFeatures();
+    void readSystem();
     void chooseMethod();
     bool probeStat(const Listing &reference, Method statMethod);
     bool changeDir(const QByteArray &path);
@@ -89,6 +92,7 @@ private:
     QByteArray m_cwd;
     QSet<QByteArray> m_features;
     Method m_method = Method::List;
+    ListingParser::Family m_family = ListingParser::Family::Any;
     QList<Method> m_supported;
     QString m_error;
     int m_logons = 0;

@@ -145,6 +145,7 @@ void HostScanner::listOne()
     m_fresh.resize(m_work.size());
     ++m_stats.listed;
     storeListing(listing.entries, parentId, path);
+    noteUnreadable(listing.badLines, listing.badSamples, path);
     if (!listing.ok) {
         // What came before the failure stays stored; the folder still counts as not listed.
         ++m_stats.failed;
@@ -216,12 +217,36 @@ void HostScanner::passOver(const QByteArray &path, const QString &why)
     m_log.LogLine(QStringLiteral("   Passed over %1: %2").arg(shown(path), why), false);
 }
 
+// A listing format no parser reads must never pass for an empty folder: the
+// lines are counted and the first few shown with their folder.
+void HostScanner::noteUnreadable(int lines, const QByteArrayList &samples, const QByteArray &path)
+{
+    if (lines == 0)
+        return;
+    m_stats.unreadLines += lines;
+    ++m_stats.unreadFolders;
+    m_log.LogLine(QStringLiteral("   %1 listing lines could not be read in %2").arg(lines).arg(shown(path)), false);
+    for (const QByteArray &line : samples) {
+        QString text = QString::fromUtf8(line.left(160));
+        for (QChar &c : text) {
+            if (c.category() == QChar::Other_Control)
+                c = u'?';
+        }
+        m_log.LogLine(QStringLiteral("      %1").arg(text), false);
+    }
+}
+
 void HostScanner::finish()
 {
     m_connection.CloseConnection();
     m_view.hideView();
     if (m_stats.failed > 0)
         m_log.LogLine(QStringLiteral("   Folders that could not be listed: %1").arg(m_stats.failed), false);
+    if (m_stats.unreadLines > 0)
+        m_log.LogLine(QStringLiteral("   Listing lines that could not be read: %1 in %2 folders")
+                          .arg(m_stats.unreadLines)
+                          .arg(m_stats.unreadFolders),
+                      false);
     m_work.clear();
     m_parents.clear();
     m_fresh.clear();

@@ -41,6 +41,8 @@ public:
         int listed = 0;
         int failed = 0;
         int passedOver = 0;
+        qint64 unreadLines = 0; // listing lines no parser could read
+        int unreadFolders = 0;  // folders whose listing had such lines
         bool terminated = false;
     };
     Stats stats() const { return m_stats; }
@@ -56,6 +58,7 @@ private:
     void prefetchNext(const QList<FindData> &entries, const QByteArray &path);
     bool shouldDescend(const FindData &e, const QByteArray &childPath);
     void passOver(const QByteArray &path, const QString &why);
+    void noteUnreadable(int lines, const QByteArrayList &samples, const QByteArray &path);
     void finish();
     QString shown(const QByteArray &path) const;
 
