@@ -39,7 +39,7 @@ bool isolated()
 
 void listen()
 {
-    g_listener = ::socket(AF_INET, SOCK_STREAM, 0);
+    g_listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in a{};
     a.sin_family = AF_INET;
     a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
@@ -55,6 +55,9 @@ void listen()
 // and lose what was said).
 void serve(const QByteArray script)
 {
+    pollfd waiting{g_listener, POLLIN, 0};
+    if (::poll(&waiting, 1, 3000) <= 0)
+        return;
     const int c = ::accept(g_listener, nullptr, nullptr);
     if (c < 0)
         return;
@@ -76,13 +79,15 @@ extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
         std::exit(2);
     }
     static QCoreApplication app(*argc, *argv);
-    listen();
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const QByteArray script(reinterpret_cast<const char *>(data), qsizetype(size));
+    // A fresh port each run: a passive connection the bytes aimed at the
+    // last one must not be taken for the next control connection.
+    listen();
     std::thread server(serve, script);
     FtpLogon logon;
     logon.host = QStringLiteral("127.0.0.1");
@@ -99,5 +104,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         s.close();
     }
     server.join();
+    ::close(g_listener);
     return 0;
 }

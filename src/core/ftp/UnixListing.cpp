@@ -110,7 +110,10 @@ Kind kindOfType(char type)
 
 std::optional<ListedEntry> UnixListing::ls(const QByteArray &line, const QDateTime &now)
 {
-    const ListingFields f(line);
+    ListingFields f(line);
+    // "ls -ls" puts the blocks used before the permissions.
+    if (f.count() > 3 && ListingFields::allDigits(f[0]) && isPermissions(f[1]))
+        f = ListingFields(line.mid(f.begin(1)));
     if (f.count() < 3 || !isPermissions(f[0]))
         return std::nullopt;
     const Kind kind = kindOfType(f[0][0]);
