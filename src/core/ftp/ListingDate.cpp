@@ -2,6 +2,7 @@
 
 #include <QStringDecoder>
 #include <QStringList>
+#include <cstring>
 
 namespace {
 const char *const Year[] = {"\xE5\xB9\xB4", "\xEB\x85\x84"};  // 年, 년
@@ -129,6 +130,8 @@ bool zoneOffset(const QByteArray &text, int &seconds)
 ListingDate::Read isoAt(const ListingFields &f, qsizetype i)
 {
     ListingDate::Read r;
+    if (f.length(i) != 10)
+        return r;
     const QByteArray text = f[i];
     if (text.size() != 10 || text[4] != '-' || text[7] != '-')
         return r;
@@ -155,7 +158,12 @@ ListingDate::Read isoAt(const ListingFields &f, qsizetype i)
 ListingDate::Read dashedAt(const ListingFields &f, qsizetype i)
 {
     ListingDate::Read r;
-    const QList<QByteArray> parts = f[i].split('-');
+    if (f.length(i) < 7)
+        return r;
+    const QByteArray text = f[i];
+    if (text.count('-') != 2)
+        return r;
+    const QList<QByteArray> parts = text.split('-');
     if (parts.size() != 3)
         return r;
     const int day = dayAt(parts[0]);
@@ -173,6 +181,8 @@ ListingDate::Read dashedAt(const ListingFields &f, qsizetype i)
 ListingDate::Read yearFirstAt(const ListingFields &f, qsizetype i)
 {
     ListingDate::Read r;
+    if (f.length(i) != 7) // four digits and a three-byte 年 or 년
+        return r;
     QByteArray y = f[i];
     if (!chopMarker(y, Year) || y.size() != 4)
         return r;
@@ -185,10 +195,26 @@ ListingDate::Read yearFirstAt(const ListingFields &f, qsizetype i)
     r.when = QDateTime(QDate(y.toInt(), month, day), t.isValid() ? t : QTime(0, 0), Qt::UTC);
     return r;
 }
+
+// Most servers print English; this path costs no decoding.
+int englishMonth(const QByteArray &w)
+{
+    static const char names[] = "janfebmaraprmayjunjulaugsepoctnovdec";
+    if (w.size() != 3)
+        return 0;
+    const char lower[3] = {char(w[0] | 0x20), char(w[1] | 0x20), char(w[2] | 0x20)};
+    for (int m = 0; m < 12; ++m) {
+        if (std::memcmp(names + 3 * m, lower, 3) == 0)
+            return m + 1;
+    }
+    return 0;
+}
 } // namespace
 
 int ListingDate::monthName(const QByteArray &word)
 {
+    if (const int m = englishMonth(word))
+        return m;
     QByteArray w = word;
     if (w.endsWith('.'))
         w.chop(1);

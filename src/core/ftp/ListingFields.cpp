@@ -63,6 +63,7 @@ std::optional<quint64> suffixed(QByteArray text)
 ListingFields::ListingFields(const QByteArray &line)
     : m_line(line)
 {
+    m_spans.reserve(12);
     qsizetype i = 0;
     while (i < line.size()) {
         while (i < line.size() && isBlank(line[i]))

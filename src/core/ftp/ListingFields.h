@@ -14,6 +14,7 @@ public:
     QByteArray operator[](qsizetype i) const;
     qsizetype begin(qsizetype i) const { return m_spans[i].begin; }
     qsizetype end(qsizetype i) const { return m_spans[i].end; }
+    qsizetype length(qsizetype i) const { return i < count() ? m_spans[i].end - m_spans[i].begin : 0; }
     // ls-style: the name starts after the one blank that follows field i,
     // so leading, inner and trailing blanks of the name survive.
     QByteArray afterField(qsizetype i) const;

@@ -100,10 +100,11 @@ std::optional<ListedEntry> ListingParser::parse(const QByteArray &line) const
 
 ListingParser::Parsed ListingParser::parseListing(const QByteArrayList &lines) const
 {
-    QByteArrayList clean;
-    clean.reserve(lines.size());
-    for (const QByteArray &line : lines)
-        clean.append(line.endsWith('\r') ? line.chopped(1) : line);
+    QByteArrayList clean = lines;
+    for (QByteArray &line : clean) {
+        if (line.endsWith('\r'))
+            line.chop(1);
+    }
     Parsed p;
     for (const QByteArray &line : VmsListing::joinWrapped(clean)) {
         Line l = classify(line);

@@ -70,11 +70,10 @@ QByteArrayList VmsListing::joinWrapped(const QByteArrayList &lines)
     QByteArrayList joined;
     for (qsizetype i = 0; i < lines.size(); ++i) {
         const QByteArray &line = lines[i];
-        const bool aloneName = !line.isEmpty() && line[0] != ' ' && ListingFields(line).count() == 1
+        const bool aloneName = line.contains(';') && !line.startsWith(' ') && ListingFields(line).count() == 1
             && versionAt(line.trimmed()) > 0;
-        const bool restFollows = i + 1 < lines.size() && lines[i + 1].startsWith(' ')
-            && ListingFields(lines[i + 1]).count() >= 2;
-        if (aloneName && restFollows) {
+        if (aloneName && i + 1 < lines.size() && lines[i + 1].startsWith(' ')
+            && ListingFields(lines[i + 1]).count() >= 2) {
             joined.append(line.trimmed() + ' ' + lines[++i].trimmed());
             continue;
         }
