@@ -218,17 +218,22 @@ int CliApp::scan()
             err(QStringLiteral("To trust this certificate for the host, run again with --trust FINGERPRINT"));
         return Unreachable;
     }
-    err(QStringLiteral("%1 entries in %2 folders; %3 folders could not be listed")
+    err(QStringLiteral("%1 entries in %2 folders; %3 folders could not be listed; "
+                       "%4 listing lines could not be read in %5 folders")
             .arg(scanner.stats().entries)
             .arg(scanner.stats().listed)
-            .arg(scanner.stats().failed));
+            .arg(scanner.stats().failed)
+            .arg(scanner.stats().unreadLines)
+            .arg(scanner.stats().unreadFolders));
     if (scanner.stats().terminated)
         return Unreachable;
     if (TerminalProgress::interrupted()) {
         err(QStringLiteral("Scan cancelled; what was found so far is stored"));
         return Interrupted;
     }
-    return scanner.stats().failed > 0 || scanner.stats().entryLimitReached || scanner.stats().depthLimitReached
+    // Skipped lines are entries that may be missing, as from an unlisted folder.
+    return scanner.stats().failed > 0 || scanner.stats().unreadLines > 0 || scanner.stats().entryLimitReached
+            || scanner.stats().depthLimitReached
         ? Incomplete : Ok;
 }
 

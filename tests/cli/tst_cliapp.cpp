@@ -36,6 +36,7 @@ private slots:
     void limitsStopAnEndlessTree_data();
     void limitsStopAnEndlessTree();
     void flagsAreForOneRunUnlessSaved();
+    void unreadableListingLinesGiveExitThree();
 
 private:
     struct Result
@@ -374,6 +375,27 @@ void tst_CliApp::flagsAreForOneRunUnlessSaved()
     QCOMPARE(after.readBool("FTP", "Passive", false), true);
     QCOMPARE(after.readString("TLS", "127.0.0.1", ""), QString("off"));
     QCOMPARE(after.readInt("FORM", "Left Panel", 0), 180);
+}
+
+// A listing line no parser reads is a possibly missing entry: it is counted,
+// shown with its folder, and the scan is incomplete.
+void tst_CliApp::unreadableListingLinesGiveExitThree()
+{
+    FtpTestServer server(FtpTestServer::Kind::Scripted);
+    if (!FtpTestServer::available(FtpTestServer::Kind::Scripted) || !server.startScripted("scan-bad-lines"))
+        QSKIP("the scripted server cannot run");
+    QTemporaryDir data;
+    QProcess p;
+    p.start(QStringLiteral(HARVEX_CLI), {"scan", server.hostText(), "--data", data.path()});
+    QVERIFY(p.waitForFinished(60000));
+    const QString err = QString::fromUtf8(p.readAllStandardError());
+    QCOMPARE(p.exitCode(), 3);
+    QVERIFY2(err.contains("2 listing lines could not be read in /x"), qPrintable(err));
+    QVERIFY(err.contains("      this is not a listing line"));
+    QVERIFY(err.contains("      neither is this one"));
+    QVERIFY(err.contains("   Listing lines that could not be read: 2 in 1 folders"));
+    QVERIFY(err.contains("3 entries in 2 folders; 0 folders could not be listed; "
+                         "2 listing lines could not be read in 1 folders"));
 }
 
 QTEST_GUILESS_MAIN(tst_CliApp)

@@ -31,6 +31,15 @@ void tst_EntryName::split_data()
     QTest::newRow("only A-Z lowered") << QString::fromUtf8("x.ÄBC") << 128u << "x" << QString::fromUtf8("Äbc");
     QTest::newRow("80 characters count") << QString(78, 'n') + ".txt" << 128u << QString(78, 'n') << "t";
     QTest::newRow("case kept in name") << "readme" << 128u << "readme" << "";
+    // U+1F600 takes two UTF-16 units; a cut between them left a lone half.
+    const QString smile = QString::fromUtf8("\xF0\x9F\x98\x80");
+    QTest::newRow("emoji across the name cut goes whole")
+        << QString(79, 'n') + smile + "x" << 128u << QString(79, 'n') << "";
+    QTest::newRow("emoji before the name cut stays") << QString(78, 'n') + smile + "x" << 128u
+                                                     << QString(78, 'n') + smile << "";
+    QTest::newRow("emoji across the extension cut goes whole")
+        << "a.exte" + smile << 128u << "a" << "exte";
+    QTest::newRow("emoji within the extension stays") << "a.ex" + smile + "z" << 128u << "a" << "ex" + smile + "z";
 }
 
 void tst_EntryName::split()

@@ -27,6 +27,14 @@ BAD_CODES = {"code-plus": "+22 OK\r\n", "code-space": " 22 OK\r\n", "code-long":
 GOOD = (b"-rw-r--r--    1 0        0              10 Dec 07 22:00 good.txt\r\n"
         b"drwxr-xr-x    2 0        0            4096 Jan  1  2000 sub dir\r\n")
 
+# scan-bad-lines: a tree a whole scan can walk, with lines no parser reads.
+SCAN_TOP = (b"-rw-r--r--    1 0        0              10 Dec 07 22:00 good.txt\r\n"
+            b"drwxr-xr-x    2 0        0            4096 Dec 07 22:00 x\r\n")
+SCAN_X = (b"-rw-r--r--    1 0        0               5 Dec 07 22:00 inner.txt\r\n"
+          b"this is not a listing line\r\n"
+          b"neither is this one\r\n"
+          b"total 1\r\n")
+
 
 # The pipeline scenarios serve this tree, on data connections and in STAT
 # replies alike. Names with "*" and "?" are taken literally.
@@ -120,6 +128,8 @@ class Session:
             return self.send("425 Can't open data connection\r\n")
         if SCENARIO == "endless":
             return self.list_endless()
+        if SCENARIO == "scan-bad-lines":
+            return self.list_scan()
         # The scenario plays in folder "x" only, so log-on and its probes at
         # the top level see a well-behaved server.
         if self.cwd != "/x":
@@ -214,6 +224,13 @@ class Session:
             data.sendall(b"drwxr-xr-x 2 0 0 4096 Dec 07 22:00 " + folder.encode("latin-1") + b"\r\n")
         elif self.cwd == "/" + folder:
             data.sendall(b"-rw-r--r-- 1 0 0 5 Dec 07 22:00 inner.txt\r\n")
+        data.close()
+        self.send("226 Done\r\n")
+
+    def list_scan(self):
+        self.send("150 Here comes the listing\r\n")
+        data = self.open_data()
+        data.sendall({"/": SCAN_TOP, "/x": SCAN_X}.get(self.cwd, b""))
         data.close()
         self.send("226 Done\r\n")
 

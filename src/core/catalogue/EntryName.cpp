@@ -1,9 +1,22 @@
 #include "EntryName.h"
 
+namespace {
+// At most n UTF-16 units, never half a surrogate pair: an emoji at the cut
+// goes whole, or not at all.
+QString leftWhole(const QString &s, qsizetype n)
+{
+    if (n >= s.size())
+        return s;
+    if (n > 0 && s[n - 1].isHighSurrogate())
+        --n;
+    return s.left(n);
+}
+} // namespace
+
 EntryName EntryName::split(const QString &listedName, quint32 attributes)
 {
     EntryName e;
-    e.name = listedName.left(NameSize);
+    e.name = leftWhole(listedName, NameSize);
     if (attributes == 16) {
         e.ext = DirMarker;
         return e;
@@ -20,7 +33,7 @@ EntryName EntryName::split(const QString &listedName, quint32 attributes)
         return e;
     const QString withDot = lowerAsciiOnly(e.name.mid(last));
     e.name.chop(withDot.size());
-    e.ext = withDot.mid(1).left(ExtSize);
+    e.ext = leftWhole(withDot.mid(1), ExtSize);
     return e;
 }
 

@@ -17,7 +17,6 @@ namespace {
 // The longest a wait goes without looking at the cancel flag and letting
 // the thread's timers run (the catalogue commits on a timer during a stall).
 constexpr int SliceMs = 50;
-constexpr quint64 EpochAsFileTime = 116444736000000000ull; // 1601 to 1970 in 100 ns
 constexpr int QuitWaitMs = 1000;
 
 QByteArray commandFor(FtpSession::Method m)
@@ -173,6 +172,7 @@ bool FtpSession::establish()
     ++m_logons;
     protectData();
     readFeatures();
+    readSystem();
     return true;
 }
 
@@ -428,6 +428,13 @@ void FtpSession::readFeatures()
         command("OPTS UTF8 ON");
     if (m_features.contains("CLNT"))
         command("CLNT Harvex");
+}
+
+// Only some systems' listings need the hint; the rest are read by shape.
+void FtpSession::readSystem()
+{
+    const FtpReply r = command("SYST");
+    m_family = r.isPositive() ? ListingParser::familyFromSyst(r.text()) : ListingParser::Family::Any;
 }
 
 void FtpSession::chooseMethod()
@@ -906,17 +913,15 @@ bool FtpSession::prepareActive(QTcpServer &server, const QByteArray &path)
 
 FtpSession::Listing FtpSession::parseLines(const QByteArrayList &lines, Method m) const
 {
+    const ListingParser parser(m == Method::Mlsd ? ListingParser::Format::Mlsd : ListingParser::Format::List,
+                               m_family);
+    const ListingParser::Parsed parsed = parser.parseListing(lines);
     Listing l;
-    const ListingParser parser(m == Method::Mlsd ? ListingParser::Format::Mlsd : ListingParser::Format::List);
-    for (QByteArray line : lines) {
-        if (line.endsWith('\r'))
-            line.chop(1);
-        if (const auto e = parser.parse(line))
-            l.entries.append(toFindData(*e));
-        else if (!ListingParser::isNoise(line) && !line.endsWith(" .") && !line.endsWith(" ..")
-                 && !line.contains("type=cdir") && !line.contains("type=pdir"))
-            ++l.badLines;
-    }
+    l.entries.reserve(parsed.entries.size());
+    for (const ListedEntry &e : parsed.entries)
+        l.entries.append(toFindData(e));
+    l.badLines = parsed.unreadable;
+    l.badSamples = parsed.samples;
     return l;
 }
 
@@ -956,8 +961,8 @@ FindData FtpSession::toFindData(const ListedEntry &e) const
     f.dwFileAttributes = e.attributes();
     f.setSize(e.size);
     f.sizeKnown = e.sizeKnown;
-    if (e.modified.isValid())
-        f.setTimes(quint64(e.modified.toMSecsSinceEpoch()) * 10000 + EpochAsFileTime);
+    if (const quint64 t = e.fileTime())
+        f.setTimes(t);
     return f;
 }
 

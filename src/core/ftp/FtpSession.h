@@ -3,6 +3,7 @@
 #include "FtpLogon.h"
 #include "FtpReply.h"
 #include "ListedEntry.h"
+#include "ListingParser.h"
 
 #include <QByteArray>
 #include <QDeadlineTimer>
@@ -28,7 +29,8 @@ public:
     struct Listing
     {
         QList<FindData> entries;
-        int badLines = 0;
+        int badLines = 0;          // lines no parser could read
+        QByteArrayList badSamples; // the first few of them, for the log
         bool ok = false;
         // A time-out or the deadline ended it: the session was reset at once,
         // and listing the folder again would cost the same wait again.
@@ -111,6 +113,7 @@ private:
     void protectData();
     bool login();
     void readFeatures();
+    void readSystem();
     void chooseMethod();
     bool probeStat(const Listing &reference, Method statMethod);
     bool changeDir(const QByteArray &path);
@@ -165,6 +168,7 @@ private:
     QSet<QByteArray> m_features;
     QByteArrayList m_featureLines;
     Method m_method = Method::List;
+    ListingParser::Family m_family = ListingParser::Family::Any;
     QList<Method> m_supported;
     QString m_error;
     QString m_replyProblem; // why the control connection was broken off

@@ -15,4 +15,7 @@ struct ListedEntry
     QByteArray unique;  // MLSD "unique" or EPLF "i" fact
 
     quint32 attributes() const;
+    // 100 ns units since 1601, as the catalogue stores times; 0 for no
+    // time or one before 1601, which the count cannot hold.
+    quint64 fileTime() const;
 };

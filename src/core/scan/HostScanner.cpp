@@ -154,6 +154,7 @@ void HostScanner::listOne()
         m_catalogue.beginNewFolder(folder.parentId, m_host);
     ++m_stats.listed;
     storeListing(listing.entries, folder.parentId, path);
+    noteUnreadable(listing.badLines, listing.badSamples, path);
     if (!listing.ok) {
         // What came before the failure stays stored; the folder still counts as not listed.
         ++m_stats.failed;
@@ -246,6 +247,25 @@ void HostScanner::logHowItEnded()
         m_log.LogLine(QStringLiteral("   Scan stopped: the connection to %1 was lost").arg(m_host), false);
 }
 
+// A listing format no parser reads must never pass for an empty folder: the
+// lines are counted and the first few shown with their folder.
+void HostScanner::noteUnreadable(int lines, const QByteArrayList &samples, const QByteArray &path)
+{
+    if (lines == 0)
+        return;
+    m_stats.unreadLines += lines;
+    ++m_stats.unreadFolders;
+    m_log.LogLine(QStringLiteral("   %1 listing lines could not be read in %2").arg(lines).arg(shown(path)), false);
+    for (const QByteArray &line : samples) {
+        QString text = QString::fromUtf8(line.left(160));
+        for (QChar &c : text) {
+            if (c.category() == QChar::Other_Control)
+                c = u'?';
+        }
+        m_log.LogLine(QStringLiteral("      %1").arg(text), false);
+    }
+}
+
 void HostScanner::finish()
 {
     m_connection.CloseConnection();
@@ -253,6 +273,11 @@ void HostScanner::finish()
     m_view.hideView();
     if (m_stats.failed > 0)
         m_log.LogLine(QStringLiteral("   Folders that could not be listed: %1").arg(m_stats.failed), false);
+    if (m_stats.unreadLines > 0)
+        m_log.LogLine(QStringLiteral("   Listing lines that could not be read: %1 in %2 folders")
+                          .arg(m_stats.unreadLines)
+                          .arg(m_stats.unreadFolders),
+                      false);
     m_work.clear();
     m_running = false;
     if (m_afterScan)

@@ -56,6 +56,8 @@ public:
         int listed = 0;
         int failed = 0;
         int passedOver = 0;
+        qint64 unreadLines = 0; // listing lines no parser could read
+        int unreadFolders = 0;  // folders whose listing had such lines
         bool terminated = false;
         bool loggedOn = false;
         bool cancelled = false;
@@ -76,6 +78,7 @@ private:
     bool shouldDescend(const FindData &e, const QByteArray &childPath);
     bool entryLimitReached();
     void passOver(const QByteArray &path, const QString &why);
+    void noteUnreadable(int lines, const QByteArrayList &samples, const QByteArray &path);
     void finish();
     void logHowItEnded();
     void pause(int ms);

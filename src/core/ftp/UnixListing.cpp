@@ -1,0 +1,153 @@
+#include "UnixListing.h"
+#include "ListingDate.h"
+#include "ListingFields.h"
+
+namespace {
+using Kind = ListedEntry::Kind;
+
+// The rightmost column that can hold a date in the widest layout: type and
+// permissions, links, owner, group, size; devices show "major, minor".
+constexpr qsizetype LastDateColumn = 5;
+constexpr qsizetype LastDeviceDateColumn = 6;
+
+bool isPermissions(const QByteArray &p)
+{
+    static const QByteArray types = "-dlbcpsDnw?";
+    static const QByteArray modes = "rwxsStTlLA-?";
+    if (p.size() < 10 || !types.contains(p[0]))
+        return false;
+    for (int i = 1; i < 10; ++i) {
+        if (!modes.contains(p[i]))
+            return false;
+    }
+    return true;
+}
+
+// A long group name leaves no blank before the size ("longgroup123456");
+// the trailing digits are the size. A group that itself ends in digits
+// cannot be told apart, and gives its digits to the size.
+std::optional<quint64> gluedSize(const QByteArray &text)
+{
+    qsizetype i = text.size();
+    while (i > 0 && text[i - 1] >= '0' && text[i - 1] <= '9')
+        --i;
+    if (i == 0 || i == text.size())
+        return std::nullopt;
+    return ListingFields::size(text.mid(i));
+}
+
+void assignSize(ListedEntry &e, const ListingFields &f, qsizetype column)
+{
+    std::optional<quint64> size = ListingFields::size(f[column]);
+    if (!size && column >= 2)
+        size = gluedSize(f[column]);
+    e.sizeKnown = size.has_value();
+    e.size = size.value_or(0);
+}
+
+// "name -> target" keeps the name; a target ending in "/" (ls -F) tells the
+// link leads to a folder. Only link lines are cut: a file may be named "a -> b".
+void applyKind(ListedEntry &e, Kind kind)
+{
+    e.kind = kind;
+    if (kind != Kind::Link)
+        return;
+    const qsizetype arrow = e.name.indexOf(" -> ");
+    if (arrow < 0)
+        return;
+    if (e.name.endsWith('/'))
+        e.kind = Kind::LinkToDirectory;
+    e.name.truncate(arrow);
+}
+
+// Owner and group columns vary (missing, glued, month-like: an owner "jun"
+// with group "20" reads as a date), so the date is the one nearest the name:
+// the rightmost that can stand in ls's widest layout.
+std::optional<ListedEntry> afterColumns(const ListingFields &f, Kind kind, const QDateTime &now,
+                                        qsizetype firstDate, bool nameInColumn)
+{
+    const bool device = f[0].startsWith('b') || f[0].startsWith('c');
+    const qsizetype last = device ? LastDeviceDateColumn : LastDateColumn;
+    for (qsizetype m = qMin(last, f.count() - 2); m >= firstDate; --m) {
+        const ListingDate::Read date = ListingDate::unixAt(f, m, now);
+        if (!date.found() || date.next >= f.count())
+            continue;
+        ListedEntry e;
+        e.name = nameInColumn ? f.fromField(date.next) : f.afterField(date.next - 1);
+        if (e.name.isEmpty())
+            continue;
+        e.modified = date.when;
+        if (m >= 2)
+            assignSize(e, f, m - 1);
+        applyKind(e, kind);
+        return e;
+    }
+    return std::nullopt;
+}
+
+// Some servers print no date at all: "perms links owner group size name".
+// A time among the next words means a date was there but not read.
+std::optional<ListedEntry> undated(const ListingFields &f, Kind kind)
+{
+    if (f.count() < 6 || !ListingFields::allDigits(f[1]) || !ListingFields::size(f[4]))
+        return std::nullopt;
+    for (qsizetype i = 5; i < 8 && i < f.count(); ++i) {
+        if (ListingDate::time(f[i]).isValid())
+            return std::nullopt;
+    }
+    ListedEntry e;
+    e.name = f.afterField(4);
+    assignSize(e, f, 4);
+    applyKind(e, kind);
+    return e;
+}
+
+Kind kindOfType(char type)
+{
+    return type == 'd' ? Kind::Directory : type == 'l' ? Kind::Link : Kind::File;
+}
+} // namespace
+
+std::optional<ListedEntry> UnixListing::ls(const QByteArray &line, const QDateTime &now)
+{
+    ListingFields f(line);
+    // "ls -ls" puts the blocks used before the permissions.
+    if (f.count() > 3 && ListingFields::allDigits(f[0]) && isPermissions(f[1]))
+        f = ListingFields(line.mid(f.begin(1)));
+    if (f.count() < 3 || !isPermissions(f[0]))
+        return std::nullopt;
+    const Kind kind = kindOfType(f[0][0]);
+    if (auto e = afterColumns(f, kind, now, 1, false))
+        return e;
+    return undated(f, kind);
+}
+
+// Some embedded and Windows-hosted servers print the mode in octal
+// ("0100644"): the file type is in the bits above the permissions.
+std::optional<ListedEntry> UnixListing::numericMode(const QByteArray &line, const QDateTime &now)
+{
+    const ListingFields f(line);
+    const QByteArray mode = f[0];
+    if (f.count() < 3 || mode.size() < 6 || mode.size() > 7)
+        return std::nullopt;
+    bool ok = false;
+    const uint bits = mode.toUInt(&ok, 8);
+    const uint type = bits & 0170000;
+    if (!ok || (type != 0100000 && type != 0040000 && type != 0120000))
+        return std::nullopt;
+    const Kind kind = type == 0040000 ? Kind::Directory : type == 0120000 ? Kind::Link : Kind::File;
+    if (auto e = afterColumns(f, kind, now, 1, false))
+        return e;
+    return undated(f, kind);
+}
+
+// NetWare: "d [R----F--] owner 512 Jan 16 18:53    login": a lone type
+// letter, the rights in brackets, and the name padded into its column.
+std::optional<ListedEntry> UnixListing::netware(const QByteArray &line, const QDateTime &now)
+{
+    const ListingFields f(line);
+    const QByteArray rights = f[1];
+    if (f.count() < 6 || (f[0] != "d" && f[0] != "-") || !rights.startsWith('[') || !rights.endsWith(']'))
+        return std::nullopt;
+    return afterColumns(f, f[0] == "d" ? Kind::Directory : Kind::File, now, 3, true);
+}
