@@ -119,6 +119,7 @@ void HostScanner::listOne()
         passOver(path, QStringLiteral("deeper than %1 levels").arg(MaxDepth));
         return;
     }
+    m_view.setCurrentFolder(shown(path));
     FtpSession::Listing listing = m_connection.list(path);
     if (!listing.ok && m_wasConnected && !m_connection.isAlive()) {
         if (!ensureAlive()) {

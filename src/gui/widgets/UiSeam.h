@@ -12,10 +12,15 @@ class UiSeam
 public:
     using MessageHandler = std::function<void(const QString &text)>;
     using UrlHandler = std::function<void(const QUrl &url)>;
+    // Tells whether a program took the address.
+    using UrlOpener = std::function<bool(const QUrl &url)>;
 
     static void message(const QString &text);
-    static void openUrl(const QUrl &url);
+    // False when no program handles the address.
+    static bool openUrl(const QUrl &url);
     static void setMessageHandler(MessageHandler h);
+    // A handler that always succeeds.
     static void setUrlHandler(UrlHandler h);
+    static void setUrlOpener(UrlOpener h);
     static void setParentWindow(QWidget *w);
 };
