@@ -84,7 +84,6 @@ void tst_ActivityLog::longFileShrinksGradually()
     for (int i = 0; i < 800; ++i)
         f.write(QByteArray::number(i) + "\r\n");
     f.close();
-    const qint64 before = QFileInfo(path).size();
     ActivityLog log;
     QVERIFY(log.loadFromFile(path));
     QCOMPARE(log.lines().size(), 800);
@@ -101,7 +100,6 @@ void tst_ActivityLog::readsAnyLineEndWritesCrLf()
     QVERIFY(f.open(QIODevice::WriteOnly));
     f.write("a\rb\nc\r\n\r\nlast");
     f.close();
-    const qint64 before = QFileInfo(path).size();
     ActivityLog log;
     QVERIFY(log.loadFromFile(path));
     QCOMPARE(log.lines(), (QStringList{"a", "b", "c", "", "last"}));

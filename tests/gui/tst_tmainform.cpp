@@ -132,6 +132,7 @@ void tst_TMainForm::scanLogsInOrderAndFillsTree()
     QVERIFY(m->scanForm()->isHidden());
     QVERIFY(!m->connection()->isConnected());
     QCOMPARE(m_app->TabForm->TV->topLevelItemCount(), 2);
+    QCOMPARE(m_app->TabForm->panels[3]->text(), QString::number(m_app->TabForm->Tab().recordCount()));
     QVERIFY(m->ScanHost1->isEnabled());
     QVERIFY(m_messages.isEmpty());
 }

@@ -7,9 +7,11 @@
 class Catalogue;
 
 // What one host holds, at a glance: totals, the share of each file type, the
-// folder tree by size and the largest files. Everything is aggregated in SQL;
-// folder sizes are rolled up in memory from one sum per folder, so a host of
-// 1,000,000 entries costs two passes over its rows, not one query per folder.
+// folder tree by size and the largest files. The host's rows are read once,
+// summed per folder and per type as they come, and folder sizes are rolled
+// up in memory from one sum per folder: a host of 1,000,000 entries costs one
+// pass over its rows, not one query per folder. The largest files come from
+// the Size index.
 class HostStatistics
 {
 public:
@@ -72,14 +74,19 @@ private:
         qint64 treeEntries = 0;
         QList<qint32> subfolders;
     };
-    void loadFolders();
-    void loadFileSums();
-    void loadTypes();
+    void scanRows();
+    void linkFolders();
     void rollUp();
+    struct Sums
+    {
+        double bytes = 0;
+        qint64 count = 0;
+    };
 
     Catalogue &m_catalogue;
     QString m_host;
     Totals m_totals;
     QHash<qint32, Folder> m_folders; // key 0: the host's top level
     QList<TypeShare> m_types;
+    QHash<qint32, Sums> m_fileSums; // by PID, while loading
 };
