@@ -1,6 +1,7 @@
 #include "core/base/AppPaths.h"
 #include "app/HarvexApplication.h"
 #include "app/TMainForm.h"
+#include "browse/TQueryForm.h"
 #include "browse/TSeekForm.h"
 #include "browse/TTabForm.h"
 #include "ftp/TSelHost.h"

@@ -77,7 +77,7 @@ void tst_TStatsForm::opensWithTheHostsFigures()
     QVERIFY2(totals.contains("Entries: <b>23</b>"), qPrintable(totals));
     QVERIFY(totals.contains("Folders: <b>2</b>"));
     QVERIFY(!totals.contains("not in the log"));
-    const auto *types = qobject_cast<QBarCategoryAxis *>(m_form->chartView->chart()->axes(Qt::Vertical).value(0));
+    auto *types = qobject_cast<QBarCategoryAxis *>(m_form->chartView->chart()->axes(Qt::Vertical).value(0));
     QVERIFY(types);
     QCOMPARE(types->count(), 16); // 15 types and "other"
     QVERIFY(types->categories().contains("other"));

