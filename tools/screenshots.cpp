@@ -16,20 +16,29 @@
 #include "widgets/UiSeam.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QDir>
 #include <QMessageBox>
 #include <QScreen>
 #include <QTemporaryDir>
-#include <QTest>
+#include <QEventLoop>
+#include <QSqlRecord>
 #include <QTimer>
 #include <cstdio>
 
 namespace {
 QString g_out;
 
+void wait(int ms)
+{
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
 void shoot(const QString &name)
 {
-    QTest::qWait(400);
+    wait(400);
     const QPixmap screen = QGuiApplication::primaryScreen()->grabWindow(0);
     const QString file = QDir(g_out).filePath(name + QStringLiteral(".png"));
     screen.save(file);
@@ -124,7 +133,7 @@ int main(int argc, char **argv)
     app.ScanForm->raise();
     app.ScanForm->setCounts(37, 1204);
     app.ScanForm->setCurrentFolder(QStringLiteral("/pub/release-0.2/some/rather/long/folder/name/to/see/it/elided"));
-    QTest::qWait(1200);
+    wait(1200);
     app.ScanForm->refreshProgress();
     shoot(QStringLiteral("scan"));
     app.ScanForm->hide();

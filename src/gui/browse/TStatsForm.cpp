@@ -136,6 +136,7 @@ void TStatsForm::fillChart()
     chart->setTitle(QStringLiteral("File types by size and count"));
     auto *types = new QBarCategoryAxis;
     types->append(names);
+    types->setTruncateLabels(false); // type names are short; "..." said nothing
     chart->addAxis(types, Qt::AlignLeft);
     series->attachAxis(types);
     auto *percent = new QValueAxis;
