@@ -155,8 +155,11 @@ void TTabForm::buildStatusBar()
     const char *texts[5] = {"Record Count", "", "Total Record Count", "", ""};
     for (int i = 0; i < 5; ++i) {
         panels[i] = new QLabel(QString::fromLatin1(texts[i]), StatusBar1);
-        // Fixed widths; the counts sit in lowered panels.
-        panels[i]->setFixedWidth(widths[i]);
+        // Their fixed widths while there is room, the counts in lowered
+        // panels; narrower only so the panels never keep the tree from widening.
+        panels[i]->setMinimumWidth(1);
+        panels[i]->setMaximumWidth(widths[i]);
+        panels[i]->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
         panels[i]->setAlignment((i == 0 || i == 2) ? Qt::AlignRight | Qt::AlignVCenter : Qt::AlignLeft | Qt::AlignVCenter);
         if (i == 1 || i == 3)
             panels[i]->setFrameStyle(QFrame::Panel | QFrame::Sunken);
