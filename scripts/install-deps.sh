@@ -3,7 +3,8 @@
 # is not there yet. Safe to run again; quiet when nothing is missing.
 set -euo pipefail
 packages=(cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libgl-dev
-          libsimpleini-dev libsqlite3-dev vsftpd python3-pyftpdlib xvfb xauth lftp openssl rclone)
+          libsimpleini-dev libsqlite3-dev vsftpd python3-pyftpdlib xvfb xauth lftp openssl rclone
+          qt6-charts-dev libqt6opengl6-dev imagemagick)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

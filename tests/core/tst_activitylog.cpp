@@ -2,6 +2,10 @@
 #include "core/base/ElapsedCounter.h"
 
 #include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QThread>
+#include <cstdio>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -17,7 +21,26 @@ private slots:
     void elapsedText_data();
     void elapsedText();
     void counterStartsAndStops();
+    void linesSurviveSigkill();
+    void normalExitWritesTheBoundedList();
 };
+
+namespace {
+// The child side of linesSurviveSigkill: logs three lines and waits to be killed.
+int loggerChild(const QString &path)
+{
+    ActivityLog log;
+    log.loadFromFile(path);
+    if (!log.appendTo(path))
+        return 2;
+    for (int i = 1; i <= 3; ++i)
+        log.LogLine(QStringLiteral("line %1").arg(i), false);
+    std::fputs("ready\n", stdout);
+    std::fflush(stdout);
+    for (;;)
+        QThread::sleep(1);
+}
+} // namespace
 
 void tst_ActivityLog::stamp_data()
 {
@@ -118,5 +141,61 @@ void tst_ActivityLog::counterStartsAndStops()
     QCOMPARE(c.tag(), 0);
 }
 
-QTEST_GUILESS_MAIN(tst_ActivityLog)
+void tst_ActivityLog::linesSurviveSigkill()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("Harvex.log");
+    QFile old(path);
+    QVERIFY(old.open(QIODevice::WriteOnly));
+    old.write("earlier\r\n");
+    old.close();
+    QProcess child;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("HARVEX_LOG_CHILD", path);
+    child.setProcessEnvironment(env);
+    child.start(QCoreApplication::applicationFilePath(), {});
+    QVERIFY(child.waitForStarted());
+    QVERIFY(child.waitForReadyRead(10000));
+    QCOMPARE(child.readLine(), QByteArray("ready\n"));
+    child.kill(); // SIGKILL: no destructor, no exit handler runs
+    QVERIFY(child.waitForFinished());
+    QCOMPARE(child.exitStatus(), QProcess::CrashExit);
+    QVERIFY(old.open(QIODevice::ReadOnly));
+    QCOMPARE(old.readAll(), QByteArray("earlier\r\nline 1\r\nline 2\r\nline 3\r\n"));
+}
+
+// Appending changes nothing of what the file holds after a normal exit: the
+// list, at most MaxLines long, written over it.
+void tst_ActivityLog::normalExitWritesTheBoundedList()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("Harvex.log");
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    for (int i = 0; i < ActivityLog::MaxLines; ++i)
+        f.write(QByteArray::number(i) + "\r\n");
+    f.close();
+    const qint64 before = QFileInfo(path).size();
+    ActivityLog log;
+    QVERIFY(log.loadFromFile(path));
+    QVERIFY(log.appendTo(path));
+    log.LogLine("new", false);
+    QCOMPARE(QFileInfo(path).size(), before + 5); // appended at once
+    log.stopAppending();
+    QVERIFY(log.saveToFile(path));
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = f.readAll().split('\n');
+    QCOMPARE(lines.size(), ActivityLog::MaxLines + 1); // the last CR LF ends the last line
+    QCOMPARE(lines.first(), QByteArray("1\r"));
+    QCOMPARE(lines[ActivityLog::MaxLines - 1], QByteArray("new\r"));
+}
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsSet("HARVEX_LOG_CHILD"))
+        return loggerChild(qEnvironmentVariable("HARVEX_LOG_CHILD"));
+    QCoreApplication app(argc, argv);
+    tst_ActivityLog t;
+    return QTest::qExec(&t, argc, argv);
+}
 #include "tst_activitylog.moc"

@@ -103,10 +103,11 @@ void tst_HarvexApplication::menuCaptionsAndSeparators()
     for (QAction *top : app.MainForm->menuBar()->actions()) {
         QStringList items;
         for (QAction *a : top->menu()->actions())
-            items << (a->isSeparator() ? QString("-") : a->text() + (a->isCheckable() ? (a->isChecked() ? "[x]" : "[ ]") : ""));
-        menus << top->text() + ": " + items.join(", ");
+            items << (a->isSeparator() ? QString("-") : a->text().remove('&') + (a->isCheckable() ? (a->isChecked() ? "[x]" : "[ ]") : ""));
+        menus << top->text().remove('&') + ": " + items.join(", ");
     }
     QCOMPARE(menus, (QStringList{"File: Select Host, Scan Host, -, Connect to FTP, Disconnect, -, Exit",
+                                 "Data Base: All Records, Find, Query, -, Statistics",
                                  "Config: Options, -, Save Position[x], Show Host[x]", "Help: Help, -, About"}));
     QCOMPARE(app.MainForm->windowTitle(), QString("Harvex"));
     QCOMPARE(app.MainForm->PageControl1->tabPosition(), QTabWidget::South);

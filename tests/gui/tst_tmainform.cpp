@@ -173,6 +173,7 @@ void tst_TMainForm::scanLogsInOrderAndFillsTree()
     QCOMPARE(m->lastScan().entries, 9);
     QVERIFY(m->scanForm()->isHidden());
     QCOMPARE(m_app->TabForm->TV->topLevelItemCount(), 2);
+    QCOMPARE(m_app->TabForm->panels[3]->text(), QString::number(m_app->TabForm->Tab().recordCount()));
     QVERIFY(m->ScanHost1->isEnabled());
     QVERIFY(m_messages.isEmpty());
     QCOMPARE(rowCount(), 9);

@@ -7,6 +7,14 @@
 #include "browse/TTabForm.h"
 #include "ftp/TSelHost.h"
 #include "widgets/TCoolBtn.h"
+#include "browse/GridDelegate.h"
+#include "core/catalogue/LacTime.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QHeaderView>
+#include <QSqlQuery>
+#include <cstring>
 
 #include <QAbstractItemModelTester>
 #include <QFile>
@@ -30,6 +38,13 @@ private slots:
     void rejectedStatementIsReported();
     void explorerOpensTheRowsAddress();
     void modelsPassTheTester();
+    void treeLevelsInNameOrder();
+    void lacAndSizeShownReadably_data();
+    void lacAndSizeShownReadably();
+    void headerClickSortsInTheQuery();
+    void rowWithoutIdIsQuiet();
+    void totalCountFollowsDeleteAndScan();
+    void explorerFailureIsExplained();
 
 private:
     qint32 store(const QString &name, quint32 attr, qint32 pid, const QString &host = "H", quint64 size = 0);
@@ -205,7 +220,7 @@ void tst_TTabForm::rejectedStatementIsReported()
     query->Memo1->setPlainText("SELECT Name FROM DB WHERE ext = '<DIR>'");
     query->btnExecClick();
     QCOMPARE(tab->DS()->recordCount(), 3);
-    QCOMPARE(query->btnDeafult->text(), QString("Deafult"));
+    QCOMPARE(query->btnDeafult->text(), QString("&Deafult"));
 }
 
 void tst_TTabForm::explorerOpensTheRowsAddress()
@@ -226,6 +241,157 @@ void tst_TTabForm::modelsPassTheTester()
     while (tab->DS()->canFetchMore())
         tab->DS()->fetchMore();
     tab->btnAllClick();
+}
+
+void tst_TTabForm::treeLevelsInNameOrder()
+{
+    // In the C locale names compare as plain text; people have a language.
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    auto restore = qScopeGuard([] { QLocale::setDefault(QLocale::c()); });
+    const qint32 top = store("Zeta", 16, 0);
+    store("alpha", 16, 0);
+    store("Beta", 16, 0);
+    for (const char *name : {"file10", "File2", "file1", "Ärger", "zz"})
+        store(QString::fromUtf8(name), 16, top);
+    tab->BuildFolderTree(nullptr);
+    QStringList topNames, inner;
+    for (int i = 0; i < tab->TV->topLevelItemCount(); ++i)
+        topNames << tab->TV->topLevelItem(i)->text(0);
+    QCOMPARE(topNames, QStringList({"alpha", "Beta", "pub", "Zeta"}));
+    QTreeWidgetItem *zeta = tab->TV->topLevelItem(3);
+    for (int i = 0; i < zeta->childCount(); ++i)
+        inner << zeta->child(i)->text(0);
+    // Case-insensitive, numbers by value; the locale puts Ä with A in most
+    // languages, and after Z in C: either way not among the lower-case f's.
+    QCOMPARE(inner.mid(inner.indexOf("file1"), 3), QStringList({"file1", "File2", "file10"}));
+    QVERIFY(inner.indexOf("zz") > inner.indexOf("file10"));
+}
+
+// What the grid shows for a cell of a column with this name: the stored value
+// stays as it is in the model.
+void tst_TTabForm::lacAndSizeShownReadably_data()
+{
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QVariant>("stored");
+    QTest::addColumn<QString>("shown");
+    // 2026-12-09 01:08:30 UTC as a FILETIME, kept in a double's bytes.
+    const quint64 ft = (quint64(QDateTime(QDate(2026, 12, 9), QTime(1, 8, 30), Qt::UTC).toSecsSinceEpoch())
+                        + 11644473600ull) * 10000000ull;
+    double lac;
+    std::memcpy(&lac, &ft, sizeof lac);
+    const QString local = QDateTime(QDate(2026, 12, 9), QTime(1, 8, 30), Qt::UTC).toLocalTime().toString("yyyy-MM-dd HH:mm");
+    QTest::newRow("time") << int(GridDelegate::Kind::Time) << QVariant(lac) << local;
+    QTest::newRow("no time") << int(GridDelegate::Kind::Time) << QVariant(0.0) << QString();
+    QTest::newRow("bytes") << int(GridDelegate::Kind::Size) << QVariant(10.0) << QString("10 B");
+    QTest::newRow("gigabytes") << int(GridDelegate::Kind::Size) << QVariant(5368709120.0) << QString("5.0 GB");
+    QTest::newRow("unknown size") << int(GridDelegate::Kind::Size) << QVariant(QMetaType(QMetaType::Double)) << QString();
+    QTest::newRow("whole float") << int(GridDelegate::Kind::Plain) << QVariant(5368709120.0) << QString("5368709120");
+}
+
+void tst_TTabForm::lacAndSizeShownReadably()
+{
+    QFETCH(int, kind);
+    QFETCH(QVariant, stored);
+    QFETCH(QString, shown);
+    QCOMPARE(GridDelegate::text(GridDelegate::Kind(kind), stored, QLocale::c()), shown);
+    if (GridDelegate::Kind(kind) == GridDelegate::Kind::Time && stored.toDouble() != 0)
+        QCOMPARE(LacTime::toDateTime(stored.toDouble()).toUTC(), QDateTime(QDate(2026, 12, 9), QTime(1, 8, 30), Qt::UTC));
+}
+
+// Well over one fetch of rows, so the sort must come from the query: the
+// first screen holds the largest sizes while the rest is still unfetched.
+void tst_TTabForm::headerClickSortsInTheQuery()
+{
+    const qint32 bulk = store("bulk", 16, 0);
+    tab->Tab().beginNewFolder(bulk, "H");
+    for (int i = 0; i < 1000; ++i)
+        store(QString("n%1.bin").arg(i), 128, bulk, "H", quint64((i * 7919) % 1000) * 1000);
+    tab->showFolder(bulk);
+    DataSet *ds = tab->DS();
+    QVERIFY(ds->canFetchMore());
+    const int size = ds->record().indexOf("Size");
+    const QModelIndex sizeCell = ds->index(0, size);
+    QCOMPARE(GridDelegate::kindOf(sizeCell), GridDelegate::Kind::Size);
+    tab->DBGrid1->horizontalHeader()->sectionClicked(size);
+    QCOMPARE(tab->DS(), ds);
+    QCOMPARE(ds->sortColumn(), size);
+    QVERIFY(ds->canFetchMore());
+    QCOMPARE(ds->record(0).value("Size").toDouble(), 0.0);
+    tab->DBGrid1->horizontalHeader()->sectionClicked(size);
+    QCOMPARE(ds->sortOrder(), Qt::DescendingOrder);
+    QVERIFY(ds->canFetchMore());
+    QCOMPARE(ds->record(0).value("Size").toDouble(), 999000.0);
+    QVERIFY(ds->record(1).value("Size").toDouble() <= 999000.0);
+    QCOMPARE(ds->recordCount(), qint64(1000));
+    QCOMPARE(tab->panels[1]->text(), QString("1000"));
+    // The stored value is untouched; only the grid's text changes.
+    QCOMPARE(ds->index(0, size).data().toDouble(), 999000.0);
+    tab->DBGrid1->horizontalHeader()->sectionClicked(ds->record().indexOf("Name"));
+    QCOMPARE(ds->record(0).value("Name").toString(), QString("n0"));
+    // The model's own contract while it sorts, on a result of one fetch: with
+    // more rows, Qt 6.4's QSqlQueryModel::setQuery inserts its first fetch
+    // inside the reset, which the tester reports whatever the statement.
+    DataSet alone(tab->Tab().connectionName());
+    alone.setSql("SELECT * FROM DB WHERE PID = :K;");
+    alone.setParams({m_pub});
+    QVERIFY(alone.open());
+    QAbstractItemModelTester tester(&alone, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    alone.sort(size, Qt::DescendingOrder);
+    QCOMPARE(alone.record(0).value("Name").toString(), QString("a"));
+    alone.sort(-1);
+    QCOMPARE(alone.rowCount(), 3);
+}
+
+void tst_TTabForm::rowWithoutIdIsQuiet()
+{
+    m_app->MainForm->StatusBar1[3]->setText("before");
+    TQueryForm *query = m_app->QueryForm;
+    query->Memo1->setPlainText("SELECT Name, Size FROM DB");
+    query->btnExecClick();
+    m_messages.clear();
+    tab->DBGrid1->setCurrentIndex(tab->DS()->index(0, 0));
+    tab->DBGrid1CellClick(tab->DS()->index(0, 0));
+    query->Memo1->setPlainText("SELECT 12345 AS ID, 'gone' AS Name");
+    query->btnExecClick();
+    tab->DBGrid1->setCurrentIndex(tab->DS()->index(0, 0));
+    tab->DBGrid1CellClick(tab->DS()->index(0, 0));
+    QCOMPARE(m_messages, QStringList());
+    QCOMPARE(m_app->MainForm->StatusBar1[3]->text(), QString("before"));
+}
+
+void tst_TTabForm::totalCountFollowsDeleteAndScan()
+{
+    tab->btnAllClick();
+    const qint64 before = tab->Tab().recordCount();
+    QCOMPARE(tab->panels[3]->text(), QString::number(before));
+    TQueryForm *query = m_app->QueryForm;
+    query->Memo1->setPlainText("DELETE FROM DB WHERE Name = 'readme'");
+    query->btnExecClick();
+    QCOMPARE(tab->panels[3]->text(), QString::number(before - 1));
+    // The end of a scan rebuilds the tree from the top: the count follows.
+    store("new.txt", 128, 0);
+    tab->BuildFolderTree(nullptr);
+    QCOMPARE(tab->panels[3]->text(), QString::number(before));
+}
+
+void tst_TTabForm::explorerFailureIsExplained()
+{
+    tab->btnAllClick();
+    tab->DBGrid1->setCurrentIndex(tab->DS()->index(rowOf("other"), 0));
+    QList<QUrl> tried;
+    UiSeam::setUrlOpener([&tried](const QUrl &u) {
+        tried << u;
+        return false;
+    });
+    m_messages.clear();
+    tab->Explorer1Click();
+    UiSeam::setUrlHandler([this](const QUrl &u) { m_urls << u; });
+    QCOMPARE(tried.size(), 1);
+    QCOMPARE(m_messages.size(), 1);
+    QVERIFY(m_messages[0].contains("ftp://"));
+    QVERIFY(m_messages[0].contains("ftp://other/lib/other.txt"));
+    QVERIFY(m_messages[0].contains("clipboard"));
+    QCOMPARE(QGuiApplication::clipboard()->text(), QString("ftp://other/lib/other.txt"));
 }
 
 QTEST_MAIN(tst_TTabForm)

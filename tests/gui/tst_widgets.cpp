@@ -4,6 +4,9 @@
 #include "widgets/TCoolBtn.h"
 #include "widgets/THLabel.h"
 #include "widgets/TSPanel.h"
+#include "widgets/ButtonSlot.h"
+
+#include <QHBoxLayout>
 
 #include <QEnterEvent>
 #include <QSignalSpy>
@@ -27,6 +30,9 @@ private slots:
     void aboutOutline();
     void aboutRings();
     void aboutShowAndHide();
+    void linkDoubleClickRunsTwice();
+    void namePanelDoesNotDrag();
+    void fixedButtonGrowsInItsSlot();
 };
 
 namespace {
@@ -307,6 +313,56 @@ void tst_Widgets::aboutShowAndHide()
     QVERIFY(about.isHidden());
     QVERIFY(main.isEnabled());
     UiSeam::setUrlHandler(nullptr);
+}
+
+// A double click is a click and a double click: the mail link runs twice, not
+// three times.
+void tst_Widgets::linkDoubleClickRunsTwice()
+{
+    THLabel label;
+    label.resize(100, 20);
+    int runs = 0;
+    connect(&label, &THLabel::clicked, [&runs] { ++runs; });
+    connect(&label, &THLabel::doubleClicked, [&runs] { ++runs; });
+    const QPoint at(10, 10);
+    QTest::mousePress(&label, Qt::LeftButton, {}, at);
+    QTest::mouseRelease(&label, Qt::LeftButton, {}, at);
+    QMouseEvent dbl(QEvent::MouseButtonDblClick, QPointF(at), label.mapToGlobal(QPointF(at)), Qt::LeftButton,
+                    Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&label, &dbl);
+    QTest::mouseRelease(&label, Qt::LeftButton, {}, at);
+    QCOMPARE(runs, 2);
+}
+
+void tst_Widgets::namePanelDoesNotDrag()
+{
+    TAbout about;
+    about.show();
+    const QPoint before = about.pos();
+    const QPoint inPanel = about.pa->geometry().center();
+    QTest::mousePress(&about, Qt::LeftButton, {}, inPanel);
+    QMouseEvent move(QEvent::MouseMove, QPointF(inPanel + QPoint(30, 20)),
+                     QPointF(about.mapToGlobal(inPanel + QPoint(30, 20))), Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&about, &move);
+    QCOMPARE(about.pos(), before);
+    QTest::mouseRelease(&about, Qt::LeftButton, {}, inPanel);
+    about.hide();
+}
+
+// In a layout, a button of fixed size sits in a slot with room to rise.
+void tst_Widgets::fixedButtonGrowsInItsSlot()
+{
+    QWidget w;
+    auto *row = new QHBoxLayout(&w);
+    auto *b = new TCoolBtn;
+    row->addWidget(new ButtonSlot(b, QSize(75, 21), &w));
+    w.show();
+    const QRect rest = b->geometry();
+    QCOMPARE(rest.size(), QSize(75, 21));
+    enter(b);
+    QCOMPARE(b->geometry(), rest.adjusted(-1, -1, 1, 1));
+    leave(b);
+    QCOMPARE(b->geometry(), rest);
 }
 
 QTEST_MAIN(tst_Widgets)

@@ -27,6 +27,10 @@ void ActivityLog::LogLine(const QString &text, bool stamped)
 {
     const QString line = stamped ? stampedText(text, m_clock()) : text;
     m_lines.append(line);
+    if (m_appendFile.isOpen()) {
+        m_appendFile.write(line.toUtf8() + "\r\n");
+        m_appendFile.flush(); // into the system's hands: survives the program being killed
+    }
     emit lineAdded(line);
     // One line per call, so a longer log loaded from file shrinks gradually.
     if (m_lines.size() > MaxLines) {
@@ -56,6 +60,13 @@ bool ActivityLog::loadFromFile(const QString &path)
     m_lines = lines;
     emit linesReplaced();
     return true;
+}
+
+bool ActivityLog::appendTo(const QString &path)
+{
+    m_appendFile.close();
+    m_appendFile.setFileName(path);
+    return m_appendFile.open(QIODevice::WriteOnly | QIODevice::Append);
 }
 
 bool ActivityLog::saveToFile(const QString &path) const

@@ -1,5 +1,6 @@
 #pragma once
 #include <QDateTime>
+#include <QFile>
 #include <QObject>
 #include <QStringList>
 #include <functional>
@@ -23,6 +24,12 @@ public:
     bool loadFromFile(const QString &path);
     // Each line ended by CR LF; overwrites the file.
     bool saveToFile(const QString &path) const;
+    // From now on every new line is added to the end of the file at once, so
+    // a crash loses nothing logged; the line limit applies when the file is
+    // read, and saveToFile() at exit writes the bounded list as before.
+    // False when the file cannot be opened for appending.
+    bool appendTo(const QString &path);
+    void stopAppending() { m_appendFile.close(); }
 
     // Tests pin the clock.
     void setClock(std::function<QDateTime()> clock) { m_clock = std::move(clock); }
@@ -35,4 +42,5 @@ signals:
 private:
     QStringList m_lines;
     std::function<QDateTime()> m_clock;
+    QFile m_appendFile;
 };

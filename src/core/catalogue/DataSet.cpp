@@ -27,7 +27,7 @@ bool DataSet::open()
     const QSqlDatabase db = QSqlDatabase::database(m_connection, false);
     QSqlQuery q(db);
     m_error.clear();
-    if (!q.prepare(m_sql)) {
+    if (!q.prepare(orderedSql())) {
         m_error = q.lastError().text();
         close();
         return false;
@@ -53,4 +53,30 @@ void DataSet::close()
     m_open = false;
     m_count = 0;
     emit opened();
+}
+
+// The statement as the user wrote it stays a subquery: its own ORDER BY, a
+// trailing ";" or a closing comment cannot break the outer one. Result
+// columns are sorted by number, so a name given twice is no ambiguity.
+QString DataSet::orderedSql() const
+{
+    if (m_sortColumn < 0)
+        return m_sql;
+    QString inner = m_sql.trimmed();
+    while (inner.endsWith(u';'))
+        inner = inner.chopped(1).trimmed();
+    return QStringLiteral("SELECT * FROM (%1\n) ORDER BY %2 %3")
+        .arg(inner)
+        .arg(m_sortColumn + 1)
+        .arg(m_sortOrder == Qt::AscendingOrder ? QLatin1String("ASC") : QLatin1String("DESC"));
+}
+
+void DataSet::sort(int column, Qt::SortOrder order)
+{
+    if (!m_open || column >= columnCount())
+        return;
+    m_sortColumn = column;
+    m_sortOrder = order;
+    close();
+    open();
 }

@@ -13,8 +13,13 @@ class DataSet : public QSqlQueryModel
 public:
     explicit DataSet(const QString &connectionName, QObject *parent = nullptr);
 
-    void setSql(const QStringList &lines) { m_sql = lines.join(u'\n'); }
-    void setSql(const QString &text) { m_sql = text; }
+    // A new statement starts in its own order.
+    void setSql(const QStringList &lines) { setSql(lines.join(u'\n')); }
+    void setSql(const QString &text)
+    {
+        m_sql = text;
+        m_sortColumn = -1;
+    }
     QString sql() const { return m_sql; }
     void setParams(const QVariantList &params) { m_params = params; }
 
@@ -25,11 +30,19 @@ public:
     qint64 recordCount() const { return m_count; }
     QString errorText() const { return m_error; }
 
+    // Runs the statement again with ORDER BY on that result column, so a
+    // sorted grid still fetches only what it shows. A statement that gives no
+    // rows (an UPDATE, a DELETE) is not run again. column -1: stored order.
+    void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
+    int sortColumn() const { return m_sortColumn; }
+    Qt::SortOrder sortOrder() const { return m_sortOrder; }
+
 signals:
     void opened();
 
 private:
     qint64 countRows(const QSqlDatabase &db) const;
+    QString orderedSql() const;
 
     QString m_connection;
     QString m_sql;
@@ -37,4 +50,6 @@ private:
     bool m_open = false;
     qint64 m_count = 0;
     QString m_error;
+    int m_sortColumn = -1;
+    Qt::SortOrder m_sortOrder = Qt::AscendingOrder;
 };

@@ -129,6 +129,7 @@ void HostScanner::listOne()
         passOver(path, QStringLiteral("deeper than the depth limit of %1 levels").arg(m_limits.maxDepth));
         return;
     }
+    m_view.setCurrentFolder(shown(path));
     FtpSession::Listing listing = m_connection.list(path);
     if (!listing.ok && m_cancel.load())
         return; // cut short by Cancel: not a fault of the folder, and the next scan lists it

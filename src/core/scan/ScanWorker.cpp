@@ -120,6 +120,13 @@ void ScanWorker::setCounts(int directories, qint64 records)
     sendProgress(false);
 }
 
+void ScanWorker::setCurrentFolder(const QString &path)
+{
+    m_folder = path;
+    m_progressDue = true;
+    sendProgress(false);
+}
+
 // A fast scan lists hundreds of folders a second: the window needs a few
 // updates a second, not one per folder.
 void ScanWorker::sendProgress(bool force)
@@ -131,4 +138,6 @@ void ScanWorker::sendProgress(bool force)
     if (m_position >= 0)
         emit progress(m_position);
     emit counts(m_directories, m_records);
+    if (!m_folder.isEmpty())
+        emit currentFolder(m_folder);
 }

@@ -41,6 +41,7 @@ public:
     void hideView() override;
     void setProgress(qint64 position) override;
     void setCounts(int directories, qint64 records) override;
+    void setCurrentFolder(const QString &path) override;
     void repaintView() override {}
     void pumpEvents() override {}
     void showMessage(const QString &text) override { emit message(text); }
@@ -56,6 +57,7 @@ signals:
     void walkStarted();
     void progress(qint64 position);
     void counts(int directories, qint64 records);
+    void currentFolder(const QString &path);
     void scanEnded(const HostScanner::Stats &stats);
     void connectEnded(bool connected);
     void failed(const QString &why);
@@ -81,6 +83,7 @@ private:
     qint64 m_position = -1;
     int m_directories = 0;
     qint64 m_records = 0;
+    QString m_folder;
     bool m_progressDue = false;
 };
 

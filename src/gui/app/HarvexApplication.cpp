@@ -72,6 +72,9 @@ void HarvexApplication::loadLog()
         MainForm->log().saveToFile(path);
     if (!MainForm->log().loadFromFile(path))
         UiSeam::message(QStringLiteral("Cannot read the log file %1").arg(path));
+    // Lines reach the file as they are logged: a crash keeps them.
+    if (!MainForm->log().appendTo(path))
+        UiSeam::message(QStringLiteral("Cannot write the log file %1").arg(path));
 }
 
 // Whatever can still be saved is saved: a log file that cannot be written is
@@ -82,6 +85,7 @@ void HarvexApplication::shutDown()
                           + ElapsedCounter::ElapsedText(MainForm->TimeRun.tag()),
                       false);
     MainForm->LogLine(QString(), false);
+    MainForm->log().stopAppending();
     if (!MainForm->log().saveToFile(AppPaths::logFile()))
         UiSeam::message(QStringLiteral("Cannot write the log file %1").arg(AppPaths::logFile()));
     MainForm->SaveSettings(m_settings.get());

@@ -46,27 +46,44 @@ TMainForm::~TMainForm()
 
 void TMainForm::buildMenu()
 {
-    QMenu *file = menuBar()->addMenu(QStringLiteral("File"));
-    SelectHost1 = file->addAction(QStringLiteral("Select Host"));
-    ScanHost1 = file->addAction(QStringLiteral("Scan Host"), this, &TMainForm::ScanHost1Click);
+    QMenu *file = menuBar()->addMenu(QStringLiteral("&File"));
+    SelectHost1 = file->addAction(QStringLiteral("&Select Host"));
+    SelectHost1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_H));
+    ScanHost1 = file->addAction(QStringLiteral("S&can Host"), this, &TMainForm::ScanHost1Click);
+    ScanHost1->setShortcut(QKeySequence(Qt::Key_F5));
     file->addSeparator();
-    Connectto1 = file->addAction(QStringLiteral("Connect to FTP"), this, &TMainForm::Connectto1Click);
-    Disconnect1 = file->addAction(QStringLiteral("Disconnect"), this, &TMainForm::Disconnect1Click);
+    Connectto1 = file->addAction(QStringLiteral("C&onnect to FTP"), this, &TMainForm::Connectto1Click);
+    Disconnect1 = file->addAction(QStringLiteral("&Disconnect"), this, &TMainForm::Disconnect1Click);
     file->addSeparator();
-    Exit1 = file->addAction(QStringLiteral("Exit"), this, &QWidget::close);
-    QMenu *config = menuBar()->addMenu(QStringLiteral("Config"));
-    Options1 = config->addAction(QStringLiteral("Options"));
+    Exit1 = file->addAction(QStringLiteral("E&xit"), this, &QWidget::close);
+    buildDataMenu();
+    QMenu *config = menuBar()->addMenu(QStringLiteral("&Config"));
+    Options1 = config->addAction(QStringLiteral("&Options"));
     config->addSeparator();
-    SavePosition1 = config->addAction(QStringLiteral("Save Position"));
+    SavePosition1 = config->addAction(QStringLiteral("Save &Position"));
     SavePosition1->setCheckable(true);
     SavePosition1->setChecked(true);
-    ShowHost1 = config->addAction(QStringLiteral("Show Host"), this, &TMainForm::ShowHost1Click);
+    ShowHost1 = config->addAction(QStringLiteral("Show &Host"), this, &TMainForm::ShowHost1Click);
     ShowHost1->setCheckable(true);
     ShowHost1->setChecked(true);
-    QMenu *help = menuBar()->addMenu(QStringLiteral("Help"));
-    Help1 = help->addAction(QStringLiteral("Help"));
+    QMenu *help = menuBar()->addMenu(QStringLiteral("&Help"));
+    Help1 = help->addAction(QStringLiteral("&Help"));
     help->addSeparator();
-    About1 = help->addAction(QStringLiteral("About"));
+    About1 = help->addAction(QStringLiteral("&About"));
+}
+
+// The browser's toolbar commands, with their keys; wired once the browser exists.
+void TMainForm::buildDataMenu()
+{
+    QMenu *data = menuBar()->addMenu(QStringLiteral("&Data Base"));
+    AllRecords1 = data->addAction(QStringLiteral("&All Records"));
+    AllRecords1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
+    Find1 = data->addAction(QStringLiteral("&Find"));
+    Find1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
+    Query1 = data->addAction(QStringLiteral("&Query"));
+    Query1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
+    data->addSeparator();
+    Statistics1 = data->addAction(QStringLiteral("&Statistics"));
 }
 
 void TMainForm::buildPages()
@@ -144,6 +161,11 @@ void TMainForm::attachBrowser(TTabForm *browser, IniFile *settings)
     connect(browser, &TTabForm::scanButtonClicked, this, &TMainForm::ScanHost);
     connect(browser, &TTabForm::findButtonClicked, m_seek, &QWidget::show);
     connect(browser, &TTabForm::queryButtonClicked, m_query, &QWidget::show);
+    browser->setActivityLog(&m_log);
+    connect(AllRecords1, &QAction::triggered, browser, &TTabForm::btnAllClick);
+    connect(Find1, &QAction::triggered, m_seek, &QWidget::show);
+    connect(Query1, &QAction::triggered, m_query, &QWidget::show);
+    connect(Statistics1, &QAction::triggered, browser, &TTabForm::showStatistics);
 }
 
 void TMainForm::startWorker(IniFile *settings)
@@ -166,6 +188,7 @@ void TMainForm::wireWorker()
     connect(m_worker, &ScanWorker::walkStarted, m_scan, &TScanForm::walkStarted, queued);
     connect(m_worker, &ScanWorker::progress, m_scan, &TScanForm::setProgress, queued);
     connect(m_worker, &ScanWorker::counts, m_scan, &TScanForm::setCounts, queued);
+    connect(m_worker, &ScanWorker::currentFolder, m_scan, &TScanForm::setCurrentFolder, queued);
     connect(m_worker, &ScanWorker::scanEnded, this, &TMainForm::scanEnded, queued);
     connect(m_worker, &ScanWorker::connectEnded, this, &TMainForm::connectEnded, queued);
     connect(m_scan, &TScanForm::cancelRequested, this, [this] { m_worker->cancel(); });

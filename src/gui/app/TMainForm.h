@@ -37,6 +37,7 @@ public:
     QLabel *StatusBar1[4];
     QAction *SelectHost1, *ScanHost1, *Connectto1, *Disconnect1, *Exit1;
     QAction *Options1, *SavePosition1, *ShowHost1, *Help1, *About1;
+    QAction *AllRecords1, *Find1, *Query1, *Statistics1;
     ElapsedCounter TimeRun, TimeConnect, TimeScan;
 
     ActivityLog &log() { return m_log; }
@@ -77,6 +78,7 @@ protected:
 
 private:
     void buildMenu();
+    void buildDataMenu();
     void buildPages();
     void buildStatusBar();
     void wireLog();

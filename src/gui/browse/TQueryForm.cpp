@@ -3,10 +3,12 @@
 #include "core/catalogue/CatalogueQueries.h"
 #include "core/catalogue/DataSet.h"
 #include "TTabForm.h"
+#include "widgets/ButtonSlot.h"
 #include "widgets/TCoolBtn.h"
 #include "widgets/UiSeam.h"
 
 #include <QHBoxLayout>
+#include <QShortcut>
 #include <QVBoxLayout>
 
 TQueryForm::TQueryForm(QWidget *mainWindow)
@@ -15,7 +17,7 @@ TQueryForm::TQueryForm(QWidget *mainWindow)
     setWindowTitle(QStringLiteral("Query Data Base"));
     resize(321, 210);
     auto *v = new QVBoxLayout(this);
-    Label1 = new QLabel(QStringLiteral("Enter SQL Query :"), this);
+    Label1 = new QLabel(QStringLiteral("Enter S&QL Query :"), this);
     QFont f(QStringLiteral("Times New Roman"));
     f.setPixelSize(16);
     f.setBold(true);
@@ -24,23 +26,32 @@ TQueryForm::TQueryForm(QWidget *mainWindow)
     lp.setColor(QPalette::WindowText, QColor(0, 102, 204));
     Label1->setPalette(lp);
     Memo1 = new QPlainTextEdit(this);
+    Label1->setBuddy(Memo1);
     btnDeafultClick();
-    auto makeButton = [this](const QString &caption) {
+    QFont buttonFont = font();
+    buttonFont.setPixelSize(9);
+    auto makeButton = [this, buttonFont](const QString &caption) {
         auto *b = new TCoolBtn(this);
         b->setText(caption);
-        b->setFixedSize(75, 21);
+        b->setFont(buttonFont);
         return b;
     };
-    btnDeafult = makeButton(QStringLiteral("Deafult"));
+    btnDeafult = makeButton(QStringLiteral("&Deafult"));
     btnDeafult->setColor_N(0xF0CAA6);
     btnDeafult->setColor_H(0xFF4040);
-    btnCancel = makeButton(QStringLiteral("Cancel"));
-    btnExec = makeButton(QStringLiteral("Execute"));
+    btnCancel = makeButton(QStringLiteral("&Cancel"));
+    btnExec = makeButton(QStringLiteral("&Execute"));
+    btnExec->setToolTip(QStringLiteral("Ctrl+Return"));
     auto *row = new QHBoxLayout;
+    row->setSpacing(2);
     row->addStretch(1);
-    row->addWidget(btnDeafult);
-    row->addWidget(btnCancel);
-    row->addWidget(btnExec);
+    for (TCoolBtn *b : {btnDeafult, btnCancel, btnExec})
+        row->addWidget(new ButtonSlot(b, QSize(75, 21), this));
+    // Return makes a new line in the statement; Ctrl+Return runs it.
+    for (const QKeySequence &keys : {QKeySequence(Qt::CTRL | Qt::Key_Return), QKeySequence(Qt::CTRL | Qt::Key_Enter)}) {
+        auto *run = new QShortcut(keys, this);
+        connect(run, &QShortcut::activated, this, &TQueryForm::btnExecClick);
+    }
     v->addWidget(Label1);
     v->addWidget(Memo1, 1);
     v->addLayout(row);

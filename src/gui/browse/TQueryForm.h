@@ -25,6 +25,8 @@ public:
 public slots:
     void btnDeafultClick();
     void btnCancelClick() { hide(); }
+    void submit() override { btnExecClick(); }
+    void cancel() override { btnCancelClick(); }
     void btnExecClick();
 
 private:

@@ -3,9 +3,11 @@
 #include "core/catalogue/DataSet.h"
 #include "core/catalogue/NameSearch.h"
 #include "TTabForm.h"
+#include "widgets/ButtonSlot.h"
 #include "widgets/TCoolBtn.h"
 
 #include <QGridLayout>
+#include <QHBoxLayout>
 #include <QSqlRecord>
 
 TSeekForm::TSeekForm(QWidget *mainWindow)
@@ -14,23 +16,32 @@ TSeekForm::TSeekForm(QWidget *mainWindow)
     setWindowTitle(QStringLiteral("Find records"));
     resize(313, 134);
     auto *grid = new QGridLayout(this);
-    Label1 = new QLabel(QStringLiteral("File Name"), this);
+    Label1 = new QLabel(QStringLiteral("File &Name"), this);
     edName = new QLineEdit(QStringLiteral("%"), this);
-    Label2 = new QLabel(QStringLiteral("File Type"), this);
+    Label2 = new QLabel(QStringLiteral("File &Type"), this);
     cbType = new DropDownCombo(this);
     cbType->addItem(QStringLiteral("ALL"));
+    Label1->setBuddy(edName);
+    Label2->setBuddy(cbType);
+    QFont buttonFont = font();
+    buttonFont.setPixelSize(9);
     btnOk = new TCoolBtn(this);
-    btnOk->setText(QStringLiteral("Ok"));
+    btnOk->setText(QStringLiteral("&Ok"));
+    btnOk->setFont(buttonFont);
+    btnOk->setDefault(true);
     btnCancel = new TCoolBtn(this);
-    btnCancel->setText(QStringLiteral("Cancel"));
+    btnCancel->setText(QStringLiteral("&Cancel"));
+    btnCancel->setFont(buttonFont);
+    auto *buttons = new QHBoxLayout;
+    buttons->setSpacing(2);
+    buttons->addStretch(1);
+    buttons->addWidget(new ButtonSlot(btnOk, QSize(75, 21), this));
+    buttons->addWidget(new ButtonSlot(btnCancel, QSize(75, 21), this));
     grid->addWidget(Label1, 0, 0);
     grid->addWidget(edName, 0, 1, 1, 2);
     grid->addWidget(Label2, 1, 0);
     grid->addWidget(cbType, 1, 1, 1, 2);
-    grid->addWidget(btnOk, 2, 1, Qt::AlignRight);
-    grid->addWidget(btnCancel, 2, 2, Qt::AlignRight);
-    btnOk->setFixedSize(75, 21);
-    btnCancel->setFixedSize(75, 21);
+    grid->addLayout(buttons, 2, 0, 1, 3);
     connect(btnOk, &QPushButton::clicked, this, &TSeekForm::btnOkClick);
     connect(btnCancel, &QPushButton::clicked, this, &TSeekForm::btnCancelClick);
     connect(cbType, &DropDownCombo::dropDown, this, &TSeekForm::cbTypeDropDown);

@@ -28,6 +28,8 @@ public:
 public slots:
     void btnOkClick();
     void btnCancelClick() { hide(); }
+    void submit() override { btnOkClick(); }
+    void cancel() override { btnCancelClick(); }
     void cbTypeDropDown();
 
 protected:

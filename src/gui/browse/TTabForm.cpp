@@ -2,14 +2,21 @@
 #include "core/catalogue/CatalogueError.h"
 #include "core/catalogue/CatalogueQueries.h"
 #include "GridDelegate.h"
+#include "TStatsForm.h"
 #include "core/scan/HostSource.h"
+#include "core/base/ActivityLog.h"
 #include "core/base/IniFile.h"
 #include "core/catalogue/LineageWalk.h"
 #include "ToolbarImages.h"
 #include "widgets/UiSeam.h"
 #include "widgets/TSPanel.h"
 
+#include <QClipboard>
+#include <QCollator>
+#include <algorithm>
+#include <QGuiApplication>
 #include <QHeaderView>
+#include <QMouseEvent>
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QVBoxLayout>
@@ -62,7 +69,9 @@ void TTabForm::buildLayout()
     Splitter1->setSizes({146, 392});
     Splitter1->setStretchFactor(1, 1);
     buildPopupMenu();
-    connect(TV, &QTreeWidget::itemClicked, this, &TTabForm::TVClick);
+    // Any click on the tree lists the selected folder: on a name, its arrow
+    // or blank space alike.
+    TV->viewport()->installEventFilter(this);
     connect(TV, &QTreeWidget::currentItemChanged, this, &TTabForm::autoExpand);
     connect(DBGrid1, &QTableView::clicked, this, &TTabForm::DBGrid1CellClick);
 }
@@ -71,6 +80,11 @@ void TTabForm::buildTreePanel()
 {
     paLeft = new QFrame(Splitter1);
     paLeft->setAutoFillBackground(true);
+    // The system's scroll-bar colour, shared by the tree.
+    QPalette lp = paLeft->palette();
+    lp.setColor(QPalette::Window, lp.color(QPalette::Button));
+    lp.setColor(QPalette::Base, lp.color(QPalette::Button));
+    paLeft->setPalette(lp);
     auto *left = new QVBoxLayout(paLeft);
     left->setContentsMargins(5, 5, 5, 5);
     laHost = new QLabel(paLeft);
@@ -89,6 +103,12 @@ void TTabForm::buildTreePanel()
     TV->setIndentation(19);
     TV->setFrameShape(QFrame::NoFrame);
     TV->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    TV->setPalette(lp);
+    TV->setAutoFillBackground(true);
+    // Hot tracking: the row under the pointer is highlighted.
+    TV->setMouseTracking(true);
+    TV->viewport()->setAttribute(Qt::WA_Hover);
+    TV->setAllColumnsShowFocus(true);
     left->addWidget(laHost);
     left->addWidget(TV);
 }
@@ -106,6 +126,32 @@ void TTabForm::buildGrid()
     QPalette gp = DBGrid1->palette();
     gp.setColor(QPalette::Base, QColor(242, 254, 255));
     DBGrid1->setPalette(gp);
+    // Sorted by the query, not in the view: a click on a header reruns it.
+    QHeaderView *header = DBGrid1->horizontalHeader();
+    header->setSectionsClickable(true);
+    header->setSortIndicatorShown(false);
+    connect(header, &QHeaderView::sectionClicked, this, &TTabForm::gridHeaderClicked);
+}
+
+void TTabForm::gridHeaderClicked(int column)
+{
+    if (!m_ds)
+        return;
+    const Qt::SortOrder order = m_ds->sortColumn() == column && m_ds->sortOrder() == Qt::AscendingOrder
+                                    ? Qt::DescendingOrder
+                                    : Qt::AscendingOrder;
+    m_ds->sort(column, order);
+    if (!m_ds->errorText().isEmpty())
+        UiSeam::message(m_ds->errorText());
+}
+
+void TTabForm::fitColumns()
+{
+    QHeaderView *header = DBGrid1->horizontalHeader();
+    header->setSortIndicatorShown(m_ds && m_ds->sortColumn() >= 0);
+    if (m_ds && m_ds->sortColumn() >= 0)
+        header->setSortIndicator(m_ds->sortColumn(), m_ds->sortOrder());
+    DBGrid1->resizeColumnsToContents();
 }
 
 void TTabForm::buildStatusBar()
@@ -116,10 +162,15 @@ void TTabForm::buildStatusBar()
     const char *texts[5] = {"Record Count", "", "Total Record Count", "", ""};
     for (int i = 0; i < 5; ++i) {
         panels[i] = new QLabel(QString::fromLatin1(texts[i]), StatusBar1);
-        // Widths as shares, so the panels never keep the tree from widening.
-        panels[i]->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+        // Their fixed widths while there is room, the counts in lowered
+        // panels; narrower only so the panels never keep the tree from widening.
+        panels[i]->setMinimumWidth(1);
+        panels[i]->setMaximumWidth(widths[i]);
+        panels[i]->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
         panels[i]->setAlignment((i == 0 || i == 2) ? Qt::AlignRight | Qt::AlignVCenter : Qt::AlignLeft | Qt::AlignVCenter);
-        StatusBar1->addWidget(panels[i], widths[i]);
+        if (i == 1 || i == 3)
+            panels[i]->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        StatusBar1->addWidget(panels[i]);
     }
 }
 
@@ -166,11 +217,14 @@ void TTabForm::buildToolBar()
     btnAll = toolButton(2, QStringLiteral("All Records"));
     btnFind = toolButton(3, QStringLiteral("Find"));
     btnQ = toolButton(4, QStringLiteral("Query"));
+    ToolBar1->addSeparator();
+    btnStats = toolButton(5, QStringLiteral("Statistics"));
     connect(btnHost, &QToolButton::clicked, this, &TTabForm::hostButtonClicked);
     connect(btnScan, &QToolButton::clicked, this, &TTabForm::scanButtonClicked);
     connect(btnAll, &QToolButton::clicked, this, &TTabForm::btnAllClick);
     connect(btnFind, &QToolButton::clicked, this, &TTabForm::findButtonClicked);
     connect(btnQ, &QToolButton::clicked, this, &TTabForm::queryButtonClicked);
+    connect(btnStats, &QToolButton::clicked, this, &TTabForm::showStatistics);
 }
 
 void TTabForm::FormCreate(const QString &folder)
@@ -214,7 +268,22 @@ void TTabForm::setDS(DataSet *set)
 void TTabForm::DSDataChange()
 {
     panels[1]->setText(QString::number(m_ds ? m_ds->recordCount() : 0));
-    panels[3]->setText(QString::number(qAll ? qAll->recordCount() : 0));
+    refreshTotalCount();
+    fitColumns();
+}
+
+// Counted again at every change: after a scan, a DELETE or an INSERT the
+// table no longer has the rows qAll had when it was opened.
+void TTabForm::refreshTotalCount()
+{
+    if (!m_tab.isOpen())
+        return;
+    try {
+        m_tab.flush();
+        panels[3]->setText(QString::number(m_tab.recordCount()));
+    } catch (const CatalogueError &e) {
+        UiSeam::message(e.message());
+    }
 }
 
 qint32 TTabForm::StoreEntry(const FindData &entry, qint32 parentId)
@@ -240,8 +309,9 @@ qint32 TTabForm::nodeId(const QTreeWidgetItem *node)
     return node ? node->data(0, Qt::UserRole).toInt() : 0;
 }
 
-// One query for every folder of the host, then the tree from memory: each
-// folder's children in the order the rows were stored, depth first.
+// One query for every folder of the host, then the tree from memory, depth
+// first, each level sorted by name as people read it (case-insensitive, in
+// the user's language, numbers by value).
 void TTabForm::BuildFolderTree(QTreeWidgetItem *node)
 {
     TV->setUpdatesEnabled(false);
@@ -284,7 +354,30 @@ void TTabForm::BuildFolderTree(QTreeWidgetItem *node)
             m_nodes.insert(f.id, item);
         levels.append(item);
     }
+    sortLevels(node ? node : TV->invisibleRootItem());
     TV->setUpdatesEnabled(true);
+    if (!node)
+        refreshTotalCount(); // after start-up and every scan
+}
+
+// Every level under top in name order as people read it. The catalogue's
+// order is the order the server listed, which stored catalogues keep.
+void TTabForm::sortLevels(QTreeWidgetItem *top)
+{
+    QCollator collator;
+    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    collator.setNumericMode(true);
+    const auto byName = [&collator](const QTreeWidgetItem *a, const QTreeWidgetItem *b) {
+        return collator.compare(a->text(0), b->text(0)) < 0;
+    };
+    QList<QTreeWidgetItem *> parents{top};
+    while (!parents.isEmpty()) {
+        QTreeWidgetItem *parent = parents.takeLast();
+        QList<QTreeWidgetItem *> children = parent->takeChildren();
+        std::stable_sort(children.begin(), children.end(), byName);
+        parent->addChildren(children);
+        parents.append(children);
+    }
 }
 
 // A map from ID to node: no walk over the whole tree.
@@ -293,8 +386,25 @@ void TTabForm::SelectFolderNode(qint32 id)
     QTreeWidgetItem *node = m_nodes.value(id);
     if (!node)
         return;
-    QSignalBlocker block(TV);
+    // Not blocked: the auto-expand follows. Only a click lists a folder.
     TV->setCurrentItem(node);
+}
+
+void TTabForm::showFolder(qint32 id)
+{
+    SelectFolderNode(id);
+    q->close();
+    q->setParams({id});
+    openDataSet(q);
+    setDS(q);
+}
+
+bool TTabForm::eventFilter(QObject *watched, QEvent *e)
+{
+    if (watched == TV->viewport() && e->type() == QEvent::MouseButtonRelease
+        && static_cast<QMouseEvent *>(e)->button() == Qt::LeftButton)
+        TVClick();
+    return QWidget::eventFilter(watched, e);
 }
 
 // The selected folder opens; the branch selected before closes unless it
@@ -345,8 +455,24 @@ CatalogueRecord TTabForm::currentRecord() const
     return r;
 }
 
+// A row that names no stored record (a free query without ID, or a row
+// deleted since) leaves the tree and the status bar as they were.
+bool TTabForm::rowHasStoredId()
+{
+    const QModelIndex current = DBGrid1->currentIndex();
+    if (!m_ds || !current.isValid() || m_ds->record(current.row()).indexOf(QStringLiteral("ID")) < 0)
+        return false;
+    try {
+        return m_tab.recordById(cell(QStringLiteral("ID")).toInt()).has_value();
+    } catch (const CatalogueError &) {
+        return false; // the status bar keeps its texts; the grid shows the same rows
+    }
+}
+
 void TTabForm::DBGrid1CellClick(const QModelIndex &)
 {
+    if (!rowHasStoredId())
+        return;
     const CatalogueRecord row = currentRecord();
     SelectFolderNode(row.attr == 16 ? row.id : row.pid);
     emit recordChosen(row.id);
@@ -374,11 +500,32 @@ void TTabForm::Explorer1Click()
 {
     if (!DBGrid1->currentIndex().isValid())
         return; // an empty grid names no file
+    QUrl url;
     try {
-        UiSeam::openUrl(LineageWalk(m_tab).explorerUrl(currentRecord()));
+        url = LineageWalk(m_tab).explorerUrl(currentRecord());
     } catch (const CatalogueError &e) {
         UiSeam::message(e.message());
+        return;
     }
+    if (UiSeam::openUrl(url))
+        return;
+    const QString address = url.toString(QUrl::FullyEncoded);
+    QGuiApplication::clipboard()->setText(address);
+    UiSeam::message(QStringLiteral("No program on this computer opens ftp:// addresses.\n\n%1\n\n"
+                                   "The address has been copied to the clipboard.")
+                        .arg(address));
+}
+
+void TTabForm::showStatistics()
+{
+    const QString host = m_hosts.CurrentHost();
+    if (host.isEmpty())
+        return;
+    if (!m_stats) {
+        m_stats = new TStatsForm(m_tab, window());
+        connect(m_stats, &TStatsForm::folderShown, this, &TTabForm::showFolder);
+    }
+    m_stats->showHost(host, m_activityLog ? m_activityLog->lines() : QStringList());
 }
 
 void TTabForm::showEvent(QShowEvent *)

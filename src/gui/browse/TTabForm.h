@@ -13,9 +13,11 @@
 #include <QTreeWidget>
 #include <QWidget>
 
+class ActivityLog;
 class HostSource;
 class IniFile;
 class TSPanel;
+class TStatsForm;
 
 // The catalogue browser: the current host's folder tree beside a read-only
 // grid of whatever data set DS points at, a toolbar and record counts.
@@ -37,7 +39,7 @@ public:
     QWidget *paRight, *paTab;
     TSPanel *spa;
     QToolBar *ToolBar1;
-    QToolButton *btnHost, *btnScan, *btnAll, *btnFind, *btnQ;
+    QToolButton *btnHost, *btnScan, *btnAll, *btnFind, *btnQ, *btnStats;
     QTableView *DBGrid1;
     QStatusBar *StatusBar1;
     QLabel *panels[5];
@@ -53,6 +55,7 @@ public:
 
     void ResetFolderTree();
     void BuildFolderTree(QTreeWidgetItem *node);
+    void sortLevels(QTreeWidgetItem *top);
     void SelectFolderNode(qint32 id);
     void LoadLayout(IniFile *settings);
     void SaveLayout(IniFile *settings);
@@ -63,6 +66,13 @@ public:
     // The grid's current row as a record; an empty grid reads as empty texts and 0.
     CatalogueRecord currentRecord() const;
     static qint32 nodeId(const QTreeWidgetItem *node);
+    // Lists the folder in the grid and selects it in the tree (0: the top level).
+    void showFolder(qint32 id);
+    // The "Total Record Count" panel counts the table again.
+    void refreshTotalCount();
+    // The statistics window for the current host; its last scan comes from the log.
+    void setActivityLog(ActivityLog *log) { m_activityLog = log; }
+    TStatsForm *statsForm() const { return m_stats; }
 
 signals:
     // A grid row was clicked; the main window shows its summary.
@@ -79,9 +89,12 @@ public slots:
     void btnAllClick();
     void ShowPath1Click();
     void Explorer1Click();
+    void showStatistics();
+    void gridHeaderClicked(int column);
 
 protected:
     void showEvent(QShowEvent *) override;
+    bool eventFilter(QObject *watched, QEvent *e) override;
 
 private:
     void buildLayout();
@@ -93,10 +106,14 @@ private:
     void buildToolBar();
     QToolButton *toolButton(int image, const QString &tip);
     QVariant cell(const QString &field) const;
+    bool rowHasStoredId();
+    void fitColumns();
 
     HostSource &m_hosts;
     std::function<bool()> m_showHostChecked;
     Catalogue m_tab;
     DataSet *m_ds = nullptr;
     QHash<qint32, QTreeWidgetItem *> m_nodes;
+    ActivityLog *m_activityLog = nullptr;
+    TStatsForm *m_stats = nullptr;
 };

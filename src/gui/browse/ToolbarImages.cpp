@@ -48,6 +48,13 @@ QImage ToolbarImages::render(int index, bool hot)
     case 3:
         drawGlass(p, ink);
         break;
+    case 5: // statistics: blocks of a treemap
+        p.setPen(QPen(ink, 1.5));
+        p.setBrush(fill);
+        p.drawRect(QRectF(4, 5, 14, 22));
+        p.drawRect(QRectF(18, 5, 10, 12));
+        p.drawRect(QRectF(18, 17, 10, 10));
+        break;
     default: { // query: a database drum
         p.setPen(QPen(ink, 2));
         p.setBrush(fill);

@@ -4,6 +4,8 @@
 #include "widgets/TCoolBtn.h"
 
 #include <QFrame>
+#include <QLocale>
+#include <QTimer>
 #include <algorithm>
 
 TScanForm::TScanForm(ActivityLog &log, ElapsedCounter &timeScan, QWidget *parent)
@@ -42,8 +44,18 @@ TScanForm::TScanForm(ActivityLog &log, ElapsedCounter &timeScan, QWidget *parent
     laRec = label(QString(), 152, 130);
     laRec->setFixedSize(70, 13);
     laRec->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    laStored = label(QString(), 15, 166);
+    laRate = label(QString(), 15, 181);
+    laFolder = label(QString(), 15, 196);
+    laFolder->setTextFormat(Qt::PlainText);
+    m_refresh = new QTimer(this);
+    m_refresh->setInterval(RefreshMs);
+    connect(m_refresh, &QTimer::timeout, this, &TScanForm::refreshProgress);
     btnCancel = new TCoolBtn(this);
-    btnCancel->setText(QStringLiteral("Cancel"));
+    btnCancel->setText(QStringLiteral("&Cancel"));
+    QFont buttonFont = btnCancel->font();
+    buttonFont.setPixelSize(9);
+    btnCancel->setFont(buttonFont);
     btnCancel->setGeometry(158, 173, 75, 21);
     connect(btnCancel, &QPushButton::clicked, this, &TScanForm::btnCancelClick);
 }
@@ -60,6 +72,33 @@ void TScanForm::resizeEvent(QResizeEvent *)
 {
     pb->setGeometry(1, 0, 11, height() - 1);
     btnCancel->move(width() - 245 + 158, height() - 202 + 173);
+    placeProgressLabels();
+}
+
+// Under the box, as wide as the panel allows; a line level with Cancel
+// stops short of it.
+void TScanForm::placeProgressLabels()
+{
+    for (QLabel *l : {laStored, laRate, laFolder}) {
+        const bool besideCancel = l->y() + l->height() > btnCancel->y();
+        l->resize(qMax(0, (besideCancel ? btnCancel->x() - 6 : width() - 10) - l->x()), l->height());
+    }
+}
+
+void TScanForm::refreshProgress()
+{
+    const QLocale locale;
+    const qint64 stored = m_recordsAtStart < 0 ? 0 : m_records - m_recordsAtStart;
+    laStored->setText(QStringLiteral("Stored: %1 entries, %2 folders listed")
+                          .arg(locale.toString(stored), locale.toString(m_directories)));
+    const double seconds = m_sinceStart.isValid() ? m_sinceStart.elapsed() / 1000.0 : 0;
+    laRate->setText(seconds > 0.5 ? QStringLiteral("Rate: %1 entries/s, %2 folders/s")
+                                        .arg(locale.toString(qRound64(stored / seconds)),
+                                             locale.toString(m_directories / seconds, 'f', 1))
+                                  : QStringLiteral("Rate: -"));
+    const QString listing = QStringLiteral("Listing: ") + m_folder;
+    laFolder->setText(laFolder->fontMetrics().elidedText(listing, Qt::ElideMiddle, laFolder->width()));
+    laFolder->setToolTip(m_folder);
 }
 
 // The bar shows values above its maximum as full; the position itself is kept.
@@ -73,6 +112,10 @@ void TScanForm::setCounts(int directories, qint64 records)
 {
     laDir->setText(QString::number(directories));
     laRec->setText(QString::number(records));
+    if (m_recordsAtStart < 0)
+        m_recordsAtStart = records;
+    m_directories = directories;
+    m_records = records;
 }
 
 void TScanForm::beginScan(const QString &host, const QString &user)
@@ -109,6 +152,13 @@ void TScanForm::setVisible(bool visible)
 void TScanForm::FormShow()
 {
     m_stepsShown = true;
+    m_recordsAtStart = -1;
+    m_directories = 0;
+    m_records = 0;
+    m_folder.clear();
+    m_sinceStart.start();
+    refreshProgress();
+    m_refresh->start();
     m_log.LogLine(QStringLiteral("   Scanning of Host ") + m_host + QStringLiteral(" started:"), true);
     m_timeScan.start();
 }
@@ -118,4 +168,6 @@ void TScanForm::FormHide()
     m_log.LogLine(QStringLiteral("   Scanning complete. Scan time:") + ElapsedCounter::ElapsedText(m_timeScan.tag()),
                   false);
     m_timeScan.stop();
+    m_refresh->stop();
+    refreshProgress();
 }

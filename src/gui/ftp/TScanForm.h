@@ -1,4 +1,5 @@
 #pragma once
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QProgressBar>
 #include <QWidget>
@@ -6,6 +7,7 @@
 class ActivityLog;
 class ElapsedCounter;
 class TCoolBtn;
+class QTimer;
 
 // The panel that covers the browser while a scan runs: shown as soon as the
 // scan is asked for, before the log-on, so that a slow log-on can be
@@ -19,6 +21,8 @@ public:
 
     QProgressBar *pb;
     QLabel *Label5, *Label1, *laHost, *Label2, *laUser, *Label3, *laDir, *Label4, *laRec;
+    // Below the box: what this scan has stored, how fast, and where it is.
+    QLabel *laStored, *laRate, *laFolder;
     TCoolBtn *btnCancel;
 
     // The panel for a scan of host by user, over the browser.
@@ -32,6 +36,10 @@ public:
     qint64 progressPosition() const { return m_position; }
     void setCounts(int directories, qint64 records);
     void setVisible(bool visible) override;
+    void setCurrentFolder(const QString &path) { m_folder = path; }
+    // Shows the latest counts; runs at most every RefreshMs while scanning.
+    void refreshProgress();
+    static constexpr int RefreshMs = 100;
 
 signals:
     void cancelRequested();
@@ -46,6 +54,7 @@ private:
     void FormShow();
     void FormHide();
     QLabel *label(const QString &text, int x, int y);
+    void placeProgressLabels();
 
     ActivityLog &m_log;
     ElapsedCounter &m_timeScan;
@@ -54,4 +63,10 @@ private:
     bool m_ending = false;
     bool m_stepsShown = false;
     qint64 m_position = 50;
+    int m_directories = 0;
+    qint64 m_records = 0;
+    qint64 m_recordsAtStart = -1; // the first count of this scan
+    QString m_folder;
+    QElapsedTimer m_sinceStart;
+    QTimer *m_refresh;
 };

@@ -1,11 +1,14 @@
 #include "TSelHost.h"
 #include "core/base/IniFile.h"
 #include "core/catalogue/HostHistory.h"
+#include "widgets/ButtonSlot.h"
 #include "widgets/TCoolBtn.h"
 
 #include <QCoreApplication>
 #include <QEvent>
+#include <QCheckBox>
 #include <QGridLayout>
+#include <QHBoxLayout>
 
 TSelHost::TSelHost(QWidget *mainWindow)
     : DialogWindow(mainWindow)
@@ -13,7 +16,7 @@ TSelHost::TSelHost(QWidget *mainWindow)
     setWindowTitle(QStringLiteral("Select FTP Host"));
     resize(309, 118);
     auto *grid = new QGridLayout(this);
-    Label2 = new QLabel(QStringLiteral("Host Name"), this);
+    Label2 = new QLabel(QStringLiteral("&Host Name"), this);
     Label4 = new QLabel(QStringLiteral("ftp://"), this);
     QFont bold = Label4->font();
     bold.setBold(true);
@@ -23,28 +26,63 @@ TSelHost::TSelHost(QWidget *mainWindow)
     cbHost->setFont(bold);
     cbHost->setInsertPolicy(QComboBox::NoInsert);
     cbHost->lineEdit()->installEventFilter(this);
-    Label1 = new QLabel(QStringLiteral("User Name"), this);
+    Label1 = new QLabel(QStringLiteral("&User Name"), this);
     edName = new QLineEdit(this);
-    Label5 = new QLabel(QStringLiteral("User Password"), this);
+    Label5 = new QLabel(QStringLiteral("User &Password"), this);
     edPsw = new QLineEdit(this);
+    // Hidden while typed, for safety; the toggle shows it on request.
+    edPsw->setEchoMode(QLineEdit::Password);
+    cbShowPsw = new QCheckBox(QStringLiteral("sho&w"), this);
+    cbShowPsw->setToolTip(QStringLiteral("Show the password"));
+    connect(cbShowPsw, &QCheckBox::toggled, this,
+            [this](bool on) { edPsw->setEchoMode(on ? QLineEdit::Normal : QLineEdit::Password); });
+    Label2->setBuddy(cbHost);
+    Label1->setBuddy(edName);
+    Label5->setBuddy(edPsw);
     btnOk = new TCoolBtn(this);
-    btnOk->setText(QStringLiteral("Ok"));
+    btnOk->setText(QStringLiteral("&Ok"));
     QFont okFont = btnOk->font();
     okFont.setBold(true);
     okFont.setPixelSize(9);
     btnOk->setFont(okFont);
     btnOk->setFontColor(Qt::blue);
     btnOk->setDefault(true);
+    btnCancel = new TCoolBtn(this);
+    btnCancel->setText(QStringLiteral("&Cancel"));
+    btnCancel->setFont(okFont);
+    btnCancel->setFontColor(Qt::blue);
+    auto *password = new QHBoxLayout;
+    password->addWidget(edPsw, 1);
+    password->addWidget(cbShowPsw);
+    auto *buttons = new QHBoxLayout;
+    buttons->setSpacing(2);
+    buttons->addStretch(1);
+    buttons->addWidget(new ButtonSlot(btnOk, QSize(75, 21), this));
+    buttons->addWidget(new ButtonSlot(btnCancel, QSize(75, 21), this));
     grid->addWidget(Label2, 0, 0);
     grid->addWidget(Label4, 0, 1);
     grid->addWidget(cbHost, 0, 2);
     grid->addWidget(Label1, 1, 0);
     grid->addWidget(edName, 1, 2);
     grid->addWidget(Label5, 2, 0);
-    grid->addWidget(edPsw, 2, 2);
-    grid->addWidget(btnOk, 3, 2, Qt::AlignRight | Qt::AlignBottom);
-    btnOk->setFixedSize(75, 21);
+    grid->addLayout(password, 2, 2);
+    grid->addLayout(buttons, 3, 0, 1, 3, Qt::AlignBottom);
     connect(btnOk, &QPushButton::clicked, this, &TSelHost::btnOkClick);
+    connect(btnCancel, &QPushButton::clicked, this, &TSelHost::cancel);
+}
+
+// What Cancel puts back.
+void TSelHost::FormShow()
+{
+    m_shown = {cbHost->currentText(), edName->text(), edPsw->text()};
+}
+
+void TSelHost::cancel()
+{
+    cbHost->setEditText(m_shown.host);
+    edName->setText(m_shown.user);
+    edPsw->setText(m_shown.password);
+    hide();
 }
 
 QString TSelHost::CurrentHost()

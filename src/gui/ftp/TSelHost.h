@@ -9,6 +9,7 @@
 #include <QWidget>
 
 class IniFile;
+class QCheckBox;
 class TCoolBtn;
 
 // The host dialog: its three fields are the program's only record of the
@@ -24,7 +25,8 @@ public:
     QLabel *Label2, *Label4, *Label1, *Label5;
     QComboBox *cbHost;
     QLineEdit *edName, *edPsw;
-    TCoolBtn *btnOk;
+    QCheckBox *cbShowPsw;
+    TCoolBtn *btnOk, *btnCancel;
 
     QString CurrentHost() override;
     QString CurrentUser() override { return edName->text(); }
@@ -40,11 +42,20 @@ public:
 
 public slots:
     void btnOkClick() { hide(); }
+    void submit() override { btnOkClick(); }
+    // Hides the dialog with the host, user and password it was shown with.
+    void cancel() override;
     void cbExit();
 
 protected:
+    void FormShow() override;
     bool eventFilter(QObject *watched, QEvent *e) override;
 
 private:
     QSet<QString> m_kept; // loaded from the settings file, or reached since
+    struct Fields
+    {
+        QString host, user, password;
+    };
+    Fields m_shown;
 };

@@ -1,4 +1,7 @@
 #include "DialogWindow.h"
+#include "WindowPlacement.h"
+
+#include <QKeyEvent>
 
 DialogWindow::DialogWindow(QWidget *mainWindow, Qt::WindowFlags flags)
     : QWidget(nullptr, flags)
@@ -6,9 +9,11 @@ DialogWindow::DialogWindow(QWidget *mainWindow, Qt::WindowFlags flags)
 {
 }
 
-void DialogWindow::showEvent(QShowEvent *)
+void DialogWindow::showEvent(QShowEvent *e)
 {
     FormShow();
+    if (!e->spontaneous())
+        WindowPlacement::centreOn(this, m_mainWindow);
     if (m_mainWindow)
         m_mainWindow->setEnabled(false);
 }
@@ -20,4 +25,25 @@ void DialogWindow::hideEvent(QHideEvent *)
     m_mainWindow->setEnabled(true);
     m_mainWindow->activateWindow();
     m_mainWindow->setFocus();
+}
+
+// Reached when the focused field does not use the key itself (a text box
+// with several lines keeps Return for its new lines).
+void DialogWindow::keyPressEvent(QKeyEvent *e)
+{
+    if (e->modifiers() & ~(Qt::KeypadModifier | Qt::ControlModifier)) {
+        QWidget::keyPressEvent(e);
+        return;
+    }
+    switch (e->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        submit();
+        break;
+    case Qt::Key_Escape:
+        cancel();
+        break;
+    default:
+        QWidget::keyPressEvent(e);
+    }
 }

@@ -203,14 +203,17 @@ void TAboutForm::paintEvent(QPaintEvent *)
 }
 
 // A press anywhere on the window's own surface drags it, as a caption would.
+// The name panel is a control of its own: a press there passed on to the
+// window (the panel does not take it) must not drag.
 void TAboutForm::mousePressEvent(QMouseEvent *e)
 {
+    m_dragging = !pa->geometry().contains(e->position().toPoint());
     m_dragOffset = e->globalPosition().toPoint() - frameGeometry().topLeft();
 }
 
 void TAboutForm::mouseMoveEvent(QMouseEvent *e)
 {
-    if (e->buttons() & Qt::LeftButton)
+    if (m_dragging && (e->buttons() & Qt::LeftButton))
         move(e->globalPosition().toPoint() - m_dragOffset);
 }
 

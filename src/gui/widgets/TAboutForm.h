@@ -82,4 +82,5 @@ private:
     QImage m_backdrop;
     QRegion m_region;
     QPoint m_dragOffset;
+    bool m_dragging = false;
 };

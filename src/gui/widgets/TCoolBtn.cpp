@@ -216,28 +216,43 @@ void TCoolBtn::PaintFace(QPainter &p, const QRect &r)
     }
 }
 
-void TCoolBtn::PaintCaption(QPainter &p, const QRect &r)
+// The caption's font: the button's, with an average character width of the
+// font's size in points (7 for the 9-pixel font) and black weight when bold.
+QFont TCoolBtn::captionFont() const
 {
     QFont f = font();
     f.setWeight(f.bold() ? QFont::Black : QFont::Normal);
+    const int pixels = QFontInfo(f).pixelSize();
+    const int wanted = qRound(pixels * 72.0 / 96.0);
+    const int average = QFontMetrics(f).averageCharWidth();
+    if (wanted > 0 && average > 0 && average != wanted)
+        f.setStretch(qBound(1, 100 * wanted / average, 4000));
+    return f;
+}
+
+void TCoolBtn::PaintCaption(QPainter &p, const QRect &r)
+{
+    const QFont f = captionFont();
     p.setFont(f);
     p.setPen(m_fontColor);
     const QString caption = text().left(255);
+    // An "&" marks the mnemonic: underlined, not drawn.
+    const int mnemonic = Qt::TextShowMnemonic;
     if (m_vertical) {
         const QFontMetrics fm(f);
-        const int w = fm.horizontalAdvance(caption);
+        const int w = fm.horizontalAdvance(QString(caption).remove(u'&'));
         const int h = fm.height();
         p.save();
         p.translate((r.right() + 1 - h) / 2, (r.bottom() + 1 + w) / 2);
         p.rotate(-90);
-        p.drawText(0, fm.ascent(), caption);
+        p.drawText(QRect(0, 0, w + 2, h), mnemonic, caption);
         p.restore();
         return;
     }
     // Measure the wrapped text, then centre its box in the whole button.
     const QRect calc = p.boundingRect(QRect(r.left(), r.top(), r.width(), 10000),
-                                      Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, caption);
+                                      Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap | mnemonic, caption);
     QRect textRect(r.left(), r.top(), calc.width(), calc.height());
     textRect.translate((width() - (r.left() + calc.width())) / 2, (height() - (r.top() + calc.height())) / 2);
-    p.drawText(textRect, Qt::AlignHCenter | Qt::TextWordWrap, caption);
+    p.drawText(textRect, Qt::AlignHCenter | Qt::TextWordWrap | mnemonic, caption);
 }

@@ -38,6 +38,7 @@ public:
     QColor fontColor() const { return m_fontColor; }
     void setFontColor(const QColor &c);
     bool MouseInside() const { return m_mouseInside; }
+    QFont captionFont() const;
     bool DefaultActive() const { return m_defaultActive; }
     void UpdateActive(bool active);
 

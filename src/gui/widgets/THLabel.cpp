@@ -35,14 +35,19 @@ void THLabel::leaveEvent(QEvent *)
         OnMouseLeave(this, Qt::NoModifier, QCursor::pos().x(), QCursor::pos().y());
 }
 
+// A double click is a click and then the double click: the release that
+// ends it is no second click.
 void THLabel::mouseReleaseEvent(QMouseEvent *e)
 {
-    if (e->button() == Qt::LeftButton && rect().contains(e->position().toPoint()))
+    const bool endsDouble = m_inDoubleClick;
+    m_inDoubleClick = false;
+    if (!endsDouble && e->button() == Qt::LeftButton && rect().contains(e->position().toPoint()))
         emit clicked();
 }
 
 void THLabel::mouseDoubleClickEvent(QMouseEvent *)
 {
+    m_inDoubleClick = true;
     emit doubleClicked();
 }
 

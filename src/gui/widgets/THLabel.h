@@ -39,5 +39,6 @@ protected:
 private:
     bool m_hotTruck = false;
     bool m_mouseInside = false;
+    bool m_inDoubleClick = false;
     TColor m_colorHi = 0x00FF00;
 };

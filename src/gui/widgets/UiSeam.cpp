@@ -11,9 +11,9 @@ UiSeam::MessageHandler &messageHandler()
     return h;
 }
 
-UiSeam::UrlHandler &urlHandler()
+UiSeam::UrlOpener &urlOpener()
 {
-    static UiSeam::UrlHandler h;
+    static UiSeam::UrlOpener h;
     return h;
 }
 
@@ -39,14 +39,12 @@ void UiSeam::message(const QString &text)
     QMessageBox::information(parentWindow(), QStringLiteral("Harvex"), text);
 }
 
-void UiSeam::openUrl(const QUrl &url)
+bool UiSeam::openUrl(const QUrl &url)
 {
-    if (urlHandler()) {
-        urlHandler()(url);
-        return;
-    }
+    if (urlOpener())
+        return urlOpener()(url);
     // Never a shell command line: the address goes to the desktop as a URL.
-    QDesktopServices::openUrl(url);
+    return QDesktopServices::openUrl(url);
 }
 
 bool UiSeam::ask(const QString &text)
@@ -60,5 +58,17 @@ bool UiSeam::ask(const QString &text)
 
 void UiSeam::setQuestionHandler(QuestionHandler h) { questionHandler() = std::move(h); }
 void UiSeam::setMessageHandler(MessageHandler h) { messageHandler() = std::move(h); }
-void UiSeam::setUrlHandler(UrlHandler h) { urlHandler() = std::move(h); }
+void UiSeam::setUrlHandler(UrlHandler h)
+{
+    if (!h) {
+        urlOpener() = nullptr;
+        return;
+    }
+    urlOpener() = [h = std::move(h)](const QUrl &url) {
+        h(url);
+        return true;
+    };
+}
+
+void UiSeam::setUrlOpener(UrlOpener h) { urlOpener() = std::move(h); }
 void UiSeam::setParentWindow(QWidget *w) { parentWindow() = w; }

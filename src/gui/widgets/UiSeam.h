@@ -13,13 +13,18 @@ public:
     using MessageHandler = std::function<void(const QString &text)>;
     using UrlHandler = std::function<void(const QUrl &url)>;
     using QuestionHandler = std::function<bool(const QString &text)>;
+    // Tells whether a program took the address.
+    using UrlOpener = std::function<bool(const QUrl &url)>;
 
     static void message(const QString &text);
-    static void openUrl(const QUrl &url);
+    // False when no program handles the address.
+    static bool openUrl(const QUrl &url);
     // A yes/no question; true for yes. GUI thread only.
     static bool ask(const QString &text);
     static void setQuestionHandler(QuestionHandler h);
     static void setMessageHandler(MessageHandler h);
+    // A handler that always succeeds.
     static void setUrlHandler(UrlHandler h);
+    static void setUrlOpener(UrlOpener h);
     static void setParentWindow(QWidget *w);
 };

@@ -1,0 +1,190 @@
+#include "HostStatistics.h"
+#include "Catalogue.h"
+#include "CatalogueError.h"
+
+#include <QSqlDriver>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <algorithm>
+#include <sqlite3.h>
+
+namespace {
+// A folder is any row with the directory bit, read-only folders included.
+const char *const FolderTest = "(Attr & 16) <> 0";
+
+QSqlQuery run(const QSqlDatabase &db, const QString &sql, const QString &host)
+{
+    QSqlQuery q(db);
+    q.setForwardOnly(true);
+    if (!q.prepare(sql))
+        throw CatalogueError(q.lastError().text());
+    q.addBindValue(host);
+    if (!q.exec())
+        throw CatalogueError(q.lastError().text());
+    return q;
+}
+} // namespace
+
+HostStatistics::HostStatistics(Catalogue &catalogue, const QString &host)
+    : m_catalogue(catalogue)
+    , m_host(host.left(Catalogue::HostSize))
+{
+}
+
+void HostStatistics::load()
+{
+    m_catalogue.flush();
+    m_folders.clear();
+    m_types.clear();
+    m_totals = Totals();
+    m_folders.insert(0, Folder());
+    scanRows();
+    linkFolders();
+    rollUp();
+}
+
+// One pass over the host's rows. SQLite's GROUP BY sorts every row it groups
+// (2.5 s for 1,000,000 rows of one type, measured), while this pass reads
+// them in storage order and sums folders and types in two small hash tables.
+// SQLite's own API: a QVariant per value would cost as much again.
+void HostStatistics::scanRows()
+{
+    const QVariant handle = m_catalogue.database().driver()->handle();
+    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
+        throw CatalogueError(QStringLiteral("The SQLite driver gives no handle"));
+    sqlite3 *db = *static_cast<sqlite3 *const *>(handle.constData());
+    sqlite3_stmt *st = nullptr;
+    const char *sql = "SELECT Attr, PID, Size, ext, ID, Name FROM DB NOT INDEXED WHERE Host = ?";
+    if (sqlite3_prepare_v2(db, sql, -1, &st, nullptr) != SQLITE_OK)
+        throw CatalogueError(QString::fromUtf8(sqlite3_errmsg(db)));
+    const QByteArray host = m_host.toUtf8();
+    sqlite3_bind_text(st, 1, host.constData(), int(host.size()), SQLITE_STATIC);
+    QHash<QByteArray, TypeShare> types;
+    int rc;
+    while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
+        if (sqlite3_column_int(st, 0) & 16) {
+            Folder &f = m_folders[sqlite3_column_int(st, 4)];
+            f.pid = sqlite3_column_int(st, 1);
+            f.name = QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(st, 5)));
+            ++m_totals.folders;
+            continue;
+        }
+        const double size = sqlite3_column_double(st, 2); // unknown (NULL) reads as 0
+        Sums &own = m_fileSums[sqlite3_column_int(st, 1)];
+        own.bytes += size;
+        ++own.count;
+        const QByteArray ext = QByteArray::fromRawData(reinterpret_cast<const char *>(sqlite3_column_text(st, 3)),
+                                                       sqlite3_column_bytes(st, 3));
+        auto t = types.find(ext);
+        if (t == types.end())
+            t = types.insert(QByteArray(ext.constData(), ext.size()), TypeShare{QString::fromUtf8(ext), 0, 0});
+        t->bytes += size;
+        ++t->count;
+        m_totals.bytes += size;
+        ++m_totals.entries;
+    }
+    sqlite3_finalize(st);
+    if (rc != SQLITE_DONE)
+        throw CatalogueError(QString::fromUtf8(sqlite3_errmsg(db)));
+    m_totals.entries += m_totals.folders;
+    m_types = types.values();
+    std::sort(m_types.begin(), m_types.end(), [](const TypeShare &a, const TypeShare &b) {
+        return a.bytes != b.bytes ? a.bytes > b.bytes : a.count > b.count;
+    });
+}
+
+// Each folder under its parent, with the files lying directly in it. Files
+// or folders whose parent is not stored count in the totals, in no block.
+void HostStatistics::linkFolders()
+{
+    for (auto it = m_folders.begin(); it != m_folders.end(); ++it) {
+        const Sums own = m_fileSums.value(it.key());
+        it->ownBytes = own.bytes;
+        it->ownFiles = own.count;
+        const auto parent = m_folders.find(it->pid);
+        if (it.key() != 0 && parent != m_folders.end())
+            parent->subfolders.append(it.key());
+    }
+    m_fileSums.clear();
+}
+
+// Depth first from the top level, each folder after everything below it.
+void HostStatistics::rollUp()
+{
+    QList<QPair<qint32, bool>> stack{{0, false}};
+    while (!stack.isEmpty()) {
+        const auto [id, childrenDone] = stack.takeLast();
+        Folder &f = m_folders[id];
+        if (!childrenDone) {
+            stack.append({id, true});
+            for (qint32 child : f.subfolders)
+                stack.append({child, false});
+            continue;
+        }
+        f.treeBytes = f.ownBytes;
+        f.treeEntries = f.ownFiles;
+        for (qint32 child : f.subfolders) {
+            const Folder &c = m_folders[child];
+            f.treeBytes += c.treeBytes;
+            f.treeEntries += c.treeEntries + 1;
+        }
+    }
+}
+
+QList<HostStatistics::TypeShare> HostStatistics::byType(int top) const
+{
+    QList<TypeShare> shares = m_types.mid(0, top);
+    if (m_types.size() <= top)
+        return shares;
+    TypeShare other{QStringLiteral("other"), 0, 0};
+    for (qsizetype i = top; i < m_types.size(); ++i) {
+        other.bytes += m_types[i].bytes;
+        other.count += m_types[i].count;
+    }
+    shares.append(other);
+    return shares;
+}
+
+QList<HostStatistics::Block> HostStatistics::children(qint32 folderId) const
+{
+    QList<Block> blocks;
+    const auto f = m_folders.constFind(folderId);
+    if (f == m_folders.constEnd())
+        return blocks;
+    for (qint32 child : f->subfolders) {
+        const Folder &c = m_folders[child];
+        blocks.append({child, c.name, c.treeBytes, c.treeEntries + 1});
+    }
+    if (f->ownFiles > 0)
+        blocks.append({0, QStringLiteral("files"), f->ownBytes, f->ownFiles});
+    std::sort(blocks.begin(), blocks.end(), [](const Block &a, const Block &b) {
+        return a.bytes != b.bytes ? a.bytes > b.bytes : a.name < b.name;
+    });
+    return blocks;
+}
+
+QList<HostStatistics::LargeFile> HostStatistics::largest(int n)
+{
+    QSqlQuery q = run(m_catalogue.database(),
+                      QStringLiteral("SELECT ID, PID, Name, ext, Size FROM DB WHERE Host = ? AND NOT %1 "
+                                     "AND Size IS NOT NULL ORDER BY Size DESC LIMIT %2")
+                          .arg(QLatin1String(FolderTest))
+                          .arg(n),
+                      m_host);
+    QList<LargeFile> files;
+    while (q.next())
+        files.append({q.value(0).toInt(), q.value(1).toInt(), q.value(2).toString(), q.value(3).toString(),
+                      q.value(4).toDouble()});
+    return files;
+}
+
+QString HostStatistics::lastScanText(const QStringList &logLines, const QString &host)
+{
+    const QString marker = QStringLiteral("Scanning of Host ") + host + QStringLiteral(" started:");
+    for (auto it = logLines.crbegin(); it != logLines.crend(); ++it) {
+        const qsizetype at = it->indexOf(marker);
+        if (at >= 0)
+            return it->mid(at + marker.size()).trimmed();
+    }
+    return QString();
+}

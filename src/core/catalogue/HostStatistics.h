@@ -1,0 +1,92 @@
+#pragma once
+#include <QHash>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+class Catalogue;
+
+// What one host holds, at a glance: totals, the share of each file type, the
+// folder tree by size and the largest files. The host's rows are read once,
+// summed per folder and per type as they come, and folder sizes are rolled
+// up in memory from one sum per folder: a host of 1,000,000 entries costs one
+// pass over its rows, not one query per folder. The largest files come from
+// the Size index.
+class HostStatistics
+{
+public:
+    struct Totals
+    {
+        qint64 entries = 0;
+        qint64 folders = 0;
+        double bytes = 0; // files only; unknown sizes count as 0
+    };
+    struct TypeShare
+    {
+        QString ext; // "other" gathers what is past the top ones
+        double bytes = 0;
+        qint64 count = 0;
+    };
+    // One block of the treemap: a subfolder with everything below it, or the
+    // files lying directly in the folder (id 0).
+    struct Block
+    {
+        qint32 id = 0;
+        QString name;
+        double bytes = 0;
+        qint64 entries = 0;
+        bool isFolder() const { return id != 0; }
+    };
+    struct LargeFile
+    {
+        qint32 id = 0;
+        qint32 pid = 0;
+        QString name;
+        QString ext;
+        double bytes = 0;
+    };
+
+    HostStatistics(Catalogue &catalogue, const QString &host);
+
+    // Runs the aggregate queries. Throws CatalogueError.
+    void load();
+    const Totals &totals() const { return m_totals; }
+    // By bytes, largest first; the rest summed into one share named "other".
+    QList<TypeShare> byType(int top = 15) const;
+    // The folder's blocks (0 for the host's top level), largest first.
+    QList<Block> children(qint32 folderId) const;
+    QString folderName(qint32 id) const { return m_folders.value(id).name; }
+    qint32 parentOf(qint32 id) const { return m_folders.value(id).pid; }
+    // Throws CatalogueError.
+    QList<LargeFile> largest(int n = 20);
+    // The time stamp of the host's last "Scanning of Host" line, as logged;
+    // empty when the log has none.
+    static QString lastScanText(const QStringList &logLines, const QString &host);
+
+private:
+    struct Folder
+    {
+        qint32 pid = 0;
+        QString name;
+        double ownBytes = 0; // files directly inside
+        qint64 ownFiles = 0;
+        double treeBytes = 0; // everything below
+        qint64 treeEntries = 0;
+        QList<qint32> subfolders;
+    };
+    void scanRows();
+    void linkFolders();
+    void rollUp();
+    struct Sums
+    {
+        double bytes = 0;
+        qint64 count = 0;
+    };
+
+    Catalogue &m_catalogue;
+    QString m_host;
+    Totals m_totals;
+    QHash<qint32, Folder> m_folders; // key 0: the host's top level
+    QList<TypeShare> m_types;
+    QHash<qint32, Sums> m_fileSums; // by PID, while loading
+};

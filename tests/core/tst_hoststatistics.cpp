@@ -1,0 +1,119 @@
+#include "core/catalogue/Catalogue.h"
+#include "core/catalogue/HostStatistics.h"
+
+#include <QTemporaryDir>
+#include <QtTest>
+
+// A known tree on host H, beside another host that must not count:
+//   pub/            docs/a.pdf 1000, docs/b.pdf 3000, x.txt 500
+//   readme.txt 100
+//   empty/
+class tst_HostStatistics : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void totalsOfTheHostOnly();
+    void typesLargestFirstThenOther();
+    void blocksRollUpFolderSizes();
+    void largestFiles();
+    void lastScanFromTheLog();
+
+private:
+    qint32 store(const QString &name, quint32 attr, qint32 pid, quint64 size = 0, const QString &host = "H");
+    QTemporaryDir m_dir;
+    Catalogue m_cat;
+    std::unique_ptr<HostStatistics> m_stats;
+    qint32 m_pub = 0, m_docs = 0, m_empty = 0;
+};
+
+qint32 tst_HostStatistics::store(const QString &name, quint32 attr, qint32 pid, quint64 size, const QString &host)
+{
+    FindData e;
+    e.setName(name);
+    e.dwFileAttributes = attr;
+    e.setSize(size);
+    return m_cat.StoreEntry(e, pid, host);
+}
+
+void tst_HostStatistics::initTestCase()
+{
+    m_cat.open(m_dir.path());
+    m_pub = store("pub", 16, 0);
+    m_docs = store("docs", 16, m_pub);
+    store("a.pdf", 128, m_docs, 1000);
+    store("b.pdf", 128, m_docs, 3000);
+    store("x.txt", 128, m_pub, 500);
+    store("readme.txt", 128, 0, 100);
+    m_empty = store("empty", 16, 0);
+    const qint32 lib = store("lib", 16, 0, 0, "Other");
+    store("o.txt", 128, lib, 99999, "Other");
+    m_stats = std::make_unique<HostStatistics>(m_cat, "H");
+    m_stats->load();
+}
+
+void tst_HostStatistics::totalsOfTheHostOnly()
+{
+    QCOMPARE(m_stats->totals().entries, qint64(7));
+    QCOMPARE(m_stats->totals().folders, qint64(3));
+    QCOMPARE(m_stats->totals().bytes, 4600.0);
+}
+
+void tst_HostStatistics::typesLargestFirstThenOther()
+{
+    const auto all = m_stats->byType(15);
+    QCOMPARE(all.size(), 2);
+    QCOMPARE(all[0].ext, QString("pdf"));
+    QCOMPARE(all[0].bytes, 4000.0);
+    QCOMPARE(all[0].count, qint64(2));
+    QCOMPARE(all[1].ext, QString("txt"));
+    const auto top = m_stats->byType(1);
+    QCOMPARE(top.size(), 2);
+    QCOMPARE(top[1].ext, QString("other"));
+    QCOMPARE(top[1].bytes, 600.0);
+    QCOMPARE(top[1].count, qint64(2));
+}
+
+void tst_HostStatistics::blocksRollUpFolderSizes()
+{
+    const auto top = m_stats->children(0);
+    QCOMPARE(top.size(), 3);
+    QCOMPARE(top[0].id, m_pub);
+    QCOMPARE(top[0].bytes, 4500.0);
+    QCOMPARE(top[0].entries, qint64(5)); // pub itself, docs, a, b, x
+    QVERIFY(!top[1].isFolder());
+    QCOMPARE(top[1].bytes, 100.0);
+    QCOMPARE(top[2].id, m_empty);
+    QCOMPARE(top[2].bytes, 0.0);
+    const auto pub = m_stats->children(m_pub);
+    QCOMPARE(pub.size(), 2);
+    QCOMPARE(pub[0].name, QString("docs"));
+    QCOMPARE(pub[0].bytes, 4000.0);
+    QCOMPARE(pub[1].bytes, 500.0);
+    QCOMPARE(m_stats->parentOf(m_docs), m_pub);
+    QCOMPARE(m_stats->folderName(m_docs), QString("docs"));
+    QVERIFY(m_stats->children(m_empty).isEmpty());
+}
+
+void tst_HostStatistics::largestFiles()
+{
+    const auto files = m_stats->largest(2);
+    QCOMPARE(files.size(), 2);
+    QCOMPARE(files[0].name, QString("b"));
+    QCOMPARE(files[0].ext, QString("pdf"));
+    QCOMPARE(files[0].bytes, 3000.0);
+    QCOMPARE(files[0].pid, m_docs);
+    QCOMPARE(files[1].bytes, 1000.0);
+}
+
+void tst_HostStatistics::lastScanFromTheLog()
+{
+    const QStringList log{"   Scanning of Host H started:    1/2/2026 5:9:0", "   Scanning complete. Scan time:0 sec",
+                          "   Scanning of Host Other started:    1/3/2026 5:9:0",
+                          "   Scanning of Host H started:    12/9/2026 3:5:7", "x"};
+    QCOMPARE(HostStatistics::lastScanText(log, "H"), QString("12/9/2026 3:5:7"));
+    QCOMPARE(HostStatistics::lastScanText(log, "none"), QString());
+}
+
+QTEST_GUILESS_MAIN(tst_HostStatistics)
+#include "tst_hoststatistics.moc"
