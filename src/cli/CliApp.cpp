@@ -3,6 +3,7 @@
 #include "core/base/AppPaths.h"
 #include "core/catalogue/Catalogue.h"
 #include "core/catalogue/CatalogueError.h"
+#include "core/catalogue/ExactNames.h"
 #include "CliHost.h"
 #include "StderrMessages.h"
 #include "core/base/ElapsedCounter.h"
@@ -10,6 +11,7 @@
 #include "core/scan/HostScanner.h"
 #include "core/base/IniFile.h"
 #include "core/catalogue/LineageWalk.h"
+#include "NameCommands.h"
 #include "TerminalProgress.h"
 
 #include <QRegularExpression>
@@ -25,7 +27,7 @@ void err(const QString &text)
     std::fprintf(stderr, "%s\n", qPrintable(text));
 }
 
-const QStringList Commands = {"scan", "find", "sql", "tree", "path", "hosts"};
+const QStringList Commands = {"scan", "find", "sql", "tree", "path", "hosts", "recode", "changes"};
 } // namespace
 
 QString CliApp::usage()
@@ -38,6 +40,8 @@ QString CliApp::usage()
         "  tree [HOST]\n"
         "  path ID\n"
         "  hosts\n"
+        "  recode HOST\n"
+        "  changes HOST\n"
         "options for every command: --data DIR, --format tsv|csv|json");
 }
 
@@ -99,7 +103,24 @@ int CliApp::run(const QStringList &arguments)
         return sql();
     if (command == "tree")
         return tree();
+    if (command == "recode" || command == "changes")
+        return names(command);
     return command == "path" ? path() : hosts();
+}
+
+int CliApp::names(const QString &command)
+{
+    try {
+        NameCommands commands(*m_catalogue, *m_settings, m_format);
+        if (command == "recode")
+            commands.recode(m_args.first());
+        else
+            commands.changes(m_args.first());
+    } catch (const CatalogueError &e) {
+        err(e.message());
+        return Failed;
+    }
+    return Ok;
 }
 
 bool CliApp::openCatalogue()
@@ -163,10 +184,13 @@ int CliApp::scan()
         err(connection.lastError()); // why the host was not available
         return Unreachable;
     }
-    err(QStringLiteral("%1 entries in %2 folders; %3 folders could not be listed")
+    err(QStringLiteral("%1 entries in %2 folders; %3 folders could not be listed; %4 added, %5 changed, %6 removed")
             .arg(scanner.stats().entries)
             .arg(scanner.stats().listed)
-            .arg(scanner.stats().failed));
+            .arg(scanner.stats().failed)
+            .arg(scanner.stats().added)
+            .arg(scanner.stats().changed)
+            .arg(scanner.stats().removed));
     if (scanner.stats().terminated)
         return Unreachable;
     if (TerminalProgress::interrupted()) {
@@ -234,15 +258,20 @@ int CliApp::tree()
     const QString host = m_args.isEmpty() ? defaultHost() : m_args.first();
     QSqlQuery q(m_catalogue->database());
     q.setForwardOnly(true);
-    q.prepare(QStringLiteral("SELECT ID, PID, Name FROM DB WHERE Host = ? AND Attr = 16"));
+    // Folder names as listed, not as cut into Name.
+    q.prepare(QStringLiteral("SELECT d.ID, d.PID, %1 FROM DB d LEFT JOIN ExactName x ON x.ID = d.ID "
+                             "WHERE d.Host = ? AND d.Attr = 16")
+                  .arg(ExactNames::sqlBytes()));
     q.addBindValue(host);
     if (!q.exec()) {
         err(q.lastError().text());
         return Failed;
     }
+    const QByteArray codePage = FtpConnection::codePageFor(*m_settings, host);
     QHash<qint32, QList<QPair<qint32, QString>>> byParent;
     while (q.next())
-        byParent[q.value(1).toInt()].append({q.value(0).toInt(), q.value(2).toString()});
+        byParent[q.value(1).toInt()].append(
+            {q.value(0).toInt(), ExactNames::decode(q.value(2).toByteArray(), codePage)});
     ResultWriter out(m_format);
     out.header({"Depth", "ID", "Name"});
     QList<std::tuple<qint32, int, QString>> stack;
@@ -271,9 +300,11 @@ int CliApp::path()
         if (!row)
             throw CatalogueError(QStringLiteral("Record Not Found"));
         const LineageWalk::Summary s = walk.recordSummary(id);
+        const QString path = walk.exactPath(*row);
+        walk.setCodePage(FtpConnection::codePageFor(*m_settings, path.mid(2).section(u'/', 0, 0)));
         ResultWriter out(m_format);
         out.header({"Path", "Size", "Address"});
-        out.row({s.path, s.size, walk.explorerUrl(*row).toString(QUrl::FullyEncoded)});
+        out.row({walk.exactPath(*row), s.size, walk.explorerUrl(*row).toString(QUrl::FullyEncoded)});
     } catch (const CatalogueError &e) {
         err(e.message());
         return Failed;

@@ -30,6 +30,7 @@ private:
     int tree();
     int path();
     int hosts();
+    int names(const QString &command);
     void rememberHost(const QString &host);
     QString defaultHost();
 

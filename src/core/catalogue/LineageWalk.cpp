@@ -2,6 +2,7 @@
 #include "Catalogue.h"
 #include "CatalogueError.h"
 #include "EntryName.h"
+#include "ExactNames.h"
 
 #include <QLocale>
 #include <QSet>
@@ -40,14 +41,35 @@ QString LineageWalk::recordPathText(qint32 pid)
 QUrl LineageWalk::explorerUrl(const CatalogueRecord &row)
 {
     QByteArray path;
-    for (const CatalogueRecord &r : ancestors(row.pid))
-        path += '/' + QUrl::toPercentEncoding(r.name);
-    const EntryName own{row.name, row.ext};
-    path += '/' + QUrl::toPercentEncoding(own.fileName());
+    for (const QByteArray &name : exactPathBytes(row).split('/'))
+        path += '/' + name.toPercentEncoding();
     if (row.ext == EntryName::DirMarker)
         path += '/';
     // The host text may carry a port ("host:2121") or be a bracketed IPv6 address.
-    return QUrl(QStringLiteral("ftp://") + row.host + QString::fromLatin1(path), QUrl::StrictMode);
+    return QUrl::fromEncoded("ftp://" + row.host.toUtf8() + path, QUrl::StrictMode);
+}
+
+QByteArray LineageWalk::exactPathBytes(const CatalogueRecord &row)
+{
+    QByteArray path;
+    for (const CatalogueRecord &r : ancestors(row.pid))
+        path += r.exact + '/';
+    return path + row.exact;
+}
+
+QString LineageWalk::exactPath(const CatalogueRecord &row)
+{
+    const QList<CatalogueRecord> chain = ancestors(row.pid);
+    const QString host = chain.isEmpty() ? row.host : chain.first().host;
+    return QStringLiteral("//") + host + u'/' + decodePath(exactPathBytes(row), m_codePage);
+}
+
+QString LineageWalk::decodePath(const QByteArray &path, const QByteArray &codePage)
+{
+    QStringList names;
+    for (const QByteArray &name : path.split('/'))
+        names << ExactNames::decode(name, codePage);
+    return names.join(u'/');
 }
 
 LineageWalk::Summary LineageWalk::recordSummary(qint32 id)

@@ -30,9 +30,20 @@ FtpLogon FtpConnection::logonFor(const QString &hostText)
     l.password = m_hosts.CurrentPassword();
     if (m_settings) {
         l.passive = m_settings->readBool(QStringLiteral("FTP"), QStringLiteral("Passive"), false);
-        l.codePage = m_settings->readString(QStringLiteral("ENCODING"), l.host, QStringLiteral("latin1")).toLatin1();
+        l.codePage = codePageFor(*m_settings, hostText);
     }
     return l;
+}
+
+QByteArray FtpConnection::codePageFor(IniFile &settings, const QString &hostText)
+{
+    const QString host = FtpLogon::fromHostText(hostText).host;
+    return settings.readString(QStringLiteral("ENCODING"), host, QStringLiteral("latin1")).toLatin1();
+}
+
+QByteArray FtpConnection::codePage() const
+{
+    return m_logon.codePage;
 }
 
 void FtpConnection::ConnectToHost()
@@ -103,6 +114,17 @@ FtpSession::Listing FtpConnection::list(const QByteArray &path)
         return none;
     }
     return m_session->list(path);
+}
+
+FtpSession::Listing FtpConnection::listWithModes(const QByteArray &path)
+{
+    if (!m_session)
+        return {};
+    const FtpSession::Method method = m_session->method();
+    m_session->setMethod(FtpSession::Method::List);
+    FtpSession::Listing l = m_session->list(path);
+    m_session->setMethod(method);
+    return l;
 }
 
 void FtpConnection::prefetch(const QByteArray &path)

@@ -28,6 +28,10 @@ public:
     bool reconnect() override;
     FtpSession::Listing list(const QByteArray &path) override;
     void prefetch(const QByteArray &path) override;
+    FtpSession::Listing listWithModes(const QByteArray &path) override;
+    QByteArray codePage() const override;
+    // [ENCODING] for the host part of hostText; latin1 when not set.
+    static QByteArray codePageFor(IniFile &settings, const QString &hostText);
 
     FtpSession *session() { return m_session.get(); }
     QString lastError() const { return m_lastError; }

@@ -1,4 +1,7 @@
 #pragma once
+#include "core/catalogue/ScanChanges.h"
+#include "LinkResolver.h"
+
 #include <QByteArrayList>
 #include <QList>
 #include <QSet>
@@ -42,6 +45,9 @@ public:
         int failed = 0;
         int passedOver = 0;
         bool terminated = false;
+        qint64 added = 0;
+        qint64 changed = 0;
+        qint64 removed = 0;
     };
     Stats stats() const { return m_stats; }
 
@@ -55,6 +61,9 @@ private:
     void storeListing(const QList<FindData> &entries, qint32 parentId, const QByteArray &path);
     void prefetchNext(const QList<FindData> &entries, const QByteArray &path);
     bool shouldDescend(const FindData &e, const QByteArray &childPath);
+    void noteOutcome(qint32 id);
+    void dropQueued(const QByteArray &path, const QByteArray &realPath);
+    void removeUnlisted();
     void passOver(const QByteArray &path, const QString &why);
     void finish();
     QString shown(const QByteArray &path) const;
@@ -78,7 +87,16 @@ private:
     // Parallel to m_parents: the folder's row is new in this scan, so its
     // listing cannot meet rows stored before.
     QList<bool> m_fresh;
-    QSet<QByteArray> m_seenUnique;
+    LinkResolver m_links;
+    ScanChanges m_changes;
+    // Rows that successfully listed folders no longer hold, by folder path:
+    // removed only when the walk ends complete, never on doubt.
+    struct Unlisted
+    {
+        QList<qint32> ids;
+        QByteArray folder;
+    };
+    QList<Unlisted> m_unlisted;
     qint64 m_baseCount = 0;
     qint64 m_insertedAtStart = 0;
 };

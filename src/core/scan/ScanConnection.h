@@ -15,4 +15,13 @@ public:
     virtual FtpSession::Listing list(const QByteArray &path) = 0;
     // A hint: path is likely the next folder listed.
     virtual void prefetch(const QByteArray &path) { Q_UNUSED(path); }
+    // The folder listed with LIST, whose mode column tells links from
+    // folders; empty when that cannot be had.
+    virtual FtpSession::Listing listWithModes(const QByteArray &path)
+    {
+        Q_UNUSED(path);
+        return {};
+    }
+    // The code page names that are not UTF-8 are decoded with.
+    virtual QByteArray codePage() const { return {}; }
 };
