@@ -48,7 +48,8 @@ QString ExactNames::sqlBytes()
 bool ExactNames::isUtf8(const QByteArray &bytes)
 {
     QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    (void)utf8.decode(bytes);
+    const QString decoded = utf8.decode(bytes); // decoding happens on conversion to QString
+    Q_UNUSED(decoded);
     return !utf8.hasError();
 }
 
@@ -108,9 +109,9 @@ int ExactNames::recode(Catalogue &catalogue, const QString &host, const QByteArr
         if (isUtf8(bytes))
             continue; // decoded as UTF-8 whatever the code page
         const EntryName split = EntryName::split(decode(bytes, codePage), quint32(rows.value(2).toInt()));
-        for (const QVariant &v : {QVariant(split.name), QVariant(split.ext), rows.value(0), QVariant(split.name),
-                                  QVariant(split.ext)})
-            update.addBindValue(v);
+        const QVariantList values{split.name, split.ext, rows.value(0), split.name, split.ext};
+        for (int i = 0; i < values.size(); ++i)
+            update.bindValue(i, values[i]);
         if (!update.exec())
             throw CatalogueError(update.lastError().text());
         changed += update.numRowsAffected();

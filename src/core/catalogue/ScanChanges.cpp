@@ -98,7 +98,7 @@ qint64 ScanChanges::removeSubtrees(const QList<qint32> &ids, const QByteArray &f
     const QString bytes = ExactNames::sqlBytes();
     q.prepare(QStringLiteral("INSERT OR IGNORE INTO temp.Doomed (ID, Path) "
                              "WITH RECURSIVE sub(ID, Path) AS ("
-                             " SELECT d.ID, CAST(? AS BLOB) || %1 FROM DB d LEFT JOIN ExactName x ON x.ID = d.ID"
+                             " SELECT d.ID, CAST(COALESCE(?, '') AS BLOB) || %1 FROM DB d LEFT JOIN ExactName x ON x.ID = d.ID"
                              " WHERE d.ID = ?"
                              " UNION ALL SELECT d.ID, sub.Path || '/' || %1 FROM sub JOIN DB d ON d.PID = sub.ID"
                              " LEFT JOIN ExactName x ON x.ID = d.ID)"

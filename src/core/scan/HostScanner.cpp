@@ -80,13 +80,15 @@ void HostScanner::ScanHost()
 void HostScanner::walk()
 {
     while (!m_work.isEmpty() && m_view.isShown()) {
-        if (m_lost || !ensureAlive()) {
-            m_stats.terminated = true;
-            m_messages.showMessage(QStringLiteral("Terminated"));
-            return;
-        }
+        if (m_lost || !ensureAlive())
+            break;
         startPass();
         listOne();
+    }
+    // Also when the connection went during the last folder's listing.
+    if (m_lost || (!m_work.isEmpty() && m_view.isShown())) {
+        m_stats.terminated = true;
+        m_messages.showMessage(QStringLiteral("Terminated"));
     }
 }
 
