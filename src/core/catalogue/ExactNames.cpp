@@ -145,6 +145,15 @@ QStringList ExactNames::notedHosts(Catalogue &catalogue)
     return hosts;
 }
 
+int ExactNames::recodeChangedHosts(Catalogue &catalogue,
+                                   const std::function<QByteArray(const QString &host)> &codePageOf)
+{
+    int changed = 0;
+    for (const QString &host : notedHosts(catalogue))
+        changed += recodeIfChanged(catalogue, host, codePageOf(host));
+    return changed;
+}
+
 void ExactNames::note(Catalogue &catalogue, const QString &host, const QByteArray &codePage)
 {
     run(catalogue, QStringLiteral("INSERT OR REPLACE INTO HostCodePage (Host, CodePage) VALUES (?, ?)"),

@@ -4,6 +4,7 @@
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 class Catalogue;
 struct sqlite3;
@@ -44,6 +45,10 @@ public:
     // page; a host never noted before is noted without decoding anything.
     static int recodeIfChanged(Catalogue &catalogue, const QString &host, const QByteArray &codePage);
     static QStringList notedHosts(Catalogue &catalogue);
+    // recodeIfChanged() for every noted host, with the code page codePageOf
+    // gives it now; returns the rows changed.
+    static int recodeChangedHosts(Catalogue &catalogue,
+                                  const std::function<QByteArray(const QString &host)> &codePageOf);
 
 private:
     static void note(Catalogue &catalogue, const QString &host, const QByteArray &codePage);

@@ -61,6 +61,12 @@ void ScanChanges::begin(const QString &host)
         throw CatalogueError(QString::fromUtf8(sqlite3_errmsg(m_catalogue.handle())));
 }
 
+void ScanChanges::end()
+{
+    sqlite3_finalize(m_insert);
+    m_insert = nullptr;
+}
+
 void ScanChanges::added(qint32 id)
 {
     ++m_added;

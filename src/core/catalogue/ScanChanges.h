@@ -31,6 +31,8 @@ public:
 
     // Forgets the host's earlier scan. Throws CatalogueError.
     void begin(const QString &host);
+    // Lets the statement go before the catalogue may close.
+    void end();
     void added(qint32 id);
     void changed(qint32 id);
     // Removes the rows of ids and everything below them; folder is the path

@@ -160,7 +160,8 @@ void HostScanner::listOne()
     m_fresh.resize(m_work.size());
     ++m_stats.listed;
     storeListing(listing.entries, parentId, path);
-    if (listing.ok && !fresh) {
+    // A line the parser could not read may be an entry: no removal on doubt.
+    if (listing.ok && listing.badLines == 0 && !fresh) {
         if (QList<qint32> gone = m_catalogue.unlisted(); !gone.isEmpty())
             m_unlisted.append({std::move(gone), path});
     }
@@ -275,6 +276,7 @@ void HostScanner::passOver(const QByteArray &path, const QString &why)
 
 void HostScanner::finish()
 {
+    m_changes.end();
     m_connection.CloseConnection();
     m_view.hideView();
     if (m_stats.failed > 0)

@@ -3,6 +3,7 @@
 #include "core/scan/FtpConnection.h"
 #include "core/scan/HostScanner.h"
 #include "core/base/IniFile.h"
+#include "core/catalogue/ExactNames.h"
 #include "core/catalogue/LineageWalk.h"
 #include "browse/TQueryForm.h"
 #include "browse/TSeekForm.h"
@@ -136,10 +137,26 @@ void TMainForm::attachBrowser(TTabForm *browser, IniFile *settings)
     m_ftp->setSettings(settings);
     m_scanner = std::make_unique<HostScanner>(*m_ftp, browser->Tab(), m_log, *m_selHost, m_messages, *m_scan);
     m_scanner->setAfterScan([browser] { browser->BuildFolderTree(nullptr); });
+    recodeNames(settings);
     connect(browser, &TTabForm::hostButtonClicked, m_selHost, &QWidget::show);
     connect(browser, &TTabForm::scanButtonClicked, this, &TMainForm::ScanHost);
     connect(browser, &TTabForm::findButtonClicked, m_seek, &QWidget::show);
     connect(browser, &TTabForm::queryButtonClicked, m_query, &QWidget::show);
+}
+
+// Names stored while a host's [ENCODING] said otherwise are decoded again
+// from their listed bytes, before the browser shows them.
+void TMainForm::recodeNames(IniFile *settings)
+{
+    if (!settings)
+        return;
+    try {
+        ExactNames::recodeChangedHosts(m_browser->Tab(), [settings](const QString &host) {
+            return FtpConnection::codePageFor(*settings, host);
+        });
+    } catch (const CatalogueError &e) {
+        m_messages.showMessage(e.message());
+    }
 }
 
 void TMainForm::LoadSettings(IniFile *settings)

@@ -67,6 +67,7 @@ protected:
     void closeEvent(QCloseEvent *e) override;
 
 private:
+    void recodeNames(IniFile *settings);
     void buildMenu();
     void buildPages();
     void buildStatusBar();
