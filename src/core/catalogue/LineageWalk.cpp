@@ -54,7 +54,20 @@ QByteArray LineageWalk::exactPathBytes(const CatalogueRecord &row)
     QByteArray path;
     for (const CatalogueRecord &r : ancestors(row.pid))
         path += r.exact + '/';
-    return path + row.exact;
+    return path + ownBytes(row);
+}
+
+// A row read from a grid carries only the table's fields: its listed bytes
+// are looked up by ID, or else taken from Name and ext.
+QByteArray LineageWalk::ownBytes(const CatalogueRecord &row)
+{
+    if (!row.exact.isEmpty())
+        return row.exact;
+    if (row.id != 0) {
+        if (const auto stored = m_catalogue.recordById(row.id); stored && stored->name == row.name)
+            return stored->exact;
+    }
+    return ExactNames::fromFields(row.name, row.ext);
 }
 
 QString LineageWalk::exactPath(const CatalogueRecord &row)

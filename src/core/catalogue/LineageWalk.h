@@ -42,6 +42,7 @@ private:
     // Ancestors from the top level down to the parent pid.
     QList<CatalogueRecord> ancestors(qint32 pid);
     CatalogueRecord lookUp(qint32 id);
+    QByteArray ownBytes(const CatalogueRecord &row);
 
     Catalogue &m_catalogue;
     QByteArray m_codePage;
