@@ -127,7 +127,9 @@ void tst_TMainForm::scanLogsInOrderAndFillsTree()
     const QString host = m_server->hostText();
     QCOMPARE(linesAfter(start), (QStringList{" Connecting to " + host + "  User:\"\"",
                                              "   Scanning of Host " + host + " started:",
-                                             "   Scanning complete. Scan time:0 sec"}));
+                                             "   Scanning complete. Scan time:0 sec",
+                                             "   Added " + QString::number(m->scanner()->stats().added)
+                                                 + ", changed 0, removed 0"}));
     QCOMPARE(m->scanner()->stats().entries, 9);
     QVERIFY(m->scanForm()->isHidden());
     QVERIFY(!m->connection()->isConnected());
@@ -147,8 +149,9 @@ void tst_TMainForm::cancelStopsAfterThePass()
     QCOMPARE(m->scanner()->stats().listed, 1);
     QCOMPARE(m->scanner()->stats().entries, 3);
     const QStringList lines = linesAfter(start);
-    QCOMPARE(lines.size(), 3);
+    QCOMPARE(lines.size(), 4);
     QCOMPARE(lines[2], QString("   Scanning complete. Scan time:0 sec"));
+    QVERIFY(lines[3].startsWith("   Added ")); // the closing count
 }
 
 void tst_TMainForm::scanWindowShowsHostAndUser()
