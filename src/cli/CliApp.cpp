@@ -6,6 +6,7 @@
 #include "core/catalogue/CatalogueQueries.h"
 #include "core/catalogue/HostHistory.h"
 #include "core/catalogue/NameSearch.h"
+#include "core/catalogue/ExactNames.h"
 #include "StderrMessages.h"
 #include "core/base/ElapsedCounter.h"
 #include "core/scan/FtpConnection.h"
@@ -14,6 +15,7 @@
 #include "core/base/IniFile.h"
 #include "core/catalogue/LineageWalk.h"
 #include "core/ftp/CertificateFingerprint.h"
+#include "NameCommands.h"
 #include "TerminalProgress.h"
 
 #include <QRegularExpression>
@@ -29,7 +31,7 @@ void err(const QString &text)
     std::fprintf(stderr, "%s\n", qPrintable(text));
 }
 
-const QStringList Commands = {"scan", "find", "sql", "tree", "path", "hosts"};
+const QStringList Commands = {"scan", "find", "sql", "tree", "path", "hosts", "recode", "changes"};
 
 void out(const QString &text)
 {
@@ -55,6 +57,8 @@ QString CliApp::usage()
         "  tree [HOST]\n"
         "  path ID\n"
         "  hosts\n"
+        "  recode HOST\n"
+        "  changes HOST\n"
         "options for every command: --data DIR, --format tsv|csv|json, --help\n"
         "harvex-cli --version prints the version");
 }
@@ -155,7 +159,24 @@ int CliApp::run(const QStringList &arguments)
         return sql();
     if (command == "tree")
         return tree();
+    if (command == "recode" || command == "changes")
+        return names(command);
     return command == "path" ? path() : hosts();
+}
+
+int CliApp::names(const QString &command)
+{
+    try {
+        NameCommands commands(*m_catalogue, *m_settings, m_format);
+        if (command == "recode")
+            commands.recode(m_args.first());
+        else
+            commands.changes(m_args.first());
+    } catch (const CatalogueError &e) {
+        err(e.message());
+        return Failed;
+    }
+    return Ok;
 }
 
 bool CliApp::openCatalogue()
@@ -219,12 +240,15 @@ int CliApp::scan()
         return Unreachable;
     }
     err(QStringLiteral("%1 entries in %2 folders; %3 folders could not be listed; "
-                       "%4 listing lines could not be read in %5 folders")
+                       "%4 listing lines could not be read in %5 folders; %6 added, %7 changed, %8 removed")
             .arg(scanner.stats().entries)
             .arg(scanner.stats().listed)
             .arg(scanner.stats().failed)
             .arg(scanner.stats().unreadLines)
-            .arg(scanner.stats().unreadFolders));
+            .arg(scanner.stats().unreadFolders)
+            .arg(scanner.stats().added)
+            .arg(scanner.stats().changed)
+            .arg(scanner.stats().removed));
     if (scanner.stats().terminated)
         return Unreachable;
     if (TerminalProgress::interrupted()) {
@@ -377,9 +401,11 @@ int CliApp::path()
         if (!row)
             throw CatalogueError(QStringLiteral("Record Not Found"));
         const LineageWalk::Summary s = walk.recordSummary(id);
+        const QString path = walk.exactPath(*row);
+        walk.setCodePage(FtpConnection::codePageFor(*m_settings, path.mid(2).section(u'/', 0, 0)));
         ResultWriter out(m_format);
         out.header({"Path", "Size", "Address"});
-        out.row({s.path, s.size, walk.explorerUrl(*row).toString(QUrl::FullyEncoded)});
+        out.row({walk.exactPath(*row), s.size, walk.explorerUrl(*row).toString(QUrl::FullyEncoded)});
     } catch (const CatalogueError &e) {
         err(e.message());
         return Failed;

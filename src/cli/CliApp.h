@@ -36,6 +36,7 @@ private:
     int path();
     int hosts();
     int runStatement(const CatalogueQueries::Statement &st);
+    int names(const QString &command);
     void rememberHost(const QString &host);
     QString defaultHost();
 

@@ -37,6 +37,7 @@ private slots:
     void limitsStopAnEndlessTree();
     void flagsAreForOneRunUnlessSaved();
     void unreadableListingLinesGiveExitThree();
+    void rescanChangesAndRecode();
 
 private:
     struct Result
@@ -396,6 +397,57 @@ void tst_CliApp::unreadableListingLinesGiveExitThree()
     QVERIFY(err.contains("   Listing lines that could not be read: 2 in 1 folders"));
     QVERIFY(err.contains("3 entries in 2 folders; 0 folders could not be listed; "
                          "2 listing lines could not be read in 1 folders"));
+// What a rescan changed, paths with the names as listed, and names decoded
+// again after the host's code page is set.
+void tst_CliApp::rescanChangesAndRecode()
+{
+    if (!FtpTestServer::available(FtpTestServer::Kind::Vsftpd))
+        QSKIP("vsftpd serves names that are not UTF-8; needs root");
+    QTemporaryDir tree, data;
+    for (const char *f : {"keep.txt", "gone.txt", "dir/old.txt"})
+        FtpTestServer::makeFile(tree.filePath(f), 10);
+    FtpTestServer server(FtpTestServer::Kind::Vsftpd);
+    QVERIFY(server.start(tree.path()));
+    auto run = [&](const QStringList &args) {
+        QProcess p;
+        p.start(QStringLiteral(HARVEX_CLI), args + QStringList{"--data", data.path()});
+        p.waitForFinished(60000);
+        return Result{p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()),
+                      QString::fromUtf8(p.readAllStandardError())};
+    };
+    const QString host = server.hostText();
+    QCOMPARE(run({"scan", host}).code, 0);
+
+    QFile::remove(tree.filePath("gone.txt"));
+    FtpTestServer::makeFile(tree.filePath("keep.txt"), 20);
+    FtpTestServer::makeFile(tree.filePath("Report.TXT"), 5);
+    const QByteArray cp1251 = QFile::encodeName(tree.path()) + "/\xce\xf2\xf7\xe5\xf2.txt"; // top level: no folder row whose time changes
+    FILE *f = std::fopen(cp1251.constData(), "w");
+    QVERIFY(f);
+    std::fclose(f);
+    const Result rescan = run({"scan", host});
+    QCOMPARE(rescan.code, 0);
+    QVERIFY2(rescan.err.contains("; 2 added, 1 changed, 1 removed"), qPrintable(rescan.err));
+    QStringList lines = run({"changes", host}).out.split('\n', Qt::SkipEmptyParts);
+    for (QString &l : lines)
+        l = l.section('\t', 0, 0) + ' ' + l.section('\t', 2);
+    lines.sort();
+    QCOMPARE(lines, (QStringList{"Change Path", "added /Report.TXT", QString::fromUtf8("added /\u00ce\u00f2\u00f7\u00e5\u00f2.txt"),
+                                 "changed /keep.txt", "removed /gone.txt"}));
+
+    const QString id = run({"find", "Report"}).out.split('\n', Qt::SkipEmptyParts).value(1).section('\t', 6, 6);
+    QCOMPARE(run({"path", id}).out, QString("Path\tSize\tAddress\n//%1/Report.TXT\t5.000 \tftp://%1/Report.TXT\n").arg(host));
+
+    IniFile ini(data.filePath("Harvex.ini"));
+    ini.writeString("ENCODING", "127.0.0.1", "cp1251");
+    QVERIFY(ini.save());
+    const Result recoded = run({"recode", host});
+    QCOMPARE(recoded.code, 0);
+    QCOMPARE(recoded.err, QString("1 names decoded again as cp1251\n"));
+    QVERIFY(run({"find", "%"}).out.contains(QString::fromUtf8("Отчет\ttxt")));
+    const QString cyrId = run({"find", QString::fromUtf8("Отчет")}).out.split('\n', Qt::SkipEmptyParts).value(1).section('\t', 6, 6);
+    QCOMPARE(run({"path", cyrId}).out.section('\n', 1, 1),
+             QString::fromUtf8("//%1/Отчет.txt\t0.000 \tftp://%1/%CE%F2%F7%E5%F2.txt").arg(host));
 }
 
 QTEST_GUILESS_MAIN(tst_CliApp)

@@ -15,7 +15,9 @@ private slots:
     void cleanup();
     void createsFolderAndTable();
     void storesFieldsAsListed();
-    void unknownSizeIsNull();
+    void unknownSizeIsZero();
+    void changedSizeOrTimeUpdatesTheRow();
+    void unlistedChildrenOfAFolder();
     void lastAccessBytesRoundTrip();
     void duplicatesMatchWithinOneFolder();
     void sameNameOnTwoHosts();
@@ -104,11 +106,51 @@ void tst_Catalogue::storesFieldsAsListed()
     QCOMPARE(f[7].toInt(), dir);
 }
 
-void tst_Catalogue::unknownSizeIsNull()
+void tst_Catalogue::unknownSizeIsZero()
 {
     FindData e = entry("odd.bin");
     e.sizeKnown = false;
-    QVERIFY(row(m_cat->StoreEntry(e, 0, "h"))[2].isNull());
+    const QVariant size = row(m_cat->StoreEntry(e, 0, "h"))[2];
+    QVERIFY(!size.isNull());
+    QCOMPARE(size.toDouble(), 0.0);
+}
+
+void tst_Catalogue::changedSizeOrTimeUpdatesTheRow()
+{
+    FindData e = entry("log.txt", 128, 100);
+    const qint32 id = m_cat->StoreEntry(e, 0, "h");
+    QCOMPARE(m_cat->lastOutcome(), Catalogue::Outcome::Added);
+    m_cat->beginListing(0, "h", false);
+    QCOMPARE(m_cat->StoreEntry(e, 0, "h"), id);
+    QCOMPARE(m_cat->lastOutcome(), Catalogue::Outcome::Unchanged);
+    e.setSize(5000);
+    QCOMPARE(m_cat->StoreEntry(e, 0, "h"), id);
+    QCOMPARE(m_cat->lastOutcome(), Catalogue::Outcome::Changed);
+    QCOMPARE(row(id)[2].toDouble(), 5000.0);
+    e.setTimes(0x01D9F3A2B4C5D6E7ull);
+    m_cat->beginListing(0, "h", false); // read back from the table
+    QCOMPARE(m_cat->StoreEntry(e, 0, "h"), id);
+    QCOMPARE(m_cat->lastOutcome(), Catalogue::Outcome::Changed);
+    m_cat->beginListing(0, "h", false);
+    m_cat->StoreEntry(e, 0, "h");
+    QCOMPARE(m_cat->lastOutcome(), Catalogue::Outcome::Unchanged);
+    QCOMPARE(m_cat->recordCount(), 1);
+}
+
+void tst_Catalogue::unlistedChildrenOfAFolder()
+{
+    const qint32 keep = m_cat->StoreEntry(entry("keep.txt"), 0, "h");
+    const qint32 gone = m_cat->StoreEntry(entry("gone.txt"), 0, "h");
+    const qint32 dir = m_cat->StoreEntry(entry("dir", 16), 0, "h");
+    m_cat->StoreEntry(entry("other.txt"), 0, "other host");
+    m_cat->beginListing(0, "h", false);
+    QCOMPARE(m_cat->StoreEntry(entry("keep.txt"), 0, "h"), keep);
+    QVERIFY2(m_cat->StoreEntry(entry("dir"), 0, "h") != dir, "a file where a folder was is a new entry");
+    QList<qint32> unlisted = m_cat->unlisted();
+    std::sort(unlisted.begin(), unlisted.end());
+    QList<qint32> expected{gone, dir};
+    std::sort(expected.begin(), expected.end());
+    QCOMPARE(unlisted, expected);
 }
 
 void tst_Catalogue::lastAccessBytesRoundTrip()

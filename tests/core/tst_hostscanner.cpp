@@ -7,11 +7,14 @@
 #include "core/scan/HostSource.h"
 #include "core/scan/ScanView.h"
 #include "core/base/UserMessages.h"
+#include "core/catalogue/LineageWalk.h"
+#include "core/catalogue/ScanChanges.h"
 
 #include <QDirIterator>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <sys/stat.h>
 
 namespace {
 struct FixedHost : HostSource
@@ -85,10 +88,14 @@ struct ScriptedConnection : ScanConnection
         listed << path;
         FtpSession::Listing l;
         l.ok = tree.contains(path);
-        for (const QString &n : tree.value(path)) {
+        // "name=size" gives a file its size; "name/@U" a folder the unique fact U.
+        for (const QString &item : tree.value(path)) {
             FindData e;
+            const QString n = item.section('=', 0, 0).section('@', 0, 0);
             const bool dir = n.endsWith('/');
             e.setName(dir ? n.chopped(1) : n);
+            e.setSize(item.section('=', 1).toULongLong());
+            e.unique = item.section('@', 1).toUtf8();
             e.wireName = e.name().toUtf8();
             e.dwFileAttributes = dir ? 16 : 128;
             l.entries << e;
@@ -97,6 +104,20 @@ struct ScriptedConnection : ScanConnection
             l.error = "550 No such folder";
         return l;
     }
+    QByteArrayList links; // paths LIST shows as links
+    FtpSession::Listing listWithModes(const QByteArray &path) override
+    {
+        listedWithModes << path;
+        FtpSession::Listing l = list(path);
+        listed.removeLast();
+        for (FindData &e : l.entries) {
+            const QByteArray child = path.isEmpty() ? e.wireName : path + '/' + e.wireName;
+            if (links.contains(child))
+                e.dwFileAttributes = FindData::AttrReparsePoint;
+        }
+        return l;
+    }
+    QByteArrayList listedWithModes;
 };
 // The scanner and what it talks to, for scans over a scripted connection.
 struct Rig
@@ -132,9 +153,18 @@ private slots:
     void noFolderRememberedAcrossScans();
     void realServers_data();
     void realServers();
+    void rescansKeepTheCatalogueTrue();
+    void rescansThatEndEarlyRemoveNothing_data();
+    void rescansThatEndEarlyRemoveNothing();
+    void everyListedNameOnceOnRealServers_data();
+    void everyListedNameOnceOnRealServers();
+    void linkMetBeforeItsFolder();
+    void linksShownAsFolders();
 
 private:
     QStringList storedRows();
+    QByteArrayList storedPaths();
+    QStringList lastChanges();
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<Catalogue> m_cat;
 };
@@ -154,6 +184,31 @@ QStringList tst_HostScanner::storedRows()
     while (q.next())
         rows << q.value(0).toString() + "." + q.value(1).toString() + "@" + q.value(2).toString();
     return rows;
+}
+
+QByteArrayList tst_HostScanner::storedPaths()
+{
+    QSqlQuery q(m_cat->database());
+    q.exec("SELECT ID FROM DB");
+    LineageWalk walk(*m_cat);
+    QByteArrayList paths;
+    while (q.next())
+        paths << walk.exactPathBytes(*m_cat->recordById(q.value(0).toInt()));
+    std::sort(paths.begin(), paths.end());
+    return paths;
+}
+
+QStringList tst_HostScanner::lastChanges()
+{
+    LineageWalk walk(*m_cat);
+    QStringList changes;
+    for (const ScanChanges::Change &c : ScanChanges::last(*m_cat, "H")) {
+        const QByteArray path =
+            c.kind == ScanChanges::Kind::Removed ? c.path : walk.exactPathBytes(*m_cat->recordById(c.id));
+        changes << ScanChanges::kindText(c.kind) + " " + QString::fromUtf8(path);
+    }
+    changes.sort();
+    return changes;
 }
 
 void tst_HostScanner::workedExample()
@@ -224,7 +279,7 @@ void tst_HostScanner::unlistableFolderIsLogged()
     rig.scanner.ScanHost();
     QCOMPARE(rig.scanner.stats().failed, 1);
     QVERIFY(rig.log.lines().contains("   Could not list /locked: 550 No such folder"));
-    QCOMPARE(rig.log.lines().last(), QString("   Folders that could not be listed: 1"));
+    QVERIFY(rig.log.lines().contains("   Folders that could not be listed: 1"));
     QCOMPARE(m_cat->recordCount(), 3);
 }
 
@@ -397,6 +452,179 @@ void tst_HostScanner::realServers()
         order << l.section("    ", 0, 0).left(22);
     QCOMPARE(order.filter("Connecting").size(), 2);
     QVERIFY(log.lines().filter("Passed over").size() <= 2);
+}
+
+void tst_HostScanner::rescansKeepTheCatalogueTrue()
+{
+    ScriptedConnection conn;
+    conn.tree[""] = {"a.txt=10", "b.txt=5", "old/", "locked/", "keep/"};
+    conn.tree["old"] = {"o1.txt", "sub/"};
+    conn.tree["old/sub"] = {"o2"};
+    conn.tree["locked"] = {"l.txt"};
+    conn.tree["keep"] = {"k.txt"};
+    Rig rig(conn, *m_cat);
+    rig.scanner.ScanHost();
+    QCOMPARE(rig.scanner.stats().added, 10);
+    QCOMPARE(lastChanges().size(), 10);
+
+    // a.txt grew, b.txt and the folder old went, locked can no longer be listed.
+    conn.tree[""] = {"a.txt=20", "locked/", "keep/", "new.txt"};
+    conn.tree.remove("old");
+    conn.tree.remove("old/sub");
+    conn.tree.remove("locked");
+    rig.scanner.ScanHost();
+    QCOMPARE(rig.scanner.stats().added, 1);
+    QCOMPARE(rig.scanner.stats().changed, 1);
+    QCOMPARE(rig.scanner.stats().removed, 5);
+    QCOMPARE(lastChanges(), (QStringList{"added new.txt", "changed a.txt", "removed b.txt", "removed old",
+                                         "removed old/o1.txt", "removed old/sub", "removed old/sub/o2"}));
+    QCOMPARE(storedPaths(), (QByteArrayList{"a.txt", "keep", "keep/k.txt", "locked", "locked/l.txt", "new.txt"}));
+    QVERIFY(rig.log.lines().contains("   Added 1, changed 1, removed 5"));
+    QSqlQuery q(m_cat->database());
+    q.exec("SELECT Size FROM DB WHERE Name = 'a'");
+    QVERIFY(q.next());
+    QCOMPARE(q.value(0).toDouble(), 20.0);
+
+    rig.scanner.ScanHost();
+    QCOMPARE(rig.scanner.stats().added + rig.scanner.stats().changed + rig.scanner.stats().removed, 0);
+    QVERIFY(lastChanges().isEmpty());
+    QCOMPARE(m_cat->recordCount(), 6);
+}
+
+void tst_HostScanner::rescansThatEndEarlyRemoveNothing_data()
+{
+    QTest::addColumn<bool>("cancelled");
+    QTest::newRow("cancelled") << true;
+    QTest::newRow("connection lost") << false;
+}
+
+void tst_HostScanner::rescansThatEndEarlyRemoveNothing()
+{
+    QFETCH(bool, cancelled);
+    ScriptedConnection conn;
+    conn.tree[""] = {"a.txt=10", "b.txt", "d/", "e/"};
+    conn.tree["d"] = {"x"};
+    conn.tree["e"] = {"y"};
+    Rig rig(conn, *m_cat);
+    rig.scanner.ScanHost();
+    conn.tree[""] = {"a.txt=30", "d/", "e/"};
+    conn.tree["e"] = {};
+    conn.listed.clear();
+    if (cancelled)
+        rig.view.cancelAtPump = rig.view.pumps + 2; // after the top level's listing opened
+    else
+        conn.dropAfter = 2;
+    rig.scanner.ScanHost();
+    QCOMPARE(rig.scanner.stats().changed, 1); // what it saw is stored
+    QCOMPARE(rig.scanner.stats().removed, 0);
+    QCOMPARE(m_cat->recordCount(), 6);
+    QCOMPARE(lastChanges(), QStringList{"changed a.txt"});
+}
+
+void tst_HostScanner::everyListedNameOnceOnRealServers_data()
+{
+    realServers_data();
+}
+
+// Case twins, long names that share their first 80 characters, two
+// normalisations of one name and names that are not UTF-8.
+void tst_HostScanner::everyListedNameOnceOnRealServers()
+{
+    QFETCH(int, kind);
+    if (!FtpTestServer::available(FtpTestServer::Kind(kind)))
+        QSKIP("server not installed or not root");
+    QTemporaryDir tree;
+    const QByteArray shared(80, 's');
+    QByteArrayList names = {"x.JPG", "x.jpg", "X.jpg", shared + "-one-0123", shared + "-two-4567", ".hidden",
+                            "notes.", "archive.tar.gz", QStringLiteral(u"caf\u00e9").toUtf8(),
+                            QStringLiteral(u"cafe\u0301").toUtf8(), "d/README.TXT", "d/readme.txt", "D/readme.txt"};
+    // Servers that decode names to send them cannot serve bytes that are not UTF-8.
+    if (FtpTestServer::Kind(kind) == FtpTestServer::Kind::Vsftpd)
+        names << "\xce\xf2\xf7\xe5\xf2.doc" << "\xce\xf2\xf7\xe5\xf2/\xe9t\xe9.txt";
+    QByteArrayList expected;
+    for (const QByteArray &n : names) {
+        const QByteArray path = QFile::encodeName(tree.path()) + '/' + n;
+        if (n.contains('/')) {
+            ::mkdir(path.left(path.lastIndexOf('/')).constData(), 0755); // bytes as they are, not decoded
+            expected << n.left(n.indexOf('/'));
+        }
+        FILE *f = std::fopen(path.constData(), "w");
+        QVERIFY(f);
+        std::fclose(f);
+        expected << n;
+    }
+    std::sort(expected.begin(), expected.end());
+    expected.erase(std::unique(expected.begin(), expected.end()), expected.end());
+    FtpTestServer server{FtpTestServer::Kind(kind)};
+    QVERIFY(server.start(tree.path()));
+
+    ActivityLog log;
+    ElapsedCounter timeConnect;
+    FixedHost hosts;
+    hosts.host = server.hostText();
+    Recorder messages;
+    RecordingView view;
+    FtpConnection conn(log, timeConnect, hosts, messages);
+    HostScanner scanner(conn, *m_cat, log, hosts, messages, view);
+    scanner.ScanHost();
+    QCOMPARE(scanner.stats().failed, 0);
+    QCOMPARE(storedPaths(), expected);
+    scanner.ScanHost();
+    QCOMPARE(scanner.stats().added + scanner.stats().changed + scanner.stats().removed, 0);
+    QCOMPARE(storedPaths(), expected);
+}
+
+// pyftpdlib's MLSD shows a link to a folder as that folder, unique fact
+// and all: whichever the walk meets first, the contents are stored under
+// the folder's own path.
+void tst_HostScanner::linkMetBeforeItsFolder()
+{
+    if (!FtpTestServer::available(FtpTestServer::Kind::Pyftpdlib))
+        QSKIP("pyftpdlib not installed");
+    QTemporaryDir tree;
+    for (const char *f : {"m/real1/f1.txt", "m/real1/sub/g1.txt", "m/real2/f2.txt"})
+        FtpTestServer::makeFile(tree.filePath(f), 10);
+    QVERIFY(QFile::link(tree.filePath("m/real1"), tree.filePath("alink")));
+    QVERIFY(QFile::link(tree.filePath("m/real2"), tree.filePath("zlink")));
+    FtpTestServer server{FtpTestServer::Kind::Pyftpdlib};
+    QVERIFY(server.start(tree.path()));
+
+    ActivityLog log;
+    ElapsedCounter timeConnect;
+    FixedHost hosts;
+    hosts.host = server.hostText();
+    Recorder messages;
+    RecordingView view;
+    FtpConnection conn(log, timeConnect, hosts, messages);
+    HostScanner scanner(conn, *m_cat, log, hosts, messages, view);
+    scanner.ScanHost();
+    const QByteArrayList paths = storedPaths();
+    for (const char *p : {"m/real1/f1.txt", "m/real1/sub", "m/real1/sub/g1.txt", "m/real2/f2.txt", "alink", "zlink"})
+        QVERIFY2(paths.contains(p), p);
+    QCOMPARE(scanner.stats().failed, 0);
+}
+
+// Which of two folders with one unique fact is the link, whichever comes
+// first: a link still waiting is dropped for its folder; one listed already
+// keeps its rows, and the folder is listed as well.
+void tst_HostScanner::linksShownAsFolders()
+{
+    ScriptedConnection conn;
+    conn.tree[""] = {"a/@1", "m/@2", "z/@3"};
+    conn.tree["a"] = {"f1"};
+    conn.tree["z"] = {"f2"};
+    conn.tree["m"] = {"real1/@1", "real2/@3", "self/@2"};
+    conn.tree["m/real1"] = {"f1"};
+    conn.tree["m/real2"] = {"f2"};
+    conn.links = {"a", "z", "m/self"};
+    Rig rig(conn, *m_cat);
+    rig.scanner.ScanHost();
+    QCOMPARE(conn.listed, (QByteArrayList{"", "z", "m", "m/real2", "m/real1"}));
+    QCOMPARE(storedPaths(), (QByteArrayList{"a", "m", "m/real1", "m/real1/f1", "m/real2", "m/real2/f2", "m/self",
+                                            "z", "z/f2"}));
+    QCOMPARE(conn.listedWithModes, (QByteArrayList{"m", ""}));
+    QVERIFY(rig.log.lines().contains("   Passed over /a: a link to /m/real1"));
+    QVERIFY(rig.log.lines().contains("   Passed over /m/self: already listed under another name"));
 }
 
 QTEST_GUILESS_MAIN(tst_HostScanner)

@@ -15,6 +15,7 @@ private slots:
     void topLevelFile();
     void folderRow();
     void urlsEncodeEverySegment();
+    void addressesUseListedNames();
     void sizeText_data();
     void sizeText();
     void missingParent();
@@ -83,6 +84,35 @@ void tst_LineageWalk::urlsEncodeEverySegment()
     QCOMPARE(url.toString(QUrl::FullyEncoded),
              QString("ftp://127.0.0.1:2121/a%20b%23c/100%25_%D0%BE%D1%82%D1%87%D1%91%D1%82.txt"));
     QCOMPARE(url.port(), 2121);
+}
+
+// Explorer's address and the printed path name what the server listed; the
+// status bar keeps Name and ext.
+void tst_LineageWalk::addressesUseListedNames()
+{
+    LineageWalk walk(m_cat);
+    auto storeListed = [&](const QByteArray &bytes, quint32 attr, qint32 pid) {
+        FindData e;
+        e.setName(QString::fromLatin1(bytes));
+        e.wireName = bytes;
+        e.dwFileAttributes = attr;
+        return m_cat.StoreEntry(e, pid, "H");
+    };
+    const QByteArray longName = QByteArray(96, 'n') + ".txt";
+    const qint32 dir = storeListed("Caf\xe9 " + QByteArray(90, 'd'), 16, 0);
+    const qint32 readme = storeListed("README.TXT", 128, dir);
+    const qint32 longFile = storeListed(longName, 128, dir);
+    const QString dirPart = "Caf%E9%20" + QString(90, u'd');
+
+    const CatalogueRecord r = *m_cat.recordById(readme);
+    QCOMPARE(walk.explorerUrl(r).toString(QUrl::FullyEncoded), "ftp://h/" + dirPart + "/README.TXT");
+    QCOMPARE(walk.explorerUrl(*m_cat.recordById(longFile)).toString(QUrl::FullyEncoded),
+             "ftp://h/" + dirPart + "/" + QString::fromLatin1(longName));
+    QCOMPARE(walk.explorerUrl(*m_cat.recordById(dir)).toString(QUrl::FullyEncoded), "ftp://h/" + dirPart + "/");
+    walk.setCodePage("cp1251");
+    QCOMPARE(walk.exactPath(r), QStringLiteral(u"//H/Caf\u0439 ") + QString(90, u'd') + "/README.TXT");
+    QCOMPARE(walk.recordSummary(readme).path, QStringLiteral(u"//H/Caf\u00e9 ") + QString(75, u'd') + "/README.txt");
+    QCOMPARE(walk.recordPathText(r.pid), QStringLiteral(u"Record path:\r\\Caf\u00e9 ") + QString(75, u'd') + "\r");
 }
 
 void tst_LineageWalk::sizeText_data()

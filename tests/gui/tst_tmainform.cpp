@@ -169,7 +169,9 @@ void tst_TMainForm::scanLogsInOrderAndFillsTree()
     const QString host = m_server->hostText();
     QCOMPARE(linesAfter(start), (QStringList{" Connecting to " + host + "  User:\"\"",
                                              "   Scanning of Host " + host + " started:",
-                                             "   Scanning complete. Scan time:0 sec"}));
+                                             "   Scanning complete. Scan time:0 sec",
+                                             "   Added " + QString::number(m->lastScan().added)
+                                                 + ", changed 0, removed 0"}));
     QCOMPARE(m->lastScan().entries, 9);
     QVERIFY(m->scanForm()->isHidden());
     QCOMPARE(m_app->TabForm->TV->topLevelItemCount(), 2);

@@ -1,6 +1,7 @@
 #include "Catalogue.h"
 #include "CatalogueError.h"
 #include "EntryName.h"
+#include "ScanChanges.h"
 
 #include <QAtomicInteger>
 #include <QDir>
@@ -12,11 +13,6 @@
 
 namespace {
 QAtomicInteger<int> g_connections;
-
-QString folderKey(const QString &name, const QString &ext)
-{
-    return name + QChar(0x1F) + ext;
-}
 
 double lacBits(const FileTime &t)
 {
@@ -72,6 +68,9 @@ void Catalogue::close()
     }
     sqlite3_finalize(m_insert);
     m_insert = nullptr;
+    sqlite3_finalize(m_update);
+    m_update = nullptr;
+    m_exact.finalize();
     m_handle = nullptr;
     m_children = QSqlQuery();
     m_byId = QSqlQuery();
@@ -127,6 +126,8 @@ void Catalogue::createSchema()
     // Serves the grid sorted by size (a header click) and the largest files
     // of the statistics: without it both sort every row of the table first.
     exec(QStringLiteral("CREATE INDEX IF NOT EXISTS DB_Size ON DB(Size)"));
+    for (const QString &sql : ExactNames::schema() + ScanChanges::schema())
+        exec(sql);
 }
 
 void Catalogue::prepareStatements()
@@ -140,12 +141,20 @@ void Catalogue::prepareStatements()
     const char *sql = "INSERT INTO DB (ID, PID, Size, Name, ext, Host, LAC, Attr) VALUES (?, ?, ?, ?, ?, ?, ?, ?)";
     if (sqlite3_prepare_v3(m_handle, sql, -1, SQLITE_PREPARE_PERSISTENT, &m_insert, nullptr) != SQLITE_OK)
         throw CatalogueError(QString::fromUtf8(sqlite3_errmsg(m_handle)));
+    sql = "UPDATE DB SET Size = ?, LAC = ? WHERE ID = ?";
+    if (sqlite3_prepare_v3(m_handle, sql, -1, SQLITE_PREPARE_PERSISTENT, &m_update, nullptr) != SQLITE_OK)
+        throw CatalogueError(QString::fromUtf8(sqlite3_errmsg(m_handle)));
+    m_exact.prepare(m_handle);
     m_children = QSqlQuery(m_db);
     m_children.setForwardOnly(true);
-    m_children.prepare(QStringLiteral("SELECT Name, ext, ID FROM DB WHERE PID = ? AND Host = ?"));
+    m_children.prepare(QStringLiteral("SELECT %1, d.Attr, d.ID, d.Size, d.LAC FROM DB d "
+                                      "LEFT JOIN ExactName x ON x.ID = d.ID WHERE d.PID = ? AND d.Host = ?")
+                           .arg(ExactNames::sqlBytes()));
     m_byId = QSqlQuery(m_db);
     m_byId.setForwardOnly(true);
-    m_byId.prepare(QStringLiteral("SELECT Name, ext, Size, Host, Attr, ID, PID FROM DB WHERE ID = ?"));
+    m_byId.prepare(QStringLiteral("SELECT d.Name, d.ext, d.Size, d.Host, d.Attr, d.ID, d.PID, %1 FROM DB d "
+                                  "LEFT JOIN ExactName x ON x.ID = d.ID WHERE d.ID = ?")
+                       .arg(ExactNames::sqlBytes()));
 }
 
 quint32 Catalogue::clockSeed()
@@ -180,6 +189,19 @@ qint32 Catalogue::NewRecordId()
     }
 }
 
+QByteArray Catalogue::childKey(const QByteArray &bytes, bool folder)
+{
+    // A file that turned into a folder of the same name is a new entry.
+    QByteArray key = bytes;
+    key.append('\0').append(folder ? 'd' : 'f');
+    return key;
+}
+
+QByteArray Catalogue::exactBytes(const FindData &entry)
+{
+    return entry.wireName.isEmpty() ? entry.name().toUtf8() : entry.wireName;
+}
+
 void Catalogue::loadFolder(qint32 parentId, const QString &host)
 {
     if (m_folderValid && m_folderPid == parentId && m_folderHost == host)
@@ -189,9 +211,15 @@ void Catalogue::loadFolder(qint32 parentId, const QString &host)
     m_children.bindValue(1, host);
     if (!m_children.exec())
         throw CatalogueError(m_children.lastError().text());
-    while (m_children.next())
-        m_folder.insert(folderKey(m_children.value(0).toString(), m_children.value(1).toString()),
-                        m_children.value(2).toInt());
+    while (m_children.next()) {
+        const double lac = m_children.value(4).toDouble();
+        quint64 bits;
+        std::memcpy(&bits, &lac, sizeof bits);
+        // A size stored as NULL by older versions differs from any listing: written again as a number.
+        const QVariant size = m_children.value(3);
+        m_folder.insert(childKey(m_children.value(0).toByteArray(), m_children.value(1).toInt() == 16),
+                        Child{m_children.value(2).toInt(), size.isNull() ? qQNaN() : size.toDouble(), bits, false});
+    }
     m_children.finish();
     m_folderPid = parentId;
     m_folderHost = host;
@@ -199,13 +227,28 @@ void Catalogue::loadFolder(qint32 parentId, const QString &host)
     m_folderValid = true;
 }
 
-void Catalogue::beginNewFolder(qint32 folderId, const QString &host)
+void Catalogue::beginListing(qint32 folderId, const QString &host, bool fresh)
 {
+    const QString storedHost = host.left(HostSize);
+    if (!fresh) {
+        m_folderValid = false; // loaded again: a rescan may have removed rows meanwhile
+        loadFolder(folderId, storedHost);
+        return;
+    }
     m_folder.clear();
     m_folderPid = folderId;
-    m_folderHost = host.left(HostSize);
+    m_folderHost = storedHost;
     m_folderHostUtf8 = m_folderHost.toUtf8();
     m_folderValid = true;
+}
+
+QList<qint32> Catalogue::unlisted() const
+{
+    QList<qint32> ids;
+    for (const Child &c : m_folder)
+        if (!c.met)
+            ids.append(c.id);
+    return ids;
 }
 
 qint32 Catalogue::StoreEntry(const FindData &entry, qint32 parentId, const QString &host)
@@ -215,27 +258,54 @@ qint32 Catalogue::StoreEntry(const FindData &entry, qint32 parentId, const QStri
     const EntryName split = EntryName::split(entry.name(), entry.dwFileAttributes);
     const QString storedHost = host.left(HostSize);
     loadFolder(parentId, storedHost);
-    const QString key = folderKey(split.name, split.ext);
-    m_lastWasNew = false;
-    if (const auto it = m_folder.constFind(key); it != m_folder.constEnd())
-        return it.value();
-    m_lastWasNew = true;
-
-    Row row{parentId, entry.sizeKnown, double(entry.size()), split.name.toUtf8(), split.ext.toUtf8(),
-            m_folderHostUtf8, lacBits(entry.ftLastAccessTime), qint32(entry.dwFileAttributes)};
+    const QByteArray bytes = exactBytes(entry);
+    const QByteArray key = childKey(bytes, entry.dwFileAttributes == 16);
+    // Sizes are numbers: a listing that gives none stores 0.
+    const double size = entry.sizeKnown ? double(entry.size()) : 0.0;
+    const double lac = lacBits(entry.ftLastAccessTime);
+    m_lastOutcome = Outcome::Unchanged;
+    if (const auto it = m_folder.find(key); it != m_folder.end()) {
+        updateIfChanged(*it, size, lac);
+        return it->id;
+    }
+    m_lastOutcome = Outcome::Added;
+    Row row{parentId, size, split.name.toUtf8(), split.ext.toUtf8(), m_folderHostUtf8, lac,
+            qint32(entry.dwFileAttributes)};
     const qint32 id = insertRow(row);
-    m_folder.insert(key, id);
+    m_exact.keep(id, split, bytes);
+    quint64 bits;
+    std::memcpy(&bits, &lac, sizeof bits);
+    m_folder.insert(key, Child{id, size, bits, true});
     commitIfDue();
     return id;
+}
+
+void Catalogue::updateIfChanged(Child &child, double size, double lac)
+{
+    child.met = true;
+    quint64 bits;
+    std::memcpy(&bits, &lac, sizeof bits);
+    if (child.size == size && child.lac == bits)
+        return;
+    beginIfNeeded();
+    sqlite3_bind_double(m_update, 1, size);
+    sqlite3_bind_double(m_update, 2, lac);
+    sqlite3_bind_int(m_update, 3, child.id);
+    const int rc = sqlite3_step(m_update);
+    sqlite3_reset(m_update);
+    if (rc != SQLITE_DONE)
+        throw CatalogueError(QString::fromUtf8(sqlite3_errmsg(m_handle)));
+    child.size = size;
+    child.lac = bits;
+    ++m_pending;
+    m_lastOutcome = Outcome::Changed;
+    commitIfDue();
 }
 
 void Catalogue::bindRow(const Row &row)
 {
     sqlite3_bind_int(m_insert, 2, row.pid);
-    if (row.sizeKnown)
-        sqlite3_bind_double(m_insert, 3, row.size);
-    else
-        sqlite3_bind_null(m_insert, 3);
+    sqlite3_bind_double(m_insert, 3, row.size);
     sqlite3_bind_text(m_insert, 4, row.name.constData(), int(row.name.size()), SQLITE_STATIC);
     sqlite3_bind_text(m_insert, 5, row.ext.constData(), int(row.ext.size()), SQLITE_STATIC);
     sqlite3_bind_text(m_insert, 6, row.host.constData(), int(row.host.size()), SQLITE_STATIC);
@@ -365,6 +435,7 @@ std::optional<CatalogueRecord> Catalogue::recordById(qint32 id)
     r.attr = m_byId.value(4).toInt();
     r.id = m_byId.value(5).toInt();
     r.pid = m_byId.value(6).toInt();
+    r.exact = m_byId.value(7).toByteArray();
     m_byId.finish();
     return r;
 }

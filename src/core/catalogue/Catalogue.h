@@ -1,6 +1,7 @@
 #pragma once
 #include "CatalogueRecord.h"
 #include "NameIndex.h"
+#include "ExactNames.h"
 #include "core/base/FindData.h"
 
 #include <QElapsedTimer>
@@ -53,15 +54,29 @@ public:
     static QString fileIn(const QString &folder);
 
     // Stores one entry under parentId for host, or finds the entry already
-    // stored in that folder; returns the row's ID. Throws CatalogueError.
+    // stored in that folder by its exact listed name (and whether it is a
+    // folder); returns the row's ID. A found row whose size or time differ
+    // from the listing's is updated. Throws CatalogueError.
     qint32 StoreEntry(const FindData &entry, qint32 parentId, const QString &host);
     // An ID no row has yet; 0 when the catalogue is not open.
     qint32 NewRecordId();
-    // True when the last StoreEntry inserted a row rather than matching one.
-    bool lastWasNew() const { return m_lastWasNew; }
-    // The folder's row was inserted a moment ago, so it holds nothing yet:
-    // its listing is stored without looking for duplicates in the table.
-    void beginNewFolder(qint32 folderId, const QString &host);
+    enum class Outcome { Unchanged, Added, Changed };
+    // What the last StoreEntry did.
+    Outcome lastOutcome() const { return m_lastOutcome; }
+    bool lastWasNew() const { return m_lastOutcome == Outcome::Added; }
+    // Starts the listing of one folder: its stored children are loaded so
+    // that unlisted() can tell which ones the listing no longer holds. fresh:
+    // the folder's row was inserted a moment ago and holds nothing yet.
+    void beginListing(qint32 folderId, const QString &host, bool fresh);
+    void beginNewFolder(qint32 folderId, const QString &host) { beginListing(folderId, host, true); }
+    // Stored children of the folder begun last that no StoreEntry met since.
+    QList<qint32> unlisted() const;
+    // The listed bytes StoreEntry compares: the wire name, or the decoded
+    // name for entries made without one.
+    static QByteArray exactBytes(const FindData &entry);
+    // Opens the write transaction when none is open. Throws CatalogueError.
+    void beginWrite() { beginIfNeeded(); }
+    sqlite3 *handle() const { return m_handle; }
     // Commits what has gathered. Throws CatalogueError.
     void flush();
     // Forgets the folder children remembered between stores: a scan starts
@@ -90,7 +105,6 @@ private:
     struct Row
     {
         qint32 pid;
-        bool sizeKnown;
         double size;
         QByteArray name, ext, host; // UTF-8
         double lac;
@@ -100,27 +114,38 @@ private:
     qint32 insertRow(const Row &row);
     bool idCollision(int rc) const;
     static constexpr int MaxIdDraws = 1000;
+    struct Child
+    {
+        qint32 id;
+        double size;
+        quint64 lac; // the LAC field's 8 bytes
+        bool met;
+    };
+    void updateIfChanged(Child &child, double size, double lac);
+    static QByteArray childKey(const QByteArray &bytes, bool folder);
     QSqlQuery exec(const QString &sql);
 
     QString m_connection;
     QSqlDatabase m_db;
     sqlite3 *m_handle = nullptr;
     sqlite3_stmt *m_insert = nullptr;
+    sqlite3_stmt *m_update = nullptr;
+    ExactNames m_exact;
     QSqlQuery m_children;
     QSqlQuery m_byId;
     bool m_inTransaction = false;
     int m_pending = 0;
     qint64 m_inserted = 0;
-    bool m_lastWasNew = false;
+    Outcome m_lastOutcome = Outcome::Unchanged;
     bool m_nameIndexReady = false;
     QElapsedTimer m_sinceCommit;
     QTimer m_commitTimer;
     QString m_deferredError; // a timed commit failed: the next write reports it
-    // Children of the folder being stored, keyed by name and ext: one query
-    // per listing instead of one per entry.
+    // Children of the folder being stored, keyed by exact name and kind: one
+    // query per listing instead of one per entry.
     bool m_folderValid = false;
     qint32 m_folderPid = 0;
     QString m_folderHost;
     QByteArray m_folderHostUtf8; // bound to every row of the folder: converted once
-    QHash<QString, qint32> m_folder;
+    QHash<QByteArray, Child> m_folder;
 };

@@ -7,9 +7,10 @@ struct CatalogueRecord
 {
     QString name;
     QString ext;
-    QVariant size; // null when the listing gave no valid size
+    QVariant size; // null only in catalogues stored before sizes were always numbers
     QString host;
     qint32 attr = 0;
     qint32 id = 0;
     qint32 pid = 0;
+    QByteArray exact; // the name's bytes as listed
 };

@@ -2,6 +2,7 @@
 #include "Catalogue.h"
 #include "CatalogueError.h"
 #include "EntryName.h"
+#include "ExactNames.h"
 
 #include <QLocale>
 #include <QSet>
@@ -40,14 +41,48 @@ QString LineageWalk::recordPathText(qint32 pid)
 QUrl LineageWalk::explorerUrl(const CatalogueRecord &row)
 {
     QByteArray path;
-    for (const CatalogueRecord &r : ancestors(row.pid))
-        path += '/' + QUrl::toPercentEncoding(r.name);
-    const EntryName own{row.name, row.ext};
-    path += '/' + QUrl::toPercentEncoding(own.fileName());
+    for (const QByteArray &name : exactPathBytes(row).split('/'))
+        path += '/' + name.toPercentEncoding();
     if (row.ext == EntryName::DirMarker)
         path += '/';
     // The host text may carry a port ("host:2121") or be a bracketed IPv6 address.
-    return QUrl(QStringLiteral("ftp://") + row.host + QString::fromLatin1(path), QUrl::StrictMode);
+    return QUrl::fromEncoded("ftp://" + row.host.toUtf8() + path, QUrl::StrictMode);
+}
+
+QByteArray LineageWalk::exactPathBytes(const CatalogueRecord &row)
+{
+    QByteArray path;
+    for (const CatalogueRecord &r : ancestors(row.pid))
+        path += r.exact + '/';
+    return path + ownBytes(row);
+}
+
+// A row read from a grid carries only the table's fields: its listed bytes
+// are looked up by ID, or else taken from Name and ext.
+QByteArray LineageWalk::ownBytes(const CatalogueRecord &row)
+{
+    if (!row.exact.isEmpty())
+        return row.exact;
+    if (row.id != 0) {
+        if (const auto stored = m_catalogue.recordById(row.id); stored && stored->name == row.name)
+            return stored->exact;
+    }
+    return ExactNames::fromFields(row.name, row.ext);
+}
+
+QString LineageWalk::exactPath(const CatalogueRecord &row)
+{
+    const QList<CatalogueRecord> chain = ancestors(row.pid);
+    const QString host = chain.isEmpty() ? row.host : chain.first().host;
+    return QStringLiteral("//") + host + u'/' + decodePath(exactPathBytes(row), m_codePage);
+}
+
+QString LineageWalk::decodePath(const QByteArray &path, const QByteArray &codePage)
+{
+    QStringList names;
+    for (const QByteArray &name : path.split('/'))
+        names << ExactNames::decode(name, codePage);
+    return names.join(u'/');
 }
 
 LineageWalk::Summary LineageWalk::recordSummary(qint32 id)

@@ -20,9 +20,16 @@ public:
 
     // "Record path:\r" followed by "\name\r" per folder, top level first.
     QString recordPathText(qint32 pid);
-    // The row's own host and real path, every segment percent-encoded;
-    // a folder ends with "/".
+    // The row's own host and real path: every name's listed bytes,
+    // percent-encoded; a folder ends with "/".
     QUrl explorerUrl(const CatalogueRecord &row);
+    // The listed bytes of the row's names from the top level down, joined by "/".
+    QByteArray exactPathBytes(const CatalogueRecord &row);
+    // "//host/a/b/c" with the names as listed, decoded for reading with the
+    // host's code page (setCodePage) where they are not UTF-8.
+    QString exactPath(const CatalogueRecord &row);
+    static QString decodePath(const QByteArray &path, const QByteArray &codePage);
+    void setCodePage(const QByteArray &codePage) { m_codePage = codePage; }
     struct Summary
     {
         QString path;
@@ -35,6 +42,8 @@ private:
     // Ancestors from the top level down to the parent pid.
     QList<CatalogueRecord> ancestors(qint32 pid);
     CatalogueRecord lookUp(qint32 id);
+    QByteArray ownBytes(const CatalogueRecord &row);
 
     Catalogue &m_catalogue;
+    QByteArray m_codePage;
 };

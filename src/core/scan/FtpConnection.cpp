@@ -31,7 +31,7 @@ FtpLogon FtpConnection::logonFor(const QString &hostText)
     l.password = m_hosts.CurrentPassword();
     if (m_settings) {
         l.passive = m_settings->readBool(QStringLiteral("FTP"), QStringLiteral("Passive"), false);
-        l.codePage = m_settings->readString(QStringLiteral("ENCODING"), l.host, QStringLiteral("latin1")).toLatin1();
+        l.codePage = codePageFor(*m_settings, hostText);
         const int deadlineS = m_settings->readInt(QStringLiteral("FTP"), QStringLiteral("Listing Deadline"), 0);
         if (deadlineS > 0)
             l.listingDeadlineMs = deadlineS * 1000;
@@ -57,6 +57,17 @@ void FtpConnection::pinNewlyTrusted()
     m_settings->writeString(QStringLiteral("TRUST"), m_logon.host, CertificateFingerprint::text(m_logon.pinnedSha256));
     if (!m_settings->save())
         m_log.LogLine(QStringLiteral("Cannot write the settings file %1").arg(m_settings->path()), false);
+}
+
+QByteArray FtpConnection::codePageFor(IniFile &settings, const QString &hostText)
+{
+    const QString host = FtpLogon::fromHostText(hostText).host;
+    return settings.readString(QStringLiteral("ENCODING"), host, QStringLiteral("latin1")).toLatin1();
+}
+
+QByteArray FtpConnection::codePage() const
+{
+    return m_logon.codePage;
 }
 
 void FtpConnection::ConnectToHost()
@@ -137,6 +148,17 @@ FtpSession::Listing FtpConnection::list(const QByteArray &path)
         return none;
     }
     return m_session->list(path);
+}
+
+FtpSession::Listing FtpConnection::listWithModes(const QByteArray &path)
+{
+    if (!m_session)
+        return {};
+    const FtpSession::Method method = m_session->method();
+    m_session->setMethod(FtpSession::Method::List);
+    FtpSession::Listing l = m_session->list(path);
+    m_session->setMethod(method);
+    return l;
 }
 
 void FtpConnection::prefetch(const QByteArray &path)

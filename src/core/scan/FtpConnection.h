@@ -45,6 +45,10 @@ public:
     FtpSession::Listing list(const QByteArray &path) override;
     void prefetch(const QByteArray &path) override;
     void setCancelFlag(const std::atomic_bool *cancel) override { m_cancel = cancel; }
+    FtpSession::Listing listWithModes(const QByteArray &path) override;
+    QByteArray codePage() const override;
+    // [ENCODING] for the host part of hostText; latin1 when not set.
+    static QByteArray codePageFor(IniFile &settings, const QString &hostText);
 
     FtpSession *session() { return m_session.get(); }
     QString lastError() const { return m_lastError; }

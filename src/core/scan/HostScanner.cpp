@@ -2,6 +2,7 @@
 #include "core/base/ActivityLog.h"
 #include "core/catalogue/Catalogue.h"
 #include "core/catalogue/CatalogueError.h"
+#include "core/catalogue/ExactNames.h"
 #include "core/ftp/FtpSession.h"
 #include "HostSource.h"
 #include "ScanConnection.h"
@@ -10,6 +11,7 @@
 
 #include <QElapsedTimer>
 #include <QThread>
+#include <algorithm>
 #include <cmath>
 
 HostScanner::HostScanner(ScanConnection &connection, Catalogue &catalogue, ActivityLog &log,
@@ -20,6 +22,8 @@ HostScanner::HostScanner(ScanConnection &connection, Catalogue &catalogue, Activ
     , m_hosts(hosts)
     , m_messages(messages)
     , m_view(view)
+    , m_links(connection)
+    , m_changes(catalogue)
 {
 }
 
@@ -53,12 +57,24 @@ void HostScanner::ScanHost()
     m_stats.loggedOn = m_wasConnected;
     m_view.showView();
     m_work = {Pending{}};
-    m_seenUnique.clear();
     m_catalogue.forgetFolder();
+    m_links.clear();
+    m_unlisted.clear();
     try {
         m_baseCount = m_catalogue.recordCount();
         m_insertedAtStart = m_catalogue.insertedCount();
+        if (m_wasConnected) {
+            const QString stored = m_host.left(Catalogue::HostSize);
+            // Names stored with another code page are decoded again first, so
+            // that the whole host reads alike.
+            ExactNames::recodeIfChanged(m_catalogue, stored, m_connection.codePage());
+            m_changes.begin(stored);
+        }
         walk();
+        // Only a walk that ended complete removes: a cancel or an entry limit
+        // may have cut the last listing's storing short.
+        if (m_work.isEmpty() && !m_stats.terminated && !m_cancel.load() && !m_stats.entryLimitReached)
+            removeUnlisted();
         m_catalogue.flush();
     } catch (const CatalogueError &e) {
         m_messages.showMessage(e.message());
@@ -151,11 +167,16 @@ void HostScanner::listOne()
     }
     m_view.pumpEvents();
     prefetchNext(listing.entries, path);
-    if (!path.isEmpty() && folder.fresh)
-        m_catalogue.beginNewFolder(folder.parentId, m_host);
+    const bool fresh = !path.isEmpty() && folder.fresh;
+    m_catalogue.beginListing(folder.parentId, m_host, fresh);
     ++m_stats.listed;
     storeListing(listing.entries, folder.parentId, path);
     noteUnreadable(listing.badLines, listing.badSamples, path);
+    // A line the parser could not read may be an entry: no removal on doubt.
+    if (listing.ok && listing.badLines == 0 && !fresh) {
+        if (QList<qint32> gone = m_catalogue.unlisted(); !gone.isEmpty())
+            m_unlisted.append({std::move(gone), path});
+    }
     if (!listing.ok) {
         // What came before the failure stays stored; the folder still counts as not listed.
         ++m_stats.failed;
@@ -172,6 +193,7 @@ void HostScanner::storeListing(const QList<FindData> &entries, qint32 parentId, 
             return;
         const qint32 id = m_catalogue.StoreEntry(e, parentId, m_host);
         ++m_stats.entries;
+        noteOutcome(id);
         if (!e.isDirectory())
             continue;
         const QByteArray child = path.isEmpty() ? e.wireName : path + '/' + e.wireName;
@@ -190,7 +212,7 @@ void HostScanner::prefetchNext(const QList<FindData> &entries, const QByteArray 
     for (auto it = entries.crbegin(); it != entries.crend(); ++it) {
         if (!it->isDirectory() || it->wireName == "." || it->wireName == "..")
             continue;
-        if (!FtpSession::safeInPath(it->wireName) || m_seenUnique.contains(it->unique))
+        if (!FtpSession::safeInPath(it->wireName) || m_links.seen(it->unique))
             continue;
         const QByteArray child = path.isEmpty() ? it->wireName : path + '/' + it->wireName;
         if (child.count('/') + 1 <= m_limits.maxDepth)
@@ -208,14 +230,14 @@ bool HostScanner::shouldDescend(const FindData &e, const QByteArray &childPath)
         return false;
     }
     // Servers that follow links list a folder again under another name;
-    // MLSD's "unique" fact tells.
-    if (!e.unique.isEmpty()) {
-        if (m_seenUnique.contains(e.unique)) {
-            passOver(childPath, QStringLiteral("already listed under another name"));
-            return false;
-        }
-        m_seenUnique.insert(e.unique);
+    // MLSD's "unique" fact tells, and LIST tells which name is the link.
+    const LinkResolver::Decision d = m_links.meet(e.unique, childPath);
+    if (d.verdict == LinkResolver::Verdict::PassOver) {
+        passOver(childPath, QStringLiteral("already listed under another name"));
+        return false;
     }
+    if (d.verdict == LinkResolver::Verdict::DescendInstead)
+        dropQueued(d.earlier, childPath);
     return true;
 }
 
@@ -227,6 +249,41 @@ bool HostScanner::entryLimitReached()
         m_log.LogLine(QStringLiteral("   Scan stopped: the entry limit of %1 was reached").arg(m_limits.maxEntries), false);
     m_stats.entryLimitReached = true;
     return true;
+}
+
+// A link met before its folder: when it is still waiting to be listed, the
+// folder is listed instead. Listed already, its rows stay where it showed them.
+void HostScanner::dropQueued(const QByteArray &path, const QByteArray &realPath)
+{
+    const auto it = std::find_if(m_work.begin(), m_work.end(), [&path](const Pending &p) { return p.path == path; });
+    if (it == m_work.end())
+        return;
+    m_work.erase(it);
+    --m_stats.directories;
+    passOver(path, QStringLiteral("a link to %1").arg(shown(realPath)));
+}
+
+void HostScanner::noteOutcome(qint32 id)
+{
+    switch (m_catalogue.lastOutcome()) {
+    case Catalogue::Outcome::Added:
+        ++m_stats.added;
+        m_changes.added(id);
+        break;
+    case Catalogue::Outcome::Changed:
+        ++m_stats.changed;
+        m_changes.changed(id);
+        break;
+    case Catalogue::Outcome::Unchanged:
+        break;
+    }
+}
+
+void HostScanner::removeUnlisted()
+{
+    for (const Unlisted &u : std::as_const(m_unlisted))
+        m_stats.removed += m_changes.removeSubtrees(u.ids, u.folder);
+    m_unlisted.clear();
 }
 
 void HostScanner::passOver(const QByteArray &path, const QString &why)
@@ -269,6 +326,7 @@ void HostScanner::noteUnreadable(int lines, const QByteArrayList &samples, const
 
 void HostScanner::finish()
 {
+    m_changes.end();
     m_connection.CloseConnection();
     logHowItEnded();
     m_view.hideView();
@@ -279,7 +337,14 @@ void HostScanner::finish()
                           .arg(m_stats.unreadLines)
                           .arg(m_stats.unreadFolders),
                       false);
+    if (m_wasConnected)
+        m_log.LogLine(QStringLiteral("   Added %1, changed %2, removed %3")
+                          .arg(m_stats.added)
+                          .arg(m_stats.changed)
+                          .arg(m_stats.removed),
+                      false);
     m_work.clear();
+    m_unlisted.clear();
     m_running = false;
     if (m_afterScan)
         m_afterScan();

@@ -1,4 +1,7 @@
 #pragma once
+#include "core/catalogue/ScanChanges.h"
+#include "LinkResolver.h"
+
 #include <QByteArrayList>
 #include <QList>
 #include <QSet>
@@ -63,6 +66,9 @@ public:
         bool cancelled = false;
         bool entryLimitReached = false;
         bool depthLimitReached = false;
+        qint64 added = 0;
+        qint64 changed = 0;
+        qint64 removed = 0;
     };
     Stats stats() const { return m_stats; }
 
@@ -77,6 +83,9 @@ private:
     void prefetchNext(const QList<FindData> &entries, const QByteArray &path);
     bool shouldDescend(const FindData &e, const QByteArray &childPath);
     bool entryLimitReached();
+    void noteOutcome(qint32 id);
+    void dropQueued(const QByteArray &path, const QByteArray &realPath);
+    void removeUnlisted();
     void passOver(const QByteArray &path, const QString &why);
     void noteUnreadable(int lines, const QByteArrayList &samples, const QByteArray &path);
     void finish();
@@ -109,7 +118,16 @@ private:
         bool fresh = false;
     };
     QList<Pending> m_work;
-    QSet<QByteArray> m_seenUnique;
+    LinkResolver m_links;
+    ScanChanges m_changes;
+    // Rows that successfully listed folders no longer hold, by folder path:
+    // removed only when the walk ends complete, never on doubt.
+    struct Unlisted
+    {
+        QList<qint32> ids;
+        QByteArray folder;
+    };
+    QList<Unlisted> m_unlisted;
     qint64 m_baseCount = 0;
     qint64 m_insertedAtStart = 0;
 };

@@ -17,4 +17,13 @@ public:
     virtual void prefetch(const QByteArray &path) { Q_UNUSED(path); }
     // Every wait on the network gives up once *cancel is true.
     virtual void setCancelFlag(const std::atomic_bool *cancel) { Q_UNUSED(cancel); }
+    // The folder listed with LIST, whose mode column tells links from
+    // folders; empty when that cannot be had.
+    virtual FtpSession::Listing listWithModes(const QByteArray &path)
+    {
+        Q_UNUSED(path);
+        return {};
+    }
+    // The code page names that are not UTF-8 are decoded with.
+    virtual QByteArray codePage() const { return {}; }
 };

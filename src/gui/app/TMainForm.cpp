@@ -4,6 +4,8 @@
 #include "core/scan/ScanWorker.h"
 #include "core/base/IniFile.h"
 #include "ftp/GuiTrustPrompt.h"
+#include "core/catalogue/ExactNames.h"
+#include "core/scan/FtpConnection.h"
 #include "core/catalogue/LineageWalk.h"
 #include "browse/TQueryForm.h"
 #include "browse/TSeekForm.h"
@@ -157,6 +159,7 @@ void TMainForm::attachBrowser(TTabForm *browser, IniFile *settings)
     connect(browser, &TTabForm::recordChosen, this, &TMainForm::ShowRecordSummary);
     browser->setShowHostChecked([this] { return ShowHost1->isChecked(); });
     startWorker(settings);
+    recodeNames(settings);
     connect(browser, &TTabForm::hostButtonClicked, m_selHost, &QWidget::show);
     connect(browser, &TTabForm::scanButtonClicked, this, &TMainForm::ScanHost);
     connect(browser, &TTabForm::findButtonClicked, m_seek, &QWidget::show);
@@ -192,6 +195,21 @@ void TMainForm::wireWorker()
     connect(m_worker, &ScanWorker::scanEnded, this, &TMainForm::scanEnded, queued);
     connect(m_worker, &ScanWorker::connectEnded, this, &TMainForm::connectEnded, queued);
     connect(m_scan, &TScanForm::cancelRequested, this, [this] { m_worker->cancel(); });
+}
+
+// Names stored while a host's [ENCODING] said otherwise are decoded again
+// from their listed bytes, before the browser shows them.
+void TMainForm::recodeNames(IniFile *settings)
+{
+    if (!settings)
+        return;
+    try {
+        ExactNames::recodeChangedHosts(m_browser->Tab(), [settings](const QString &host) {
+            return FtpConnection::codePageFor(*settings, host);
+        });
+    } catch (const CatalogueError &e) {
+        m_messages.showMessage(e.message());
+    }
 }
 
 void TMainForm::LoadSettings(IniFile *settings)

@@ -77,6 +77,7 @@ protected:
     void closeEvent(QCloseEvent *e) override;
 
 private:
+    void recodeNames(IniFile *settings);
     void buildMenu();
     void buildDataMenu();
     void buildPages();

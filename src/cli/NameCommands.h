@@ -1,0 +1,29 @@
+#pragma once
+#include "ResultWriter.h"
+
+#include <QString>
+
+class Catalogue;
+class IniFile;
+
+// harvex-cli recode and changes: the stored names decoded again with the
+// host's code page, and what the host's last scan added, changed and removed.
+class NameCommands
+{
+public:
+    NameCommands(Catalogue &catalogue, IniFile &settings, ResultWriter::Format format)
+        : m_catalogue(catalogue)
+        , m_settings(settings)
+        , m_format(format)
+    {
+    }
+
+    // Throw CatalogueError.
+    void recode(const QString &host);
+    void changes(const QString &host);
+
+private:
+    Catalogue &m_catalogue;
+    IniFile &m_settings;
+    ResultWriter::Format m_format;
+};

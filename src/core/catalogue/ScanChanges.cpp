@@ -1,0 +1,149 @@
+#include "ScanChanges.h"
+#include "Catalogue.h"
+#include "CatalogueError.h"
+#include "ExactNames.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+#include <sqlite3.h>
+
+namespace {
+void exec(QSqlQuery &q)
+{
+    if (!q.exec())
+        throw CatalogueError(q.lastError().text());
+}
+} // namespace
+
+ScanChanges::ScanChanges(Catalogue &catalogue)
+    : m_catalogue(catalogue)
+{
+}
+
+ScanChanges::~ScanChanges()
+{
+    sqlite3_finalize(m_insert);
+}
+
+QStringList ScanChanges::schema()
+{
+    return {QStringLiteral("CREATE TABLE IF NOT EXISTS ScanChange (Host TEXT, Change TEXT, ID INTEGER, Path BLOB)")};
+}
+
+QString ScanChanges::kindText(Kind k)
+{
+    switch (k) {
+    case Kind::Added:
+        return QStringLiteral("added");
+    case Kind::Changed:
+        return QStringLiteral("changed");
+    case Kind::Removed:
+        break;
+    }
+    return QStringLiteral("removed");
+}
+
+void ScanChanges::begin(const QString &host)
+{
+    m_host = host;
+    m_hostUtf8 = host.toUtf8();
+    m_added = m_changed = m_removed = 0;
+    m_catalogue.beginWrite();
+    QSqlQuery q(m_catalogue.database());
+    q.prepare(QStringLiteral("DELETE FROM ScanChange WHERE Host = ?"));
+    q.addBindValue(host);
+    exec(q);
+    sqlite3_finalize(m_insert);
+    m_insert = nullptr;
+    // Every new row of a first scan passes here: SQLite's own API, like the store.
+    const char *sql = "INSERT INTO ScanChange (Host, Change, ID) VALUES (?, ?, ?)";
+    if (sqlite3_prepare_v3(m_catalogue.handle(), sql, -1, SQLITE_PREPARE_PERSISTENT, &m_insert, nullptr) != SQLITE_OK)
+        throw CatalogueError(QString::fromUtf8(sqlite3_errmsg(m_catalogue.handle())));
+}
+
+void ScanChanges::end()
+{
+    sqlite3_finalize(m_insert);
+    m_insert = nullptr;
+}
+
+void ScanChanges::added(qint32 id)
+{
+    ++m_added;
+    log(Kind::Added, id);
+}
+
+void ScanChanges::changed(qint32 id)
+{
+    ++m_changed;
+    log(Kind::Changed, id);
+}
+
+void ScanChanges::log(Kind k, qint32 id)
+{
+    static const QByteArray texts[] = {"added", "changed"};
+    const QByteArray &text = texts[k == Kind::Added ? 0 : 1];
+    m_catalogue.beginWrite();
+    sqlite3_bind_text(m_insert, 1, m_hostUtf8.constData(), int(m_hostUtf8.size()), SQLITE_STATIC);
+    sqlite3_bind_text(m_insert, 2, text.constData(), int(text.size()), SQLITE_STATIC);
+    sqlite3_bind_int(m_insert, 3, id);
+    const int rc = sqlite3_step(m_insert);
+    sqlite3_reset(m_insert);
+    if (rc != SQLITE_DONE)
+        throw CatalogueError(QString::fromUtf8(sqlite3_errmsg(m_catalogue.handle())));
+}
+
+qint64 ScanChanges::removeSubtrees(const QList<qint32> &ids, const QByteArray &folder)
+{
+    if (ids.isEmpty())
+        return 0;
+    m_catalogue.beginWrite();
+    QSqlQuery q(m_catalogue.database());
+    q.exec(QStringLiteral("CREATE TEMP TABLE IF NOT EXISTS Doomed (ID INTEGER PRIMARY KEY, Path BLOB)"));
+    q.exec(QStringLiteral("DELETE FROM temp.Doomed"));
+    const QString bytes = ExactNames::sqlBytes();
+    q.prepare(QStringLiteral("INSERT OR IGNORE INTO temp.Doomed (ID, Path) "
+                             "WITH RECURSIVE sub(ID, Path) AS ("
+                             " SELECT d.ID, CAST(COALESCE(?, '') AS BLOB) || %1 FROM DB d LEFT JOIN ExactName x ON x.ID = d.ID"
+                             " WHERE d.ID = ?"
+                             " UNION ALL SELECT d.ID, sub.Path || '/' || %1 FROM sub JOIN DB d ON d.PID = sub.ID"
+                             " LEFT JOIN ExactName x ON x.ID = d.ID)"
+                             " SELECT ID, CAST(Path AS BLOB) FROM sub")
+                  .arg(bytes));
+    const QByteArray prefix = folder.isEmpty() ? QByteArray() : folder + '/';
+    for (qint32 id : ids) {
+        q.bindValue(0, prefix);
+        q.bindValue(1, id);
+        exec(q);
+    }
+    for (const QString &sql : {QStringLiteral("INSERT INTO ScanChange (Host, Change, ID, Path) "
+                                              "SELECT ?, 'removed', ID, Path FROM temp.Doomed"),
+                               QStringLiteral("DELETE FROM DB WHERE ID IN (SELECT ID FROM temp.Doomed)"),
+                               QStringLiteral("DELETE FROM ExactName WHERE ID IN (SELECT ID FROM temp.Doomed)")}) {
+        q.prepare(sql);
+        if (sql.contains(u'?'))
+            q.addBindValue(m_host);
+        exec(q);
+    }
+    q.prepare(QStringLiteral("SELECT COUNT(*) FROM temp.Doomed"));
+    exec(q);
+    const qint64 n = q.next() ? q.value(0).toLongLong() : 0;
+    m_removed += n;
+    return n;
+}
+
+QList<ScanChanges::Change> ScanChanges::last(Catalogue &catalogue, const QString &host)
+{
+    QSqlQuery q(catalogue.database());
+    q.setForwardOnly(true);
+    q.prepare(QStringLiteral("SELECT Change, ID, Path FROM ScanChange WHERE Host = ? ORDER BY rowid"));
+    q.addBindValue(host);
+    exec(q);
+    QList<Change> changes;
+    while (q.next()) {
+        const QString kind = q.value(0).toString();
+        const Kind k = kind == u"added" ? Kind::Added : kind == u"changed" ? Kind::Changed : Kind::Removed;
+        changes.append({k, q.value(1).toInt(), q.value(2).toByteArray()});
+    }
+    return changes;
+}

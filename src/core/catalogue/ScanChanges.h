@@ -1,0 +1,58 @@
+#pragma once
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+class Catalogue;
+struct sqlite3_stmt;
+
+// What the last scan of each host added, changed and removed, in table
+// ScanChange: added and changed rows by ID (their paths are walked when
+// asked for), removed ones by their path, since their rows are gone.
+class ScanChanges
+{
+public:
+    enum class Kind { Added, Changed, Removed };
+    struct Change
+    {
+        Kind kind;
+        qint32 id;
+        QByteArray path; // removed rows only: listed bytes joined by "/"
+    };
+
+    explicit ScanChanges(Catalogue &catalogue);
+    ~ScanChanges();
+    ScanChanges(const ScanChanges &) = delete;
+    ScanChanges &operator=(const ScanChanges &) = delete;
+
+    static QStringList schema();
+    static QString kindText(Kind k);
+
+    // Forgets the host's earlier scan. Throws CatalogueError.
+    void begin(const QString &host);
+    // Lets the statement go before the catalogue may close.
+    void end();
+    void added(qint32 id);
+    void changed(qint32 id);
+    // Removes the rows of ids and everything below them; folder is the path
+    // of the folder that holds them ("" for the top level). Returns the rows removed.
+    qint64 removeSubtrees(const QList<qint32> &ids, const QByteArray &folder);
+
+    qint64 addedCount() const { return m_added; }
+    qint64 changedCount() const { return m_changed; }
+    qint64 removedCount() const { return m_removed; }
+
+    static QList<Change> last(Catalogue &catalogue, const QString &host);
+
+private:
+    void log(Kind k, qint32 id);
+
+    Catalogue &m_catalogue;
+    QString m_host;
+    QByteArray m_hostUtf8;
+    sqlite3_stmt *m_insert = nullptr;
+    qint64 m_added = 0;
+    qint64 m_changed = 0;
+    qint64 m_removed = 0;
+};
