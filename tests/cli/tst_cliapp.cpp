@@ -397,6 +397,8 @@ void tst_CliApp::unreadableListingLinesGiveExitThree()
     QVERIFY(err.contains("   Listing lines that could not be read: 2 in 1 folders"));
     QVERIFY(err.contains("3 entries in 2 folders; 0 folders could not be listed; "
                          "2 listing lines could not be read in 1 folders"));
+}
+
 // What a rescan changed, paths with the names as listed, and names decoded
 // again after the host's code page is set.
 void tst_CliApp::rescanChangesAndRecode()

@@ -289,7 +289,6 @@ class Session:
                 self.send("250-" + "a" * 200000)
             else:
                 self.send("250 OK\r\n")
-            self.send("250 OK\r\n")
         elif verb == "PWD":
             self.send('257 "%s" is the current folder\r\n' % self.cwd.replace('"', '""'))
         elif verb == "STAT" and PIPELINE:

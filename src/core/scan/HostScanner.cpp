@@ -44,7 +44,6 @@ void HostScanner::ScanHost()
     if (m_running)
         return;
     m_running = true;
-    m_cancel.store(false);
     m_stats = Stats();
     m_lost = false;
     m_host = m_hosts.CurrentHost();
@@ -324,25 +323,34 @@ void HostScanner::noteUnreadable(int lines, const QByteArrayList &samples, const
     }
 }
 
+QStringList HostScanner::closingLines() const
+{
+    QStringList lines;
+    if (m_stats.failed > 0)
+        lines << QStringLiteral("   Folders that could not be listed: %1").arg(m_stats.failed);
+    if (m_stats.unreadLines > 0)
+        lines << QStringLiteral("   Listing lines that could not be read: %1 in %2 folders")
+                     .arg(m_stats.unreadLines)
+                     .arg(m_stats.unreadFolders);
+    if (m_wasConnected)
+        lines << QStringLiteral("   Added %1, changed %2, removed %3")
+                     .arg(m_stats.added)
+                     .arg(m_stats.changed)
+                     .arg(m_stats.removed);
+    return lines;
+}
+
 void HostScanner::finish()
 {
     m_changes.end();
     m_connection.CloseConnection();
     logHowItEnded();
     m_view.hideView();
-    if (m_stats.failed > 0)
-        m_log.LogLine(QStringLiteral("   Folders that could not be listed: %1").arg(m_stats.failed), false);
-    if (m_stats.unreadLines > 0)
-        m_log.LogLine(QStringLiteral("   Listing lines that could not be read: %1 in %2 folders")
-                          .arg(m_stats.unreadLines)
-                          .arg(m_stats.unreadFolders),
-                      false);
-    if (m_wasConnected)
-        m_log.LogLine(QStringLiteral("   Added %1, changed %2, removed %3")
-                          .arg(m_stats.added)
-                          .arg(m_stats.changed)
-                          .arg(m_stats.removed),
-                      false);
+    m_stats.closingLines = closingLines();
+    if (!m_deferClosing) {
+        for (const QString &line : std::as_const(m_stats.closingLines))
+            m_log.LogLine(line, false);
+    }
     m_work.clear();
     m_unlisted.clear();
     m_running = false;

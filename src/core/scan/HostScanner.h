@@ -6,6 +6,7 @@
 #include <QList>
 #include <QSet>
 #include <QString>
+#include <QStringList>
 #include <atomic>
 #include <functional>
 
@@ -48,6 +49,9 @@ public:
     void ScanHost();
     bool isRunning() const { return m_running; }
     void cancel() { m_cancel.store(true); }
+    // Before a new scan: a Cancel given before the walk starts is kept, so
+    // the caller clears the flag when the scan is asked for, not ScanHost().
+    void resetCancel() { m_cancel.store(false); }
     bool isCancelled() const { return m_cancel.load(); }
     // For a signal handler: storing true is all cancel() does.
     std::atomic_bool *cancelFlag() { return &m_cancel; }
@@ -69,8 +73,15 @@ public:
         qint64 added = 0;
         qint64 changed = 0;
         qint64 removed = 0;
+        // The lines that follow the scan-time line, in order.
+        QStringList closingLines;
     };
     Stats stats() const { return m_stats; }
+
+    // The closing lines follow the scan-time line, which a window on another
+    // thread writes only when it hears the scan has ended: it then logs them
+    // itself from the stats.
+    void setDeferClosingLines(bool defer) { m_deferClosing = defer; }
 
     static qint64 progressPosition(qint64 entries, int directories, qsizetype pending, int maximum);
 
@@ -89,6 +100,7 @@ private:
     void passOver(const QByteArray &path, const QString &why);
     void noteUnreadable(int lines, const QByteArrayList &samples, const QByteArray &path);
     void finish();
+    QStringList closingLines() const;
     void logHowItEnded();
     void pause(int ms);
     QString shown(const QByteArray &path) const;
@@ -128,6 +140,7 @@ private:
         QByteArray folder;
     };
     QList<Unlisted> m_unlisted;
+    bool m_deferClosing = false;
     qint64 m_baseCount = 0;
     qint64 m_insertedAtStart = 0;
 };

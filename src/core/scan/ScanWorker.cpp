@@ -25,6 +25,7 @@ ScanWorker::~ScanWorker()
 void ScanWorker::cancel()
 {
     m_cancelLogOn.store(true);
+    m_cancelScan.store(true);
     if (m_scanner)
         m_scanner->cancel();
 }
@@ -49,6 +50,7 @@ bool ScanWorker::ensureParts()
     m_connection->setTrustPrompt(m_prompt);
     m_scanner = std::make_unique<HostScanner>(*m_connection, *m_catalogue, *m_log, m_host, *this, *this);
     m_scanner->setRetryPause(m_retryPauseMs);
+    m_scanner->setDeferClosingLines(true);
     return true;
 }
 
@@ -60,6 +62,11 @@ void ScanWorker::scan(const QString &host, const QString &user, const QString &p
     }
     m_host = HostSnapshot(host, user, password);
     readSettings();
+    // Cleared first, then a Cancel that came before the scan started is
+    // passed on: one arriving in between reaches the scanner itself.
+    m_scanner->resetCancel();
+    if (m_cancelScan.load())
+        m_scanner->cancel();
     m_scanner->ScanHost();
     emit scanEnded(m_scanner->stats());
 }

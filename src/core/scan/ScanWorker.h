@@ -33,6 +33,8 @@ public:
     // Any thread: ends the scan or the log-on under way within a fraction of
     // a second, keeping what was stored.
     void cancel();
+    // Any thread, when a scan is asked for: forgets the last scan's Cancel.
+    void prepareScan() { m_cancelScan.store(false); }
     void setRetryPause(int ms) { m_retryPauseMs = ms; }
     // Asked, from this worker's thread, about certificates nobody vouches for. Not owned.
     void setTrustPrompt(TrustPrompt *prompt) { m_prompt = prompt; }
@@ -72,6 +74,7 @@ private:
     int m_retryPauseMs = 500;
     TrustPrompt *m_prompt = nullptr;
     std::atomic_bool m_cancelLogOn{false};
+    std::atomic_bool m_cancelScan{false};
     HostSnapshot m_host;
     std::unique_ptr<RelayedLog> m_log;
     std::unique_ptr<ElapsedCounter> m_timeConnect;

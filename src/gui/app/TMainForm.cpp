@@ -353,6 +353,7 @@ void TMainForm::ScanHost()
     const QString user = m_selHost->CurrentUser();
     const QString password = m_selHost->CurrentPassword();
     m_connected = false;
+    m_worker->prepareScan();
     setScanning(true);
     m_scan->beginScan(m_workHost, user);
     QMetaObject::invokeMethod(m_worker, [w = m_worker, host = m_workHost, user, password] {
@@ -364,6 +365,8 @@ void TMainForm::scanEnded(const HostScanner::Stats &stats)
 {
     m_lastScan = stats;
     m_scan->endScan();
+    for (const QString &line : stats.closingLines)
+        m_log.LogLine(line, false);
     setScanning(false);
     if (stats.loggedOn)
         m_selHost->markReached(m_workHost);
