@@ -46,7 +46,7 @@ public:
     void prefetch(const QByteArray &path) override;
     void setCancelFlag(const std::atomic_bool *cancel) override { m_cancel = cancel; }
 
-    FtpSession *session() { return m_session.get(); }
+    FtpSession *session() override { return m_session.get(); }
     QString lastError() const { return m_lastError; }
 
 private:

@@ -17,4 +17,7 @@ public:
     virtual void prefetch(const QByteArray &path) { Q_UNUSED(path); }
     // Every wait on the network gives up once *cancel is true.
     virtual void setCancelFlag(const std::atomic_bool *cancel) { Q_UNUSED(cancel); }
+    // The open session, for a walk that keeps several listings in flight on
+    // it; null where listings come only through list().
+    virtual FtpSession *session() { return nullptr; }
 };
