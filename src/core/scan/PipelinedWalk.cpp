@@ -1,5 +1,4 @@
 #include "PipelinedWalk.h"
-#include "core/base/ActivityLog.h"
 #include "ScanConnection.h"
 #include "ScanView.h"
 
