@@ -11,10 +11,12 @@
 #include "core/catalogue/ScanChanges.h"
 
 #include <QDirIterator>
+#include <QElapsedTimer>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <sys/stat.h>
+#include <thread>
 
 namespace {
 struct FixedHost : HostSource
@@ -160,9 +162,14 @@ private slots:
     void everyListedNameOnceOnRealServers();
     void linkMetBeforeItsFolder();
     void linksShownAsFolders();
+    void pipelinedScanStoresWhatASerialScanStores();
+    void pipelinedServersStayExact_data();
+    void pipelinedServersStayExact();
+    void cancelWithListingsInFlight();
 
 private:
     QStringList storedRows();
+    QStringList storedTree();
     QByteArrayList storedPaths();
     QStringList lastChanges();
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -209,6 +216,29 @@ QStringList tst_HostScanner::lastChanges()
     }
     changes.sort();
     return changes;
+}
+
+// Every row as its path from the top, with size and attributes: two scans
+// that stored the same tree compare equal whatever IDs and order they used.
+QStringList tst_HostScanner::storedTree()
+{
+    QSqlQuery q(m_cat->database());
+    q.exec("SELECT ID, PID, Name, ext, Size, Attr FROM DB");
+    QMap<qint32, QPair<qint32, QString>> rows;
+    QMap<qint32, QString> facts;
+    while (q.next()) {
+        rows.insert(q.value(0).toInt(), {q.value(1).toInt(), q.value(2).toString() + "." + q.value(3).toString()});
+        facts.insert(q.value(0).toInt(), q.value(4).toString() + "|" + q.value(5).toString());
+    }
+    QStringList out;
+    for (auto r = rows.cbegin(); r != rows.cend(); ++r) {
+        QString path = r->second;
+        for (qint32 p = r->first; p != 0; p = rows.value(p, {0, "?"}).first)
+            path = rows.value(p, {0, "?"}).second + "/" + path;
+        out << path + "|" + facts[r.key()];
+    }
+    out.sort();
+    return out;
 }
 
 void tst_HostScanner::workedExample()
@@ -625,6 +655,133 @@ void tst_HostScanner::linksShownAsFolders()
     QCOMPARE(conn.listedWithModes, (QByteArrayList{"m", ""}));
     QVERIFY(rig.log.lines().contains("   Passed over /a: a link to /m/real1"));
     QVERIFY(rig.log.lines().contains("   Passed over /m/self: already listed under another name"));
+}
+
+
+// The same tree through a scan with listings in flight and through one a
+// listing at a time: the same rows, and the rescan stores nothing new.
+void tst_HostScanner::pipelinedScanStoresWhatASerialScanStores()
+{
+    if (!FtpTestServer::available(FtpTestServer::Kind::Vsftpd))
+        QSKIP("vsftpd tests need root and /usr/sbin/vsftpd");
+    QTemporaryDir tree;
+    for (const char *f : {"readme.txt", "a?b/q.txt", "axb/x.txt", "a*b/star.txt", "sp ace/in/deep.txt", ".hid/h.txt"})
+        FtpTestServer::makeFile(tree.filePath(QString::fromUtf8(f)), 7);
+    for (int i = 0; i < 60; ++i) // wider than the first window
+        FtpTestServer::makeFile(tree.filePath(QStringLiteral("wide/w%1/sub/f%1.txt").arg(i)), i);
+    QDir(tree.path()).mkpath("empty");
+    FtpTestServer server(FtpTestServer::Kind::Vsftpd);
+    QVERIFY(server.start(tree.path()));
+
+    QStringList trees[2];
+    for (const bool pipelining : {false, true}) {
+        init();
+        ActivityLog log;
+        ElapsedCounter timeConnect;
+        FixedHost hosts;
+        hosts.host = server.hostText();
+        Recorder messages;
+        RecordingView view;
+        FtpConnection conn(log, timeConnect, hosts, messages);
+        HostScanner scanner(conn, *m_cat, log, hosts, messages, view);
+        scanner.setPipelining(pipelining);
+        scanner.ScanHost();
+        QCOMPARE(scanner.stats().pipelined, pipelining);
+        QVERIFY2(messages.shown.isEmpty(), qPrintable(messages.shown.join(';')));
+        QCOMPARE(scanner.stats().failed, 0);
+        QCOMPARE(scanner.stats().listed, 1 + 6 + 1 + 2 * 60 + 1);
+        trees[pipelining] = storedTree();
+        const qint64 count = m_cat->recordCount();
+        scanner.ScanHost();
+        QCOMPARE(m_cat->recordCount(), count);
+        QCOMPARE(view.dirs, scanner.stats().directories);
+    }
+    QCOMPARE(trees[1], trees[0]);
+    QVERIFY(trees[1].contains("a?b.<DIR>/q.txt|7|128")); // entered by its name, not as a pattern
+    QVERIFY(trees[1].contains("a*b.<DIR>/star.txt|7|128"));
+}
+
+void tst_HostScanner::pipelinedServersStayExact_data()
+{
+    QTest::addColumn<QString>("scenario");
+    QTest::addColumn<bool>("pipelined");
+    QTest::addColumn<int>("logons");
+    QTest::newRow("in order") << "pipeline" << true << 1;
+    // The probe's doubt costs a new connection, then one listing at a time.
+    QTest::newRow("answers out of order") << "pipeline-reorder" << false << 2;
+    QTest::newRow("drops pipelined commands") << "pipeline-drop" << false << 2;
+    QTest::newRow("connection cut mid-pipeline") << "pipeline-cut" << true << 2;
+}
+
+// Whatever the server does with pipelined commands, every folder is stored
+// once under its own parent, and nothing is lost.
+void tst_HostScanner::pipelinedServersStayExact()
+{
+    QFETCH(QString, scenario);
+    QFETCH(bool, pipelined);
+    QFETCH(int, logons);
+    if (!FtpTestServer::available(FtpTestServer::Kind::Scripted))
+        QSKIP("no /usr/bin/python3");
+    FtpTestServer server(FtpTestServer::Kind::Scripted);
+    QVERIFY(server.startScripted(scenario));
+    ActivityLog log;
+    ElapsedCounter timeConnect;
+    FixedHost hosts;
+    hosts.host = server.hostText();
+    Recorder messages;
+    RecordingView view;
+    FtpConnection conn(log, timeConnect, hosts, messages);
+    HostScanner scanner(conn, *m_cat, log, hosts, messages, view);
+    scanner.ScanHost();
+    QCOMPARE(scanner.stats().pipelined, pipelined);
+    QVERIFY2(messages.shown.isEmpty(), qPrintable(messages.shown.join(';')));
+    QCOMPARE(scanner.stats().failed, 0);
+    QCOMPARE(scanner.stats().listed, 7);
+    QCOMPARE(server.receivedCommands().count("USER"), logons);
+    QStringList names;
+    for (const QString &row : storedTree())
+        names << row.section('|', 0, 0);
+    QStringList expected{"a*b.<DIR>", "a*b.<DIR>/star.txt", "a?b.<DIR>", "a?b.<DIR>/only-in-a-question-b.txt",
+                                 "axb.<DIR>", "axb.<DIR>/x.txt", "one.<DIR>", "one.<DIR>/1.txt", "one.<DIR>/two.<DIR>",
+                                 "one.<DIR>/two.<DIR>/2.txt", "one.<DIR>/two.<DIR>/three.<DIR>",
+                                 "one.<DIR>/two.<DIR>/three.<DIR>/3.txt", "top.txt"};
+    expected.sort();
+    names.sort();
+    QCOMPARE(names, expected);
+}
+
+// The server never answers the pipelined listings: Cancel, pressed from
+// another thread as the view's button is, ends the scan at once.
+void tst_HostScanner::cancelWithListingsInFlight()
+{
+    if (!FtpTestServer::available(FtpTestServer::Kind::Scripted))
+        QSKIP("no /usr/bin/python3");
+    FtpTestServer server(FtpTestServer::Kind::Scripted);
+    QVERIFY(server.startScripted(QStringLiteral("pipeline-stall")));
+    ActivityLog log;
+    ElapsedCounter timeConnect;
+    FixedHost hosts;
+    hosts.host = server.hostText();
+    Recorder messages;
+    RecordingView view;
+    FtpConnection conn(log, timeConnect, hosts, messages);
+    HostScanner scanner(conn, *m_cat, log, hosts, messages, view);
+    QElapsedTimer sinceCancel;
+    std::thread button([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(700));
+        sinceCancel.start();
+        scanner.cancel();
+    });
+    scanner.ScanHost();
+    const qint64 took = sinceCancel.isValid() ? sinceCancel.elapsed() : -1;
+    button.join();
+    QVERIFY2(took >= 0 && took < 1000, qPrintable(QString::number(took)));
+    QVERIFY(scanner.stats().pipelined);
+    QVERIFY(scanner.stats().cancelled);
+    QCOMPARE(scanner.stats().listed, 1);
+    QCOMPARE(scanner.stats().failed, 0); // folders cut short by Cancel are no fault of theirs
+    QCOMPARE(m_cat->recordCount(), 5); // the top level, stored before Cancel
+    QVERIFY(log.lines().contains("   Scan cancelled: what was found so far is stored"));
 }
 
 QTEST_GUILESS_MAIN(tst_HostScanner)

@@ -49,6 +49,7 @@ TREE = {
 }
 PIPELINE = SCENARIO.startswith("pipeline")
 # pipeline-cut: the connection is cut once, in the middle of a STAT reply.
+# pipeline-stall: pipelined subfolder listings are never answered.
 cut_left = [1]
 
 
@@ -190,6 +191,10 @@ class Session:
             cut_left[0] -= 1
             self.send(body[:len(body) // 2])
             raise ConnectionAbortedError("cut")
+        # pipeline-stall: pipelined listings of subfolders never come.
+        if SCENARIO == "pipeline-stall" and self.batch > 2 and self.cwd != "/":
+            time.sleep(60)
+            return
         self.send(body + b"213 End of status\r\n")
 
     def handle_batch(self, lines):

@@ -138,6 +138,12 @@ StatPipeline::Result StatPipeline::lost(const QString &why)
     m_window = qMax(MinWindow, m_window / 2);
     m_answeredInWindow = 0;
     m_session.close();
+    if (m_cancel && m_cancel->load()) {
+        Result r{m_queue.front(), {}};
+        m_queue.pop_front();
+        r.listing.error = QStringLiteral("Cancelled");
+        return r;
+    }
     if (++m_lossesInARow >= MaxLossesInARow || !reopen()) {
         Result r;
         r.path = m_queue.front();
@@ -149,10 +155,12 @@ StatPipeline::Result StatPipeline::lost(const QString &why)
     return next();
 }
 
+// The same log-on, listing method and trusted certificate: opening afresh
+// would ask about the certificate again and probe the methods again.
 bool StatPipeline::reopen()
 {
     ++m_reopened;
-    return m_session.open(m_session.logon());
+    return m_session.reopen();
 }
 
 // The window grows while it is what limits the walk (more folders wait than

@@ -3,6 +3,7 @@
 
 #include <QByteArray>
 #include <QByteArrayList>
+#include <atomic>
 #include <deque>
 
 // Lists many folders over one control connection with several listing
@@ -45,6 +46,9 @@ public:
     // The window starts at first and grows up to most (16 and 128 unless
     // set; benchmarks compare fixed windows).
     void setWindowLimits(int first, int most);
+    // Once *cancel is true a lost wait is not taken for a lost connection:
+    // nothing is opened again. Not owned.
+    void setCancelFlag(const std::atomic_bool *cancel) { m_cancel = cancel; }
     int window() const { return m_window; }
     int reopened() const { return m_reopened; }
 
@@ -68,4 +72,5 @@ private:
     bool m_windowFull = false;
     int m_reopened = 0;
     int m_lossesInARow = 0;
+    const std::atomic_bool *m_cancel = nullptr;
 };

@@ -50,7 +50,7 @@ public:
     // [ENCODING] for the host part of hostText; latin1 when not set.
     static QByteArray codePageFor(IniFile &settings, const QString &hostText);
 
-    FtpSession *session() { return m_session.get(); }
+    FtpSession *session() override { return m_session.get(); }
     QString lastError() const { return m_lastError; }
 
 private:

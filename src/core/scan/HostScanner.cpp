@@ -5,6 +5,7 @@
 #include "core/catalogue/ExactNames.h"
 #include "core/ftp/FtpSession.h"
 #include "HostSource.h"
+#include "PipelinedWalk.h"
 #include "ScanConnection.h"
 #include "ScanView.h"
 #include "core/base/UserMessages.h"
@@ -83,10 +84,13 @@ void HostScanner::ScanHost()
 
 void HostScanner::walk()
 {
+    PipelinedWalk pipelined(*this);
+    if (m_pipelining && pipelined.start())
+        pipelined.run();
     while (!m_work.isEmpty() && !m_cancel.load() && !entryLimitReached()) {
         if (m_lost || !ensureAlive())
             break;
-        startPass();
+        startPass(m_work.size());
         listOne();
     }
     // Lost for good, even on the last folder left: said once.
@@ -96,10 +100,11 @@ void HostScanner::walk()
     }
 }
 
-void HostScanner::startPass()
+// pending: the folders not yet stored, the one about to be counted in.
+void HostScanner::startPass(qsizetype pending)
 {
     if (m_stats.directories != 0)
-        m_view.setProgress(progressPosition(m_stats.entries, m_stats.directories, m_work.size(),
+        m_view.setProgress(progressPosition(m_stats.entries, m_stats.directories, pending,
                                             m_view.progressMaximum()));
     m_view.setCounts(m_stats.directories,
                      m_baseCount + m_catalogue.insertedCount() - m_insertedAtStart);
@@ -160,12 +165,17 @@ void HostScanner::listOne()
     if (!listing.ok && listing.entries.isEmpty()) {
         if (!m_wasConnected)
             return; // never connected: the log already says the host is not available
-        ++m_stats.failed;
-        m_log.LogLine(QStringLiteral("   Could not list %1: %2").arg(shown(path), listing.error), false);
+        reportUnlisted(path, listing.error);
         return;
     }
     m_view.pumpEvents();
     prefetchNext(listing.entries, path);
+    storeListed(folder, listing);
+}
+
+void HostScanner::storeListed(const Pending &folder, const FtpSession::Listing &listing)
+{
+    const QByteArray &path = folder.path;
     const bool fresh = !path.isEmpty() && folder.fresh;
     m_catalogue.beginListing(folder.parentId, m_host, fresh);
     ++m_stats.listed;
@@ -176,11 +186,15 @@ void HostScanner::listOne()
         if (QList<qint32> gone = m_catalogue.unlisted(); !gone.isEmpty())
             m_unlisted.append({std::move(gone), path});
     }
-    if (!listing.ok) {
-        // What came before the failure stays stored; the folder still counts as not listed.
-        ++m_stats.failed;
-        m_log.LogLine(QStringLiteral("   Could not list %1: %2").arg(shown(path), listing.error), false);
-    }
+    // What came before a failure stays stored; the folder still counts as not listed.
+    if (!listing.ok)
+        reportUnlisted(path, listing.error);
+}
+
+void HostScanner::reportUnlisted(const QByteArray &path, const QString &error)
+{
+    ++m_stats.failed;
+    m_log.LogLine(QStringLiteral("   Could not list %1: %2").arg(shown(path), error), false);
 }
 
 void HostScanner::storeListing(const QList<FindData> &entries, qint32 parentId, const QByteArray &path)

@@ -1,6 +1,7 @@
 #pragma once
 #include "core/catalogue/ScanChanges.h"
 #include "LinkResolver.h"
+#include "core/ftp/FtpSession.h"
 
 #include <QByteArrayList>
 #include <QList>
@@ -13,13 +14,16 @@
 class ActivityLog;
 class Catalogue;
 class HostSource;
+class PipelinedWalk;
 class ScanConnection;
 class ScanView;
 class UserMessages;
 struct FindData;
 
-// Walks a host's whole tree one listing at a time, depth first, storing every
-// entry under the ID of the folder that holds it. cancel(), from any thread,
+// Walks a host's whole tree, storing every entry under the ID of the folder
+// that holds it: one listing at a time, depth first, or, on servers that list
+// on the control connection and answer pipelined commands in order, with
+// several listings in flight (PipelinedWalk). cancel(), from any thread,
 // is the view's Cancel: the connection gives up its wait at once and the
 // walk ends, keeping what it stored.
 class HostScanner
@@ -45,6 +49,8 @@ public:
         qint64 maxEntries = 0;
     };
     void setLimits(const Limits &limits) { m_limits = limits; }
+    // Off: one listing at a time on every server.
+    void setPipelining(bool on) { m_pipelining = on; }
 
     void ScanHost();
     bool isRunning() const { return m_running; }
@@ -75,6 +81,7 @@ public:
         qint64 removed = 0;
         // The lines that follow the scan-time line, in order.
         QStringList closingLines;
+        bool pipelined = false; // listings were kept in flight
     };
     Stats stats() const { return m_stats; }
 
@@ -86,10 +93,15 @@ public:
     static qint64 progressPosition(qint64 entries, int directories, qsizetype pending, int maximum);
 
 private:
+    friend class PipelinedWalk; // shares the storing, the counts and the reconnection
+
     void walk();
-    void startPass();
+    void startPass(qsizetype pending);
     bool ensureAlive();
     void listOne();
+    struct Pending;
+    void storeListed(const Pending &folder, const FtpSession::Listing &listing);
+    void reportUnlisted(const QByteArray &path, const QString &error);
     void storeListing(const QList<FindData> &entries, qint32 parentId, const QByteArray &path);
     void prefetchNext(const QList<FindData> &entries, const QByteArray &path);
     bool shouldDescend(const FindData &e, const QByteArray &childPath);
@@ -114,6 +126,7 @@ private:
     std::function<void()> m_afterScan;
     int m_retryPauseMs = 500;
     Limits m_limits;
+    bool m_pipelining = true;
 
     bool m_running = false;
     bool m_wasConnected = false;

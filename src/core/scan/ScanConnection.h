@@ -26,4 +26,7 @@ public:
     }
     // The code page names that are not UTF-8 are decoded with.
     virtual QByteArray codePage() const { return {}; }
+    // The open session, for a walk that keeps several listings in flight on
+    // it; null where listings come only through list().
+    virtual FtpSession *session() { return nullptr; }
 };
