@@ -75,7 +75,7 @@ void TTabForm::buildLayout()
     // or blank space alike.
     TV->viewport()->installEventFilter(this);
     connect(TV, &QTreeWidget::currentItemChanged, this, &TTabForm::autoExpand);
-    connect(TV, &QTreeWidget::itemExpanded, this, &TTabForm::nodeExpanded);
+    connect(TV, &QTreeWidget::itemExpanded, this, &TTabForm::readAhead);
     connect(DBGrid1, &QTableView::clicked, this, &TTabForm::DBGrid1CellClick);
 }
 
@@ -368,10 +368,7 @@ void TTabForm::BuildFolderTree(QTreeWidgetItem *node)
     if (TV->isEnabled()) {
         QTreeWidgetItem *top = node ? node : TV->invisibleRootItem();
         loadChildren({top});
-        QList<QTreeWidgetItem *> shown;
-        for (int i = 0; i < top->childCount(); ++i)
-            shown << top->child(i);
-        loadChildren(shown);
+        readAhead(top);
     }
     TV->setUpdatesEnabled(true);
     if (!node)
@@ -416,8 +413,8 @@ void TTabForm::loadChildren(const QList<QTreeWidgetItem *> &nodes)
     }
 }
 
-// A folder opened: its folders' own folders are read, for their arrows.
-void TTabForm::nodeExpanded(QTreeWidgetItem *node)
+// A folder shown open: its folders' own folders are read, for their arrows.
+void TTabForm::readAhead(QTreeWidgetItem *node)
 {
     QList<QTreeWidgetItem *> children;
     for (int i = 0; i < node->childCount(); ++i)

@@ -115,7 +115,7 @@ private:
     void buildPopupMenu();
     void autoExpand(QTreeWidgetItem *current, QTreeWidgetItem *previous);
     void loadChildren(const QList<QTreeWidgetItem *> &nodes);
-    void nodeExpanded(QTreeWidgetItem *node);
+    void readAhead(QTreeWidgetItem *node);
     QTreeWidgetItem *loadPathTo(qint32 id);
     void buildToolBar();
     QToolButton *toolButton(int image, const QString &tip);
