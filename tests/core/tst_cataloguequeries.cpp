@@ -159,7 +159,7 @@ void tst_CatalogueQueries::writingStatementsAreTold()
     QVERIFY_THROWS_EXCEPTION(CatalogueError, queries.isReadOnly("SELEKT"));
 }
 
-// harvex-cli's tree is the same list the browser builds its tree from.
+// harvex-cli's tree is the folder tree the core gives.
 void tst_CatalogueQueries::commandLineTreeIsTheSame()
 {
     QProcess p;

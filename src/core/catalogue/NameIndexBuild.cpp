@@ -1,8 +1,10 @@
 #include "NameIndexBuild.h"
+#include "Catalogue.h"
 #include "CatalogueError.h"
 #include "NameIndex.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QThread>
@@ -76,11 +78,22 @@ void NameIndexBuild::start()
     m_thread->start();
 }
 
+// A catalogue made before the table's own indexes gets them here too, so
+// that the open which follows on the window's thread has nothing to build.
+void NameIndexBuild::prepareSchema()
+{
+    Catalogue catalogue;
+    catalogue.open(QFileInfo(m_file).path(), [](qint64, qint64) { return false; });
+    catalogue.close();
+}
+
 void NameIndexBuild::work()
 {
     bool complete = false;
     QString error;
     try {
+        emit progress(0, 0);
+        prepareSchema();
         const OwnConnection c(m_file);
         complete = NameIndex::ensure(c.db(), [this](qint64 done, qint64 total) {
             emit progress(done, total);

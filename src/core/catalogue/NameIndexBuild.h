@@ -27,11 +27,13 @@ public:
     void cancel() { m_cancel = true; }
 
 signals:
+    // Rows done of total; total 0 while the table's other indexes are made.
     void progress(qint64 done, qint64 total);
     // complete: every row indexed; error: why the build failed, else empty.
     void finished(bool complete, const QString &error);
 
 private:
+    void prepareSchema();
     void work();
 
     QString m_file;

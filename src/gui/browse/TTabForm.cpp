@@ -248,6 +248,17 @@ void TTabForm::FormCreate(const QString &folder)
     setDS(qAll);
 }
 
+namespace {
+// Shown at once, and kept up until the build ends, whatever its value.
+void setUpIndexProgress(QProgressDialog &dialog)
+{
+    dialog.setWindowTitle(QStringLiteral("Harvex"));
+    dialog.setMinimumDuration(0);
+    dialog.setAutoClose(false);
+    dialog.setAutoReset(false);
+}
+} // namespace
+
 // A catalogue from before the name index gains it here, off the GUI thread,
 // with a progress window whose Cancel leaves the catalogue as it was: finds
 // read the whole table until a later start completes the index. False
@@ -258,16 +269,15 @@ bool TTabForm::buildNameIndex(const QString &folder)
         return true;
     NameIndexBuild build(Catalogue::fileIn(folder));
     QProgressDialog dialog(QStringLiteral("Indexing names for fast finds..."), QStringLiteral("Cancel"), 0, 1000);
-    dialog.setWindowTitle(QStringLiteral("Harvex"));
-    dialog.setMinimumDuration(0);
-    dialog.setAutoClose(false);
+    setUpIndexProgress(dialog);
     m_indexProgress = &dialog;
     auto forget = qScopeGuard([this] { m_indexProgress = nullptr; });
     bool complete = false;
     QString error;
     QEventLoop loop;
     connect(&build, &NameIndexBuild::progress, &dialog, [&](qint64 done, qint64 total) {
-        dialog.setValue(total > 0 ? int(1000 * done / total) : 1000);
+        dialog.setMaximum(total > 0 ? 1000 : 0); // none: busy while the other indexes are made
+        dialog.setValue(total > 0 ? int(1000 * done / total) : 0);
         emit nameIndexProgress(done, total);
     });
     connect(&dialog, &QProgressDialog::canceled, &build, &NameIndexBuild::cancel);
