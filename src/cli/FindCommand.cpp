@@ -18,6 +18,13 @@ QString sizeText(const QVariant &size)
     return size.isNull() ? QStringLiteral("-") : QString::number(size.toDouble(), 'f', 0);
 }
 
+// JSON gives null for no date; TSV and CSV an empty field.
+QVariant dateValue(double lac)
+{
+    const QString date = FindCommand::isoDate(lac);
+    return date.isEmpty() ? QVariant() : QVariant(date);
+}
+
 // Aligned columns for reading: size, date, type, path.
 QString longLine(const PathSearch::Hit &hit)
 {
@@ -77,7 +84,7 @@ void FindCommand::run(const Options &options)
     search.find(options.pattern, options.type, options.host, options.limit, [&](const PathSearch::Hit &hit) {
         const CatalogueRecord &r = hit.row;
         if (table)
-            table->row({r.name, r.ext, r.size, r.host, r.attr, hit.lac, r.id, r.pid, hit.path, isoDate(hit.lac)});
+            table->row({r.name, r.ext, r.size, r.host, r.attr, hit.lac, r.id, r.pid, hit.path, dateValue(hit.lac)});
         else
             line(options.longList ? longLine(hit) : hit.path);
         unknown += hit.pathKnown ? 0 : 1;
