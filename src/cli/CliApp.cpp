@@ -5,7 +5,6 @@
 #include "core/catalogue/CatalogueError.h"
 #include "core/catalogue/CatalogueQueries.h"
 #include "core/catalogue/HostHistory.h"
-#include "core/catalogue/NameSearch.h"
 #include "core/catalogue/ExactNames.h"
 #include "StderrMessages.h"
 #include "core/base/ElapsedCounter.h"

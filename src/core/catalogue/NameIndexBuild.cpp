@@ -22,7 +22,8 @@ public:
         m_db.setDatabaseName(file);
         if (!m_db.open())
             throw CatalogueError(m_db.lastError().text());
-        // A scan's other connection may hold the write lock for a commit.
+        // A scan by the other program on the same catalogue may hold the
+        // write lock for a commit.
         QSqlQuery(m_db).exec(QStringLiteral("PRAGMA busy_timeout=10000"));
     }
     ~OwnConnection()
