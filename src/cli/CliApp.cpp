@@ -5,7 +5,6 @@
 #include "core/catalogue/CatalogueError.h"
 #include "core/catalogue/CatalogueQueries.h"
 #include "core/catalogue/HostHistory.h"
-#include "core/catalogue/NameSearch.h"
 #include "core/catalogue/ExactNames.h"
 #include "StderrMessages.h"
 #include "core/base/ElapsedCounter.h"
@@ -15,6 +14,8 @@
 #include "core/base/IniFile.h"
 #include "core/catalogue/LineageWalk.h"
 #include "core/ftp/CertificateFingerprint.h"
+#include "FindCommand.h"
+#include "IndexProgress.h"
 #include "NameCommands.h"
 #include "TerminalProgress.h"
 
@@ -52,7 +53,7 @@ QString CliApp::usage()
         "usage: harvex-cli COMMAND [options]\n"
         "  scan HOST[:PORT] [--user NAME] [--password-stdin] [--passive] [--tls require|try|off]\n"
         "       [--trust FINGERPRINT] [--max-entries N] [--max-depth N] [--save]\n"
-        "  find PATTERN [--type EXT] [--host HOST]\n"
+        "  find PATTERN [--type EXT] [--host HOST] [--long] [--limit N]\n"
         "  sql STATEMENT\n"
         "  tree [HOST]\n"
         "  path ID\n"
@@ -65,6 +66,8 @@ QString CliApp::usage()
 
 QString CliApp::commandUsage(const QString &command)
 {
+    if (command == QLatin1String("find"))
+        return FindCommand::usage();
     if (command != QLatin1String("scan"))
         return usage();
     return QStringLiteral(
@@ -102,6 +105,8 @@ bool CliApp::parse(const QStringList &arguments)
         {"passive", "Passive data connections."},
         {"type", "File type.", "EXT"},
         {"host", "Host.", "HOST"},
+        {"long", "Size, date and type before each path."},
+        {"limit", "Row limit.", "N"},
         {"tls", "TLS mode.", "MODE"},
         {"trust", "Trusted certificate fingerprint.", "FINGERPRINT"},
         {"max-entries", "Entry limit.", "N"},
@@ -183,7 +188,8 @@ bool CliApp::openCatalogue()
 {
     m_catalogue = std::make_unique<Catalogue>();
     try {
-        m_catalogue->open(AppPaths::catalogueDir());
+        IndexProgress progress;
+        m_catalogue->open(AppPaths::catalogueDir(), std::ref(progress));
     } catch (const CatalogueError &e) {
         err(e.message());
         return false;
@@ -352,9 +358,27 @@ int CliApp::runStatement(const CatalogueQueries::Statement &st)
 
 int CliApp::find()
 {
-    const NameSearch search(m_catalogue->database());
-    return runStatement(CatalogueQueries::find(m_args.first(), m_parser.isSet("type") ? m_parser.value("type") : QStringLiteral("ALL"),
-                                                m_parser.value("host"), &search));
+    FindCommand::Options options;
+    options.pattern = m_args.first();
+    if (m_parser.isSet("type"))
+        options.type = m_parser.value("type");
+    options.host = m_parser.value("host");
+    options.longList = m_parser.isSet("long");
+    if (m_parser.isSet("format"))
+        options.format = m_format;
+    if (m_parser.isSet("limit")) {
+        bool ok = false;
+        options.limit = m_parser.value("limit").toLongLong(&ok);
+        if (!ok || options.limit <= 0)
+            return usageError(QStringLiteral("--limit takes a positive number"));
+    }
+    try {
+        FindCommand(*m_catalogue, *m_settings).run(options);
+    } catch (const CatalogueError &e) {
+        err(e.message());
+        return Failed;
+    }
+    return Ok;
 }
 
 int CliApp::sql()

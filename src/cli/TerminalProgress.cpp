@@ -30,6 +30,14 @@ void TerminalProgress::cancelOnSignals(std::atomic_bool *cancel)
     std::signal(SIGTERM, onSignal);
 }
 
+void TerminalProgress::releaseSignals()
+{
+    std::signal(SIGINT, SIG_DFL);
+    std::signal(SIGTERM, SIG_DFL);
+    g_cancel = nullptr;
+    g_interrupted = 0;
+}
+
 bool TerminalProgress::interrupted()
 {
     return g_interrupted != 0;

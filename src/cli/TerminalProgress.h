@@ -21,6 +21,8 @@ public:
     // Interrupted (Ctrl-C, or a timer's SIGTERM) stores true in *cancel.
     static void cancelOnSignals(std::atomic_bool *cancel);
     static bool interrupted();
+    // The signals end the program again, and no interruption is remembered.
+    static void releaseSignals();
     void setProgress(qint64) override {}
     void setCounts(int directories, qint64 records) override;
     void repaintView() override;

@@ -1,9 +1,13 @@
 #include "FtpTestServer.h"
 #include "core/base/IniFile.h"
+#include "core/catalogue/Catalogue.h"
 
 #include <QDirIterator>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QJsonObject>
+#include <QRegularExpression>
+#include <QSqlQuery>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -22,6 +26,10 @@ private slots:
     void findByPatternTypeAndHost_data();
     void findByPatternTypeAndHost();
     void jsonAndCsv();
+    void findPrintsPaths();
+    void findLongAndLimit();
+    void findEscapesNamesInEveryFormat();
+    void oldCatalogueGainsIndexOnFirstRun();
     void pathOfARow();
     void rejectedStatement();
     void badArguments_data();
@@ -123,11 +131,12 @@ void tst_CliApp::findByPatternTypeAndHost()
 {
     QFETCH(QStringList, args);
     QFETCH(int, rows);
-    const Result r = cli(args);
+    const Result r = cli(args + QStringList{"--format", "tsv"});
     QCOMPARE(r.code, 0);
     const QStringList lines = r.out.split('\n', Qt::SkipEmptyParts);
-    QCOMPARE(lines.first(), QString("Name\text\tSize\tHost\tAttr\tLAC\tID\tPID"));
+    QCOMPARE(lines.first(), QString("Name\text\tSize\tHost\tAttr\tLAC\tID\tPID\tPath\tDate"));
     QCOMPARE(lines.size() - 1, rows);
+    QCOMPARE(cli(args).out.count('\n'), rows);
 }
 
 void tst_CliApp::jsonAndCsv()
@@ -136,13 +145,110 @@ void tst_CliApp::jsonAndCsv()
     const QJsonArray rows = QJsonDocument::fromJson(json.out.toUtf8()).array();
     QCOMPARE(rows.size(), 1);
     QCOMPARE(rows[0].toObject()["Name"].toString(), QString("manual"));
+    QCOMPARE(rows[0].toObject()["Path"].toString(), m_server->hostText() + "/pub/docs/manual.pdf");
+    QCOMPARE(rows[0].toObject()["Size"].toDouble(), 100.0);
     const Result csv = cli({"hosts", "--format", "csv"});
     QVERIFY(csv.out.startsWith("Host,Rows,TotalSize\n"));
 }
 
+void tst_CliApp::findPrintsPaths()
+{
+    const Result r = cli({"find", "%"});
+    QCOMPARE(r.code, 0);
+    QStringList lines = r.out.split('\n', Qt::SkipEmptyParts);
+    lines.sort();
+    const QString h = m_server->hostText();
+    QCOMPARE(lines, (QStringList{h + "/notes", h + "/pub", h + "/pub/docs", h + "/pub/docs/manual.pdf",
+                                 h + "/pub/readme.txt", h + "/readme.txt", h + "/src", h + "/src/lib",
+                                 h + "/src/lib/a.c"}));
+    QCOMPARE(cli({"find", "%", "--host", h, "--type", "<DIR>"}).out.count('\n'), 4);
+}
+
+void tst_CliApp::findLongAndLimit()
+{
+    const Result r = cli({"find", "manual", "--long"});
+    QCOMPARE(r.code, 0);
+    // Size, the listing's time in UTC, type, path.
+    static const QRegularExpression line(
+        "^ +100  (\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\dZ) +pdf    (.*)\n$");
+    const QRegularExpressionMatch m = line.match(r.out);
+    QVERIFY2(m.hasMatch(), qPrintable(r.out));
+    QCOMPARE(m.captured(2), m_server->hostText() + "/pub/docs/manual.pdf");
+    // The listing gives minutes (or seconds): the file was made just now.
+    const QDateTime listed = QDateTime::fromString(m.captured(1), Qt::ISODate);
+    QVERIFY2(qAbs(listed.secsTo(QDateTime::currentDateTimeUtc())) < 24 * 3600, qPrintable(m.captured(1)));
+    QCOMPARE(cli({"find", "%", "--limit", "2"}).out.count('\n'), 2);
+    const Result json = cli({"find", "%", "--limit", "1", "--format", "json"});
+    QCOMPARE(QJsonDocument::fromJson(json.out.toUtf8()).array().size(), 1);
+}
+
+// Names as a server may list them: quotes, commas and tabs survive each format.
+void tst_CliApp::findEscapesNamesInEveryFormat()
+{
+    QTemporaryDir data;
+    {
+        Catalogue cat;
+        cat.open(data.filePath("DB"));
+        FindData e;
+        e.setName("a \"b\", c");
+        e.dwFileAttributes = FindData::AttrDirectory;
+        const qint32 folder = cat.StoreEntry(e, 0, "h");
+        e.setName("x\\y\tz.txt");
+        e.dwFileAttributes = FindData::AttrNormal;
+        cat.StoreEntry(e, folder, "h");
+    }
+    const auto run = [&](const QStringList &args) {
+        QProcess p;
+        p.start(QStringLiteral(HARVEX_CLI), args + QStringList{"--data", data.path()});
+        p.waitForFinished(60000);
+        return QString::fromUtf8(p.readAllStandardOutput());
+    };
+    const QString path = "h/a \"b\", c/x\\y\tz.txt";
+    QCOMPARE(run({"find", "x%"}), path + "\n");
+    const QJsonArray rows = QJsonDocument::fromJson(run({"find", "x%", "--format", "json"}).toUtf8()).array();
+    QCOMPARE(rows.size(), 1);
+    QCOMPARE(rows[0].toObject()["Path"].toString(), path);
+    const QStringList csv = run({"find", "x%", "--format", "csv"}).split('\n');
+    QVERIFY2(csv.value(1).endsWith(",\"h/a \"\"b\"\", c/x\\y\tz.txt\","), qPrintable(csv.value(1)));
+    const QString tsv = run({"find", "x%", "--format", "tsv"}).section('\n', 1, 1);
+    QCOMPARE(tsv.section('\t', 8, 8), QString("h/a \"b\", c/x\\y z.txt")); // a tab would split the column
+}
+
+// A catalogue from before the name index: the first run builds it and says
+// so on standard error, the next runs say nothing.
+void tst_CliApp::oldCatalogueGainsIndexOnFirstRun()
+{
+    QTemporaryDir data;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "old");
+        db.setDatabaseName(data.filePath("DB/DB.sqlite"));
+        QVERIFY(QDir().mkpath(data.filePath("DB")) && db.open());
+        QSqlQuery q(db);
+        QVERIFY(q.exec("CREATE TABLE DB (Name VARCHAR(80), ext VARCHAR(5), Size DOUBLE, Host VARCHAR(255), "
+                       "Attr INTEGER, LAC DOUBLE, ID INTEGER, PID INTEGER)"));
+        QVERIFY(q.exec("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 3000) "
+                       "INSERT INTO DB SELECT 'name' || i, 'dat', i, 'old', 128, 0, i, 0 FROM n"));
+    }
+    QSqlDatabase::removeDatabase("old");
+    const auto run = [&](const QStringList &args) {
+        QProcess p;
+        p.start(QStringLiteral(HARVEX_CLI), args + QStringList{"--data", data.path()});
+        p.waitForFinished(60000);
+        return Result{p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
+    };
+    const Result first = run({"find", "%me299%"});
+    QCOMPARE(first.code, 0);
+    QVERIFY2(first.err.contains("Indexing the names of 3000 rows"), qPrintable(first.err));
+    QVERIFY2(first.err.contains("Names indexed in"), qPrintable(first.err));
+    QCOMPARE(first.out.count('\n'), 11);
+    const Result second = run({"find", "%me299%"});
+    QCOMPARE(second.err, QString());
+    QCOMPARE(second.out, first.out);
+}
+
 void tst_CliApp::pathOfARow()
 {
-    const Result found = cli({"find", "manual", "--type", "pdf"});
+    const Result found = cli({"find", "manual", "--type", "pdf", "--format", "tsv"});
     const QString id = found.out.split('\n', Qt::SkipEmptyParts).value(1).section('\t', 6, 6);
     const Result r = cli({"path", id});
     QCOMPARE(r.code, 0);
@@ -174,6 +280,7 @@ void tst_CliApp::badArguments_data()
     QTest::newRow("fingerprint too short") << QStringList{"scan", "127.0.0.1", "--trust", "AB:CD"};
     QTest::newRow("unknown TLS mode") << QStringList{"scan", "127.0.0.1", "--tls", "maybe"};
     QTest::newRow("no entry limit") << QStringList{"scan", "127.0.0.1", "--max-entries", "0"};
+    QTest::newRow("no find limit") << QStringList{"find", "%", "--limit", "0"};
 }
 
 void tst_CliApp::badArguments()
@@ -437,7 +544,7 @@ void tst_CliApp::rescanChangesAndRecode()
     QCOMPARE(lines, (QStringList{"Change Path", "added /Report.TXT", QString::fromUtf8("added /\u00ce\u00f2\u00f7\u00e5\u00f2.txt"),
                                  "changed /keep.txt", "removed /gone.txt"}));
 
-    const QString id = run({"find", "Report"}).out.split('\n', Qt::SkipEmptyParts).value(1).section('\t', 6, 6);
+    const QString id = run({"find", "Report", "--format", "tsv"}).out.split('\n', Qt::SkipEmptyParts).value(1).section('\t', 6, 6);
     QCOMPARE(run({"path", id}).out, QString("Path\tSize\tAddress\n//%1/Report.TXT\t5.000 \tftp://%1/Report.TXT\n").arg(host));
 
     IniFile ini(data.filePath("Harvex.ini"));
@@ -446,8 +553,8 @@ void tst_CliApp::rescanChangesAndRecode()
     const Result recoded = run({"recode", host});
     QCOMPARE(recoded.code, 0);
     QCOMPARE(recoded.err, QString("1 names decoded again as cp1251\n"));
-    QVERIFY(run({"find", "%"}).out.contains(QString::fromUtf8("Отчет\ttxt")));
-    const QString cyrId = run({"find", QString::fromUtf8("Отчет")}).out.split('\n', Qt::SkipEmptyParts).value(1).section('\t', 6, 6);
+    QVERIFY(run({"find", "%", "--format", "tsv"}).out.contains(QString::fromUtf8("Отчет\ttxt")));
+    const QString cyrId = run({"find", QString::fromUtf8("Отчет"), "--format", "tsv"}).out.split('\n', Qt::SkipEmptyParts).value(1).section('\t', 6, 6);
     QCOMPARE(run({"path", cyrId}).out.section('\n', 1, 1),
              QString::fromUtf8("//%1/Отчет.txt\t0.000 \tftp://%1/%CE%F2%F7%E5%F2.txt").arg(host));
 }

@@ -15,6 +15,8 @@ private slots:
     void initTestCase();
     void folderTreeDepthFirstInStoredOrder();
     void hostMatchIsAParameter();
+    void subfoldersOfEachParentInTurn();
+    void lineageFromTheTopLevel();
     void findByPatternTypeAndHost_data();
     void findByPatternTypeAndHost();
     void countRowsIsTheStatementsOwn_data();
@@ -25,6 +27,7 @@ private slots:
 private:
     qint32 store(const QString &name, quint32 attr, qint32 pid, const QString &host);
     QStringList treeOf(const QString &host, CatalogueQueries::HostMatch match);
+    qint32 idOf(const QString &name);
     QTemporaryDir m_dir;
     Catalogue m_cat;
 };
@@ -69,6 +72,42 @@ void tst_CatalogueQueries::hostMatchIsAParameter()
 {
     QCOMPARE(treeOf("H_", CatalogueQueries::HostMatch::Exact), QStringList{});
     QCOMPARE(treeOf("H_", CatalogueQueries::HostMatch::Like), (QStringList{"other", "wild"}));
+}
+
+qint32 tst_CatalogueQueries::idOf(const QString &name)
+{
+    QSqlQuery q(m_cat.database());
+    q.prepare("SELECT ID FROM DB WHERE Name = ?");
+    q.addBindValue(name);
+    return q.exec() && q.next() ? q.value(0).toInt() : 0;
+}
+
+void tst_CatalogueQueries::subfoldersOfEachParentInTurn()
+{
+    const CatalogueQueries queries(m_cat.database());
+    const auto names = [&](const QString &host, CatalogueQueries::HostMatch match, const QList<qint32> &parents) {
+        QStringList out;
+        for (const CatalogueQueries::Folder &f : queries.subfolders(host, match, parents))
+            out << f.name;
+        return out;
+    };
+    using M = CatalogueQueries::HostMatch;
+    QCOMPARE(names("H", M::Exact, {0}), (QStringList{"pub", "src"}));
+    QCOMPARE(names("H", M::Exact, {idOf("src"), idOf("pub")}), (QStringList{"lib", "docs"}));
+    QCOMPARE(names("H", M::Exact, {idOf("deep"), idOf("readme")}), QStringList{});
+    QCOMPARE(names("H_", M::Like, {0}), (QStringList{"other", "wild"}));
+    QCOMPARE(names("H2", M::Exact, {idOf("pub")}), QStringList{});
+}
+
+void tst_CatalogueQueries::lineageFromTheTopLevel()
+{
+    const CatalogueQueries queries(m_cat.database());
+    using M = CatalogueQueries::HostMatch;
+    QCOMPARE(queries.folderLineage("H", M::Exact, idOf("deep")), (QList<qint32>{idOf("pub"), idOf("docs"), idOf("deep")}));
+    QCOMPARE(queries.folderLineage("H", M::Exact, idOf("src")), QList<qint32>{idOf("src")});
+    QCOMPARE(queries.folderLineage("H", M::Exact, idOf("readme")), QList<qint32>{}); // a file
+    QCOMPARE(queries.folderLineage("H2", M::Exact, idOf("deep")), QList<qint32>{});
+    QCOMPARE(queries.folderLineage("H", M::Exact, 0), QList<qint32>{});
 }
 
 void tst_CatalogueQueries::findByPatternTypeAndHost_data()
@@ -120,7 +159,7 @@ void tst_CatalogueQueries::writingStatementsAreTold()
     QVERIFY_THROWS_EXCEPTION(CatalogueError, queries.isReadOnly("SELEKT"));
 }
 
-// harvex-cli's tree is the same list the browser builds its tree from.
+// harvex-cli's tree is the folder tree the core gives.
 void tst_CatalogueQueries::commandLineTreeIsTheSame()
 {
     QProcess p;

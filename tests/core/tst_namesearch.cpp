@@ -21,6 +21,7 @@ private slots:
     void usesIndexOnlyWithLongRun();
     void changesThroughSqlKeepIndexInStep();
     void extensionNarrowsFind();
+    void interruptedBuildsFindWhatLikeFinds();
 
 private:
     std::set<qint32> ids(QSqlQuery &&q);
@@ -222,6 +223,33 @@ void tst_NameSearch::extensionNarrowsFind()
     const NameSearch search(m_cat.database());
     QCOMPARE(ids(search.find("narrowed", "%")).size(), 2u);
     QCOMPARE(ids(search.find("narrowed", "t%")).size(), 1u);
+}
+
+// A catalogue from before the index, its build stopped after every batch
+// and resumed at the next open: finds equal LIKE at each step, and the
+// index ends whole. Last: it leaves the index complete, as it found it.
+void tst_NameSearch::interruptedBuildsFindWhatLikeFinds()
+{
+    QSqlDatabase db = m_cat.database();
+    QSqlQuery q(db);
+    for (const char *drop : {"DROP TRIGGER DB_NameTrigramsDelete", "DROP TRIGGER DB_NameTrigramsUpdate",
+                             "DROP TABLE DB_NameTrigrams", "DROP TABLE DB_NameTrigramsState"})
+        QVERIFY2(q.exec(drop), drop);
+    QVERIFY(!NameIndex::exists(db));
+    int steps = 0;
+    do {
+        int batches = 0;
+        NameIndex::ensure(db, [&](qint64, qint64) { return batches++ < 1; }, 700);
+        const NameSearch search(db);
+        for (int i = 0; i < 100; ++i) {
+            const QString pattern = randomPattern();
+            QVERIFY2(ids(search.find(pattern)) == likeIds(pattern), qPrintable(pattern));
+        }
+        ++steps;
+    } while (!NameIndex::isReady(db));
+    QVERIFY(steps >= 5);
+    QVERIFY(q.exec("INSERT INTO DB_NameTrigrams (DB_NameTrigrams) VALUES ('integrity-check')"));
+    QVERIFY(NameSearch(db).condition("%abc%").indexed);
 }
 
 QTEST_GUILESS_MAIN(tst_NameSearch)

@@ -9,6 +9,7 @@
 #include "widgets/TCoolBtn.h"
 #include "browse/GridDelegate.h"
 #include "core/catalogue/LacTime.h"
+#include "core/catalogue/NameSearch.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
@@ -18,6 +19,9 @@
 
 #include <QAbstractItemModelTester>
 #include <QFile>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QTimer>
 #include <QSqlRecord>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -45,6 +49,9 @@ private slots:
     void rowWithoutIdIsQuiet();
     void totalCountFollowsDeleteAndScan();
     void explorerFailureIsExplained();
+    void treeReadsALevelWhenOpened();
+    void gridClickOpensTheWayToADeepFolder();
+    void oldCatalogueIndexedBehindAProgressWindow();
 
 private:
     qint32 store(const QString &name, quint32 attr, qint32 pid, const QString &host = "H", quint64 size = 0);
@@ -392,6 +399,145 @@ void tst_TTabForm::explorerFailureIsExplained()
     QVERIFY(m_messages[0].contains("ftp://other/lib/other.txt"));
     QVERIFY(m_messages[0].contains("clipboard"));
     QCOMPARE(QGuiApplication::clipboard()->text(), QString("ftp://other/lib/other.txt"));
+}
+
+namespace {
+QStringList childNames(const QTreeWidgetItem *node)
+{
+    QStringList names;
+    for (int i = 0; i < node->childCount(); ++i)
+        names << node->child(i)->text(0);
+    return names;
+}
+} // namespace
+
+// Host "Deep": top/d1/d2/d3/d4, each folder with a file, d1 beside "empty".
+// Shown is what has been opened, and one level more, for the arrows.
+void tst_TTabForm::treeReadsALevelWhenOpened()
+{
+    qint32 parent = store("top", 16, 0, "Deep");
+    store("empty", 16, parent, "Deep");
+    for (int i = 1; i <= 4; ++i) {
+        store(QString("f%1.txt").arg(i), 128, parent, "Deep");
+        parent = store(QString("d%1").arg(i), 16, parent, "Deep");
+    }
+    m_app->SelHost->cbHost->setEditText("Deep");
+    auto restore = qScopeGuard([this] {
+        m_app->SelHost->cbHost->setEditText("H");
+        tab->BuildFolderTree(nullptr);
+    });
+    tab->BuildFolderTree(nullptr);
+    QCOMPARE(tab->TV->topLevelItemCount(), 1);
+    QTreeWidgetItem *top = tab->TV->topLevelItem(0);
+    QCOMPARE(childNames(top), (QStringList{"d1", "empty"}));
+    QTreeWidgetItem *d1 = top->child(0);
+    QCOMPARE(d1->childCount(), 0); // not read until top opens
+    top->setExpanded(true);
+    QCOMPARE(childNames(d1), QStringList{"d2"});
+    QCOMPARE(top->child(1)->childCount(), 0); // "empty" holds no folder: no arrow
+    QCOMPARE(d1->child(0)->childCount(), 0);
+    d1->setExpanded(true);
+    QCOMPARE(childNames(d1->child(0)), QStringList{"d3"});
+    // Collapsed and opened again: read once.
+    top->setExpanded(false);
+    top->setExpanded(true);
+    QCOMPARE(childNames(top), (QStringList{"d1", "empty"}));
+    QCOMPARE(childNames(d1), QStringList{"d2"});
+}
+
+// A file deep down listed in the grid: clicking it selects its folder, whose
+// levels the tree had not read yet.
+void tst_TTabForm::gridClickOpensTheWayToADeepFolder()
+{
+    m_app->SelHost->cbHost->setEditText("Deep");
+    auto restore = qScopeGuard([this] {
+        m_app->SelHost->cbHost->setEditText("H");
+        tab->BuildFolderTree(nullptr);
+    });
+    tab->BuildFolderTree(nullptr);
+    QSqlQuery q(tab->Tab().database());
+    QVERIFY(q.exec("SELECT ID FROM DB WHERE Name = 'd4'") && q.next());
+    const qint32 d4 = q.value(0).toInt();
+    tab->showFolder(d4);
+    QCOMPARE(TTabForm::nodeId(tab->TV->currentItem()), d4);
+    QVERIFY(q.exec("SELECT ID FROM DB WHERE Name = 'd3'") && q.next());
+    const qint32 d3 = q.value(0).toInt();
+    tab->BuildFolderTree(nullptr);
+    tab->q->close();
+    tab->q->setParams({d3});
+    tab->openDataSet(tab->q);
+    tab->setDS(tab->q);
+    QVERIFY(!tab->TV->currentItem());
+    const int file = rowOf("f4");
+    QVERIFY(file >= 0);
+    tab->DBGrid1->setCurrentIndex(tab->DS()->index(file, 0));
+    tab->DBGrid1CellClick(tab->DS()->index(file, 0));
+    QTreeWidgetItem *node = tab->TV->currentItem();
+    QCOMPARE(TTabForm::nodeId(node), d3);
+    QStringList path;
+    for (QTreeWidgetItem *n = node; n; n = n->parent())
+        path.prepend(n->text(0));
+    QCOMPARE(path, (QStringList{"top", "d1", "d2", "d3"}));
+    QCOMPARE(childNames(node), QStringList{"d4"}); // its arrow
+    // A folder of another host, and a file's top level, select nothing.
+    tab->SelectFolderNode(m_lib);
+    tab->SelectFolderNode(0);
+    QCOMPARE(TTabForm::nodeId(tab->TV->currentItem()), d3);
+}
+
+// A catalogue from before the name index: the index is built off the GUI
+// thread while the window stays live; Cancel leaves it incomplete and
+// finds still right, and the next start completes it.
+void tst_TTabForm::oldCatalogueIndexedBehindAProgressWindow()
+{
+    QTemporaryDir old;
+    const QString folder = old.filePath("DB");
+    {
+        QVERIFY(QDir().mkpath(folder));
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "old");
+        db.setDatabaseName(folder + "/DB.sqlite");
+        QVERIFY(db.open());
+        QSqlQuery q(db);
+        QVERIFY(q.exec("CREATE TABLE DB (Name VARCHAR(80), ext VARCHAR(5), Size DOUBLE, Host VARCHAR(255), "
+                       "Attr INTEGER, LAC DOUBLE, ID INTEGER, PID INTEGER)"));
+        QVERIFY(q.exec("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 300000) "
+                       "INSERT INTO DB SELECT 'name' || i, 'dat', i, 'old', 128, 0, i, 0 FROM n"));
+    }
+    QSqlDatabase::removeDatabase("old");
+    const auto found = [](TTabForm &form, const QString &pattern) {
+        QSqlQuery q = NameSearch(form.Tab().database()).find(pattern);
+        int n = 0;
+        while (q.next())
+            ++n;
+        return n;
+    };
+    int ticks = 0;
+    QTimer ticker;
+    connect(&ticker, &QTimer::timeout, [&] { ++ticks; });
+    ticker.start(1);
+    {
+        TTabForm first(*m_app->SelHost);
+        QList<qint64> told;
+        connect(&first, &TTabForm::nameIndexProgress, [&](qint64 done, qint64) {
+            told << done;
+            QVERIFY(first.indexProgress());
+            QPushButton *cancel = first.indexProgress()->findChild<QPushButton *>();
+            QVERIFY(cancel);
+            QCOMPARE(cancel->text(), QString("Cancel"));
+            cancel->click();
+        });
+        first.FormCreate(folder);
+        QVERIFY(!told.isEmpty());
+        QVERIFY(ticks > 0);
+        QVERIFY(!first.indexProgress());
+        QVERIFY(!first.Tab().nameIndexReady());
+        QCOMPARE(found(first, "%me29999%"), 11);
+    }
+    TTabForm second(*m_app->SelHost);
+    second.FormCreate(folder);
+    QVERIFY(second.Tab().nameIndexReady());
+    QCOMPARE(found(second, "%me29999%"), 11);
+    QVERIFY(NameSearch(second.Tab().database()).condition("%me29999%").indexed);
 }
 
 QTEST_MAIN(tst_TTabForm)

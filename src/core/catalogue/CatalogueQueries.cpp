@@ -2,11 +2,14 @@
 #include "NameSearch.h"
 #include "CatalogueError.h"
 
+#include <QCollator>
 #include <QHash>
+#include <QSet>
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <sqlite3.h>
+#include <algorithm>
 #include <memory>
 
 namespace {
@@ -88,6 +91,77 @@ QList<CatalogueQueries::Folder> CatalogueQueries::folderTree(const QString &host
         pushChildren(f.id, f.depth + 1);
     }
     return out;
+}
+
+QString CatalogueQueries::hostCondition(HostMatch match)
+{
+    return match == HostMatch::Like ? QStringLiteral("(Host LIKE ?)") : QStringLiteral("(Host = ?)");
+}
+
+QList<CatalogueQueries::Folder> CatalogueQueries::subfolders(const QString &host, HostMatch match,
+                                                             const QList<qint32> &parents) const
+{
+    // SQLite takes at most 32,766 values a statement: parents go in batches.
+    constexpr qsizetype Batch = 500;
+    QHash<qint32, QList<Folder>> byParent;
+    for (qsizetype i = 0; i < parents.size(); i += Batch)
+        for (const Folder &f : subfoldersOf(host, match, parents.mid(i, Batch)))
+            byParent[f.pid].append(f);
+    QCollator collator;
+    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    collator.setNumericMode(true);
+    QList<Folder> out;
+    for (qint32 pid : parents) {
+        QList<Folder> level = byParent.take(pid);
+        std::stable_sort(level.begin(), level.end(),
+                         [&collator](const Folder &a, const Folder &b) { return collator.compare(a.name, b.name) < 0; });
+        out += level;
+    }
+    return out;
+}
+
+// In the order the rows were stored, which the sort keeps for equal names.
+QList<CatalogueQueries::Folder> CatalogueQueries::subfoldersOf(const QString &host, HostMatch match,
+                                                               const QList<qint32> &parents) const
+{
+    QStringList marks(parents.size(), QStringLiteral("?"));
+    QSqlQuery q(m_db);
+    q.setForwardOnly(true);
+    q.prepare(QStringLiteral("SELECT ID, PID, Name FROM DB WHERE PID IN (%1) AND %2 AND (Attr = 16) ORDER BY rowid")
+                  .arg(marks.join(u','), hostCondition(match)));
+    for (qint32 pid : parents)
+        q.addBindValue(pid);
+    q.addBindValue(host);
+    if (!q.exec())
+        throw CatalogueError(q.lastError().text());
+    QList<Folder> out;
+    while (q.next())
+        out.append(Folder{q.value(0).toInt(), q.value(1).toInt(), q.value(2).toString(), 0});
+    return out;
+}
+
+QList<qint32> CatalogueQueries::folderLineage(const QString &host, HostMatch match, qint32 id) const
+{
+    QSqlQuery q(m_db);
+    q.setForwardOnly(true);
+    q.prepare(QStringLiteral("SELECT PID FROM DB WHERE ID = ? AND %1 AND (Attr = 16)").arg(hostCondition(match)));
+    QList<qint32> chain;
+    QSet<qint32> seen;
+    for (qint32 at = id; at != 0; ) {
+        if (seen.contains(at))
+            return {}; // parent links that loop never reach the top level
+        seen.insert(at);
+        q.bindValue(0, at);
+        q.bindValue(1, host);
+        if (!q.exec())
+            throw CatalogueError(q.lastError().text());
+        if (!q.next())
+            return {};
+        chain.prepend(at);
+        at = q.value(0).toInt();
+        q.finish();
+    }
+    return chain;
 }
 
 CatalogueQueries::Statement CatalogueQueries::find(const QString &pattern, const QString &type, const QString &host,

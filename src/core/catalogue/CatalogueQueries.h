@@ -36,6 +36,16 @@ public:
     // Every folder of host, depth first, each folder's children in the order
     // they were stored. Throws CatalogueError.
     QList<Folder> folderTree(const QString &host, HostMatch match) const;
+    // The folders directly in each of parents (0: the host's top level),
+    // each parent's together, parents in the order given, and each parent's
+    // in name order as people read them: case-insensitive, in the user's
+    // language, numbers by value; equal names in the order they were stored.
+    // Throws CatalogueError.
+    QList<Folder> subfolders(const QString &host, HostMatch match, const QList<qint32> &parents) const;
+    // The folders from the host's top level down to folder id, id last; empty
+    // when id is no folder of host or its parent links do not reach the top
+    // level. Throws CatalogueError.
+    QList<qint32> folderLineage(const QString &host, HostMatch match, qint32 id) const;
     // type "ALL" means any type ("" is files without one); host empty means every host.
     // With a search, the name condition uses the catalogue's trigram index
     // when it can; the rows are the same.
@@ -51,5 +61,8 @@ public:
     bool isReadOnly(const QString &sql) const;
 
 private:
+    static QString hostCondition(HostMatch match);
+    QList<Folder> subfoldersOf(const QString &host, HostMatch match, const QList<qint32> &parents) const;
+
     QSqlDatabase m_db;
 };

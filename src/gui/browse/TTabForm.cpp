@@ -1,6 +1,7 @@
 #include "TTabForm.h"
 #include "core/catalogue/CatalogueError.h"
 #include "core/catalogue/CatalogueQueries.h"
+#include "core/catalogue/NameIndexBuild.h"
 #include "GridDelegate.h"
 #include "TStatsForm.h"
 #include "core/scan/HostSource.h"
@@ -12,8 +13,9 @@
 #include "widgets/TSPanel.h"
 
 #include <QClipboard>
-#include <QCollator>
-#include <algorithm>
+#include <QEventLoop>
+#include <QProgressDialog>
+#include <QScopeGuard>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QMouseEvent>
@@ -73,6 +75,7 @@ void TTabForm::buildLayout()
     // or blank space alike.
     TV->viewport()->installEventFilter(this);
     connect(TV, &QTreeWidget::currentItemChanged, this, &TTabForm::autoExpand);
+    connect(TV, &QTreeWidget::itemExpanded, this, &TTabForm::readAhead);
     connect(DBGrid1, &QTableView::clicked, this, &TTabForm::DBGrid1CellClick);
 }
 
@@ -229,7 +232,10 @@ void TTabForm::buildToolBar()
 
 void TTabForm::FormCreate(const QString &folder)
 {
-    m_tab.open(folder);
+    if (buildNameIndex(folder))
+        m_tab.open(folder);
+    else
+        m_tab.open(folder, [](qint64, qint64) { return false; }); // a later start goes on with it
     const QString c = m_tab.connectionName();
     q = new DataSet(c, this);
     q->setSql(QStringList{"SELECT *", "FROM DB", "WHERE PID = :K", ""});
@@ -240,6 +246,52 @@ void TTabForm::FormCreate(const QString &folder)
     Query = new DataSet(c, this);
     openDataSet(qAll);
     setDS(qAll);
+}
+
+namespace {
+// Shown at once, and kept up until the build ends, whatever its value.
+void setUpIndexProgress(QProgressDialog &dialog)
+{
+    dialog.setWindowTitle(QStringLiteral("Harvex"));
+    dialog.setMinimumDuration(0);
+    dialog.setAutoClose(false);
+    dialog.setAutoReset(false);
+}
+} // namespace
+
+// A catalogue from before the name index gains it here, off the GUI thread,
+// with a progress window whose Cancel leaves the catalogue as it was: finds
+// read the whole table until a later start completes the index. False
+// when the index is not complete.
+bool TTabForm::buildNameIndex(const QString &folder)
+{
+    if (!NameIndexBuild::needed(Catalogue::fileIn(folder)))
+        return true;
+    NameIndexBuild build(Catalogue::fileIn(folder));
+    QProgressDialog dialog(QStringLiteral("Indexing names for fast finds..."), QStringLiteral("Cancel"), 0, 1000);
+    setUpIndexProgress(dialog);
+    m_indexProgress = &dialog;
+    auto forget = qScopeGuard([this] { m_indexProgress = nullptr; });
+    bool complete = false;
+    QString error;
+    QEventLoop loop;
+    connect(&build, &NameIndexBuild::progress, &dialog, [&](qint64 done, qint64 total) {
+        dialog.setMaximum(total > 0 ? 1000 : 0); // none: busy while the other indexes are made
+        dialog.setValue(total > 0 ? int(1000 * done / total) : 0);
+        emit nameIndexProgress(done, total);
+    });
+    connect(&dialog, &QProgressDialog::canceled, &build, &NameIndexBuild::cancel);
+    connect(&build, &NameIndexBuild::finished, &loop, [&](bool done, const QString &why) {
+        complete = done;
+        error = why;
+        loop.quit();
+    });
+    build.start();
+    dialog.show();
+    loop.exec();
+    if (!error.isEmpty())
+        UiSeam::message(error);
+    return complete;
 }
 
 bool TTabForm::openDataSet(DataSet *set)
@@ -295,6 +347,7 @@ void TTabForm::ResetFolderTree()
 {
     TV->clear();
     m_nodes.clear();
+    m_topLoaded = false;
     if (m_hosts.CurrentHost().isEmpty()) {
         TV->setEnabled(false);
         return;
@@ -309,81 +362,104 @@ qint32 TTabForm::nodeId(const QTreeWidgetItem *node)
     return node ? node->data(0, Qt::UserRole).toInt() : 0;
 }
 
-// One query for every folder of the host, then the tree from memory, depth
-// first, each level sorted by name as people read it (case-insensitive, in
-// the user's language, numbers by value).
+namespace {
+// Set on a node once its folders are in the tree.
+constexpr int LoadedRole = Qt::UserRole + 1;
+} // namespace
+
+// A level at a time: a host of a million folders shows as fast as one of ten,
+// and the tree holds what has been opened, not the whole host.
 void TTabForm::BuildFolderTree(QTreeWidgetItem *node)
 {
     TV->setUpdatesEnabled(false);
-    const qint32 parentId = node ? nodeId(node) : 0;
     if (!node)
         ResetFolderTree();
-    if (!TV->isEnabled()) {
-        TV->setUpdatesEnabled(true);
-        return; // no host: the tree stays empty, whatever host the caption still names
+    // No host: the tree stays empty, whatever host the caption still names.
+    if (TV->isEnabled()) {
+        QTreeWidgetItem *top = node ? node : TV->invisibleRootItem();
+        loadChildren({top});
+        readAhead(top);
     }
-    QList<CatalogueQueries::Folder> folders;
-    try {
-        folders = CatalogueQueries(m_tab.database()).folderTree(laHost->text(), CatalogueQueries::HostMatch::Like);
-    } catch (const CatalogueError &e) {
-        UiSeam::message(e.message());
-    }
-    // Folders come depth first: a node's folders are the run after it that
-    // lies deeper, and each one's parent is the last node one level up.
-    qsizetype first = 0;
-    int base = 0;
-    if (node) {
-        while (first < folders.size() && folders[first].id != parentId)
-            ++first;
-        base = first < folders.size() ? folders[first].depth + 1 : 0;
-        ++first;
-    }
-    QList<QTreeWidgetItem *> levels;
-    for (qsizetype i = first; i < folders.size(); ++i) {
-        CatalogueQueries::Folder f = folders[i];
-        if (f.depth < base)
-            break;
-        f.depth -= base;
-        levels.resize(f.depth);
-        QTreeWidgetItem *parentNode = f.depth == 0 ? node : levels.value(f.depth - 1);
-        auto *item = parentNode ? new QTreeWidgetItem(parentNode) : new QTreeWidgetItem(TV);
-        item->setText(0, f.name);
-        item->setData(0, Qt::UserRole, f.id);
-        item->setIcon(0, ToolbarImages::folderImage());
-        if (!m_nodes.contains(f.id))
-            m_nodes.insert(f.id, item);
-        levels.append(item);
-    }
-    sortLevels(node ? node : TV->invisibleRootItem());
     TV->setUpdatesEnabled(true);
     if (!node)
         refreshTotalCount(); // after start-up and every scan
 }
 
-// Every level under top in name order as people read it. The catalogue's
-// order is the order the server listed, which stored catalogues keep.
-void TTabForm::sortLevels(QTreeWidgetItem *top)
+// The folders of every node not read yet, in one query. A folder with ID 0
+// holds none: its children would be the top level again.
+void TTabForm::loadChildren(const QList<QTreeWidgetItem *> &nodes)
 {
-    QCollator collator;
-    collator.setCaseSensitivity(Qt::CaseInsensitive);
-    collator.setNumericMode(true);
-    const auto byName = [&collator](const QTreeWidgetItem *a, const QTreeWidgetItem *b) {
-        return collator.compare(a->text(0), b->text(0)) < 0;
-    };
-    QList<QTreeWidgetItem *> parents{top};
-    while (!parents.isEmpty()) {
-        QTreeWidgetItem *parent = parents.takeLast();
-        QList<QTreeWidgetItem *> children = parent->takeChildren();
-        std::stable_sort(children.begin(), children.end(), byName);
-        parent->addChildren(children);
-        parents.append(children);
+    QHash<qint32, QTreeWidgetItem *> parents;
+    QList<qint32> ids;
+    for (QTreeWidgetItem *n : nodes) {
+        const bool root = n == TV->invisibleRootItem();
+        if (root ? m_topLoaded : n->data(0, LoadedRole).toBool())
+            continue;
+        if (root)
+            m_topLoaded = true;
+        else
+            n->setData(0, LoadedRole, true);
+        const qint32 id = root ? 0 : nodeId(n);
+        if ((id != 0 || root) && !parents.contains(id)) {
+            parents.insert(id, n);
+            ids << id;
+        }
     }
+    if (ids.isEmpty())
+        return;
+    QList<CatalogueQueries::Folder> folders;
+    try {
+        folders = CatalogueQueries(m_tab.database()).subfolders(laHost->text(), CatalogueQueries::HostMatch::Like, ids);
+    } catch (const CatalogueError &e) {
+        UiSeam::message(e.message());
+    }
+    for (const CatalogueQueries::Folder &f : folders) {
+        auto *item = new QTreeWidgetItem(parents.value(f.pid));
+        item->setText(0, f.name);
+        item->setData(0, Qt::UserRole, f.id);
+        item->setIcon(0, ToolbarImages::folderImage());
+        if (!m_nodes.contains(f.id))
+            m_nodes.insert(f.id, item);
+    }
+}
+
+// A folder shown open: its folders' own folders are read, for their arrows.
+void TTabForm::readAhead(QTreeWidgetItem *node)
+{
+    QList<QTreeWidgetItem *> children;
+    for (int i = 0; i < node->childCount(); ++i)
+        children << node->child(i);
+    loadChildren(children);
+}
+
+// The folders from the top level down to id are read into the tree, as
+// opening them one by one would; none when id is no folder of the host.
+QTreeWidgetItem *TTabForm::loadPathTo(qint32 id)
+{
+    if (!TV->isEnabled() || !m_tab.isOpen())
+        return nullptr;
+    QList<qint32> lineage;
+    try {
+        lineage = CatalogueQueries(m_tab.database()).folderLineage(laHost->text(), CatalogueQueries::HostMatch::Like, id);
+    } catch (const CatalogueError &e) {
+        UiSeam::message(e.message());
+    }
+    QTreeWidgetItem *node = nullptr;
+    for (qint32 step : lineage) {
+        node = m_nodes.value(step);
+        if (!node)
+            return nullptr; // stored after the tree was built: not in it, as before
+        loadChildren({node});
+    }
+    return node;
 }
 
 // A map from ID to node: no walk over the whole tree.
 void TTabForm::SelectFolderNode(qint32 id)
 {
     QTreeWidgetItem *node = m_nodes.value(id);
+    if (!node)
+        node = loadPathTo(id);
     if (!node)
         return;
     // Not blocked: the auto-expand follows. Only a click lists a folder.

@@ -16,6 +16,7 @@
 class ActivityLog;
 class HostSource;
 class IniFile;
+class QProgressDialog;
 class TSPanel;
 class TStatsForm;
 
@@ -28,8 +29,12 @@ public:
     TTabForm(HostSource &hosts, QWidget *parent = nullptr);
     ~TTabForm() override;
 
-    // Opens the catalogue in folder and the first data set. Throws CatalogueError.
+    // Opens the catalogue in folder and the first data set; a catalogue
+    // without the name index gains it first, with a progress window. Throws
+    // CatalogueError.
     void FormCreate(const QString &folder);
+    // The name index's progress window while it is shown, else null.
+    QProgressDialog *indexProgress() const { return m_indexProgress; }
     void setShowHostChecked(std::function<bool()> f) { m_showHostChecked = std::move(f); }
 
     QFrame *paLeft;
@@ -54,8 +59,11 @@ public:
     qint32 NewRecordId() { return m_tab.NewRecordId(); }
 
     void ResetFolderTree();
+    // With no node: the current host's top-level folders. With a node: its
+    // folders. Either way the folders they hold are read too, so that the
+    // arrow shows where a folder can be opened; deeper levels are read when
+    // a folder is expanded or a folder inside is selected.
     void BuildFolderTree(QTreeWidgetItem *node);
-    void sortLevels(QTreeWidgetItem *top);
     void SelectFolderNode(qint32 id);
     void LoadLayout(IniFile *settings);
     void SaveLayout(IniFile *settings);
@@ -75,6 +83,8 @@ public:
     TStatsForm *statsForm() const { return m_stats; }
 
 signals:
+    // The name index's build at FormCreate: rows done of total.
+    void nameIndexProgress(qint64 done, qint64 total);
     // A grid row was clicked; the main window shows its summary.
     void recordChosen(qint32 id);
     void hostButtonClicked();
@@ -97,12 +107,16 @@ protected:
     bool eventFilter(QObject *watched, QEvent *e) override;
 
 private:
+    bool buildNameIndex(const QString &folder);
     void buildLayout();
     void buildTreePanel();
     void buildGrid();
     void buildStatusBar();
     void buildPopupMenu();
     void autoExpand(QTreeWidgetItem *current, QTreeWidgetItem *previous);
+    void loadChildren(const QList<QTreeWidgetItem *> &nodes);
+    void readAhead(QTreeWidgetItem *node);
+    QTreeWidgetItem *loadPathTo(qint32 id);
     void buildToolBar();
     QToolButton *toolButton(int image, const QString &tip);
     QVariant cell(const QString &field) const;
@@ -113,7 +127,9 @@ private:
     std::function<bool()> m_showHostChecked;
     Catalogue m_tab;
     DataSet *m_ds = nullptr;
-    QHash<qint32, QTreeWidgetItem *> m_nodes;
+    QHash<qint32, QTreeWidgetItem *> m_nodes; // the folders read so far
+    bool m_topLoaded = false;
+    QProgressDialog *m_indexProgress = nullptr;
     ActivityLog *m_activityLog = nullptr;
     TStatsForm *m_stats = nullptr;
 };

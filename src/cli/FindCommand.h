@@ -1,0 +1,46 @@
+#pragma once
+#include "ResultWriter.h"
+
+#include <QElapsedTimer>
+#include <QString>
+#include <optional>
+
+class Catalogue;
+class IniFile;
+
+// harvex-cli find: full paths, one a line, as people search for files;
+// --long adds size, date and type; a --format keeps every field of the
+// table and adds the path and the date.
+class FindCommand
+{
+public:
+    struct Options
+    {
+        QString pattern;
+        QString type = QStringLiteral("ALL");
+        QString host;
+        qint64 limit = 0; // 0: every row
+        bool longList = false;
+        std::optional<ResultWriter::Format> format;
+    };
+
+    FindCommand(Catalogue &catalogue, IniFile &settings)
+        : m_catalogue(catalogue)
+        , m_settings(settings)
+    {
+    }
+
+    static QString usage();
+    // Throws CatalogueError.
+    void run(const Options &options);
+    // "2026-12-09T01:08:30Z" from the stored LAC; empty when none was listed.
+    static QString isoDate(double lac);
+
+private:
+    void rowWritten();
+
+    Catalogue &m_catalogue;
+    IniFile &m_settings;
+    QElapsedTimer m_sinceFlush;
+    QElapsedTimer m_sinceRow;
+};

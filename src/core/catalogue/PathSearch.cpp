@@ -1,0 +1,71 @@
+#include "PathSearch.h"
+#include "CatalogueError.h"
+#include "CatalogueQueries.h"
+#include "ExactNames.h"
+#include "NameSearch.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+
+PathSearch::PathSearch(QSqlDatabase db, FolderPaths::CodePageOf codePageOf)
+    : m_db(db)
+    , m_folders(db, std::move(codePageOf))
+{
+}
+
+qint64 PathSearch::find(const QString &pattern, const QString &type, const QString &host, qint64 limit,
+                        const OnHit &onHit)
+{
+    const NameSearch search(m_db);
+    CatalogueQueries::Statement st = CatalogueQueries::find(pattern, type, host, &search);
+    // Each row's listed bytes come with it; SQLite steps through the find
+    // and the join together, so nothing is collected first.
+    QString sql = QStringLiteral("SELECT d.Name, d.ext, d.Size, d.Host, d.Attr, d.LAC, d.ID, d.PID, %1 FROM (%2) d "
+                                 "LEFT JOIN ExactName x ON x.ID = d.ID")
+                      .arg(ExactNames::sqlBytes(), st.sql);
+    if (limit > 0) {
+        sql += QStringLiteral(" LIMIT ?");
+        st.params.append(limit);
+    }
+    QSqlQuery q(m_db);
+    q.setForwardOnly(true);
+    if (!q.prepare(sql))
+        throw CatalogueError(q.lastError().text());
+    for (const QVariant &v : st.params)
+        q.addBindValue(v);
+    if (!q.exec())
+        throw CatalogueError(q.lastError().text());
+    qint64 told = 0;
+    while (q.next()) {
+        ++told;
+        if (!onHit(hitAt(q)))
+            break;
+    }
+    if (q.lastError().isValid())
+        throw CatalogueError(q.lastError().text());
+    return told;
+}
+
+PathSearch::Hit PathSearch::hitAt(const QSqlQuery &q)
+{
+    Hit hit;
+    CatalogueRecord &r = hit.row;
+    r.name = q.value(0).toString();
+    r.ext = q.value(1).toString();
+    r.size = q.value(2);
+    r.host = q.value(3).toString();
+    r.attr = q.value(4).toInt();
+    hit.lac = q.value(5).toDouble();
+    r.id = q.value(6).toInt();
+    r.pid = q.value(7).toInt();
+    r.exact = q.value(8).toByteArray();
+    const QString own = ExactNames::decode(r.exact, m_folders.codePage(r.host));
+    if (r.pid == 0) {
+        hit.path = r.host + u'/' + own;
+        return hit;
+    }
+    const std::optional<QString> folder = m_folders.path(r.pid);
+    hit.pathKnown = folder.has_value();
+    hit.path = (folder ? *folder : r.host + QStringLiteral("/?")) + u'/' + own;
+    return hit;
+}

@@ -1,0 +1,43 @@
+#pragma once
+#include "CatalogueRecord.h"
+#include "FolderPaths.h"
+
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QString>
+#include <functional>
+
+// Find by name pattern for people: each row with its full path,
+// "host/folder/name", names as the server listed them. Rows go out as the
+// query steps onto them, so the first one comes at once however large the
+// catalogue; the folder paths they need are looked up through FolderPaths.
+class PathSearch
+{
+public:
+    struct Hit
+    {
+        CatalogueRecord row;
+        double lac = 0; // the LAC field as stored (see LacTime)
+        QString path;
+        // False when a folder on the way up is missing: the path then starts
+        // "host/?/" and ends with the row's own name.
+        bool pathKnown = true;
+    };
+    // Told each row as it is found; returning false stops the find.
+    using OnHit = std::function<bool(const Hit &)>;
+
+    explicit PathSearch(QSqlDatabase db, FolderPaths::CodePageOf codePageOf = {});
+
+    // type "ALL" means any type ("" is files without one), host empty means
+    // every host, limit 0 means no limit. Uses the trigram index on names
+    // when it can; the rows are LIKE's. Returns the rows told. Throws
+    // CatalogueError.
+    qint64 find(const QString &pattern, const QString &type, const QString &host, qint64 limit, const OnHit &onHit);
+    static QStringList fieldNames() { return {"Name", "ext", "Size", "Host", "Attr", "LAC", "ID", "PID"}; }
+
+private:
+    Hit hitAt(const QSqlQuery &q);
+
+    QSqlDatabase m_db;
+    FolderPaths m_folders;
+};
