@@ -2,6 +2,7 @@
 #include "core/base/ActivityLog.h"
 #include "core/base/AppPaths.h"
 #include "core/catalogue/Catalogue.h"
+#include "core/catalogue/CatalogueAddress.h"
 #include "core/catalogue/CatalogueError.h"
 #include "core/catalogue/CatalogueQueries.h"
 #include "core/catalogue/HostHistory.h"
@@ -59,7 +60,8 @@ QString CliApp::usage()
         "  hosts\n"
         "  recode HOST\n"
         "  changes HOST\n"
-        "options for every command: --data DIR, --format tsv|csv|json, --help\n"
+        "options for every command: --data DIR, --db URL, --format tsv|csv|json, --help\n"
+        "  --db postgresql://user@host:5432/harvex: a shared catalogue (else [DB] Url, else DB in the data folder)\n"
         "harvex-cli --version prints the version");
 }
 
@@ -96,6 +98,7 @@ bool CliApp::parse(const QStringList &arguments)
 {
     m_parser.addOptions({
         {"data", "Data folder.", "DIR"},
+        {"db", "Catalogue database (postgresql://user@host:port/database).", "URL"},
         {"format", "Output format.", "FORMAT", "tsv"},
         {"user", "User name.", "NAME"},
         {"password-stdin", "Read the password from standard input."},
@@ -183,7 +186,8 @@ bool CliApp::openCatalogue()
 {
     m_catalogue = std::make_unique<Catalogue>();
     try {
-        m_catalogue->open(AppPaths::catalogueDir());
+        m_catalogue->open(m_parser.isSet("db") ? m_parser.value("db")
+                                               : CatalogueAddress::chosen(*m_settings, AppPaths::catalogueDir()));
     } catch (const CatalogueError &e) {
         err(e.message());
         return false;
@@ -249,7 +253,7 @@ int CliApp::scan()
             .arg(scanner.stats().added)
             .arg(scanner.stats().changed)
             .arg(scanner.stats().removed));
-    if (scanner.stats().terminated)
+    if (scanner.stats().terminated || scanner.stats().catalogueFailed)
         return Unreachable;
     if (TerminalProgress::interrupted()) {
         err(QStringLiteral("Scan cancelled; what was found so far is stored"));

@@ -51,5 +51,8 @@ public:
     bool isReadOnly(const QString &sql) const;
 
 private:
+    qint64 countRowsByQuery(const Statement &st) const;
+    static bool readsByItsWord(const QString &sql);
+
     QSqlDatabase m_db;
 };

@@ -65,7 +65,7 @@ QString DataSet::orderedSql() const
     QString inner = m_sql.trimmed();
     while (inner.endsWith(u';'))
         inner = inner.chopped(1).trimmed();
-    return QStringLiteral("SELECT * FROM (%1\n) ORDER BY %2 %3")
+    return QStringLiteral("SELECT * FROM (%1\n) AS Sorted ORDER BY %2 %3")
         .arg(inner)
         .arg(m_sortColumn + 1)
         .arg(m_sortOrder == Qt::AscendingOrder ? QLatin1String("ASC") : QLatin1String("DESC"));
