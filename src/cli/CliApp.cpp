@@ -17,6 +17,7 @@
 #include "core/catalogue/LineageWalk.h"
 #include "core/ftp/CertificateFingerprint.h"
 #include "NameCommands.h"
+#include "CopyCommand.h"
 #include "TerminalProgress.h"
 
 #include <QRegularExpression>
@@ -32,7 +33,7 @@ void err(const QString &text)
     std::fprintf(stderr, "%s\n", qPrintable(text));
 }
 
-const QStringList Commands = {"scan", "find", "sql", "tree", "path", "hosts", "recode", "changes"};
+const QStringList Commands = {"scan", "find", "sql", "tree", "path", "hosts", "recode", "changes", "copy"};
 
 void out(const QString &text)
 {
@@ -60,6 +61,7 @@ QString CliApp::usage()
         "  hosts\n"
         "  recode HOST\n"
         "  changes HOST\n"
+        "  copy --to URL | --from URL [--host HOST]...   (between this catalogue and a shared one)\n"
         "options for every command: --data DIR, --db URL, --format tsv|csv|json, --help\n"
         "  --db postgresql://user@host:5432/harvex: a shared catalogue (else [DB] Url, else DB in the data folder)\n"
         "harvex-cli --version prints the version");
@@ -110,6 +112,8 @@ bool CliApp::parse(const QStringList &arguments)
         {"max-entries", "Entry limit.", "N"},
         {"max-depth", "Depth limit.", "N"},
         {"save", "Keep the scan options in the settings."},
+        {"to", "Copy into this database.", "URL"},
+        {"from", "Copy from this database.", "URL"},
         {{"h", "help"}, "Usage."},
         {"version", "Version."},
     });
@@ -146,7 +150,7 @@ int CliApp::run(const QStringList &arguments)
     if (!ResultWriter::parseFormat(m_parser.value("format"), m_format))
         return usageError(QStringLiteral("unknown format \"%1\"").arg(m_parser.value("format")));
     const QString command = m_args.takeFirst();
-    const int wanted = (command == "hosts") ? 0 : (command == "tree") ? -1 : 1;
+    const int wanted = (command == "hosts" || command == "copy") ? 0 : (command == "tree") ? -1 : 1;
     if ((wanted >= 0 && m_args.size() != wanted) || (wanted < 0 && m_args.size() > 1))
         return usageError(QStringLiteral("wrong number of arguments for \"%1\"").arg(command));
     if (m_parser.isSet("data"))
@@ -164,6 +168,8 @@ int CliApp::run(const QStringList &arguments)
         return tree();
     if (command == "recode" || command == "changes")
         return names(command);
+    if (command == "copy")
+        return copy();
     return command == "path" ? path() : hosts();
 }
 
@@ -415,6 +421,14 @@ int CliApp::path()
         return Failed;
     }
     return Ok;
+}
+
+int CliApp::copy()
+{
+    if (m_parser.isSet("to") == m_parser.isSet("from"))
+        return usageError(QStringLiteral("copy takes --to URL or --from URL"));
+    const bool to = m_parser.isSet("to");
+    return CopyCommand(*m_catalogue).run(m_parser.value(to ? "to" : "from"), to, m_parser.values("host"));
 }
 
 int CliApp::hosts()

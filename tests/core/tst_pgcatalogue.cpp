@@ -1,6 +1,7 @@
 #include "core/base/ActivityLog.h"
 #include "core/base/UserMessages.h"
 #include "core/catalogue/Catalogue.h"
+#include "core/catalogue/CatalogueCopy.h"
 #include "core/catalogue/CatalogueError.h"
 #include "core/catalogue/LineageWalk.h"
 #include "core/catalogue/NameSearch.h"
@@ -136,12 +137,13 @@ private slots:
     void collidingIdIsDrawnAgain();
     void databaseStoppedMidScan();
     void openFailuresAreClear();
+    void copyBothWays();
 
 private:
     QString where(const QString &store);
     // Rows whose folder, host, name and kind another row has too.
     static QStringList duplicates(const QSqlDatabase &db);
-    static QByteArrayList storedPaths(Catalogue &cat);
+    static QByteArrayList storedPaths(Catalogue &cat, const QString &host = QString());
     static QStringList lastChanges(Catalogue &cat);
 
     PgTestServer m_server;
@@ -176,12 +178,15 @@ QStringList tst_PgCatalogue::duplicates(const QSqlDatabase &db)
                       "HAVING COUNT(*) > 1");
 }
 
-QByteArrayList tst_PgCatalogue::storedPaths(Catalogue &cat)
+QByteArrayList tst_PgCatalogue::storedPaths(Catalogue &cat, const QString &host)
 {
     LineageWalk walk(cat);
     QByteArrayList paths;
-    for (const QString &id : column(cat.database(), "SELECT ID FROM DB"))
-        paths << walk.exactPathBytes(*cat.recordById(id.toInt()));
+    const QString where = host.isEmpty() ? QString() : " WHERE Host = '" + host + "'";
+    for (const QString &id : column(cat.database(), "SELECT ID FROM DB" + where)) {
+        const CatalogueRecord row = *cat.recordById(id.toInt());
+        paths << walk.exactPathBytes(row) + ' ' + row.size.toByteArray();
+    }
     std::sort(paths.begin(), paths.end());
     return paths;
 }
@@ -222,8 +227,8 @@ void tst_PgCatalogue::storesAndRescansAlike()
     Scan scan(conn, cat);
     scan.scanner.ScanHost();
     QCOMPARE(scan.scanner.stats().added, 10);
-    QCOMPARE(storedPaths(cat), (QByteArrayList{"a.txt", "b.TXT", "caf\xe9.txt", "keep", "keep/k.txt", longName, "old",
-                                               "old/o1.txt", "old/sub", "old/sub/o2"}));
+    QCOMPARE(storedPaths(cat), (QByteArrayList{"a.txt 10", "b.TXT 5", "caf\xe9.txt 7", "keep 0", "keep/k.txt 3",
+                                               longName + " 1", "old 0", "old/o1.txt 0", "old/sub 0", "old/sub/o2 0"}));
 
     conn.tree[""] = {"a.txt=20", "b.TXT=5", "caf\xe9.txt=7", longName + "=1", "keep/", "new.txt"};
     conn.tree.remove("old");
@@ -440,6 +445,57 @@ void tst_PgCatalogue::openFailuresAreClear()
             QVERIFY(!e.message().contains("secret"));
         }
     }
+}
+
+// Hosts go into the shared database and back with their IDs, exact names
+// and sizes; an ID the target holds already is drawn again and the rows
+// below it follow; a host the target holds is never copied twice.
+void tst_PgCatalogue::copyBothWays()
+{
+    Catalogue local, shared;
+    local.open(where("sqlite"));
+    shared.open(m_url);
+    for (const QString host : {"A", "B"}) {
+        TableConnection conn;
+        bigTree(conn, 3, 4);
+        conn.tree["dir1"] << "caf\xe9.TXT=9" << "sub/";
+        conn.tree["dir1/sub"] << "deep.txt=1";
+        Scan scan(conn, local, host);
+        scan.scanner.ScanHost();
+    }
+    const QString dir1 = column(local.database(), "SELECT ID FROM DB WHERE Host = 'A' AND Name = 'dir1'").value(0);
+    QSqlQuery q(shared.database());
+    QVERIFY(q.exec("INSERT INTO DB (Name, ext, Host, Attr, ID, PID) VALUES ('theirs', 'txt', 'Z', 128, " + dir1 + ", 0)"));
+
+    CatalogueCopy to(local, shared);
+    to.setHosts({"A"});
+    QList<qint64> told;
+    const CatalogueCopy::Result r = to.run([&told](qint64 done, qint64) { told << done; });
+    QCOMPARE(r.rows, 3 + 12 + 3);
+    QCOMPARE(r.redrawn, 1);
+    QCOMPARE(told.last(), r.rows);
+    QCOMPARE(storedPaths(shared, "A"), storedPaths(local, "A"));
+    QCOMPARE(column(shared.database(), "SELECT COUNT(*) FROM DB WHERE Host = 'A' AND ID IN (" +
+                                           column(local.database(), "SELECT ID FROM DB WHERE Host = 'A'").join(',') + ")"),
+             QStringList{QString::number(r.rows - 1)});
+    QCOMPARE(column(shared.database(), "SELECT Name FROM DB WHERE ID = " + dir1), QStringList{"theirs"});
+    QVERIFY(NameSearch(shared.database()).find("%caf%").next());
+    try {
+        to.run();
+        QFAIL("host A copied twice");
+    } catch (const CatalogueError &e) {
+        QVERIFY2(e.message().contains("holds host A already"), qPrintable(e.message()));
+    }
+
+    QTemporaryDir other;
+    Catalogue back;
+    back.open(other.filePath("DB"));
+    CatalogueCopy from(shared, back);
+    QCOMPARE(from.run().rows, r.rows + 1);
+    QCOMPARE(storedPaths(back, "A"), storedPaths(local, "A"));
+    QCOMPARE(column(back.database(), "SELECT ID FROM DB WHERE Name = 'theirs'"), QStringList{dir1});
+    QSqlQuery found = NameSearch(back.database()).find("%deep%");
+    QVERIFY(found.next());
 }
 
 QTEST_GUILESS_MAIN(tst_PgCatalogue)
