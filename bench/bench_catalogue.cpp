@@ -75,6 +75,7 @@ void storeTree(Catalogue &cat, int total, const QString &host)
     int stored = 0;
     while (stored < total) {
         const qint32 parent = pending.isEmpty() ? 0 : pending.takeLast();
+        cat.beginNewFolder(parent, host); // as a scan begins each new folder's listing
         for (int i = 0; i < 10 && stored < total; ++i, ++stored) {
             const bool isFolder = (i == 0 || i == 5);
             const qint32 id = cat.StoreEntry(entryFor(stored, isFolder), parent, host);
