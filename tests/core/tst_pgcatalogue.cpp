@@ -3,6 +3,8 @@
 #include "core/catalogue/Catalogue.h"
 #include "core/catalogue/CatalogueCopy.h"
 #include "core/catalogue/CatalogueError.h"
+#include "core/catalogue/CatalogueQueries.h"
+#include "core/catalogue/HostStatistics.h"
 #include "core/catalogue/LineageWalk.h"
 #include "core/catalogue/NameSearch.h"
 #include "core/catalogue/PgBatch.h"
@@ -238,6 +240,16 @@ void tst_PgCatalogue::storesAndRescansAlike()
                                             "removed old/sub", "removed old/sub/o2"}));
     QCOMPARE(cat.recordCount(), 7);
     QCOMPARE(column(cat.database(), "SELECT Size FROM DB WHERE Name = 'a'"), QStringList{"20"});
+    // The browser's and the statistics' questions read the same rows.
+    HostStatistics stats(cat, "H");
+    stats.load();
+    QCOMPARE(stats.totals().entries, 7);
+    QCOMPARE(stats.totals().bytes, 20.0 + 5 + 7 + 1 + 3);
+    QCOMPARE(stats.largest(1).value(0).bytes, 20.0);
+    const QList<CatalogueQueries::Folder> tree = CatalogueQueries(cat.database()).folderTree("h", CatalogueQueries::HostMatch::Like);
+    QCOMPARE(tree.size(), 1);
+    QCOMPARE(tree.first().name, "keep");
+    QCOMPARE(CatalogueQueries(cat.database()).countRows({"SELECT * FROM DB WHERE Size > ?", {4}}), 3);
     scan.scanner.ScanHost();
     QCOMPARE(scan.scanner.stats().added + scan.scanner.stats().changed + scan.scanner.stats().removed, 0);
     QVERIFY(duplicates(cat.database()).isEmpty());
