@@ -4,6 +4,7 @@
 #include "core/catalogue/CatalogueCopy.h"
 #include "core/catalogue/CatalogueError.h"
 #include "core/catalogue/CatalogueQueries.h"
+#include "core/catalogue/DataSet.h"
 #include "core/catalogue/HostStatistics.h"
 #include "core/catalogue/LineageWalk.h"
 #include "core/catalogue/NameSearch.h"
@@ -15,6 +16,7 @@
 #include "core/scan/ScanView.h"
 #include "PgTestServer.h"
 
+#include <QAbstractItemModelTester>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTemporaryDir>
@@ -133,6 +135,8 @@ private slots:
     void storesAndRescansAlike_data();
     void storesAndRescansAlike();
     void findMatchesLike();
+    void sqlWindowRunsAsTyped_data();
+    void sqlWindowRunsAsTyped();
     void twoWritersAtOnce_data();
     void twoWritersAtOnce();
     void aHostBeingScannedIsRefused();
@@ -297,6 +301,39 @@ void tst_PgCatalogue::findMatchesLike()
     while (q.next())
         plan += q.value(0).toString() + '\n';
     QVERIFY2(plan.contains("db_nametrigrams"), qPrintable(plan));
+}
+
+void tst_PgCatalogue::sqlWindowRunsAsTyped_data()
+{
+    storesAndRescansAlike_data();
+}
+
+// The SQL window's statements go through as typed, statements PostgreSQL
+// cannot prepare included; the grid sorts and counts on either store.
+void tst_PgCatalogue::sqlWindowRunsAsTyped()
+{
+    QFETCH(QString, store);
+    Catalogue cat;
+    cat.open(where(store));
+    for (const QString n : {"b.txt", "c.txt", "a.txt"}) {
+        FindData e;
+        e.setName(n);
+        e.dwFileAttributes = 128;
+        cat.StoreEntry(e, 0, "H");
+    }
+    cat.flush();
+    DataSet ds(cat.connectionName());
+    QAbstractItemModelTester tester(&ds);
+    ds.setSql("CREATE INDEX DB_Host ON DB(Host)");
+    QVERIFY2(ds.open(), qPrintable(ds.errorText()));
+    ds.setSql("SELECT Name, ext FROM DB WHERE Attr = 128");
+    QVERIFY2(ds.open(), qPrintable(ds.errorText()));
+    QCOMPARE(ds.recordCount(), 3);
+    ds.sort(0, Qt::DescendingOrder);
+    QCOMPARE(ds.index(0, 0).data().toString(), "c");
+    ds.setSql("SELECT * FROM Nowhere");
+    QVERIFY(!ds.open());
+    QVERIFY(!ds.errorText().isEmpty());
 }
 
 void tst_PgCatalogue::twoWritersAtOnce_data()
