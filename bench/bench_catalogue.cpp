@@ -68,8 +68,10 @@ public:
 private:
     QElapsedTimer m_small, m_large;
 };
-// One writer's scan-like store of total entries under host.
-void storeTree(Catalogue &cat, int total, const QString &host)
+// One writer's scan-like store of total entries under host; first numbers
+// the entries, so that writers store names and sizes of their own, as
+// scanners of different servers do.
+void storeTree(Catalogue &cat, int total, const QString &host, int first)
 {
     QList<qint32> pending{0};
     int stored = 0;
@@ -78,7 +80,7 @@ void storeTree(Catalogue &cat, int total, const QString &host)
         cat.beginNewFolder(parent, host); // as a scan begins each new folder's listing
         for (int i = 0; i < 10 && stored < total; ++i, ++stored) {
             const bool isFolder = (i == 0 || i == 5);
-            const qint32 id = cat.StoreEntry(entryFor(stored, isFolder), parent, host);
+            const qint32 id = cat.StoreEntry(entryFor(first + stored, isFolder), parent, host);
             if (isFolder)
                 pending.append(id);
         }
@@ -99,7 +101,7 @@ int runWriters(const QString &url, int writers, int total)
             try {
                 Catalogue cat;
                 cat.open(url);
-                storeTree(cat, total, QStringLiteral("bench%1-w%2.example").arg(stamp).arg(w));
+                storeTree(cat, total, QStringLiteral("bench%1-w%2.example").arg(stamp).arg(w), w * total);
             } catch (const CatalogueError &e) {
                 const QMutexLocker lock(&failed);
                 failures << e.message();
