@@ -3,11 +3,19 @@
 // every 100,000 and every million entries.
 // Usage: bench_catalogue [entries] [folder]; with a folder the catalogue is
 // kept there (for the browser's figures), else in a temporary folder.
+// bench_catalogue --db URL [--writers N] [entries]: N writers (default 1),
+// each on its own thread and connection, store entries each under a host of
+// their own into a shared PostgreSQL catalogue; prints the writers' rate
+// together.
 #include "core/catalogue/Catalogue.h"
+#include "core/catalogue/CatalogueError.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QElapsedTimer>
+#include <QMutex>
 #include <QTemporaryDir>
+#include <QThread>
 #include <cstdio>
 #include <sys/resource.h>
 
@@ -60,11 +68,77 @@ public:
 private:
     QElapsedTimer m_small, m_large;
 };
+// One writer's scan-like store of total entries under host; first numbers
+// the entries, so that writers store names and sizes of their own, as
+// scanners of different servers do.
+void storeTree(Catalogue &cat, int total, const QString &host, int first)
+{
+    QList<qint32> pending{0};
+    int stored = 0;
+    while (stored < total) {
+        const qint32 parent = pending.isEmpty() ? 0 : pending.takeLast();
+        cat.beginNewFolder(parent, host); // as a scan begins each new folder's listing
+        for (int i = 0; i < 10 && stored < total; ++i, ++stored) {
+            const bool isFolder = (i == 0 || i == 5);
+            const qint32 id = cat.StoreEntry(entryFor(first + stored, isFolder), parent, host);
+            if (isFolder)
+                pending.append(id);
+        }
+    }
+    cat.flush();
+}
+
+int runWriters(const QString &url, int writers, int total)
+{
+    QList<QThread *> threads;
+    QStringList failures;
+    QMutex failed;
+    QElapsedTimer all;
+    all.start();
+    const qint64 stamp = QDateTime::currentMSecsSinceEpoch(); // hosts of their own on every run
+    for (int w = 0; w < writers; ++w) {
+        threads << QThread::create([&, w] {
+            try {
+                Catalogue cat;
+                cat.open(url);
+                storeTree(cat, total, QStringLiteral("bench%1-w%2.example").arg(stamp).arg(w), w * total);
+            } catch (const CatalogueError &e) {
+                const QMutexLocker lock(&failed);
+                failures << e.message();
+            }
+        });
+        threads.last()->start();
+    }
+    for (QThread *t : threads) {
+        t->wait();
+        delete t;
+    }
+    if (!failures.isEmpty()) {
+        std::fprintf(stderr, "%s\n", qPrintable(failures.join(u'\n')));
+        return 1;
+    }
+    const double rate = double(writers) * total / (all.nsecsElapsed() / 1e9);
+    std::printf("%d writers: %.0f entries/s together over %d entries each\n", writers, rate, total);
+    std::printf("{\"writers\": %d, \"entries_per_s\": %.0f, \"entries_per_writer\": %d}\n", writers, rate, total);
+    return 0;
+}
 } // namespace
 
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
+    if (const QStringList args = app.arguments(); args.contains(QLatin1String("--db"))) {
+        const QString url = args.value(args.indexOf(QLatin1String("--db")) + 1);
+        const qsizetype w = args.indexOf(QLatin1String("--writers"));
+        QStringList rest = args.mid(1);
+        rest.removeAll(url);
+        rest.removeAll(QStringLiteral("--db"));
+        if (w >= 0) {
+            rest.removeOne(args.value(w + 1));
+            rest.removeAll(QStringLiteral("--writers"));
+        }
+        return runWriters(url, w >= 0 ? args.value(w + 1).toInt() : 1, rest.isEmpty() ? 200000 : rest.first().toInt());
+    }
     const int total = argc > 1 ? QByteArray(argv[1]).toInt() : 1000000;
     QTemporaryDir temp;
     const QString folder = argc > 2 ? QString::fromLocal8Bit(argv[2]) : temp.path();

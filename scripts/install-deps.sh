@@ -4,7 +4,7 @@
 set -euo pipefail
 packages=(cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libgl-dev
           libsimpleini-dev libsqlite3-dev vsftpd python3-pyftpdlib xvfb xauth lftp openssl rclone
-          qt6-charts-dev libqt6opengl6-dev imagemagick)
+          qt6-charts-dev libqt6opengl6-dev imagemagick postgresql libqt6sql6-psql)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
@@ -16,4 +16,6 @@ if ((${#missing[@]})); then
   $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
   # Debian starts vsftpd on port 21 on install; the tests run their own.
   $SUDO systemctl disable --now vsftpd >/dev/null 2>&1 || $SUDO service vsftpd stop >/dev/null 2>&1 || true
+  # Debian starts a PostgreSQL cluster too; the tests make their own in a temporary folder.
+  $SUDO systemctl disable --now postgresql >/dev/null 2>&1 || $SUDO service postgresql stop >/dev/null 2>&1 || true
 fi

@@ -2,6 +2,7 @@
 #include "core/base/ActivityLog.h"
 #include "core/base/AppPaths.h"
 #include "core/catalogue/Catalogue.h"
+#include "core/catalogue/CatalogueAddress.h"
 #include "core/catalogue/CatalogueError.h"
 #include "core/catalogue/CatalogueQueries.h"
 #include "core/catalogue/HostHistory.h"
@@ -17,6 +18,7 @@
 #include "FindCommand.h"
 #include "IndexProgress.h"
 #include "NameCommands.h"
+#include "CopyCommand.h"
 #include "TerminalProgress.h"
 
 #include <QRegularExpression>
@@ -32,7 +34,7 @@ void err(const QString &text)
     std::fprintf(stderr, "%s\n", qPrintable(text));
 }
 
-const QStringList Commands = {"scan", "find", "sql", "tree", "path", "hosts", "recode", "changes"};
+const QStringList Commands = {"scan", "find", "sql", "tree", "path", "hosts", "recode", "changes", "copy"};
 
 void out(const QString &text)
 {
@@ -60,7 +62,9 @@ QString CliApp::usage()
         "  hosts\n"
         "  recode HOST\n"
         "  changes HOST\n"
-        "options for every command: --data DIR, --format tsv|csv|json, --help\n"
+        "  copy --to URL | --from URL [--host HOST]...   (between this catalogue and a shared one)\n"
+        "options for every command: --data DIR, --db URL, --format tsv|csv|json, --help\n"
+        "  --db postgresql://user@host:5432/harvex: a shared catalogue (else [DB] Url, else DB in the data folder)\n"
         "harvex-cli --version prints the version");
 }
 
@@ -99,6 +103,7 @@ bool CliApp::parse(const QStringList &arguments)
 {
     m_parser.addOptions({
         {"data", "Data folder.", "DIR"},
+        {"db", "Catalogue database (postgresql://user@host:port/database).", "URL"},
         {"format", "Output format.", "FORMAT", "tsv"},
         {"user", "User name.", "NAME"},
         {"password-stdin", "Read the password from standard input."},
@@ -112,6 +117,8 @@ bool CliApp::parse(const QStringList &arguments)
         {"max-entries", "Entry limit.", "N"},
         {"max-depth", "Depth limit.", "N"},
         {"save", "Keep the scan options in the settings."},
+        {"to", "Copy into this database.", "URL"},
+        {"from", "Copy from this database.", "URL"},
         {{"h", "help"}, "Usage."},
         {"version", "Version."},
     });
@@ -148,7 +155,7 @@ int CliApp::run(const QStringList &arguments)
     if (!ResultWriter::parseFormat(m_parser.value("format"), m_format))
         return usageError(QStringLiteral("unknown format \"%1\"").arg(m_parser.value("format")));
     const QString command = m_args.takeFirst();
-    const int wanted = (command == "hosts") ? 0 : (command == "tree") ? -1 : 1;
+    const int wanted = (command == "hosts" || command == "copy") ? 0 : (command == "tree") ? -1 : 1;
     if ((wanted >= 0 && m_args.size() != wanted) || (wanted < 0 && m_args.size() > 1))
         return usageError(QStringLiteral("wrong number of arguments for \"%1\"").arg(command));
     if (m_parser.isSet("data"))
@@ -166,6 +173,8 @@ int CliApp::run(const QStringList &arguments)
         return tree();
     if (command == "recode" || command == "changes")
         return names(command);
+    if (command == "copy")
+        return copy();
     return command == "path" ? path() : hosts();
 }
 
@@ -189,7 +198,9 @@ bool CliApp::openCatalogue()
     m_catalogue = std::make_unique<Catalogue>();
     try {
         IndexProgress progress;
-        m_catalogue->open(AppPaths::catalogueDir(), std::ref(progress));
+        m_catalogue->open(m_parser.isSet("db") ? m_parser.value("db")
+                                               : CatalogueAddress::chosen(*m_settings, AppPaths::catalogueDir()),
+                          std::ref(progress));
     } catch (const CatalogueError &e) {
         err(e.message());
         return false;
@@ -255,7 +266,7 @@ int CliApp::scan()
             .arg(scanner.stats().added)
             .arg(scanner.stats().changed)
             .arg(scanner.stats().removed));
-    if (scanner.stats().terminated)
+    if (scanner.stats().terminated || scanner.stats().catalogueFailed)
         return Unreachable;
     if (TerminalProgress::interrupted()) {
         err(QStringLiteral("Scan cancelled; what was found so far is stored"));
@@ -435,6 +446,14 @@ int CliApp::path()
         return Failed;
     }
     return Ok;
+}
+
+int CliApp::copy()
+{
+    if (m_parser.isSet("to") == m_parser.isSet("from"))
+        return usageError(QStringLiteral("copy takes --to URL or --from URL"));
+    const bool to = m_parser.isSet("to");
+    return CopyCommand(*m_catalogue).run(m_parser.value(to ? "to" : "from"), to, m_parser.values("host"));
 }
 
 int CliApp::hosts()

@@ -35,6 +35,7 @@ private:
     int tree();
     int path();
     int hosts();
+    int copy();
     int runStatement(const CatalogueQueries::Statement &st);
     int names(const QString &command);
     void rememberHost(const QString &host);

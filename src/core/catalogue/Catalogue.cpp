@@ -1,7 +1,9 @@
 #include "Catalogue.h"
+#include "CatalogueAddress.h"
 #include "CatalogueError.h"
 #include "EntryName.h"
 #include "ScanChanges.h"
+#include "SqlDialect.h"
 
 #include <QAtomicInteger>
 #include <QDir>
@@ -13,6 +15,10 @@
 
 namespace {
 QAtomicInteger<int> g_connections;
+// Advisory lock keys of a PostgreSQL catalogue: ("Harv", host hash) claims a
+// host for a scan; ("Harw", 0) makes the schema one writer at a time.
+constexpr int HostLockClass = 0x48617276;
+constexpr int SchemaLockClass = 0x48617277;
 
 double lacBits(const FileTime &t)
 {
@@ -41,9 +47,19 @@ QString Catalogue::fileIn(const QString &folder)
     return QDir(folder).filePath(QStringLiteral("DB.sqlite"));
 }
 
-void Catalogue::open(const QString &folder, const NameIndex::Progress &progress)
+void Catalogue::open(const QString &where, const NameIndex::Progress &progress)
 {
     close();
+    m_drawState = clockSeed();
+    if (CatalogueAddress::isUrl(where))
+        openPostgres(where);
+    else
+        openSqlite(where, progress);
+    m_sinceCommit.start();
+}
+
+void Catalogue::openSqlite(const QString &folder, const NameIndex::Progress &progress)
+{
     if (!QDir().mkpath(folder))
         throw CatalogueError(QStringLiteral("Cannot create the folder %1").arg(folder));
     m_db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connection);
@@ -54,7 +70,23 @@ void Catalogue::open(const QString &folder, const NameIndex::Progress &progress)
     createSchema();
     m_nameIndexReady = NameIndex::ensure(m_db, progress);
     prepareStatements();
-    m_sinceCommit.start();
+}
+
+void Catalogue::openPostgres(const QString &url)
+{
+    m_db = CatalogueAddress::connection(url, m_connection);
+    if (!m_db.open())
+        throw CatalogueError(QStringLiteral("Cannot open the catalogue database %1: %2")
+                                 .arg(CatalogueAddress::shown(url), m_db.lastError().text().trimmed()));
+    m_pg = true;
+    // The batch writes its text literals for this setting.
+    exec(QStringLiteral("SET standard_conforming_strings = on"));
+    // "already exists, skipping" and the like are not for the user's terminal.
+    exec(QStringLiteral("SET client_min_messages = warning"));
+    createPgSchema();
+    m_nameIndexReady = true; // the trigram index is kept by PostgreSQL itself
+    m_batch.setDatabase(m_db);
+    prepareStatements();
 }
 
 void Catalogue::close()
@@ -72,6 +104,10 @@ void Catalogue::close()
     m_update = nullptr;
     m_exact.finalize();
     m_handle = nullptr;
+    m_batch.clear();
+    m_batch.setDatabase(QSqlDatabase());
+    m_moved.clear();
+    m_pg = false;
     m_children = QSqlQuery();
     m_byId = QSqlQuery();
     m_folderValid = false;
@@ -130,8 +166,59 @@ void Catalogue::createSchema()
         exec(sql);
 }
 
+// The same tables, columns and meanings as createSchema(); every writer runs
+// this on open, one at a time, and the version row says what a later
+// version has to migrate.
+void Catalogue::createPgSchema()
+{
+    if (!m_db.transaction())
+        throw CatalogueError(m_db.lastError().text());
+    try {
+        exec(QStringLiteral("SELECT pg_advisory_xact_lock(%1, 0)").arg(SchemaLockClass));
+        exec(QStringLiteral("CREATE TABLE IF NOT EXISTS HarvexSchema (Version INTEGER NOT NULL)"));
+        QSqlQuery q = exec(QStringLiteral("SELECT MAX(Version) FROM HarvexSchema"));
+        const int version = q.next() ? q.value(0).toInt() : 0;
+        if (version > PgSchemaVersion)
+            throw CatalogueError(QStringLiteral("The catalogue database was made by a newer version of Harvex "
+                                                "(schema %1; this one knows %2)").arg(version).arg(PgSchemaVersion));
+        if (version < PgSchemaVersion) {
+            createPgTables();
+            exec(QStringLiteral("INSERT INTO HarvexSchema (Version) VALUES (%1)").arg(PgSchemaVersion));
+        }
+        if (!m_db.commit())
+            throw CatalogueError(m_db.lastError().text());
+    } catch (const CatalogueError &) {
+        m_db.rollback();
+        throw;
+    }
+}
+
+void Catalogue::createPgTables()
+{
+    exec(QStringLiteral("CREATE EXTENSION IF NOT EXISTS pg_trgm"));
+    exec(QStringLiteral("CREATE TABLE IF NOT EXISTS DB (Name VARCHAR(80), ext VARCHAR(5), "
+                        "Size DOUBLE PRECISION, Host VARCHAR(255), Attr INTEGER, LAC DOUBLE PRECISION, "
+                        "ID INTEGER, PID INTEGER)"));
+    exec(QStringLiteral("CREATE UNIQUE INDEX IF NOT EXISTS DB_ID ON DB(ID)"));
+    exec(QStringLiteral("CREATE INDEX IF NOT EXISTS DB_Folder ON DB(PID, Host, Name, ext)"));
+    exec(QStringLiteral("CREATE INDEX IF NOT EXISTS DB_Size ON DB(Size)"));
+    // Substring find: trigrams of the name as LIKE compares it (A to Z folded).
+    exec(QStringLiteral("CREATE INDEX IF NOT EXISTS DB_NameTrigrams ON DB USING gin (%1 gin_trgm_ops)")
+             .arg(SqlDialect::asciiFolded(QStringLiteral("Name"))));
+    exec(QStringLiteral("CREATE TABLE IF NOT EXISTS ExactName (ID INTEGER PRIMARY KEY, Bytes BYTEA NOT NULL)"));
+    exec(QStringLiteral("CREATE TABLE IF NOT EXISTS HostCodePage (Host TEXT PRIMARY KEY, CodePage TEXT)"));
+    // Seq keeps the order SQLite's rowid gives.
+    exec(QStringLiteral("CREATE TABLE IF NOT EXISTS ScanChange (Seq BIGINT GENERATED ALWAYS AS IDENTITY, "
+                        "Host TEXT, Change TEXT, ID INTEGER, Path BYTEA)"));
+    exec(QStringLiteral("CREATE INDEX IF NOT EXISTS ScanChange_Host ON ScanChange(Host)"));
+}
+
 void Catalogue::prepareStatements()
 {
+    if (m_pg) {
+        prepareQueries();
+        return;
+    }
     // The insert is the hot path of a scan: SQLite's own API on QtSql's
     // connection, without a QVariant per value.
     const QVariant handle = m_db.driver()->handle();
@@ -145,16 +232,21 @@ void Catalogue::prepareStatements()
     if (sqlite3_prepare_v3(m_handle, sql, -1, SQLITE_PREPARE_PERSISTENT, &m_update, nullptr) != SQLITE_OK)
         throw CatalogueError(QString::fromUtf8(sqlite3_errmsg(m_handle)));
     m_exact.prepare(m_handle);
+    prepareQueries();
+}
+
+void Catalogue::prepareQueries()
+{
     m_children = QSqlQuery(m_db);
     m_children.setForwardOnly(true);
     m_children.prepare(QStringLiteral("SELECT %1, d.Attr, d.ID, d.Size, d.LAC FROM DB d "
                                       "LEFT JOIN ExactName x ON x.ID = d.ID WHERE d.PID = ? AND d.Host = ?")
-                           .arg(ExactNames::sqlBytes()));
+                           .arg(ExactNames::sqlBytes(m_db)));
     m_byId = QSqlQuery(m_db);
     m_byId.setForwardOnly(true);
     m_byId.prepare(QStringLiteral("SELECT d.Name, d.ext, d.Size, d.Host, d.Attr, d.ID, d.PID, %1 FROM DB d "
                                   "LEFT JOIN ExactName x ON x.ID = d.ID WHERE d.ID = ?")
-                       .arg(ExactNames::sqlBytes()));
+                       .arg(ExactNames::sqlBytes(m_db)));
 }
 
 quint32 Catalogue::clockSeed()
@@ -207,10 +299,12 @@ void Catalogue::loadFolder(qint32 parentId, const QString &host)
     if (m_folderValid && m_folderPid == parentId && m_folderHost == host)
         return;
     m_folder.clear();
+    if (m_pg && !m_batch.isEmpty())
+        sendBatch(); // the query must see the rows gathered so far
     m_children.bindValue(0, parentId);
     m_children.bindValue(1, host);
     if (!m_children.exec())
-        throw CatalogueError(m_children.lastError().text());
+        throw CatalogueError(failure(m_children.lastError().text()));
     while (m_children.next()) {
         const double lac = m_children.value(4).toDouble();
         quint64 bits;
@@ -229,6 +323,7 @@ void Catalogue::loadFolder(qint32 parentId, const QString &host)
 
 void Catalogue::beginListing(qint32 folderId, const QString &host, bool fresh)
 {
+    folderId = currentId(folderId);
     const QString storedHost = host.left(HostSize);
     if (!fresh) {
         m_folderValid = false; // loaded again: a rescan may have removed rows meanwhile
@@ -257,6 +352,7 @@ qint32 Catalogue::StoreEntry(const FindData &entry, qint32 parentId, const QStri
         throw CatalogueError(QStringLiteral("Cannot perform this operation on a closed dataset"));
     const EntryName split = EntryName::split(entry.name(), entry.dwFileAttributes);
     const QString storedHost = host.left(HostSize);
+    parentId = currentId(parentId);
     loadFolder(parentId, storedHost);
     const QByteArray bytes = exactBytes(entry);
     const QByteArray key = childKey(bytes, entry.dwFileAttributes == 16);
@@ -269,14 +365,29 @@ qint32 Catalogue::StoreEntry(const FindData &entry, qint32 parentId, const QStri
         return it->id;
     }
     m_lastOutcome = Outcome::Added;
-    Row row{parentId, size, split.name.toUtf8(), split.ext.toUtf8(), m_folderHostUtf8, lac,
-            qint32(entry.dwFileAttributes)};
-    const qint32 id = insertRow(row);
-    m_exact.keep(id, split, bytes);
+    const qint32 id = addRow(split, parentId, size, lac, qint32(entry.dwFileAttributes));
+    if (!m_pg)
+        m_exact.keep(id, split, bytes);
+    else if (ExactNames::needsRow(split, bytes))
+        m_batch.addExact(id, bytes);
     quint64 bits;
     std::memcpy(&bits, &lac, sizeof bits);
     m_folder.insert(key, Child{id, size, bits, true});
     commitIfDue();
+    return id;
+}
+
+qint32 Catalogue::addRow(const EntryName &split, qint32 parentId, double size, double lac, qint32 attr)
+{
+    if (!m_pg)
+        return insertRow(Row{parentId, size, split.name.toUtf8(), split.ext.toUtf8(), m_folderHostUtf8, lac, attr});
+    beginIfNeeded();
+    throwDeferred();
+    const qint32 id = m_batch.add({0, parentId, size, split.name, split.ext, m_folderHost, lac, attr}, m_drawState);
+    ++m_pending;
+    ++m_inserted;
+    if (m_batch.rowCount() >= SendEvery)
+        sendBatch();
     return id;
 }
 
@@ -288,13 +399,17 @@ void Catalogue::updateIfChanged(Child &child, double size, double lac)
     if (child.size == size && child.lac == bits)
         return;
     beginIfNeeded();
-    sqlite3_bind_double(m_update, 1, size);
-    sqlite3_bind_double(m_update, 2, lac);
-    sqlite3_bind_int(m_update, 3, child.id);
-    const int rc = sqlite3_step(m_update);
-    sqlite3_reset(m_update);
-    if (rc != SQLITE_DONE)
-        throw CatalogueError(QString::fromUtf8(sqlite3_errmsg(m_handle)));
+    if (m_pg) {
+        m_batch.addUpdate(child.id, size, lac);
+    } else {
+        sqlite3_bind_double(m_update, 1, size);
+        sqlite3_bind_double(m_update, 2, lac);
+        sqlite3_bind_int(m_update, 3, child.id);
+        const int rc = sqlite3_step(m_update);
+        sqlite3_reset(m_update);
+        if (rc != SQLITE_DONE)
+            throw CatalogueError(QString::fromUtf8(sqlite3_errmsg(m_handle)));
+    }
     child.size = size;
     child.lac = bits;
     ++m_pending;
@@ -356,7 +471,7 @@ void Catalogue::beginIfNeeded()
     if (m_inTransaction)
         return;
     if (!m_db.transaction())
-        throw CatalogueError(m_db.lastError().text());
+        throw CatalogueError(failure(m_db.lastError().text()));
     m_inTransaction = true;
     m_sinceCommit.restart();
     m_commitTimer.start();
@@ -396,14 +511,82 @@ void Catalogue::flush()
     m_pending = 0;
     m_sinceCommit.restart();
     try {
-        indexNames();
+        if (m_pg)
+            sendBatch();
+        else
+            indexNames();
         if (!m_db.commit())
-            throw CatalogueError(m_db.lastError().text());
+            throw CatalogueError(failure(m_db.lastError().text()));
     } catch (const CatalogueError &) {
         m_db.rollback();
+        m_batch.clear();
         m_folderValid = false;
         throw;
     }
+}
+
+void Catalogue::sendBatch()
+{
+    QHash<qint32, qint32> moved;
+    try {
+        moved = m_batch.send();
+    } catch (const CatalogueError &e) {
+        // The transaction is void: rolled back at once, so the host's lock
+        // and the connection stay usable for what follows.
+        const QString why = failure(e.message());
+        m_db.rollback();
+        m_inTransaction = false;
+        m_commitTimer.stop();
+        m_pending = 0;
+        m_batch.clear();
+        m_folderValid = false;
+        throw CatalogueError(why);
+    }
+    if (moved.isEmpty())
+        return;
+    m_moved.insert(moved);
+    for (Child &c : m_folder)
+        c.id = moved.value(c.id, c.id);
+}
+
+// A PostgreSQL error says what went wrong with the statement; when the
+// connection itself is gone the user is told that instead.
+QString Catalogue::failure(const QString &why)
+{
+    if (!m_pg)
+        return why;
+    QSqlQuery probe(m_db);
+    if (m_db.isOpen() && probe.exec(QStringLiteral("SELECT 1")))
+        return why.trimmed();
+    return QStringLiteral("The connection to the catalogue database was lost: %1").arg(why.trimmed());
+}
+
+bool Catalogue::lockHost(const QString &host)
+{
+    if (!m_pg)
+        return true;
+    QSqlQuery q(m_db);
+    q.prepare(QStringLiteral("SELECT pg_try_advisory_lock(%1, hashtext(?))").arg(HostLockClass));
+    q.addBindValue(host.left(HostSize));
+    if (!q.exec() || !q.next())
+        throw CatalogueError(failure(q.lastError().text()));
+    return q.value(0).toBool();
+}
+
+void Catalogue::unlockHost(const QString &host)
+{
+    if (!m_pg)
+        return;
+    QSqlQuery q(m_db);
+    q.prepare(QStringLiteral("SELECT pg_advisory_unlock(%1, hashtext(?))").arg(HostLockClass));
+    q.addBindValue(host.left(HostSize));
+    q.exec(); // a lost connection has let the lock go already
+}
+
+void Catalogue::logChange(const QString &host, const QString &change, qint32 id)
+{
+    beginIfNeeded();
+    m_batch.addChange(host, change, id);
 }
 
 void Catalogue::indexNames()
@@ -422,9 +605,12 @@ qint64 Catalogue::recordCount()
 
 std::optional<CatalogueRecord> Catalogue::recordById(qint32 id)
 {
+    id = currentId(id);
+    if (m_pg && !m_batch.isEmpty())
+        sendBatch();
     m_byId.bindValue(0, id);
     if (!m_byId.exec())
-        throw CatalogueError(m_byId.lastError().text());
+        throw CatalogueError(failure(m_byId.lastError().text()));
     if (!m_byId.next())
         return std::nullopt;
     CatalogueRecord r;

@@ -2,6 +2,7 @@
 #include "CatalogueRecord.h"
 #include "NameIndex.h"
 #include "ExactNames.h"
+#include "PgBatch.h"
 #include "core/base/FindData.h"
 
 #include <QElapsedTimer>
@@ -15,7 +16,8 @@
 struct sqlite3;
 struct sqlite3_stmt;
 
-// The catalogue: table DB in one SQLite file inside the folder "DB".
+// The catalogue: table DB in one SQLite file inside the folder "DB", or in a
+// shared PostgreSQL database that several writers fill at once.
 // Writes are grouped: a transaction is committed when a quarter second or
 // CommitEvery entries have gathered, or when flush() is called, so a crash
 // loses at most the last quarter second, which the next scan stores again.
@@ -33,6 +35,10 @@ public:
     // The timer's margin: a thread that waits on the network runs its timers
     // every 50 ms.
     static constexpr int CommitTimerMs = 190;
+    // PostgreSQL: rows gathered before they go out in the open transaction.
+    static constexpr int SendEvery = 5000;
+    // Version of the PostgreSQL schema; a later change migrates from it.
+    static constexpr int PgSchemaVersion = 1;
 
     Catalogue();
     ~Catalogue();
@@ -43,8 +49,21 @@ public:
     // without the trigram index on names its index, telling progress after
     // each batch; progress returning false stops that build and leaves the
     // catalogue open and whole, its finds scanning until a later open
-    // completes it. Throws CatalogueError.
-    void open(const QString &folder, const NameIndex::Progress &progress = {});
+    // completes it. where: the folder, or a PostgreSQL address
+    // (CatalogueAddress), whose schema is made on first use. Throws CatalogueError.
+    void open(const QString &where, const NameIndex::Progress &progress = {});
+    bool isPostgres() const { return m_pg; }
+    // Claims host for this writer's scan, so that two scans of one host never
+    // store an entry twice; false when another writer of the shared database
+    // is scanning it. Always true on SQLite, whose file takes one writer at a
+    // time. Throws CatalogueError.
+    bool lockHost(const QString &host);
+    void unlockHost(const QString &host);
+    // One line of ScanChange; PostgreSQL sends it with the rows' batch.
+    void logChange(const QString &host, const QString &change, qint32 id);
+    // The ID a row has now: on PostgreSQL, a drawn ID another writer held
+    // when the batch went out was drawn again.
+    qint32 currentId(qint32 id) const { return m_moved.value(id, id); }
     // True when the trigram index on names covers every row.
     bool nameIndexReady() const { return m_nameIndexReady; }
     void close();
@@ -93,9 +112,17 @@ public:
     static quint32 clockSeed();
 
 private:
+    void openSqlite(const QString &folder, const NameIndex::Progress &progress);
+    void openPostgres(const QString &url);
+    void createPgSchema();
+    void createPgTables();
+    void sendBatch();
+    QString failure(const QString &why);
+    qint32 addRow(const EntryName &split, qint32 parentId, double size, double lac, qint32 attr);
     void createSchema();
     void tune();
     void prepareStatements();
+    void prepareQueries();
     void loadFolder(qint32 parentId, const QString &host);
     void beginIfNeeded();
     void commitIfDue();
@@ -148,4 +175,8 @@ private:
     QString m_folderHost;
     QByteArray m_folderHostUtf8; // bound to every row of the folder: converted once
     QHash<QByteArray, Child> m_folder;
+    bool m_pg = false;
+    PgBatch m_batch{QSqlDatabase()};
+    QHash<qint32, qint32> m_moved;
+    quint32 m_drawState = 0;
 };

@@ -1,10 +1,12 @@
 #include "CatalogueQueries.h"
 #include "NameSearch.h"
 #include "CatalogueError.h"
+#include "SqlDialect.h"
 
 #include <QCollator>
 #include <QHash>
 #include <QSet>
+#include <QRegularExpression>
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -65,7 +67,8 @@ QList<CatalogueQueries::Folder> CatalogueQueries::folderTree(const QString &host
 {
     QSqlQuery q(m_db);
     q.setForwardOnly(true);
-    q.prepare(match == HostMatch::Like ? QStringLiteral("SELECT ID, PID, Name FROM DB WHERE (Host LIKE ?) AND (Attr = 16)")
+    const QString like = SqlDialect::pick(m_db, QStringLiteral("Host LIKE ?"), SqlDialect::asciiLike(QStringLiteral("Host")));
+    q.prepare(match == HostMatch::Like ? QStringLiteral("SELECT ID, PID, Name FROM DB WHERE (%1) AND (Attr = 16)").arg(like)
                                        : QStringLiteral("SELECT ID, PID, Name FROM DB WHERE (Host = ?) AND (Attr = 16)"));
     q.addBindValue(host);
     if (!q.exec())
@@ -170,8 +173,9 @@ CatalogueQueries::Statement CatalogueQueries::find(const QString &pattern, const
     Statement st{QStringLiteral("SELECT * FROM DB WHERE (Name LIKE ?) AND (Ext LIKE ?)"), {pattern}};
     if (search) {
         const NameSearch::Condition name = search->condition(pattern);
-        st = Statement{QStringLiteral("SELECT * FROM DB WHERE ") + name.sql + QStringLiteral(" AND (Ext LIKE ?)"),
-                       name.values};
+        const QString ext = SqlDialect::pick(search->database(), QStringLiteral("(Ext LIKE ?)"),
+                                             u'(' + SqlDialect::asciiLike(QStringLiteral("Ext")) + u')');
+        st = Statement{QStringLiteral("SELECT * FROM DB WHERE ") + name.sql + QStringLiteral(" AND ") + ext, name.values};
     }
     st.params.append(type == QLatin1String("ALL") ? QStringLiteral("%") : type);
     if (!host.isEmpty()) {
@@ -183,12 +187,16 @@ CatalogueQueries::Statement CatalogueQueries::find(const QString &pattern, const
 
 CatalogueQueries::Statement CatalogueQueries::hostSummary()
 {
-    return {QStringLiteral("SELECT Host, COUNT(*) AS Rows, SUM(Size) AS TotalSize FROM DB GROUP BY Host ORDER BY Host"),
+    // Quoted names: PostgreSQL would fold them to lower case.
+    return {QStringLiteral("SELECT Host AS \"Host\", COUNT(*) AS \"Rows\", SUM(Size) AS \"TotalSize\" FROM DB "
+                           "GROUP BY Host ORDER BY Host"),
             {}};
 }
 
 qint64 CatalogueQueries::countRows(const Statement &st) const
 {
+    if (SqlDialect::isPostgres(m_db))
+        return countRowsByQuery(st);
     sqlite3 *db = handleOf(m_db);
     StatementPtr stmt = compile(db, st.sql);
     if (!stmt || !sqlite3_stmt_readonly(stmt.get()) || sqlite3_column_count(stmt.get()) == 0)
@@ -203,8 +211,39 @@ qint64 CatalogueQueries::countRows(const Statement &st) const
     return rows;
 }
 
+// PostgreSQL tells no statement's kind before it runs: counted through
+// QtSql, and only a statement that reads by its first word.
+qint64 CatalogueQueries::countRowsByQuery(const Statement &st) const
+{
+    if (!readsByItsWord(st.sql))
+        return 0;
+    QSqlQuery q(m_db);
+    q.setForwardOnly(true);
+    if (!q.prepare(st.sql))
+        throw CatalogueError(q.lastError().text());
+    for (int i = 0; i < st.params.size(); ++i)
+        q.bindValue(i, st.params[i]);
+    if (!q.exec())
+        throw CatalogueError(q.lastError().text());
+    qint64 rows = 0;
+    while (q.next())
+        ++rows;
+    return rows;
+}
+
+bool CatalogueQueries::readsByItsWord(const QString &sql)
+{
+    static const QStringList reading = {"select", "with", "values", "table", "show", "explain"};
+    const QString word = sql.trimmed().section(QRegularExpression(QStringLiteral("[\\s(]")), 0, 0).toLower();
+    return reading.contains(word) && !sql.contains(QRegularExpression(
+        QStringLiteral("\\b(insert|update|delete|create|drop|alter|truncate|into)\\b"),
+        QRegularExpression::CaseInsensitiveOption));
+}
+
 bool CatalogueQueries::isReadOnly(const QString &sql) const
 {
+    if (SqlDialect::isPostgres(m_db))
+        return readsByItsWord(sql);
     StatementPtr stmt = compile(handleOf(m_db), sql);
     return !stmt || sqlite3_stmt_readonly(stmt.get());
 }

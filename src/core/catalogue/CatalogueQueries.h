@@ -63,6 +63,8 @@ public:
 private:
     static QString hostCondition(HostMatch match);
     QList<Folder> subfoldersOf(const QString &host, HostMatch match, const QList<qint32> &parents) const;
+    qint64 countRowsByQuery(const Statement &st) const;
+    static bool readsByItsWord(const QString &sql);
 
     QSqlDatabase m_db;
 };

@@ -1,6 +1,7 @@
 #include "DataSet.h"
 #include "CatalogueError.h"
 #include "CatalogueQueries.h"
+#include "SqlDialect.h"
 
 #include <QSqlQuery>
 #include <QSqlRecord>
@@ -22,19 +23,25 @@ qint64 DataSet::countRows(const QSqlDatabase &db) const
     }
 }
 
+bool DataSet::run(QSqlQuery &q, const QSqlDatabase &db) const
+{
+    // PostgreSQL prepares only SELECT, INSERT, UPDATE, DELETE and VALUES: a
+    // statement without values (the SQL window's CREATE or VACUUM) runs as typed.
+    if (m_params.isEmpty() && SqlDialect::isPostgres(db))
+        return q.exec(orderedSql());
+    if (!q.prepare(orderedSql()))
+        return false;
+    for (int i = 0; i < m_params.size(); ++i)
+        q.bindValue(i, m_params[i]);
+    return q.exec();
+}
+
 bool DataSet::open()
 {
     const QSqlDatabase db = QSqlDatabase::database(m_connection, false);
     QSqlQuery q(db);
     m_error.clear();
-    if (!q.prepare(orderedSql())) {
-        m_error = q.lastError().text();
-        close();
-        return false;
-    }
-    for (int i = 0; i < m_params.size(); ++i)
-        q.bindValue(i, m_params[i]);
-    if (!q.exec()) {
+    if (!run(q, db)) {
         m_error = q.lastError().text();
         close();
         return false;
@@ -65,7 +72,7 @@ QString DataSet::orderedSql() const
     QString inner = m_sql.trimmed();
     while (inner.endsWith(u';'))
         inner = inner.chopped(1).trimmed();
-    return QStringLiteral("SELECT * FROM (%1\n) ORDER BY %2 %3")
+    return QStringLiteral("SELECT * FROM (%1\n) AS Sorted ORDER BY %2 %3")
         .arg(inner)
         .arg(m_sortColumn + 1)
         .arg(m_sortOrder == Qt::AscendingOrder ? QLatin1String("ASC") : QLatin1String("DESC"));

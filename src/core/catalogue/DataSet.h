@@ -1,5 +1,6 @@
 #pragma once
 #include <QSqlError>
+#include <QSqlQuery>
 #include <QSqlQueryModel>
 #include <QStringList>
 #include <QVariantList>
@@ -42,6 +43,7 @@ signals:
 
 private:
     qint64 countRows(const QSqlDatabase &db) const;
+    bool run(QSqlQuery &q, const QSqlDatabase &db) const;
     QString orderedSql() const;
 
     QString m_connection;

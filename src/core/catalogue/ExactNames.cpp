@@ -1,6 +1,7 @@
 #include "ExactNames.h"
 #include "Catalogue.h"
 #include "CatalogueError.h"
+#include "SqlDialect.h"
 
 #include <QSqlError>
 #include <QSqlQuery>
@@ -45,6 +46,18 @@ QString ExactNames::sqlBytes()
                           "THEN d.Name ELSE d.Name || '.' || d.ext END AS BLOB))");
 }
 
+QString ExactNames::sqlBytes(const QSqlDatabase &db)
+{
+    return SqlDialect::pick(db, sqlBytes(),
+                            QStringLiteral("COALESCE(x.Bytes, convert_to(CASE WHEN d.ext IS NULL OR d.ext = '' "
+                                           "OR d.ext = '<DIR>' THEN d.Name ELSE d.Name || '.' || d.ext END, 'UTF8'))"));
+}
+
+bool ExactNames::needsRow(const EntryName &split, const QByteArray &bytes)
+{
+    return bytes != split.fileName().toUtf8();
+}
+
 bool ExactNames::isUtf8(const QByteArray &bytes)
 {
     QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
@@ -83,7 +96,7 @@ void ExactNames::finalize()
 
 void ExactNames::keep(qint32 id, const EntryName &split, const QByteArray &bytes)
 {
-    if (bytes == split.fileName().toUtf8())
+    if (!needsRow(split, bytes))
         return;
     sqlite3_bind_int(m_insert, 1, id);
     sqlite3_bind_blob(m_insert, 2, bytes.constData(), int(bytes.size()), SQLITE_STATIC);
@@ -102,7 +115,11 @@ int ExactNames::recode(Catalogue &catalogue, const QString &host, const QByteArr
                                         "WHERE d.Host = ?"),
                          {host});
     QSqlQuery update(catalogue.database());
-    update.prepare(QStringLiteral("UPDATE DB SET Name = ?, ext = ? WHERE ID = ? AND (Name IS NOT ? OR ext IS NOT ?)"));
+    update.prepare(SqlDialect::pick(
+        catalogue.database(),
+        QStringLiteral("UPDATE DB SET Name = ?, ext = ? WHERE ID = ? AND (Name IS NOT ? OR ext IS NOT ?)"),
+        QStringLiteral("UPDATE DB SET Name = ?, ext = ? WHERE ID = ? AND (Name IS DISTINCT FROM ? "
+                       "OR ext IS DISTINCT FROM ?)")));
     int changed = 0;
     while (rows.next()) {
         const QByteArray bytes = rows.value(1).toByteArray();
@@ -156,6 +173,10 @@ int ExactNames::recodeChangedHosts(Catalogue &catalogue,
 
 void ExactNames::note(Catalogue &catalogue, const QString &host, const QByteArray &codePage)
 {
-    run(catalogue, QStringLiteral("INSERT OR REPLACE INTO HostCodePage (Host, CodePage) VALUES (?, ?)"),
+    run(catalogue,
+        SqlDialect::pick(catalogue.database(),
+                         QStringLiteral("INSERT OR REPLACE INTO HostCodePage (Host, CodePage) VALUES (?, ?)"),
+                         QStringLiteral("INSERT INTO HostCodePage (Host, CodePage) VALUES (?, ?) "
+                                        "ON CONFLICT (Host) DO UPDATE SET CodePage = EXCLUDED.CodePage")),
         {host, QString::fromLatin1(codePage)});
 }

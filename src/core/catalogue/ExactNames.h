@@ -2,6 +2,7 @@
 #include "EntryName.h"
 
 #include <QByteArray>
+#include <QSqlDatabase>
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -29,6 +30,10 @@ public:
     static QByteArray fromFields(const QString &name, const QString &ext);
     // SQL for a row's listed bytes; d is table DB, x its LEFT JOINed ExactName row.
     static QString sqlBytes();
+    // The same, spelled for db's kind of database.
+    static QString sqlBytes(const QSqlDatabase &db);
+    // True when Name and ext do not give bytes back: an ExactName row is kept.
+    static bool needsRow(const EntryName &split, const QByteArray &bytes);
     static bool isUtf8(const QByteArray &bytes);
     // UTF-8 when the bytes are valid UTF-8, else the host's code page.
     static QString decode(const QByteArray &bytes, const QByteArray &codePage);

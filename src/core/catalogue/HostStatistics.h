@@ -75,6 +75,10 @@ private:
         QList<qint32> subfolders;
     };
     void scanRows();
+    void scanRowsByQuery();
+    void addFolder(qint32 id, qint32 pid, const QString &name);
+    void addFile(qint32 pid, double size, const QByteArray &ext, QHash<QByteArray, TypeShare> &types);
+    void sortTypes(const QHash<QByteArray, TypeShare> &types);
     void linkFolders();
     void rollUp();
     struct Sums

@@ -1,5 +1,6 @@
 #include "NameIndex.h"
 #include "CatalogueError.h"
+#include "SqlDialect.h"
 
 #include <QSqlError>
 #include <QSqlQuery>
@@ -55,6 +56,8 @@ qint64 lastRow(QSqlDatabase db)
 
 bool NameIndex::exists(QSqlDatabase db)
 {
+    if (SqlDialect::isPostgres(db)) // the GIN index the schema makes
+        return run(db, QStringLiteral("SELECT 1 FROM pg_indexes WHERE indexname = 'db_nametrigrams'")).next();
     QSqlQuery q = run(db, QStringLiteral("SELECT 1 FROM sqlite_schema WHERE name = ?"), {QString::fromLatin1(StateTable)});
     return q.next();
 }

@@ -1,6 +1,7 @@
 #include "NameSearch.h"
 #include "CatalogueError.h"
 #include "NameIndex.h"
+#include "SqlDialect.h"
 
 #include <QSqlError>
 
@@ -53,6 +54,10 @@ QString NameSearch::trigramQuery(const QString &pattern)
 
 NameSearch::Condition NameSearch::condition(const QString &pattern) const
 {
+    // PostgreSQL's trigram index holds the names folded as LIKE folds them:
+    // the planner takes the candidates from it and checks each.
+    if (SqlDialect::isPostgres(m_db))
+        return {u'(' + SqlDialect::asciiLike(QStringLiteral("Name")) + u')', {pattern}, m_hasIndex};
     const QString trigrams = m_hasIndex ? trigramQuery(pattern) : QString();
     if (trigrams.isEmpty())
         return {QStringLiteral("(Name LIKE ?)"), {pattern}, false};
@@ -72,7 +77,9 @@ QSqlQuery NameSearch::find(const QString &pattern, const QString &extPattern) co
     const Condition c = condition(pattern);
     QSqlQuery q(m_db);
     q.setForwardOnly(true);
-    if (!q.prepare(QStringLiteral("SELECT * FROM DB WHERE %1 AND (Ext LIKE ?)").arg(c.sql)))
+    const QString ext = SqlDialect::pick(m_db, QStringLiteral("(Ext LIKE ?)"),
+                                         u'(' + SqlDialect::asciiLike(QStringLiteral("Ext")) + u')');
+    if (!q.prepare(QStringLiteral("SELECT * FROM DB WHERE %1 AND %2").arg(c.sql, ext)))
         throw CatalogueError(q.lastError().text());
     for (const QVariant &v : c.values)
         q.addBindValue(v);

@@ -27,6 +27,7 @@ public:
     NameSearch(QSqlDatabase db, bool hasIndex) : m_db(db), m_hasIndex(hasIndex) {}
 
     bool hasIndex() const { return m_hasIndex; }
+    QSqlDatabase database() const { return m_db; }
     Condition condition(const QString &pattern) const;
     // The rows matching pattern (and extPattern on ext, "%" for any), all
     // columns as the find dialog shows them, in the table's order. Throws

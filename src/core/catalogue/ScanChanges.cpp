@@ -2,6 +2,7 @@
 #include "Catalogue.h"
 #include "CatalogueError.h"
 #include "ExactNames.h"
+#include "SqlDialect.h"
 
 #include <QSqlError>
 #include <QSqlQuery>
@@ -55,6 +56,8 @@ void ScanChanges::begin(const QString &host)
     exec(q);
     sqlite3_finalize(m_insert);
     m_insert = nullptr;
+    if (m_catalogue.isPostgres())
+        return; // the lines go out with the rows' batch
     // Every new row of a first scan passes here: SQLite's own API, like the store.
     const char *sql = "INSERT INTO ScanChange (Host, Change, ID) VALUES (?, ?, ?)";
     if (sqlite3_prepare_v3(m_catalogue.handle(), sql, -1, SQLITE_PREPARE_PERSISTENT, &m_insert, nullptr) != SQLITE_OK)
@@ -83,6 +86,10 @@ void ScanChanges::log(Kind k, qint32 id)
 {
     static const QByteArray texts[] = {"added", "changed"};
     const QByteArray &text = texts[k == Kind::Added ? 0 : 1];
+    if (m_catalogue.isPostgres()) {
+        m_catalogue.logChange(m_host, QString::fromLatin1(text), id);
+        return;
+    }
     m_catalogue.beginWrite();
     sqlite3_bind_text(m_insert, 1, m_hostUtf8.constData(), int(m_hostUtf8.size()), SQLITE_STATIC);
     sqlite3_bind_text(m_insert, 2, text.constData(), int(text.size()), SQLITE_STATIC);
@@ -97,18 +104,31 @@ qint64 ScanChanges::removeSubtrees(const QList<qint32> &ids, const QByteArray &f
 {
     if (ids.isEmpty())
         return 0;
+    if (m_catalogue.isPostgres())
+        m_catalogue.flush(); // the walk below must see every row the scan gathered
     m_catalogue.beginWrite();
-    QSqlQuery q(m_catalogue.database());
-    q.exec(QStringLiteral("CREATE TEMP TABLE IF NOT EXISTS Doomed (ID INTEGER PRIMARY KEY, Path BLOB)"));
-    q.exec(QStringLiteral("DELETE FROM temp.Doomed"));
-    const QString bytes = ExactNames::sqlBytes();
-    q.prepare(QStringLiteral("INSERT OR IGNORE INTO temp.Doomed (ID, Path) "
-                             "WITH RECURSIVE sub(ID, Path) AS ("
-                             " SELECT d.ID, CAST(COALESCE(?, '') AS BLOB) || %1 FROM DB d LEFT JOIN ExactName x ON x.ID = d.ID"
-                             " WHERE d.ID = ?"
-                             " UNION ALL SELECT d.ID, sub.Path || '/' || %1 FROM sub JOIN DB d ON d.PID = sub.ID"
-                             " LEFT JOIN ExactName x ON x.ID = d.ID)"
-                             " SELECT ID, CAST(Path AS BLOB) FROM sub")
+    const QSqlDatabase db = m_catalogue.database();
+    QSqlQuery q(db);
+    q.exec(SqlDialect::pick(db, QStringLiteral("CREATE TEMP TABLE IF NOT EXISTS Doomed (ID INTEGER PRIMARY KEY, Path BLOB)"),
+                            QStringLiteral("CREATE TEMP TABLE IF NOT EXISTS Doomed (ID INTEGER PRIMARY KEY, Path BYTEA)")));
+    q.exec(SqlDialect::pick(db, QStringLiteral("DELETE FROM temp.Doomed"), QStringLiteral("DELETE FROM pg_temp.Doomed")));
+    const QString bytes = ExactNames::sqlBytes(db);
+    q.prepare(SqlDialect::pick(
+        db,
+        QStringLiteral("INSERT OR IGNORE INTO temp.Doomed (ID, Path) "
+                       "WITH RECURSIVE sub(ID, Path) AS ("
+                       " SELECT d.ID, CAST(COALESCE(?, '') AS BLOB) || %1 FROM DB d LEFT JOIN ExactName x ON x.ID = d.ID"
+                       " WHERE d.ID = ?"
+                       " UNION ALL SELECT d.ID, sub.Path || '/' || %1 FROM sub JOIN DB d ON d.PID = sub.ID"
+                       " LEFT JOIN ExactName x ON x.ID = d.ID)"
+                       " SELECT ID, CAST(Path AS BLOB) FROM sub"),
+        QStringLiteral("INSERT INTO pg_temp.Doomed (ID, Path) "
+                       "WITH RECURSIVE sub(ID, Path) AS ("
+                       " SELECT d.ID, COALESCE(CAST(? AS BYTEA), CAST('' AS BYTEA)) || %1 FROM DB d"
+                       " LEFT JOIN ExactName x ON x.ID = d.ID WHERE d.ID = ?"
+                       " UNION ALL SELECT d.ID, sub.Path || CAST('/' AS BYTEA) || %1 FROM sub JOIN DB d ON d.PID = sub.ID"
+                       " LEFT JOIN ExactName x ON x.ID = d.ID)"
+                       " SELECT ID, Path FROM sub ON CONFLICT (ID) DO NOTHING"))
                   .arg(bytes));
     const QByteArray prefix = folder.isEmpty() ? QByteArray() : folder + '/';
     for (qint32 id : ids) {
@@ -120,12 +140,14 @@ qint64 ScanChanges::removeSubtrees(const QList<qint32> &ids, const QByteArray &f
                                               "SELECT ?, 'removed', ID, Path FROM temp.Doomed"),
                                QStringLiteral("DELETE FROM DB WHERE ID IN (SELECT ID FROM temp.Doomed)"),
                                QStringLiteral("DELETE FROM ExactName WHERE ID IN (SELECT ID FROM temp.Doomed)")}) {
-        q.prepare(sql);
+        q.prepare(SqlDialect::isPostgres(db) ? QString(sql).replace(QLatin1String("temp.Doomed"), QLatin1String("pg_temp.Doomed"))
+                                             : sql);
         if (sql.contains(u'?'))
             q.addBindValue(m_host);
         exec(q);
     }
-    q.prepare(QStringLiteral("SELECT COUNT(*) FROM temp.Doomed"));
+    q.prepare(SqlDialect::pick(db, QStringLiteral("SELECT COUNT(*) FROM temp.Doomed"),
+                               QStringLiteral("SELECT COUNT(*) FROM pg_temp.Doomed")));
     exec(q);
     const qint64 n = q.next() ? q.value(0).toLongLong() : 0;
     m_removed += n;
@@ -136,7 +158,9 @@ QList<ScanChanges::Change> ScanChanges::last(Catalogue &catalogue, const QString
 {
     QSqlQuery q(catalogue.database());
     q.setForwardOnly(true);
-    q.prepare(QStringLiteral("SELECT Change, ID, Path FROM ScanChange WHERE Host = ? ORDER BY rowid"));
+    q.prepare(SqlDialect::pick(catalogue.database(),
+                               QStringLiteral("SELECT Change, ID, Path FROM ScanChange WHERE Host = ? ORDER BY rowid"),
+                               QStringLiteral("SELECT Change, ID, Path FROM ScanChange WHERE Host = ? ORDER BY Seq")));
     q.addBindValue(host);
     exec(q);
     QList<Change> changes;

@@ -48,6 +48,10 @@ void HostScanner::ScanHost()
     m_stats = Stats();
     m_lost = false;
     m_host = m_hosts.CurrentHost();
+    if (!claimHost()) {
+        m_running = false;
+        return;
+    }
     m_connection.setCancelFlag(&m_cancel);
     // A connection opened by hand is closed first, with its closed line.
     if (m_connection.isConnected())
@@ -77,9 +81,27 @@ void HostScanner::ScanHost()
             removeUnlisted();
         m_catalogue.flush();
     } catch (const CatalogueError &e) {
+        m_stats.catalogueFailed = true;
         m_messages.showMessage(e.message());
     }
     finish();
+}
+
+// A shared catalogue takes one scan of a host at a time: a second one would
+// store the host's entries again.
+bool HostScanner::claimHost()
+{
+    try {
+        if (m_catalogue.lockHost(m_host))
+            return true;
+        m_messages.showMessage(QStringLiteral("Host %1 is being scanned by another scanner of this catalogue; "
+                                              "scan it again when that scan has ended")
+                                   .arg(m_host));
+    } catch (const CatalogueError &e) {
+        m_messages.showMessage(e.message());
+    }
+    m_stats.catalogueFailed = true;
+    return false;
 }
 
 void HostScanner::walk()
@@ -314,6 +336,9 @@ void HostScanner::logHowItEnded()
         m_log.LogLine(QStringLiteral("   Scan cancelled: what was found so far is stored"), false);
     else if (!m_wasConnected)
         m_log.LogLine(QStringLiteral("   Scan stopped: could not log on to %1").arg(m_host), false);
+    else if (m_stats.catalogueFailed)
+        m_log.LogLine(QStringLiteral("   Scan stopped: the catalogue could not store more; what was committed stays"),
+                      false);
     else if (m_stats.terminated)
         m_log.LogLine(QStringLiteral("   Scan stopped: the connection to %1 was lost").arg(m_host), false);
 }
@@ -357,6 +382,7 @@ QStringList HostScanner::closingLines() const
 void HostScanner::finish()
 {
     m_changes.end();
+    m_catalogue.unlockHost(m_host);
     m_connection.CloseConnection();
     logHowItEnded();
     m_view.hideView();

@@ -76,6 +76,9 @@ public:
         bool cancelled = false;
         bool entryLimitReached = false;
         bool depthLimitReached = false;
+        // The catalogue refused the scan or failed under it (a shared
+        // database lost, or the host being scanned by another writer).
+        bool catalogueFailed = false;
         qint64 added = 0;
         qint64 changed = 0;
         qint64 removed = 0;
@@ -95,6 +98,7 @@ public:
 private:
     friend class PipelinedWalk; // shares the storing, the counts and the reconnection
 
+    bool claimHost();
     void walk();
     void startPass(qsizetype pending);
     bool ensureAlive();

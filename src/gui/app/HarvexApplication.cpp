@@ -1,5 +1,6 @@
 #include "HarvexApplication.h"
 #include "core/base/AppPaths.h"
+#include "core/catalogue/CatalogueAddress.h"
 #include "core/catalogue/CatalogueError.h"
 #include "core/base/IniFile.h"
 #include "TMainForm.h"
@@ -46,7 +47,7 @@ bool HarvexApplication::startUp()
     SelHost->LoadHostHistory(m_settings.get());
     TabForm = new TTabForm(*SelHost, MainForm->TabDB);
     try {
-        TabForm->FormCreate(AppPaths::catalogueDir());
+        TabForm->FormCreate(CatalogueAddress::chosen(*m_settings, AppPaths::catalogueDir()));
     } catch (const CatalogueError &e) {
         UiSeam::message(e.message());
         return false;

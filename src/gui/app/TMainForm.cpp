@@ -1,5 +1,6 @@
 #include "TMainForm.h"
 #include "core/base/AppPaths.h"
+#include "core/catalogue/CatalogueAddress.h"
 #include "core/catalogue/CatalogueError.h"
 #include "core/scan/ScanWorker.h"
 #include "core/base/IniFile.h"
@@ -173,7 +174,8 @@ void TMainForm::attachBrowser(TTabForm *browser, IniFile *settings)
 
 void TMainForm::startWorker(IniFile *settings)
 {
-    m_worker = new ScanWorker(AppPaths::catalogueDir(), settings ? settings->path() : AppPaths::settingsFile());
+    const QString catalogue = settings ? CatalogueAddress::chosen(*settings, AppPaths::catalogueDir()) : AppPaths::catalogueDir();
+    m_worker = new ScanWorker(catalogue, settings ? settings->path() : AppPaths::settingsFile());
     static GuiTrustPrompt trustPrompt; // holds nothing: one for the program
     m_worker->setTrustPrompt(&trustPrompt);
     m_worker->moveToThread(&m_thread);

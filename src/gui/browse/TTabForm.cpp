@@ -1,6 +1,7 @@
 #include "TTabForm.h"
 #include "core/catalogue/CatalogueError.h"
 #include "core/catalogue/CatalogueQueries.h"
+#include "core/catalogue/CatalogueAddress.h"
 #include "core/catalogue/NameIndexBuild.h"
 #include "GridDelegate.h"
 #include "TStatsForm.h"
@@ -265,7 +266,8 @@ void setUpIndexProgress(QProgressDialog &dialog)
 // when the index is not complete.
 bool TTabForm::buildNameIndex(const QString &folder)
 {
-    if (!NameIndexBuild::needed(Catalogue::fileIn(folder)))
+    // A shared database keeps its trigram index itself.
+    if (CatalogueAddress::isUrl(folder) || !NameIndexBuild::needed(Catalogue::fileIn(folder)))
         return true;
     NameIndexBuild build(Catalogue::fileIn(folder));
     QProgressDialog dialog(QStringLiteral("Indexing names for fast finds..."), QStringLiteral("Cancel"), 0, 1000);

@@ -1,0 +1,222 @@
+#include "CatalogueCopy.h"
+#include "Catalogue.h"
+#include "CatalogueError.h"
+#include "PgBatch.h"
+#include "SqlDialect.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QVariant>
+
+struct CatalogueCopy::Row
+{
+    QVariant name, ext, size, host, attr, lac;
+    qint32 id, pid;
+    QVariant bytes; // ExactName's, when the row has one
+};
+
+namespace {
+QSqlQuery run(const QSqlDatabase &db, const QString &sql, const QVariantList &values = {})
+{
+    QSqlQuery q(db);
+    q.setForwardOnly(true);
+    if (!q.prepare(sql))
+        throw CatalogueError(q.lastError().text());
+    for (int i = 0; i < values.size(); ++i)
+        q.bindValue(i, values[i]);
+    if (!q.exec())
+        throw CatalogueError(q.lastError().text());
+    return q;
+}
+
+QString pgValue(const QVariant &v)
+{
+    if (v.isNull())
+        return QStringLiteral("NULL");
+    if (v.typeId() == QMetaType::QByteArray)
+        return PgBatch::literal(v.toByteArray());
+    if (v.typeId() == QMetaType::QString)
+        return PgBatch::literal(v.toString());
+    if (v.typeId() == QMetaType::Double)
+        return PgBatch::literal(v.toDouble());
+    return QString::number(v.toLongLong());
+}
+} // namespace
+
+CatalogueCopy::Result CatalogueCopy::run(const Progress &progress)
+{
+    m_from.flush();
+    const QStringList hosts = hostsToCopy();
+    claim(hosts);
+    try {
+        m_result = Result();
+        const qint64 total = drawAgainTaken(hosts);
+        copyRows(hosts, total, progress);
+        copyCodePages(hosts);
+        m_to.flush();
+        if (progress)
+            progress(total, total);
+    } catch (const CatalogueError &) {
+        release(hosts);
+        throw;
+    }
+    release(hosts);
+    return m_result;
+}
+
+QStringList CatalogueCopy::hostsToCopy()
+{
+    QStringList hosts = m_hosts;
+    if (hosts.isEmpty()) {
+        QSqlQuery q = ::run(m_from.database(), QStringLiteral("SELECT DISTINCT Host FROM DB ORDER BY Host"));
+        while (q.next())
+            hosts << q.value(0).toString();
+    }
+    for (const QString &h : hosts) {
+        if (::run(m_to.database(), QStringLiteral("SELECT 1 FROM DB WHERE Host = ? LIMIT 1"), {h}).next())
+            throw CatalogueError(QStringLiteral("The target catalogue holds host %1 already: copying it would "
+                                                "store its entries twice").arg(h));
+        if (!::run(m_from.database(), QStringLiteral("SELECT 1 FROM DB WHERE Host = ? LIMIT 1"), {h}).next())
+            throw CatalogueError(QStringLiteral("The catalogue holds no host %1").arg(h));
+    }
+    return hosts;
+}
+
+// No scan of a shared target stores these hosts while they are copied.
+void CatalogueCopy::claim(const QStringList &hosts)
+{
+    for (qsizetype i = 0; i < hosts.size(); ++i) {
+        if (!m_to.lockHost(hosts[i])) {
+            release(hosts.mid(0, i));
+            throw CatalogueError(QStringLiteral("Host %1 is being scanned into the target catalogue").arg(hosts[i]));
+        }
+    }
+}
+
+void CatalogueCopy::release(const QStringList &hosts)
+{
+    for (const QString &h : hosts)
+        m_to.unlockHost(h);
+}
+
+QString CatalogueCopy::hostFilter(const QStringList &hosts) const
+{
+    QStringList quoted;
+    for (const QString &h : hosts)
+        quoted << PgBatch::literal(h); // doubled quotes read the same in SQLite
+    return QStringLiteral("d.Host IN (%1)").arg(quoted.join(u','));
+}
+
+qint64 CatalogueCopy::drawAgainTaken(const QStringList &hosts)
+{
+    m_newId.clear();
+    m_sourceIds.clear();
+    QSqlQuery q = ::run(m_from.database(), QStringLiteral("SELECT d.ID FROM DB d WHERE %1").arg(hostFilter(hosts)));
+    QList<qint32> ids;
+    while (q.next())
+        ids << q.value(0).toInt();
+    m_sourceIds = QSet<qint32>(ids.cbegin(), ids.cend());
+    quint32 state = Catalogue::clockSeed();
+    for (qsizetype from = 0; from < ids.size(); from += RowsPerBatch) {
+        for (qint32 id : takenInTarget(ids.mid(from, RowsPerBatch))) {
+            qint32 fresh;
+            do
+                fresh = Catalogue::drawId(state);
+            while (fresh == 0 || m_sourceIds.contains(fresh) || !takenInTarget({fresh}).isEmpty());
+            m_newId.insert(id, fresh);
+            m_sourceIds.insert(fresh);
+        }
+    }
+    m_result.redrawn = m_newId.size();
+    return ids.size();
+}
+
+QSet<qint32> CatalogueCopy::takenInTarget(const QList<qint32> &ids)
+{
+    QStringList list;
+    for (qint32 id : ids)
+        list << QString::number(id);
+    QSqlQuery q = ::run(m_to.database(), QStringLiteral("SELECT ID FROM DB WHERE ID IN (%1)").arg(list.join(u',')));
+    QSet<qint32> taken;
+    while (q.next())
+        taken.insert(q.value(0).toInt());
+    return taken;
+}
+
+void CatalogueCopy::copyRows(const QStringList &hosts, qint64 total, const Progress &progress)
+{
+    QSqlQuery q = ::run(m_from.database(),
+                        QStringLiteral("SELECT d.Name, d.ext, d.Size, d.Host, d.Attr, d.LAC, d.ID, d.PID, x.Bytes "
+                                       "FROM DB d LEFT JOIN ExactName x ON x.ID = d.ID WHERE %1")
+                            .arg(hostFilter(hosts)));
+    QList<Row> rows;
+    while (q.next()) {
+        const qint32 id = q.value(6).toInt();
+        const qint32 pid = q.value(7).toInt();
+        rows.append({q.value(0), q.value(1), q.value(2), q.value(3), q.value(4), q.value(5), m_newId.value(id, id),
+                     m_newId.value(pid, pid), q.value(8)});
+        if (rows.size() == RowsPerBatch) {
+            writeRows(rows);
+            rows.clear();
+            if (progress)
+                progress(m_result.rows, total);
+        }
+    }
+    writeRows(rows);
+}
+
+void CatalogueCopy::writeRows(const QList<Row> &rows)
+{
+    if (rows.isEmpty())
+        return;
+    m_to.beginWrite();
+    const QSqlDatabase db = m_to.database();
+    if (SqlDialect::isPostgres(db)) {
+        QStringList values, exact;
+        for (const Row &r : rows) {
+            values << QStringLiteral("(%1,%2,%3,%4,%5,%6,%7,%8)")
+                          .arg(pgValue(r.name), pgValue(r.ext), pgValue(r.size), pgValue(r.host), pgValue(r.attr),
+                               pgValue(r.lac))
+                          .arg(r.id)
+                          .arg(r.pid);
+            if (!r.bytes.isNull())
+                exact << QStringLiteral("(%1,%2)").arg(r.id).arg(PgBatch::literal(r.bytes.toByteArray()));
+        }
+        ::run(db, QStringLiteral("INSERT INTO DB (Name, ext, Size, Host, Attr, LAC, ID, PID) VALUES %1")
+                      .arg(values.join(u',')));
+        if (!exact.isEmpty())
+            ::run(db, QStringLiteral("INSERT INTO ExactName (ID, Bytes) VALUES %1").arg(exact.join(u',')));
+    } else {
+        QSqlQuery insert(db), exact(db);
+        insert.prepare(QStringLiteral("INSERT INTO DB (Name, ext, Size, Host, Attr, LAC, ID, PID) VALUES (?, ?, ?, ?, ?, ?, ?, ?)"));
+        exact.prepare(QStringLiteral("INSERT INTO ExactName (ID, Bytes) VALUES (?, ?)"));
+        for (const Row &r : rows) {
+            const QVariantList values{r.name, r.ext, r.size, r.host, r.attr, r.lac, r.id, r.pid};
+            for (int i = 0; i < values.size(); ++i)
+                insert.bindValue(i, values[i]);
+            if (!insert.exec())
+                throw CatalogueError(insert.lastError().text());
+            if (r.bytes.isNull())
+                continue;
+            exact.bindValue(0, r.id);
+            exact.bindValue(1, r.bytes.toByteArray());
+            if (!exact.exec())
+                throw CatalogueError(exact.lastError().text());
+        }
+    }
+    m_result.rows += rows.size();
+}
+
+void CatalogueCopy::copyCodePages(const QStringList &hosts)
+{
+    QSqlQuery q = ::run(m_from.database(),
+                        QStringLiteral("SELECT d.Host, d.CodePage FROM HostCodePage d WHERE %1").arg(hostFilter(hosts)));
+    m_to.beginWrite();
+    while (q.next())
+        ::run(m_to.database(),
+              SqlDialect::pick(m_to.database(),
+                               QStringLiteral("INSERT OR REPLACE INTO HostCodePage (Host, CodePage) VALUES (?, ?)"),
+                               QStringLiteral("INSERT INTO HostCodePage (Host, CodePage) VALUES (?, ?) "
+                                              "ON CONFLICT (Host) DO UPDATE SET CodePage = EXCLUDED.CodePage")),
+              {q.value(0), q.value(1)});
+}
