@@ -64,7 +64,8 @@ void tst_CopyCommand::scanShareAndCopyBack()
     r = cli({"hosts", "--db", m_url}, m_local.path());
     QCOMPARE(r.out.split('\n').value(1).section('\t', 0, 1), host + "\t5");
     r = cli({"find", "%readme%", "--db", m_url}, m_local.path());
-    QCOMPARE(r.out.count('\n'), 3); // the header and both, whatever their case
+    QVERIFY2(r.code == 0, qPrintable(r.err));
+    QCOMPARE(r.out.count(QLatin1Char('\n')), 2); // both, whatever their case
     QVERIFY(!QFile::exists(m_local.filePath("DB/DB.sqlite"))); // the data folder's file is not touched
 
     r = cli({"copy", "--from", m_url, "--host", host}, m_back.path());

@@ -4,6 +4,7 @@
 #include "core/catalogue/CatalogueCopy.h"
 #include "core/catalogue/CatalogueError.h"
 #include "core/catalogue/CatalogueQueries.h"
+#include "core/catalogue/PathSearch.h"
 #include "core/catalogue/DataSet.h"
 #include "core/catalogue/HostStatistics.h"
 #include "core/catalogue/LineageWalk.h"
@@ -253,6 +254,16 @@ void tst_PgCatalogue::storesAndRescansAlike()
     const QList<CatalogueQueries::Folder> tree = CatalogueQueries(cat.database()).folderTree("h", CatalogueQueries::HostMatch::Like);
     QCOMPARE(tree.size(), 1);
     QCOMPARE(tree.first().name, "keep");
+    // The browser's tree reads a level at a time, and finds print paths.
+    const QList<CatalogueQueries::Folder> top = CatalogueQueries(cat.database()).subfolders("h", CatalogueQueries::HostMatch::Like, {0});
+    QCOMPARE(top.size(), 1);
+    QCOMPARE(CatalogueQueries(cat.database()).folderLineage("h", CatalogueQueries::HostMatch::Like, top.first().id),
+             QList<qint32>{top.first().id});
+    QStringList paths;
+    PathSearch(cat.database())
+        .find("%k%", "ALL", "H", 0, [&paths](const PathSearch::Hit &hit) { paths << hit.path; return true; });
+    paths.sort();
+    QCOMPARE(paths, (QStringList{"H/keep", "H/keep/k.txt"}));
     QCOMPARE(CatalogueQueries(cat.database()).countRows({"SELECT * FROM DB WHERE Size > ?", {4}}), 3);
     scan.scanner.ScanHost();
     QCOMPARE(scan.scanner.stats().added + scan.scanner.stats().changed + scan.scanner.stats().removed, 0);

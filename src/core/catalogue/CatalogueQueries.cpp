@@ -67,9 +67,7 @@ QList<CatalogueQueries::Folder> CatalogueQueries::folderTree(const QString &host
 {
     QSqlQuery q(m_db);
     q.setForwardOnly(true);
-    const QString like = SqlDialect::pick(m_db, QStringLiteral("Host LIKE ?"), SqlDialect::asciiLike(QStringLiteral("Host")));
-    q.prepare(match == HostMatch::Like ? QStringLiteral("SELECT ID, PID, Name FROM DB WHERE (%1) AND (Attr = 16)").arg(like)
-                                       : QStringLiteral("SELECT ID, PID, Name FROM DB WHERE (Host = ?) AND (Attr = 16)"));
+    q.prepare(QStringLiteral("SELECT ID, PID, Name FROM DB WHERE %1 AND (Attr = 16)").arg(hostCondition(match)));
     q.addBindValue(host);
     if (!q.exec())
         throw CatalogueError(q.lastError().text());
@@ -96,9 +94,11 @@ QList<CatalogueQueries::Folder> CatalogueQueries::folderTree(const QString &host
     return out;
 }
 
-QString CatalogueQueries::hostCondition(HostMatch match)
+QString CatalogueQueries::hostCondition(HostMatch match) const
 {
-    return match == HostMatch::Like ? QStringLiteral("(Host LIKE ?)") : QStringLiteral("(Host = ?)");
+    if (match != HostMatch::Like)
+        return QStringLiteral("(Host = ?)");
+    return u'(' + SqlDialect::pick(m_db, QStringLiteral("Host LIKE ?"), SqlDialect::asciiLike(QStringLiteral("Host"))) + u')';
 }
 
 QList<CatalogueQueries::Folder> CatalogueQueries::subfolders(const QString &host, HostMatch match,
@@ -130,8 +130,10 @@ QList<CatalogueQueries::Folder> CatalogueQueries::subfoldersOf(const QString &ho
     QStringList marks(parents.size(), QStringLiteral("?"));
     QSqlQuery q(m_db);
     q.setForwardOnly(true);
-    q.prepare(QStringLiteral("SELECT ID, PID, Name FROM DB WHERE PID IN (%1) AND %2 AND (Attr = 16) ORDER BY rowid")
-                  .arg(marks.join(u','), hostCondition(match)));
+    // PostgreSQL has no rowid; its row address follows the stored order of rows never updated in place.
+    const QString stored = SqlDialect::pick(m_db, QStringLiteral("rowid"), QStringLiteral("ctid"));
+    q.prepare(QStringLiteral("SELECT ID, PID, Name FROM DB WHERE PID IN (%1) AND %2 AND (Attr = 16) ORDER BY %3")
+                  .arg(marks.join(u','), hostCondition(match), stored));
     for (qint32 pid : parents)
         q.addBindValue(pid);
     q.addBindValue(host);

@@ -61,7 +61,7 @@ public:
     bool isReadOnly(const QString &sql) const;
 
 private:
-    static QString hostCondition(HostMatch match);
+    QString hostCondition(HostMatch match) const;
     QList<Folder> subfoldersOf(const QString &host, HostMatch match, const QList<qint32> &parents) const;
     qint64 countRowsByQuery(const Statement &st) const;
     static bool readsByItsWord(const QString &sql);

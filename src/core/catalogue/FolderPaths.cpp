@@ -14,7 +14,7 @@ FolderPaths::FolderPaths(QSqlDatabase db, CodePageOf codePageOf, int capacity)
     m_byId.setForwardOnly(true);
     if (!m_byId.prepare(QStringLiteral("SELECT d.PID, d.Host, %1 FROM DB d LEFT JOIN ExactName x ON x.ID = d.ID "
                                        "WHERE d.ID = ?")
-                            .arg(ExactNames::sqlBytes())))
+                            .arg(ExactNames::sqlBytes(db))))
         throw CatalogueError(m_byId.lastError().text());
 }
 

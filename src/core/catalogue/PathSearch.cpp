@@ -3,6 +3,7 @@
 #include "CatalogueQueries.h"
 #include "ExactNames.h"
 #include "NameSearch.h"
+#include "SqlDialect.h"
 
 #include <QSqlError>
 #include <QSqlQuery>
@@ -22,13 +23,16 @@ qint64 PathSearch::find(const QString &pattern, const QString &type, const QStri
     // and the join together, so nothing is collected first.
     QString sql = QStringLiteral("SELECT d.Name, d.ext, d.Size, d.Host, d.Attr, d.LAC, d.ID, d.PID, %1 FROM (%2) d "
                                  "LEFT JOIN ExactName x ON x.ID = d.ID")
-                      .arg(ExactNames::sqlBytes(), st.sql);
+                      .arg(ExactNames::sqlBytes(m_db), st.sql);
     if (limit > 0) {
         sql += QStringLiteral(" LIMIT ?");
         st.params.append(limit);
     }
     QSqlQuery q(m_db);
-    q.setForwardOnly(true);
+    // PostgreSQL's driver streams a forward-only result only while no other
+    // statement runs on the connection, and each folder path needs one: there
+    // the result comes whole before the first path is resolved.
+    q.setForwardOnly(!SqlDialect::isPostgres(m_db));
     if (!q.prepare(sql))
         throw CatalogueError(q.lastError().text());
     for (const QVariant &v : st.params)
