@@ -3,27 +3,8 @@
 #include "CatalogueError.h"
 
 #include <QSqlDriver>
-#include <QSqlError>
-#include <QSqlQuery>
 #include <algorithm>
 #include <sqlite3.h>
-
-namespace {
-// A folder is any row with the directory bit, read-only folders included.
-const char *const FolderTest = "(Attr & 16) <> 0";
-
-QSqlQuery run(const QSqlDatabase &db, const QString &sql, const QString &host)
-{
-    QSqlQuery q(db);
-    q.setForwardOnly(true);
-    if (!q.prepare(sql))
-        throw CatalogueError(q.lastError().text());
-    q.addBindValue(host);
-    if (!q.exec())
-        throw CatalogueError(q.lastError().text());
-    return q;
-}
-} // namespace
 
 HostStatistics::HostStatistics(Catalogue &catalogue, const QString &host)
     : m_catalogue(catalogue)
@@ -36,6 +17,7 @@ void HostStatistics::load()
     m_catalogue.flush();
     m_folders.clear();
     m_types.clear();
+    m_largest.clear();
     m_totals = Totals();
     m_folders.insert(0, Folder());
     scanRows();
@@ -43,10 +25,12 @@ void HostStatistics::load()
     rollUp();
 }
 
-// One pass over the host's rows. SQLite's GROUP BY sorts every row it groups
-// (2.5 s for 1,000,000 rows of one type, measured), while this pass reads
-// them in storage order and sums folders and types in two small hash tables.
-// SQLite's own API: a QVariant per value would cost as much again.
+// One pass over the host's rows, read through the index of a host's rows
+// (+Host asks for it) in storage order, summing folders and types in two
+// small hash tables. Grouping in SQL sorts every row it groups: measured on a
+// host of 1,000,000 entries in a catalogue of 13,000,000, the GROUP BY by
+// type alone took longer than this whole pass. SQLite's own API: a QVariant
+// per value would cost as much again.
 void HostStatistics::scanRows()
 {
     const QVariant handle = m_catalogue.database().driver()->handle();
@@ -54,7 +38,7 @@ void HostStatistics::scanRows()
         throw CatalogueError(QStringLiteral("The SQLite driver gives no handle"));
     sqlite3 *db = *static_cast<sqlite3 *const *>(handle.constData());
     sqlite3_stmt *st = nullptr;
-    const char *sql = "SELECT Attr, PID, Size, ext, ID, Name FROM DB NOT INDEXED WHERE Host = ?";
+    const char *sql = "SELECT Attr, PID, Size, ext, ID, Name FROM DB WHERE +Host = ?";
     if (sqlite3_prepare_v2(db, sql, -1, &st, nullptr) != SQLITE_OK)
         throw CatalogueError(QString::fromUtf8(sqlite3_errmsg(db)));
     const QByteArray host = m_host.toUtf8();
@@ -62,26 +46,10 @@ void HostStatistics::scanRows()
     QHash<QByteArray, TypeShare> types;
     int rc;
     while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
-        if (sqlite3_column_int(st, 0) & 16) {
-            Folder &f = m_folders[sqlite3_column_int(st, 4)];
-            f.pid = sqlite3_column_int(st, 1);
-            f.name = QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(st, 5)));
-            ++m_totals.folders;
-            continue;
-        }
-        const double size = sqlite3_column_double(st, 2); // unknown (NULL) reads as 0
-        Sums &own = m_fileSums[sqlite3_column_int(st, 1)];
-        own.bytes += size;
-        ++own.count;
-        const QByteArray ext = QByteArray::fromRawData(reinterpret_cast<const char *>(sqlite3_column_text(st, 3)),
-                                                       sqlite3_column_bytes(st, 3));
-        auto t = types.find(ext);
-        if (t == types.end())
-            t = types.insert(QByteArray(ext.constData(), ext.size()), TypeShare{QString::fromUtf8(ext), 0, 0});
-        t->bytes += size;
-        ++t->count;
-        m_totals.bytes += size;
-        ++m_totals.entries;
+        if (sqlite3_column_int(st, 0) & 16)
+            addFolder(st);
+        else
+            addFile(st, types);
     }
     sqlite3_finalize(st);
     if (rc != SQLITE_DONE)
@@ -91,6 +59,50 @@ void HostStatistics::scanRows()
     std::sort(m_types.begin(), m_types.end(), [](const TypeShare &a, const TypeShare &b) {
         return a.bytes != b.bytes ? a.bytes > b.bytes : a.count > b.count;
     });
+}
+
+void HostStatistics::addFolder(sqlite3_stmt *row)
+{
+    Folder &f = m_folders[sqlite3_column_int(row, 4)];
+    f.pid = sqlite3_column_int(row, 1);
+    f.name = QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(row, 5)));
+    ++m_totals.folders;
+}
+
+void HostStatistics::addFile(sqlite3_stmt *row, QHash<QByteArray, TypeShare> &types)
+{
+    const double size = sqlite3_column_double(row, 2); // unknown (NULL) reads as 0
+    Sums &own = m_fileSums[sqlite3_column_int(row, 1)];
+    own.bytes += size;
+    ++own.count;
+    const QByteArray ext = QByteArray::fromRawData(reinterpret_cast<const char *>(sqlite3_column_text(row, 3)),
+                                                   sqlite3_column_bytes(row, 3));
+    auto t = types.find(ext);
+    if (t == types.end())
+        t = types.insert(QByteArray(ext.constData(), ext.size()), TypeShare{QString::fromUtf8(ext), 0, 0});
+    t->bytes += size;
+    ++t->count;
+    m_totals.bytes += size;
+    ++m_totals.entries;
+    keepIfLarge(row, size);
+}
+
+// The largest files so far, largest first; of equal sizes the first stored
+// stays ahead. Past the first few thousand rows, almost every file is
+// turned away by one comparison.
+void HostStatistics::keepIfLarge(sqlite3_stmt *row, double size)
+{
+    if (sqlite3_column_type(row, 2) == SQLITE_NULL)
+        return;
+    if (m_largest.size() == LargestKept && size <= m_largest.last().bytes)
+        return;
+    const auto at = std::upper_bound(m_largest.begin(), m_largest.end(), size,
+                                     [](double s, const LargeFile &f) { return s > f.bytes; });
+    m_largest.insert(at, {sqlite3_column_int(row, 4), sqlite3_column_int(row, 1),
+                          QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(row, 5))),
+                          QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(row, 3))), size});
+    if (m_largest.size() > LargestKept)
+        m_largest.removeLast();
 }
 
 // Each folder under its parent, with the files lying directly in it. Files
@@ -161,21 +173,6 @@ QList<HostStatistics::Block> HostStatistics::children(qint32 folderId) const
         return a.bytes != b.bytes ? a.bytes > b.bytes : a.name < b.name;
     });
     return blocks;
-}
-
-QList<HostStatistics::LargeFile> HostStatistics::largest(int n)
-{
-    QSqlQuery q = run(m_catalogue.database(),
-                      QStringLiteral("SELECT ID, PID, Name, ext, Size FROM DB WHERE Host = ? AND NOT %1 "
-                                     "AND Size IS NOT NULL ORDER BY Size DESC LIMIT %2")
-                          .arg(QLatin1String(FolderTest))
-                          .arg(n),
-                      m_host);
-    QList<LargeFile> files;
-    while (q.next())
-        files.append({q.value(0).toInt(), q.value(1).toInt(), q.value(2).toString(), q.value(3).toString(),
-                      q.value(4).toDouble()});
-    return files;
 }
 
 QString HostStatistics::lastScanText(const QStringList &logLines, const QString &host)
