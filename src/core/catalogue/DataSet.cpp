@@ -24,6 +24,11 @@ qint64 DataSet::countRows(const QSqlDatabase &db) const
 
 bool DataSet::open()
 {
+    return run(-1);
+}
+
+bool DataSet::run(qint64 knownCount)
+{
     const QSqlDatabase db = QSqlDatabase::database(m_connection, false);
     QSqlQuery q(db);
     m_error.clear();
@@ -42,7 +47,7 @@ bool DataSet::open()
     const bool isSelect = q.isSelect();
     setQuery(std::move(q));
     m_open = true;
-    m_count = isSelect ? countRows(db) : 0;
+    m_count = !isSelect ? 0 : knownCount >= 0 ? knownCount : countRows(db);
     emit opened();
     return true;
 }
@@ -77,6 +82,9 @@ void DataSet::sort(int column, Qt::SortOrder order)
         return;
     m_sortColumn = column;
     m_sortOrder = order;
+    // The same rows in another order: counting them again would cost a
+    // large result as much as the sorted first screen saves.
+    const qint64 count = m_count;
     close();
-    open();
+    run(count);
 }

@@ -41,6 +41,8 @@ signals:
     void opened();
 
 private:
+    // knownCount -1: counted anew.
+    bool run(qint64 knownCount);
     qint64 countRows(const QSqlDatabase &db) const;
     QString orderedSql() const;
 
