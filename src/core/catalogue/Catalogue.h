@@ -145,6 +145,8 @@ private:
     bool m_nameIndexReady = false;
     QElapsedTimer m_sinceCommit;
     qint64 m_lastCommitMs = 0; // how long the last commit took
+    QString m_countStamp; // what recordCount() last counted at
+    qint64 m_count = 0;
     QTimer m_commitTimer;
     QString m_deferredError; // a timed commit failed: the next write reports it
     // Children of the folder being stored, keyed by exact name and kind: one

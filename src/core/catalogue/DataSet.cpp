@@ -54,10 +54,15 @@ bool DataSet::run(qint64 knownCount)
 
 void DataSet::close()
 {
+    reset();
+    emit opened();
+}
+
+void DataSet::reset()
+{
     clear();
     m_open = false;
     m_count = 0;
-    emit opened();
 }
 
 // The statement as the user wrote it stays a subquery: its own ORDER BY, a
@@ -84,7 +89,8 @@ void DataSet::sort(int column, Qt::SortOrder order)
     m_sortOrder = order;
     // The same rows in another order: counting them again would cost a
     // large result as much as the sorted first screen saves.
+    // One change told to the views, not an empty grid first.
     const qint64 count = m_count;
-    close();
+    reset();
     run(count);
 }

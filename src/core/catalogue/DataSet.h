@@ -43,6 +43,7 @@ signals:
 private:
     // knownCount -1: counted anew.
     bool run(qint64 knownCount);
+    void reset();
     qint64 countRows(const QSqlDatabase &db) const;
     QString orderedSql() const;
 
