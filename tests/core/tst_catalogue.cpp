@@ -28,6 +28,7 @@ private slots:
     void lookupsUseIndexes_data();
     void lookupsUseIndexes();
     void commitsSurviveReopen();
+    void recordCountFollowsEveryChange();
     void commitsOnTimeWithoutAnotherStore();
     void userUniqueIndexIsAnErrorNotALoop();
     void oldCatalogueGainsNameIndex();
@@ -245,6 +246,7 @@ void tst_Catalogue::lookupsUseIndexes_data()
     QTest::newRow("by ID") << "SELECT * FROM DB WHERE ID = 5";
     QTest::newRow("folder's children") << "SELECT * FROM DB WHERE PID = 5";
     QTest::newRow("tree level") << "SELECT ID, Name FROM DB WHERE PID = 5 AND Host = 'h' AND Attr = 16";
+    QTest::newRow("a host's rows, for its statistics") << "SELECT Attr, PID, Size FROM DB WHERE +Host = 'h'";
 }
 
 void tst_Catalogue::lookupsUseIndexes()
@@ -266,6 +268,31 @@ void tst_Catalogue::commitsSurviveReopen()
     Catalogue again;
     again.open(m_dir->filePath("DB"));
     QVERIFY(again.recordById(id).has_value());
+}
+
+// The count is kept between changes: each kind of change must show.
+void tst_Catalogue::recordCountFollowsEveryChange()
+{
+    QCOMPARE(m_cat->recordCount(), 0);
+    m_cat->StoreEntry(entry("a.txt"), 0, "h");
+    m_cat->StoreEntry(entry("b.txt"), 0, "h");
+    QCOMPARE(m_cat->recordCount(), 2); // not yet committed, on this connection
+    m_cat->flush();
+    QCOMPARE(m_cat->recordCount(), 2);
+    QSqlQuery mine(m_cat->database());
+    QVERIFY(mine.exec("DELETE FROM DB WHERE Name = 'a'"));
+    QCOMPARE(m_cat->recordCount(), 1);
+    {
+        QSqlDatabase other = QSqlDatabase::addDatabase("QSQLITE", "writer");
+        other.setDatabaseName(Catalogue::fileIn(m_dir->filePath("DB")));
+        QVERIFY(other.open());
+        QSqlQuery q(other);
+        QVERIFY(q.exec("INSERT INTO DB (Name, Host, ID, PID) VALUES ('c', 'h', 77, 0)"));
+    }
+    QSqlDatabase::removeDatabase("writer");
+    QCOMPARE(m_cat->recordCount(), 2);
+    QVERIFY(mine.exec("DELETE FROM DB"));
+    QCOMPARE(m_cat->recordCount(), 0);
 }
 
 // Another connection sees the rows within a quarter second of the first

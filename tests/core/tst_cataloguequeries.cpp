@@ -138,6 +138,12 @@ void tst_CatalogueQueries::countRowsIsTheStatementsOwn_data()
     QTest::addColumn<int>("rows");
     QTest::newRow("count with a trailing semicolon") << "SELECT COUNT(*) FROM DB;" << 1;
     QTest::newRow("trailing comment") << "SELECT * FROM DB -- every row" << 9;
+    QTest::newRow("comment after the semicolon") << "SELECT * FROM DB; -- every row" << 9;
+    QTest::newRow("block comment and semicolons") << "SELECT * FROM DB /* all */ ;;" << 9;
+    QTest::newRow("its own limit and offset") << "SELECT * FROM DB ORDER BY Name LIMIT 5 OFFSET 6" << 3;
+    QTest::newRow("with clause") << "WITH f AS (SELECT * FROM DB WHERE Attr = 16) SELECT Name FROM f" << 7;
+    QTest::newRow("compound") << "SELECT 1 UNION ALL SELECT 2 UNION ALL SELECT 2" << 3;
+    QTest::newRow("pragma, not a subquery: stepped") << "PRAGMA table_info(DB)" << 8;
     QTest::newRow("host summary") << CatalogueQueries::hostSummary().sql << 3;
     QTest::newRow("a write is never run to count it") << "DELETE FROM DB" << 0;
 }

@@ -1,6 +1,7 @@
 #include "core/catalogue/Catalogue.h"
 #include "core/catalogue/HostStatistics.h"
 
+#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -17,6 +18,7 @@ private slots:
     void typesLargestFirstThenOther();
     void blocksRollUpFolderSizes();
     void largestFiles();
+    void largestSiftedFromManyFiles();
     void lastScanFromTheLog();
 
 private:
@@ -104,6 +106,29 @@ void tst_HostStatistics::largestFiles()
     QCOMPARE(files[0].bytes, 3000.0);
     QCOMPARE(files[0].pid, m_docs);
     QCOMPARE(files[1].bytes, 1000.0);
+}
+
+// More files than are kept, sizes in no order and many equal: the same
+// sizes as the catalogue sorted gives, and no folder among them.
+void tst_HostStatistics::largestSiftedFromManyFiles()
+{
+    const qint32 top = store("big", 16, 0, 0, "Many");
+    for (int i = 0; i < 300; ++i)
+        store(QString("f%1.bin").arg(i), 128, i % 2 ? top : 0, quint64((i * 37) % 50) * 100, "Many");
+    store("huge", 16, top, 0, "Many");
+    m_cat.flush();
+    HostStatistics many(m_cat, "Many");
+    many.load();
+    QSqlQuery q(m_cat.database());
+    QVERIFY(q.exec("SELECT Size FROM DB WHERE Host = 'Many' AND (Attr & 16) = 0 ORDER BY Size DESC LIMIT 20"));
+    QList<double> expected, got;
+    while (q.next())
+        expected << q.value(0).toDouble();
+    for (const HostStatistics::LargeFile &f : many.largest())
+        got << f.bytes;
+    QCOMPARE(got, expected);
+    QCOMPARE(many.largest(3).size(), 3);
+    QCOMPARE(many.totals().entries, qint64(302));
 }
 
 void tst_HostStatistics::lastScanFromTheLog()

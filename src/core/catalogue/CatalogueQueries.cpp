@@ -56,6 +56,27 @@ void bindAll(sqlite3_stmt *st, const QVariantList &params)
         }
     }
 }
+
+// The statement's own text ends where SQLite says its first statement ends:
+// a trailing ";" and what follows it stay outside, and the closing
+// parenthesis goes on a line of its own, past a trailing "--" comment.
+StatementPtr compileCount(sqlite3 *db, const QString &sql)
+{
+    const QByteArray text = sql.toUtf8();
+    const char *tail = nullptr;
+    sqlite3_stmt *st = nullptr;
+    const bool compiled = sqlite3_prepare_v2(db, text.constData(), int(text.size()), &st, &tail) == SQLITE_OK && st;
+    sqlite3_finalize(st);
+    if (!compiled)
+        return {};
+    QByteArray own = text.left(tail - text.constData()).trimmed();
+    while (own.endsWith(';'))
+        own = own.chopped(1).trimmed();
+    const QByteArray count = "SELECT COUNT(*) FROM (" + own + "\n)";
+    st = nullptr;
+    sqlite3_prepare_v2(db, count.constData(), int(count.size()), &st, nullptr);
+    return StatementPtr(st);
+}
 } // namespace
 
 CatalogueQueries::CatalogueQueries(const QSqlDatabase &db)
@@ -203,6 +224,12 @@ qint64 CatalogueQueries::countRows(const Statement &st) const
     StatementPtr stmt = compile(db, st.sql);
     if (!stmt || !sqlite3_stmt_readonly(stmt.get()) || sqlite3_column_count(stmt.get()) == 0)
         return 0;
+    if (StatementPtr count = compileCount(db, st.sql)) {
+        bindAll(count.get(), st.params);
+        if (sqlite3_step(count.get()) == SQLITE_ROW)
+            return sqlite3_column_int64(count.get(), 0);
+        throw CatalogueError(QString::fromUtf8(sqlite3_errmsg(db)));
+    }
     bindAll(stmt.get(), st.params);
     qint64 rows = 0;
     int rc;

@@ -53,9 +53,11 @@ public:
                           const NameSearch *search = nullptr);
     // One row per host: Host, Rows, TotalSize.
     static Statement hostSummary();
-    // The number of rows the statement returns, counted by stepping through
-    // them once; 0 for a statement that writes (it is never run twice).
-    // Throws CatalogueError.
+    // The number of rows the statement returns: COUNT(*) over it as a
+    // subquery, which SQLite answers from an index without reading the rows,
+    // or, for a statement that cannot be one (PRAGMA, EXPLAIN), by stepping
+    // through them once; 0 for a statement that writes (it is never run
+    // twice). Throws CatalogueError.
     qint64 countRows(const Statement &st) const;
     // True when the statement only reads. Throws CatalogueError when it does not compile.
     bool isReadOnly(const QString &sql) const;

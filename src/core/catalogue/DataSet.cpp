@@ -38,6 +38,11 @@ bool DataSet::run(QSqlQuery &q, const QSqlDatabase &db) const
 
 bool DataSet::open()
 {
+    return run(-1);
+}
+
+bool DataSet::run(qint64 knownCount)
+{
     const QSqlDatabase db = QSqlDatabase::database(m_connection, false);
     QSqlQuery q(db);
     m_error.clear();
@@ -49,17 +54,22 @@ bool DataSet::open()
     const bool isSelect = q.isSelect();
     setQuery(std::move(q));
     m_open = true;
-    m_count = isSelect ? countRows(db) : 0;
+    m_count = !isSelect ? 0 : knownCount >= 0 ? knownCount : countRows(db);
     emit opened();
     return true;
 }
 
 void DataSet::close()
 {
+    reset();
+    emit opened();
+}
+
+void DataSet::reset()
+{
     clear();
     m_open = false;
     m_count = 0;
-    emit opened();
 }
 
 // The statement as the user wrote it stays a subquery: its own ORDER BY, a
@@ -84,6 +94,10 @@ void DataSet::sort(int column, Qt::SortOrder order)
         return;
     m_sortColumn = column;
     m_sortOrder = order;
-    close();
-    open();
+    // The same rows in another order: counting them again would cost a
+    // large result as much as the sorted first screen saves.
+    // One change told to the views, not an empty grid first.
+    const qint64 count = m_count;
+    reset();
+    run(count);
 }

@@ -42,6 +42,9 @@ signals:
     void opened();
 
 private:
+    // knownCount -1: counted anew.
+    bool run(qint64 knownCount);
+    void reset();
     qint64 countRows(const QSqlDatabase &db) const;
     bool run(QSqlQuery &q, const QSqlDatabase &db) const;
     QString orderedSql() const;

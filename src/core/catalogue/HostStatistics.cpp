@@ -10,9 +10,6 @@
 #include <sqlite3.h>
 
 namespace {
-// A folder is any row with the directory bit, read-only folders included.
-const char *const FolderTest = "(Attr & 16) <> 0";
-
 QSqlQuery run(const QSqlDatabase &db, const QString &sql, const QString &host)
 {
     QSqlQuery q(db);
@@ -23,6 +20,12 @@ QSqlQuery run(const QSqlDatabase &db, const QString &sql, const QString &host)
     if (!q.exec())
         throw CatalogueError(q.lastError().text());
     return q;
+}
+
+QString text(sqlite3_stmt *row, int column)
+{
+    return QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(row, column)),
+                             sqlite3_column_bytes(row, column));
 }
 } // namespace
 
@@ -37,6 +40,7 @@ void HostStatistics::load()
     m_catalogue.flush();
     m_folders.clear();
     m_types.clear();
+    m_largest.clear();
     m_totals = Totals();
     m_folders.insert(0, Folder());
     scanRows();
@@ -44,10 +48,12 @@ void HostStatistics::load()
     rollUp();
 }
 
-// One pass over the host's rows. SQLite's GROUP BY sorts every row it groups
-// (2.5 s for 1,000,000 rows of one type, measured), while this pass reads
-// them in storage order and sums folders and types in two small hash tables.
-// SQLite's own API: a QVariant per value would cost as much again.
+// One pass over the host's rows, read through the index of a host's rows
+// (+Host asks for it) in storage order, summing folders and types in two
+// small hash tables. Grouping in SQL sorts every row it groups: measured on a
+// host of 1,000,000 entries in a catalogue of 13,000,000, the GROUP BY by
+// type alone took longer than this whole pass. SQLite's own API: a QVariant
+// per value would cost as much again.
 void HostStatistics::addFolder(qint32 id, qint32 pid, const QString &name)
 {
     Folder &f = m_folders[id];
@@ -86,10 +92,17 @@ void HostStatistics::scanRowsByQuery()
                       m_host);
     QHash<QByteArray, TypeShare> types;
     while (q.next()) {
-        if (q.value(0).toInt() & 16)
-            addFolder(q.value(4).toInt(), q.value(1).toInt(), q.value(5).toString());
-        else
-            addFile(q.value(1).toInt(), q.value(2).toDouble(), q.value(3).toString().toUtf8(), types);
+        const qint32 id = q.value(4).toInt();
+        const qint32 pid = q.value(1).toInt();
+        if (q.value(0).toInt() & 16) {
+            addFolder(id, pid, q.value(5).toString());
+            continue;
+        }
+        const double size = q.value(2).toDouble();
+        const QString ext = q.value(3).toString();
+        addFile(pid, size, ext.toUtf8(), types);
+        if (!q.value(2).isNull() && isLarge(size))
+            keepLarge({id, pid, q.value(5).toString(), ext, size});
     }
     sortTypes(types);
 }
@@ -103,7 +116,7 @@ void HostStatistics::scanRows()
         throw CatalogueError(QStringLiteral("The SQLite driver gives no handle"));
     sqlite3 *db = *static_cast<sqlite3 *const *>(handle.constData());
     sqlite3_stmt *st = nullptr;
-    const char *sql = "SELECT Attr, PID, Size, ext, ID, Name FROM DB NOT INDEXED WHERE Host = ?";
+    const char *sql = "SELECT Attr, PID, Size, ext, ID, Name FROM DB WHERE +Host = ?";
     if (sqlite3_prepare_v2(db, sql, -1, &st, nullptr) != SQLITE_OK)
         throw CatalogueError(QString::fromUtf8(sqlite3_errmsg(db)));
     const QByteArray host = m_host.toUtf8();
@@ -111,21 +124,42 @@ void HostStatistics::scanRows()
     QHash<QByteArray, TypeShare> types;
     int rc;
     while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
+        const qint32 id = sqlite3_column_int(st, 4);
+        const qint32 pid = sqlite3_column_int(st, 1);
         if (sqlite3_column_int(st, 0) & 16) {
-            addFolder(sqlite3_column_int(st, 4), sqlite3_column_int(st, 1),
-                      QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(st, 5))));
+            addFolder(id, pid, text(st, 5));
             continue;
         }
-        // An unknown (NULL) size reads as 0.
-        addFile(sqlite3_column_int(st, 1), sqlite3_column_double(st, 2),
+        const double size = sqlite3_column_double(st, 2); // unknown (NULL) reads as 0
+        addFile(pid, size,
                 QByteArray::fromRawData(reinterpret_cast<const char *>(sqlite3_column_text(st, 3)),
                                         sqlite3_column_bytes(st, 3)),
                 types);
+        // Past the first few thousand rows, almost every file is turned
+        // away by one comparison, before its name is read.
+        if (sqlite3_column_type(st, 2) != SQLITE_NULL && isLarge(size))
+            keepLarge({id, pid, text(st, 5), text(st, 3), size});
     }
     sqlite3_finalize(st);
     if (rc != SQLITE_DONE)
         throw CatalogueError(QString::fromUtf8(sqlite3_errmsg(db)));
     sortTypes(types);
+}
+
+bool HostStatistics::isLarge(double size) const
+{
+    return m_largest.size() < LargestKept || size > m_largest.last().bytes;
+}
+
+// The largest files so far, largest first; of equal sizes the first stored
+// stays ahead.
+void HostStatistics::keepLarge(const LargeFile &file)
+{
+    const auto at = std::upper_bound(m_largest.begin(), m_largest.end(), file.bytes,
+                                     [](double s, const LargeFile &f) { return s > f.bytes; });
+    m_largest.insert(at, file);
+    if (m_largest.size() > LargestKept)
+        m_largest.removeLast();
 }
 
 // Each folder under its parent, with the files lying directly in it. Files
@@ -196,21 +230,6 @@ QList<HostStatistics::Block> HostStatistics::children(qint32 folderId) const
         return a.bytes != b.bytes ? a.bytes > b.bytes : a.name < b.name;
     });
     return blocks;
-}
-
-QList<HostStatistics::LargeFile> HostStatistics::largest(int n)
-{
-    QSqlQuery q = run(m_catalogue.database(),
-                      QStringLiteral("SELECT ID, PID, Name, ext, Size FROM DB WHERE Host = ? AND NOT %1 "
-                                     "AND Size IS NOT NULL ORDER BY Size DESC LIMIT %2")
-                          .arg(QLatin1String(FolderTest))
-                          .arg(n),
-                      m_host);
-    QList<LargeFile> files;
-    while (q.next())
-        files.append({q.value(0).toInt(), q.value(1).toInt(), q.value(2).toString(), q.value(3).toString(),
-                      q.value(4).toDouble()});
-    return files;
 }
 
 QString HostStatistics::lastScanText(const QStringList &logLines, const QString &host)

@@ -5,13 +5,14 @@
 #include <QStringList>
 
 class Catalogue;
+struct sqlite3_stmt;
 
 // What one host holds, at a glance: totals, the share of each file type, the
 // folder tree by size and the largest files. The host's rows are read once,
-// summed per folder and per type as they come, and folder sizes are rolled
-// up in memory from one sum per folder: a host of 1,000,000 entries costs one
-// pass over its rows, not one query per folder. The largest files come from
-// the Size index.
+// through the index of a host's rows, summed per folder and per type and
+// sifted for the largest files as they come; folder sizes are rolled up in
+// memory from one sum per folder. A host of 1,000,000 entries costs one pass
+// over its own rows, whatever else the catalogue holds.
 class HostStatistics
 {
 public:
@@ -57,8 +58,9 @@ public:
     QList<Block> children(qint32 folderId) const;
     QString folderName(qint32 id) const { return m_folders.value(id).name; }
     qint32 parentOf(qint32 id) const { return m_folders.value(id).pid; }
-    // Throws CatalogueError.
-    QList<LargeFile> largest(int n = 20);
+    // Largest first, at most LargestKept.
+    QList<LargeFile> largest(int n = LargestKept) const { return m_largest.mid(0, n); }
+    static constexpr int LargestKept = 20;
     // The time stamp of the host's last "Scanning of Host" line, as logged;
     // empty when the log has none.
     static QString lastScanText(const QStringList &logLines, const QString &host);
@@ -79,6 +81,8 @@ private:
     void addFolder(qint32 id, qint32 pid, const QString &name);
     void addFile(qint32 pid, double size, const QByteArray &ext, QHash<QByteArray, TypeShare> &types);
     void sortTypes(const QHash<QByteArray, TypeShare> &types);
+    bool isLarge(double size) const;
+    void keepLarge(const LargeFile &file);
     void linkFolders();
     void rollUp();
     struct Sums
@@ -93,4 +97,5 @@ private:
     QHash<qint32, Folder> m_folders; // key 0: the host's top level
     QList<TypeShare> m_types;
     QHash<qint32, Sums> m_fileSums; // by PID, while loading
+    QList<LargeFile> m_largest;
 };
