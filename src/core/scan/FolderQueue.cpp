@@ -2,6 +2,7 @@
 
 #include <QMutexLocker>
 #include <algorithm>
+#include <utility>
 
 void FolderQueue::push(const Job &job)
 {

@@ -4,6 +4,8 @@
 #include "ScanView.h"
 #include "core/base/ActivityLog.h"
 
+#include <QCoreApplication>
+
 namespace {
 // How long the storing thread waits for a listing before it looks at the
 // Cancel flag and the connections to open again.
@@ -57,6 +59,9 @@ void ParallelWalk::run()
         if (!m_mainUp && m_live == 0 && !m_opening)
             break; // every connection lost: the scanner's own reconnection takes over
         handle(m_queue.takeReports(WaitSliceMs));
+        // As a wait on the network does: the catalogue commits on a timer
+        // while the walk waits, so what is stored is on disk during a stall.
+        QCoreApplication::processEvents();
     }
     end();
     m_s.m_stats.connections = most;
