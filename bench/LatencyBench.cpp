@@ -59,12 +59,13 @@ int LatencyBench::run()
     QTemporaryDir root, work;
     m_work = work.path();
     const BenchTree tree = BenchTree::makeSmall(root.path());
-    FtpTestServer server(FtpTestServer::Kind::Vsftpd);
+    const bool py = m_server == QLatin1String("pyftpdlib");
+    FtpTestServer server(py ? FtpTestServer::Kind::Pyftpdlib : FtpTestServer::Kind::Vsftpd);
     if (!server.start(root.path())) {
-        std::fprintf(stderr, "cannot start vsftpd: %s\n", qPrintable(server.error()));
+        std::fprintf(stderr, "cannot start %s: %s\n", qPrintable(m_server), qPrintable(server.error()));
         return 1;
     }
-    QStringList json{QStringLiteral("\"rtt_ms\": %1").arg(m_rttMs),
+    QStringList json{QStringLiteral("\"server\": \"%1\"").arg(m_server), QStringLiteral("\"rtt_ms\": %1").arg(m_rttMs),
                      QStringLiteral("\"folders\": %1").arg(tree.folders.size()),
                      QStringLiteral("\"entries\": %1").arg(tree.entries)};
     QProcess external;
@@ -114,8 +115,8 @@ quint16 LatencyBench::startExternalProxy(quint16 upstream, QProcess &process)
 
 double LatencyBench::timeTool(const QString &tool, quint16 port)
 {
-    if (tool == QLatin1String("harvex"))
-        return harvex(port);
+    if (tool.startsWith(QLatin1String("harvex")))
+        return harvex(port, tool.mid(6).toInt());
     if (tool == QLatin1String("lftp"))
         return lftp(port);
     if (tool.startsWith(QLatin1String("pipeline")))
@@ -148,12 +149,15 @@ double LatencyBench::timeProcess(const QString &program, const QStringList &args
     return t.nsecsElapsed() / 1e9;
 }
 
-double LatencyBench::harvex(quint16 port)
+// connections 0: the program's default.
+double LatencyBench::harvex(quint16 port, int connections)
 {
     // A fresh catalogue each run: a rescan does other work.
     QTemporaryDir data;
-    return timeProcess(QStringLiteral(HARVEX_CLI),
-                       {"scan", QStringLiteral("127.0.0.1:%1").arg(port), "--passive", "--data", data.path()});
+    QStringList args{"scan", QStringLiteral("127.0.0.1:%1").arg(port), "--passive", "--data", data.path()};
+    if (connections > 0)
+        args << "--connections" << QString::number(connections);
+    return timeProcess(QStringLiteral(HARVEX_CLI), args);
 }
 
 double LatencyBench::lftp(quint16 port)

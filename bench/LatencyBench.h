@@ -11,19 +11,22 @@ class LatencyBench
 {
 public:
     // "pipeline": the bare walk, nothing stored, with listings pipelined on
-    // one connection; "pipelineN": with a fixed window of N.
+    // one connection; "pipelineN": with a fixed window of N. "harvexN":
+    // harvex-cli with N connections; "rcloneN": rclone with N checkers.
     static QStringList allTools() { return {"harvex", "lftp", "rclone8", "rclone16", "pipeline"}; }
 
     LatencyBench(int rttMs, const QStringList &tools);
     // Cross-checks: an external proxy script (--listen, --upstream,
     // --delay-ms; prints "ready PORT") instead of the built-in one.
     void setExternalProxy(const QString &script) { m_externalProxy = script; }
+    // "vsftpd" (the default) or "pyftpdlib", which lists only with MLSD.
+    void setServer(const QString &name) { m_server = name; }
     // Prints a line per tool and then one JSON object; the exit code.
     int run();
 
 private:
     double timeProcess(const QString &program, const QStringList &args, const QString &dataDir = {});
-    double harvex(quint16 port);
+    double harvex(quint16 port, int connections);
     double lftp(quint16 port);
     double rclone(quint16 port, int checkers);
     double pipelinedWalk(quint16 port, int fixedWindow);
@@ -35,4 +38,5 @@ private:
     QStringList m_tools;
     QString m_work;
     QString m_externalProxy;
+    QString m_server = QStringLiteral("vsftpd");
 };

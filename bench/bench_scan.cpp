@@ -3,9 +3,10 @@
 // one), and times the same walk's bare listings with nothing stored; with
 // lftp installed, also its recursive find over the same server.
 //
-// bench_scan --rtt-ms N [--tools harvex,lftp,rclone8,rclone16]: a smaller
-// tree through a proxy that adds N ms of round trip, timing harvex-cli beside
-// lftp and rclone in one run.
+// bench_scan --rtt-ms N [--tools harvex,lftp,rclone8,rclone16] [--server
+// vsftpd|pyftpdlib]: a smaller tree through a proxy that adds N ms of round
+// trip, timing harvex-cli beside lftp and rclone in one run ("harvex4": with
+// 4 connections, "rclone4": with 4 checkers).
 #include "core/base/ActivityLog.h"
 #include "BenchTree.h"
 #include "core/base/ElapsedCounter.h"
@@ -94,13 +95,16 @@ int main(int argc, char **argv)
     QCoreApplication app(argc, argv);
     QCommandLineParser args;
     args.addOptions({{"rtt-ms", "Round trip the proxy adds, in ms.", "N"},
-                     {"tools", "Comma-separated: harvex, lftp, rclone8, rclone16.", "LIST"},
+                     {"tools", "Comma-separated: harvex[N], lftp, rclone8, rclone16, rcloneN.", "LIST"},
+                     {"server", "vsftpd (default) or pyftpdlib.", "NAME"},
                      {"external-proxy", "A proxy script to cross-check the built-in one.", "SCRIPT"}});
     args.process(app);
     if (args.isSet("rtt-ms")) {
         const QStringList tools = args.isSet("tools") ? args.value("tools").split(u',') : LatencyBench::allTools();
         LatencyBench bench(args.value("rtt-ms").toInt(), tools);
         bench.setExternalProxy(args.value("external-proxy"));
+        if (args.isSet("server"))
+            bench.setServer(args.value("server"));
         return bench.run();
     }
     QTemporaryDir root, data;

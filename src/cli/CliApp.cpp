@@ -47,6 +47,7 @@ struct ScanRun
 {
     FtpConnection::RunOptions connection;
     HostScanner::Limits limits;
+    int connections = HostScanner::DefaultConnections;
 };
 
 QString CliApp::usage()
@@ -54,7 +55,7 @@ QString CliApp::usage()
     return QStringLiteral(
         "usage: harvex-cli COMMAND [options]\n"
         "  scan HOST[:PORT] [--user NAME] [--password-stdin] [--passive] [--tls require|try|off]\n"
-        "       [--trust FINGERPRINT] [--max-entries N] [--max-depth N] [--save]\n"
+        "       [--trust FINGERPRINT] [--max-entries N] [--max-depth N] [--connections N] [--save]\n"
         "  find PATTERN [--type EXT] [--host HOST] [--long] [--limit N]\n"
         "  sql STATEMENT\n"
         "  tree [HOST]\n"
@@ -86,6 +87,8 @@ QString CliApp::commandUsage(const QString &command)
         "                          (hex, colons optional, as openssl x509 -fingerprint prints it)\n"
         "  --max-entries N         stop after N entries\n"
         "  --max-depth N           do not list folders deeper than N levels (default 256)\n"
+        "  --connections N         list over at most N connections at once (default 4,\n"
+        "                          or [FTP] Connections in the settings file; 1 to 16)\n"
         "  --save                  keep --passive, --tls and --trust in the settings file;\n"
         "                          without it they apply to this run only\n"
         "  --data DIR              data folder\n"
@@ -116,6 +119,7 @@ bool CliApp::parse(const QStringList &arguments)
         {"trust", "Trusted certificate fingerprint.", "FINGERPRINT"},
         {"max-entries", "Entry limit.", "N"},
         {"max-depth", "Depth limit.", "N"},
+        {"connections", "Connections at once.", "N"},
         {"save", "Keep the scan options in the settings."},
         {"to", "Copy into this database.", "URL"},
         {"from", "Copy from this database.", "URL"},
@@ -245,6 +249,7 @@ int CliApp::scan()
     connection.setRunOptions(run.connection);
     HostScanner scanner(connection, *m_catalogue, log, host, messages, progress);
     scanner.setLimits(run.limits);
+    scanner.setConnections(run.connections);
     TerminalProgress::cancelOnSignals(scanner.cancelFlag());
     scanner.ScanHost();
     TerminalProgress::cancelOnSignals(nullptr);
@@ -306,6 +311,13 @@ bool CliApp::runOptions(const QString &hostText, ScanRun &run)
             return rejected(usageError(QStringLiteral("--trust takes a SHA-256 fingerprint: 64 hex digits, colons optional")));
     }
     run.limits.maxDepth = m_settings->readInt("SCAN", "Max Depth", HostScanner::MaxDepth);
+    run.connections = m_settings->readInt("FTP", "Connections", HostScanner::DefaultConnections);
+    if (m_parser.isSet("connections")) {
+        bool ok = false;
+        run.connections = m_parser.value("connections").toInt(&ok);
+        if (!ok || run.connections < 1 || run.connections > HostScanner::MaxConnections)
+            return rejected(usageError(QStringLiteral("--connections takes a number from 1 to %1").arg(HostScanner::MaxConnections)));
+    }
     for (const char *name : {"max-entries", "max-depth"}) {
         if (!m_parser.isSet(name))
             continue;

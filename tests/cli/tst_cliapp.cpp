@@ -281,6 +281,7 @@ void tst_CliApp::badArguments_data()
     QTest::newRow("unknown TLS mode") << QStringList{"scan", "127.0.0.1", "--tls", "maybe"};
     QTest::newRow("no entry limit") << QStringList{"scan", "127.0.0.1", "--max-entries", "0"};
     QTest::newRow("no find limit") << QStringList{"find", "%", "--limit", "0"};
+    QTest::newRow("connections out of range") << QStringList{"scan", "127.0.0.1", "--connections", "17"};
 }
 
 void tst_CliApp::badArguments()

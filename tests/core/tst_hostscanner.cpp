@@ -162,9 +162,13 @@ private slots:
     void everyListedNameOnceOnRealServers();
     void linkMetBeforeItsFolder();
     void linksShownAsFolders();
-    void pipelinedScanStoresWhatASerialScanStores();
+    void everyWalkStoresWhatOneConnectionStores_data();
+    void everyWalkStoresWhatOneConnectionStores();
     void pipelinedServersStayExact_data();
     void pipelinedServersStayExact();
+    void parallelScansLoseNothing_data();
+    void parallelScansLoseNothing();
+    void cancelWithListingsInFlight_data();
     void cancelWithListingsInFlight();
 
 private:
@@ -441,7 +445,7 @@ void tst_HostScanner::realServers()
     HostScanner scanner(conn, *m_cat, log, hosts, messages, view);
     scanner.ScanHost();
     QVERIFY2(messages.shown.isEmpty(), qPrintable(messages.shown.join(';')));
-    QCOMPARE(scanner.stats().failed, 0);
+    QVERIFY2(scanner.stats().failed == 0, qPrintable(log.lines().filter("Could not list").join(u'\n')));
 
     // Every file and folder of the tree, with its parent and size.
     QStringList expected;
@@ -597,7 +601,7 @@ void tst_HostScanner::everyListedNameOnceOnRealServers()
     FtpConnection conn(log, timeConnect, hosts, messages);
     HostScanner scanner(conn, *m_cat, log, hosts, messages, view);
     scanner.ScanHost();
-    QCOMPARE(scanner.stats().failed, 0);
+    QVERIFY2(scanner.stats().failed == 0, qPrintable(log.lines().filter("Could not list").join(u'\n')));
     QCOMPARE(storedPaths(), expected);
     scanner.ScanHost();
     QCOMPARE(scanner.stats().added + scanner.stats().changed + scanner.stats().removed, 0);
@@ -631,7 +635,7 @@ void tst_HostScanner::linkMetBeforeItsFolder()
     const QByteArrayList paths = storedPaths();
     for (const char *p : {"m/real1/f1.txt", "m/real1/sub", "m/real1/sub/g1.txt", "m/real2/f2.txt", "alink", "zlink"})
         QVERIFY2(paths.contains(p), p);
-    QCOMPARE(scanner.stats().failed, 0);
+    QVERIFY2(scanner.stats().failed == 0, qPrintable(log.lines().filter("Could not list").join(u'\n')));
 }
 
 // Which of two folders with one unique fact is the link, whichever comes
@@ -658,23 +662,38 @@ void tst_HostScanner::linksShownAsFolders()
 }
 
 
-// The same tree through a scan with listings in flight and through one a
-// listing at a time: the same rows, and the rescan stores nothing new.
-void tst_HostScanner::pipelinedScanStoresWhatASerialScanStores()
+void tst_HostScanner::everyWalkStoresWhatOneConnectionStores_data()
 {
-    if (!FtpTestServer::available(FtpTestServer::Kind::Vsftpd))
-        QSKIP("vsftpd tests need root and /usr/sbin/vsftpd");
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<bool>("pipelining");
+    QTest::addColumn<int>("connections");
+    QTest::newRow("vsftpd, listings in flight") << int(FtpTestServer::Kind::Vsftpd) << true << 1;
+    QTest::newRow("vsftpd, 4 connections") << int(FtpTestServer::Kind::Vsftpd) << false << 4;
+    QTest::newRow("pyftpdlib, 4 connections") << int(FtpTestServer::Kind::Pyftpdlib) << false << 4;
+}
+
+// The same tree through a scan with listings in flight or over several
+// connections and through one a listing at a time on one connection: the
+// same rows under the same parents, whatever order they were stored in, and
+// the rescan stores nothing new.
+void tst_HostScanner::everyWalkStoresWhatOneConnectionStores()
+{
+    QFETCH(int, kind);
+    QFETCH(bool, pipelining);
+    QFETCH(int, connections);
+    if (!FtpTestServer::available(FtpTestServer::Kind(kind)))
+        QSKIP("server not installed or not root");
     QTemporaryDir tree;
     for (const char *f : {"readme.txt", "a?b/q.txt", "axb/x.txt", "a*b/star.txt", "sp ace/in/deep.txt", ".hid/h.txt"})
         FtpTestServer::makeFile(tree.filePath(QString::fromUtf8(f)), 7);
     for (int i = 0; i < 60; ++i) // wider than the first window
         FtpTestServer::makeFile(tree.filePath(QStringLiteral("wide/w%1/sub/f%1.txt").arg(i)), i);
     QDir(tree.path()).mkpath("empty");
-    FtpTestServer server(FtpTestServer::Kind::Vsftpd);
+    FtpTestServer server{FtpTestServer::Kind(kind)};
     QVERIFY(server.start(tree.path()));
 
     QStringList trees[2];
-    for (const bool pipelining : {false, true}) {
+    for (const bool reference : {true, false}) {
         init();
         ActivityLog log;
         ElapsedCounter timeConnect;
@@ -684,21 +703,27 @@ void tst_HostScanner::pipelinedScanStoresWhatASerialScanStores()
         RecordingView view;
         FtpConnection conn(log, timeConnect, hosts, messages);
         HostScanner scanner(conn, *m_cat, log, hosts, messages, view);
-        scanner.setPipelining(pipelining);
+        scanner.setPipelining(!reference && pipelining);
+        scanner.setConnections(reference ? 1 : connections);
         scanner.ScanHost();
-        QCOMPARE(scanner.stats().pipelined, pipelining);
         QVERIFY2(messages.shown.isEmpty(), qPrintable(messages.shown.join(';')));
-        QCOMPARE(scanner.stats().failed, 0);
+        QVERIFY2(scanner.stats().failed == 0, qPrintable(log.lines().filter("Could not list").join(u'\n')));
         QCOMPARE(scanner.stats().listed, 1 + 6 + 1 + 2 * 60 + 1);
-        trees[pipelining] = storedTree();
+        if (!reference) {
+            QCOMPARE(scanner.stats().pipelined, pipelining);
+            QVERIFY(scanner.stats().connections <= connections); // how many joined in is timing
+            QCOMPARE(log.lines().filter("Connections used:").size(), connections > 1 ? 1 : 0);
+        }
+        trees[reference] = storedTree();
         const qint64 count = m_cat->recordCount();
         scanner.ScanHost();
         QCOMPARE(m_cat->recordCount(), count);
+        QCOMPARE(scanner.stats().added + scanner.stats().changed + scanner.stats().removed, 0);
         QCOMPARE(view.dirs, scanner.stats().directories);
     }
-    QCOMPARE(trees[1], trees[0]);
-    QVERIFY(trees[1].contains("a?b.<DIR>/q.txt|7|128")); // entered by its name, not as a pattern
-    QVERIFY(trees[1].contains("a*b.<DIR>/star.txt|7|128"));
+    QCOMPARE(trees[0], trees[1]);
+    QVERIFY(trees[0].contains("a?b.<DIR>/q.txt|7|128")); // entered by its name, not as a pattern
+    QVERIFY(trees[0].contains("a*b.<DIR>/star.txt|7|128"));
 }
 
 void tst_HostScanner::pipelinedServersStayExact_data()
@@ -732,10 +757,11 @@ void tst_HostScanner::pipelinedServersStayExact()
     RecordingView view;
     FtpConnection conn(log, timeConnect, hosts, messages);
     HostScanner scanner(conn, *m_cat, log, hosts, messages, view);
+    scanner.setConnections(1); // after the probe's doubt, one listing at a time
     scanner.ScanHost();
     QCOMPARE(scanner.stats().pipelined, pipelined);
     QVERIFY2(messages.shown.isEmpty(), qPrintable(messages.shown.join(';')));
-    QCOMPARE(scanner.stats().failed, 0);
+    QVERIFY2(scanner.stats().failed == 0, qPrintable(log.lines().filter("Could not list").join(u'\n')));
     QCOMPARE(scanner.stats().listed, 7);
     QCOMPARE(server.receivedCommands().count("USER"), logons);
     QStringList names;
@@ -750,14 +776,45 @@ void tst_HostScanner::pipelinedServersStayExact()
     QCOMPARE(names, expected);
 }
 
-// The server never answers the pipelined listings: Cancel, pressed from
-// another thread as the view's button is, ends the scan at once.
-void tst_HostScanner::cancelWithListingsInFlight()
+namespace {
+// The scripted server's wide tree: eight folders of three subfolders each.
+QStringList wideTree()
 {
+    QStringList names{"top.txt"};
+    for (int i = 0; i < 8; ++i) {
+        const QString d = QStringLiteral("d%1.<DIR>").arg(i);
+        names << d << d + QStringLiteral("/f%1.txt").arg(i);
+        for (int j = 0; j < 3; ++j) {
+            const QString s = d + QStringLiteral("/s%1.<DIR>").arg(j);
+            names << s << s + QStringLiteral("/g%1%2.txt").arg(i).arg(j);
+        }
+    }
+    names.sort();
+    return names;
+}
+} // namespace
+
+void tst_HostScanner::parallelScansLoseNothing_data()
+{
+    QTest::addColumn<QString>("scenario");
+    QTest::addColumn<int>("mostConnections");
+    // Two sessions at most, a third refused with 421, and two listings
+    // answered with 421 and a closed connection.
+    QTest::newRow("421 storm") << "parallel-busy" << 2;
+    QTest::newRow("connection cut mid-listing") << "parallel-cut" << 4;
+}
+
+// Whatever the server does to the connections of a parallel scan, the
+// folders a lost connection held are listed by another and every row is
+// stored once under its own parent.
+void tst_HostScanner::parallelScansLoseNothing()
+{
+    QFETCH(QString, scenario);
+    QFETCH(int, mostConnections);
     if (!FtpTestServer::available(FtpTestServer::Kind::Scripted))
         QSKIP("no /usr/bin/python3");
     FtpTestServer server(FtpTestServer::Kind::Scripted);
-    QVERIFY(server.startScripted(QStringLiteral("pipeline-stall")));
+    QVERIFY(server.startScripted(scenario));
     ActivityLog log;
     ElapsedCounter timeConnect;
     FixedHost hosts;
@@ -766,6 +823,52 @@ void tst_HostScanner::cancelWithListingsInFlight()
     RecordingView view;
     FtpConnection conn(log, timeConnect, hosts, messages);
     HostScanner scanner(conn, *m_cat, log, hosts, messages, view);
+    scanner.setRetryPause(20);
+    scanner.setConnections(4);
+    scanner.ScanHost();
+    QVERIFY2(messages.shown.isEmpty(), qPrintable(messages.shown.join(';')));
+    QVERIFY2(scanner.stats().failed == 0, qPrintable(log.lines().filter("Could not list").join(u'\n')));
+    QCOMPARE(scanner.stats().listed, 1 + 8 + 24);
+    QVERIFY(!scanner.stats().terminated);
+    QVERIFY(scanner.stats().connections >= 2);
+    QVERIFY(scanner.stats().connections <= mostConnections);
+    QVERIFY(server.receivedCommands().count("USER") > scanner.stats().connections); // lost ones were replaced
+    if (scenario == "parallel-busy")
+        QVERIFY(!log.lines().filter("The server refused another connection").isEmpty());
+    QStringList names;
+    for (const QString &row : storedTree())
+        names << row.section('|', 0, 0);
+    names.sort();
+    QCOMPARE(names, wideTree());
+}
+
+void tst_HostScanner::cancelWithListingsInFlight_data()
+{
+    QTest::addColumn<QString>("scenario");
+    QTest::addColumn<int>("topLevel");
+    QTest::newRow("pipelined") << "pipeline-stall" << 5;
+    QTest::newRow("4 connections") << "parallel-stall" << 9;
+}
+
+// The server never answers the listings below the top level: Cancel,
+// pressed from another thread as the view's button is, ends the scan at once.
+void tst_HostScanner::cancelWithListingsInFlight()
+{
+    QFETCH(QString, scenario);
+    QFETCH(int, topLevel);
+    if (!FtpTestServer::available(FtpTestServer::Kind::Scripted))
+        QSKIP("no /usr/bin/python3");
+    FtpTestServer server(FtpTestServer::Kind::Scripted);
+    QVERIFY(server.startScripted(scenario));
+    ActivityLog log;
+    ElapsedCounter timeConnect;
+    FixedHost hosts;
+    hosts.host = server.hostText();
+    Recorder messages;
+    RecordingView view;
+    FtpConnection conn(log, timeConnect, hosts, messages);
+    HostScanner scanner(conn, *m_cat, log, hosts, messages, view);
+    scanner.setConnections(4);
     QElapsedTimer sinceCancel;
     std::thread button([&] {
         std::this_thread::sleep_for(std::chrono::milliseconds(700));
@@ -776,11 +879,11 @@ void tst_HostScanner::cancelWithListingsInFlight()
     const qint64 took = sinceCancel.isValid() ? sinceCancel.elapsed() : -1;
     button.join();
     QVERIFY2(took >= 0 && took < 1000, qPrintable(QString::number(took)));
-    QVERIFY(scanner.stats().pipelined);
+    QCOMPARE(scanner.stats().pipelined, scenario.startsWith("pipeline"));
     QVERIFY(scanner.stats().cancelled);
     QCOMPARE(scanner.stats().listed, 1);
     QCOMPARE(scanner.stats().failed, 0); // folders cut short by Cancel are no fault of theirs
-    QCOMPARE(m_cat->recordCount(), 5); // the top level, stored before Cancel
+    QCOMPARE(m_cat->recordCount(), topLevel); // the top level, stored before Cancel
     QVERIFY(log.lines().contains("   Scan cancelled: what was found so far is stored"));
 }
 

@@ -17,13 +17,15 @@ private slots:
     void patternCharactersStayLiteralOnVsftpd();
     void failedFolderDoesNotTakeAnotherOnesListing();
     void cancelCutsWhatIsInFlight();
+    void slowFolderCostsOneWait_data();
+    void slowFolderCostsOneWait();
 
 private:
     using Walk = QMap<QByteArray, QByteArrayList>;
     static Walk walk(StatPipeline &p, const QByteArray &top = QByteArray());
     static Walk walkSerially(FtpSession &s);
     static QByteArrayList names(const FtpSession::Listing &l);
-    static bool openOn(FtpSession &s, quint16 port, int idleMs = 60000);
+    static bool openOn(FtpSession &s, quint16 port, int idleMs = 60000, int deadlineMs = 600000);
 };
 
 QByteArrayList tst_StatPipeline::names(const FtpSession::Listing &l)
@@ -35,11 +37,12 @@ QByteArrayList tst_StatPipeline::names(const FtpSession::Listing &l)
     return out;
 }
 
-bool tst_StatPipeline::openOn(FtpSession &s, quint16 port, int idleMs)
+bool tst_StatPipeline::openOn(FtpSession &s, quint16 port, int idleMs, int deadlineMs)
 {
     FtpLogon logon = FtpLogon::fromHostText(QStringLiteral("127.0.0.1:%1").arg(port));
     logon.passive = true;
     logon.idleTimeoutMs = idleMs;
+    logon.listingDeadlineMs = deadlineMs;
     return s.open(logon);
 }
 
@@ -190,6 +193,40 @@ void tst_StatPipeline::cancelCutsWhatIsInFlight()
     QVERIFY(p.isIdle());
     QVERIFY(t.elapsed() < 1000);
     QVERIFY(p.takeQueued().isEmpty());
+}
+
+void tst_StatPipeline::slowFolderCostsOneWait_data()
+{
+    QTest::addColumn<QString>("scenario");
+    QTest::addColumn<QString>("error");
+    QTest::newRow("never answered") << "pipeline-stall" << "No reply from the server within 0.5 s";
+    QTest::newRow("answered a line at a time") << "pipeline-drip" << "The listing took longer than 0.5 s";
+}
+
+// A folder whose answer outlasts the idle time-out or the listing deadline
+// is given up as timed out after one wait, not taken for a lost connection
+// and asked for again; the folders behind it still get their turn.
+void tst_StatPipeline::slowFolderCostsOneWait()
+{
+    QFETCH(QString, scenario);
+    QFETCH(QString, error);
+    if (!FtpTestServer::available(FtpTestServer::Kind::Scripted))
+        QSKIP("no /usr/bin/python3");
+    FtpTestServer server(FtpTestServer::Kind::Scripted);
+    QVERIFY(server.startScripted(scenario));
+    FtpSession s;
+    const bool drip = scenario.endsWith("drip");
+    QVERIFY(openOn(s, server.port(), drip ? 60000 : 500, drip ? 500 : 600000));
+    StatPipeline p(s);
+    QVERIFY(p.probe());
+    const Walk seen = walk(p);
+    // The last folder, alone in flight, is answered as the server answers
+    // commands one at a time.
+    QCOMPARE(seen.size(), 7);
+    for (const QByteArray folder : {"a?b", "axb", "a*b"})
+        QCOMPARE(seen.value(folder), QByteArrayList{"error: " + error.toUtf8()});
+    QCOMPARE(seen.value("one/two/three"), QByteArrayList{"f:3.txt"});
+    QCOMPARE(p.reopened(), 3); // one new connection after each slow folder, not three
 }
 
 QTEST_GUILESS_MAIN(tst_StatPipeline)

@@ -48,8 +48,24 @@ TREE = {
     "/one/two/three": [("f", "3.txt")],
 }
 PIPELINE = SCENARIO.startswith("pipeline")
+# The parallel scenarios serve a wider tree on data connections only:
+# eight folders of three subfolders each.
+PARALLEL = SCENARIO.startswith("parallel")
+if PARALLEL:
+    TREE = {"/": [("d", "d%d" % i) for i in range(8)] + [("f", "top.txt")]}
+    for i in range(8):
+        TREE["/d%d" % i] = [("d", "s%d" % j) for j in range(3)] + [("f", "f%d.txt" % i)]
+        for j in range(3):
+            TREE["/d%d/s%d" % (i, j)] = [("f", "g%d%d.txt" % (i, j))]
+# parallel-busy: at most two sessions at once (421 to a third), and two
+# listings answered with 421 and a closed connection.
+# parallel-cut: one listing's connection is cut halfway through its data.
+# parallel-stall: listings below the top level start and never end.
+shared = {"sessions": 0, "listings": 0}
+shared_lock = threading.Lock()
 # pipeline-cut: the connection is cut once, in the middle of a STAT reply.
 # pipeline-stall: pipelined subfolder listings are never answered.
+# pipeline-drip: they come a line now and then, without end.
 cut_left = [1]
 
 
@@ -114,7 +130,9 @@ class Session:
         return "227 Entering Passive Mode (%s,%d,%d)\r\n" % (addr, port // 256, port % 256)
 
     def do_list(self):
-        if PIPELINE:
+        if PARALLEL and self.cwd != "/":
+            return self.list_parallel()
+        if PIPELINE or PARALLEL:
             return self.list_tree()
         if SCENARIO == "cp1251":
             return self.list_cp1251()
@@ -134,11 +152,7 @@ class Session:
         # The scenario plays in folder "x" only, so log-on and its probes at
         # the top level see a well-behaved server.
         if self.cwd != "/x":
-            self.send("150 Here comes the listing\r\n")
-            data = self.open_data()
-            data.sendall(GOOD)
-            data.close()
-            return self.send("226 Done\r\n")
+            return self.serve_listing(GOOD)
         if SCENARIO == "list450":
             return self.send("450 No files found\r\n")
         self.send("150 Here comes the listing\r\n")
@@ -168,17 +182,37 @@ class Session:
 
     def list_endless(self):
         # Every folder holds a file and a new folder: a tree without end.
+        self.serve_listing(b"-rw-r--r-- 1 0 0 1 Dec 07 22:00 f\r\n"
+                           b"drwxr-xr-x 2 0 0 4096 Dec 07 22:00 d\r\n")
+
+    def list_parallel(self):
+        with shared_lock:
+            shared["listings"] += 1
+            n = shared["listings"]
+        if SCENARIO == "parallel-busy" and n in (5, 12):
+            self.send("421 Timeout: closing control connection\r\n")
+            raise ConnectionAbortedError("kicked")
         self.send("150 Here comes the listing\r\n")
         data = self.open_data()
-        data.sendall(b"-rw-r--r-- 1 0 0 1 Dec 07 22:00 f\r\n"
-                     b"drwxr-xr-x 2 0 0 4096 Dec 07 22:00 d\r\n")
+        if SCENARIO == "parallel-cut" and n == 7:
+            body = tree_lines(self.cwd)
+            data.sendall(body[:len(body) // 2])
+            data.close()
+            raise ConnectionAbortedError("cut")
+        if SCENARIO == "parallel-stall":
+            time.sleep(30)
+            return
+        data.sendall(tree_lines(self.cwd))
         data.close()
         self.send("226 Done\r\n")
 
     def list_tree(self):
+        self.serve_listing(tree_lines(self.cwd))
+
+    def serve_listing(self, body):
         self.send("150 Here comes the listing\r\n")
         data = self.open_data()
-        data.sendall(tree_lines(self.cwd))
+        data.sendall(body)
         data.close()
         self.send("226 Done\r\n")
 
@@ -194,6 +228,12 @@ class Session:
         # pipeline-stall: pipelined listings of subfolders never come.
         if SCENARIO == "pipeline-stall" and self.batch > 2 and self.cwd != "/":
             time.sleep(60)
+            return
+        if SCENARIO == "pipeline-drip" and self.batch > 2 and self.cwd != "/":
+            self.send(body[:body.index(b"\n") + 1])
+            for i in range(600):
+                self.send(b" drip %d\r\n" % i)
+                time.sleep(0.1)
             return
         self.send(body + b"213 End of status\r\n")
 
@@ -233,16 +273,26 @@ class Session:
         self.send("226 Done\r\n")
 
     def list_scan(self):
-        self.send("150 Here comes the listing\r\n")
-        data = self.open_data()
-        data.sendall({"/": SCAN_TOP, "/x": SCAN_X}.get(self.cwd, b""))
-        data.close()
-        self.send("226 Done\r\n")
+        self.serve_listing({"/": SCAN_TOP, "/x": SCAN_X}.get(self.cwd, b""))
 
     def run(self):
         if SCENARIO == "silent-greeting":
             time.sleep(30)
             return
+        if SCENARIO == "parallel-busy":
+            with shared_lock:
+                full = shared["sessions"] >= 2
+                shared["sessions"] += 0 if full else 1
+            if full:
+                return self.send("421 Too many connections from your address\r\n")
+            try:
+                return self.greet_and_serve()
+            finally:
+                with shared_lock:
+                    shared["sessions"] -= 1
+        self.greet_and_serve()
+
+    def greet_and_serve(self):
         self.send("220 misbehaving test server\r\n")
         buf = b""
         while True:
@@ -284,7 +334,7 @@ class Session:
             self.send("211-Features:\r\n 226 not the end\r\n211-still inside\r\n UTF8\r\n211 End\r\n")
         elif verb in ("OPTS", "TYPE", "NOOP", "CLNT"):
             self.send("200 OK\r\n")
-        elif verb == "CWD" and PIPELINE and arg not in TREE:
+        elif verb == "CWD" and (PIPELINE or PARALLEL) and arg not in TREE:
             self.send("550 No such folder\r\n")
         elif verb == "CWD":
             self.cwd = arg

@@ -137,9 +137,37 @@ bool FtpSession::open(const FtpLogon &logon)
     m_plainAfterRefusal = false;
     m_acceptedSha256.clear();
     m_newlyTrusted.clear();
+    m_epsvWorks = false;
     if (!establish())
         return false;
     chooseMethod();
+    return true;
+}
+
+FtpSession::Likeness FtpSession::likeness() const
+{
+    Likeness like{m_logon, m_method, m_supported, m_passiveNow};
+    if (!m_acceptedSha256.isEmpty())
+        like.logon.pinnedSha256 = m_acceptedSha256;
+    if (m_plainAfterRefusal)
+        like.logon.tls = FtpLogon::Tls::Off; // the user's choice was made on the first connection
+    return like;
+}
+
+bool FtpSession::openLike(const Likeness &like)
+{
+    close();
+    m_logon = like.logon;
+    m_passiveNow = like.passive;
+    m_modeNoted = true; // the first connection said it
+    m_plainAfterRefusal = false;
+    m_acceptedSha256.clear();
+    m_newlyTrusted.clear();
+    m_epsvWorks = false;
+    if (!establish())
+        return false;
+    m_method = like.method;
+    m_supported = like.supported;
     return true;
 }
 
@@ -159,6 +187,8 @@ bool FtpSession::establish()
 {
     m_replyProblem.clear();
     m_timedOut = false;
+    m_refusal = Refusal::None;
+    m_lastCode = 0;
     if (!m_logon.valid)
         return fail(m_logon.error);
     bool ok = connectControl();
@@ -166,6 +196,10 @@ bool FtpSession::establish()
         ok = m_plainAfterRefusal && connectControl();
     ok = ok && login();
     if (!ok) {
+        m_refusal = m_ctrl->error() == QAbstractSocket::ConnectionRefusedError ? Refusal::ConnectionRefused
+            : m_lastCode == 421                                                ? Refusal::Busy
+            : m_lastCode == 530                                                ? Refusal::LogonRefused
+                                                                               : Refusal::Other;
         close();
         return false;
     }
@@ -720,6 +754,7 @@ bool FtpSession::acceptActive(QTcpServer &server, std::unique_ptr<QSslSocket> &d
     }
     data.reset(static_cast<QSslSocket *>(server.nextPendingConnection()));
     data->setParent(nullptr);
+
     if (m_protectData) {
         const QSslConfiguration config = m_ctrl->sslConfiguration();
         data->setSslConfiguration(config);
@@ -732,6 +767,8 @@ bool FtpSession::acceptActive(QTcpServer &server, std::unique_ptr<QSslSocket> &d
 
 bool FtpSession::startPassiveListing(Method m, const QByteArray &path, std::unique_ptr<QSslSocket> &data, FtpReply &r)
 {
+    if (m_epsvWorks)
+        return startPassiveTogether(m, path, data, r);
     data = openPassive(path);
     if (!data)
         return false;
@@ -740,6 +777,73 @@ bool FtpSession::startPassiveListing(Method m, const QByteArray &path, std::uniq
         return true;
     data.reset();
     return fail(replyError(r));
+}
+
+// Where EPSV has answered before, the change of folder, EPSV and the listing
+// command go in one write, and the server waits for the data connection the
+// listing needs: one round trip less per folder.
+bool FtpSession::startPassiveTogether(Method m, const QByteArray &path, std::unique_ptr<QSslSocket> &data, FtpReply &r)
+{
+    if (path.contains('\0') || path.contains('\r') || path.contains('\n'))
+        return fail(QStringLiteral("Unsafe characters in the folder name"));
+    const bool cd = path != m_cwd || m_cwd.isNull();
+    send((cd ? "CWD /" + path + "\r\n" : QByteArray()) + "EPSV\r\n" + commandFor(m) + "\r\n");
+    const FtpReply cwd = cd ? readReply(remainingMs(m_logon.idleTimeoutMs)) : FtpReply{250, {}};
+    const FtpReply epsv = cwd.code ? readReply(remainingMs(m_logon.idleTimeoutMs)) : FtpReply();
+    const int port = epsvPort(epsv);
+    if (port <= 0 || port > 65535)
+        return passiveTogetherRefused(m, path, data, r, cwd, epsv);
+    data = newDataSocket();
+    data->connectToHost(m_ctrl->peerAddress(), quint16(port));
+    if (waitConnected(*data, m_logon.connectTimeoutMs) != Wait::Done) {
+        data.reset();
+        // The server still waits for it to answer the listing command.
+        return breakOff(QStringLiteral("The data connection failed"));
+    }
+    if (m_protectData)
+        data->startClientEncryption();
+    r = readReply(remainingMs(m_logon.idleTimeoutMs));
+    if (!cwd.isPositive()) {
+        m_cwd = QByteArray();
+        // The listing went ahead in the folder before: read and dropped.
+        dropListing(*data, r);
+        data.reset();
+        return fail(replyError(cwd));
+    }
+    m_cwd = path.isNull() ? QByteArray("") : path;
+    if (r.isPreliminary())
+        return true;
+    data.reset();
+    return fail(replyError(r));
+}
+
+// EPSV failed this time: the listing command still owes its reply (a refusal
+// without a data port), and then the classic order takes over.
+bool FtpSession::passiveTogetherRefused(Method m, const QByteArray &path, std::unique_ptr<QSslSocket> &data,
+                                        FtpReply &r, const FtpReply &cwd, const FtpReply &epsv)
+{
+    if (epsv.code == 0)
+        return fail(replyError(cwd.code ? epsv : cwd));
+    r = readReply(remainingMs(m_logon.idleTimeoutMs));
+    if (r.code == 0 || r.isPreliminary())
+        return breakOff(QStringLiteral("Passive mode refused: %1").arg(replyError(epsv)));
+    m_epsvWorks = false;
+    m_cwd = cwd.isPositive() ? (path.isNull() ? QByteArray("") : path) : QByteArray();
+    if (!cwd.isPositive())
+        return fail(replyError(cwd));
+    return startPassiveListing(m, path, data, r);
+}
+
+void FtpSession::dropListing(QSslSocket &data, const FtpReply &started)
+{
+    if (!started.isPreliminary())
+        return;
+    QByteArray unused;
+    if (readData(data, unused) == Wait::Done)
+        readReply(remainingMs(m_logon.idleTimeoutMs));
+    else
+        recoverAfterStall();
+    data.abort();
 }
 
 FtpSession::Listing FtpSession::listOnData(Method m, const QByteArray &path)
@@ -857,14 +961,21 @@ int FtpSession::passivePort(const QByteArray &path, FtpReply &r)
     if (!commandInFolder(path, "EPSV", r))
         return -1;
     if (r.code == 229) {
-        static const QRegularExpression epsv(QStringLiteral("\\(\\|\\|\\|(\\d{1,5})\\|\\)"));
-        const auto m = epsv.match(QString::fromLatin1(r.text()));
-        return m.hasMatch() ? m.captured(1).toInt() : -1;
+        const int port = epsvPort(r);
+        m_epsvWorks = port > 0 && port <= 65535;
+        return port;
     }
     const bool epsvRefused = r.code >= 500 && r.code < 600;
     r = command("PASV");
     m_passiveRefused = epsvRefused && r.code >= 500 && r.code < 600;
     return pasvPort(r);
+}
+
+int FtpSession::epsvPort(const FtpReply &r)
+{
+    static const QRegularExpression epsv(QStringLiteral("\\(\\|\\|\\|(\\d{1,5})\\|\\)"));
+    const auto m = epsv.match(QString::fromLatin1(r.text()));
+    return r.code == 229 && m.hasMatch() ? m.captured(1).toInt() : -1;
 }
 
 std::unique_ptr<QSslSocket> FtpSession::openPassive(const QByteArray &path)
@@ -1011,6 +1122,19 @@ FtpReply FtpSession::nextReply(int idleMs)
     return readReply(idleMs);
 }
 
+void FtpSession::startListingDeadline()
+{
+    m_timedOut = false;
+    m_listingDeadline.setRemainingTime(m_logon.listingDeadlineMs);
+}
+
+bool FtpSession::endListingDeadline()
+{
+    const bool passed = m_listingDeadline.hasExpired();
+    m_listingDeadline = QDeadlineTimer(QDeadlineTimer::Forever);
+    return passed;
+}
+
 FtpReply FtpSession::command(const QByteArray &cmd)
 {
     dropPrefetched();
@@ -1039,7 +1163,8 @@ bool FtpSession::readLine(QByteArray &line, int idleMs)
         m_scanPos = m_buffer.size();
         if (m_buffer.size() - m_readPos > MaxReplyLine)
             return breakOff(QStringLiteral("The server sent a reply line longer than %1 bytes").arg(MaxReplyLine));
-        const Wait w = waitReadable(*m_ctrl, idleMs);
+        // A reply dripped line by line still ends at the listing's deadline.
+        const Wait w = waitReadable(*m_ctrl, remainingMs(idleMs));
         if (w != Wait::Done && m_ctrl->bytesAvailable() == 0) {
             m_timedOut = m_timedOut || w == Wait::TimedOut;
             if (w == Wait::Cancelled)
@@ -1097,5 +1222,10 @@ FtpReply FtpSession::readReply(int idleMs)
         }
     }
     r.code = code.toInt();
+    m_lastCode = r.code;
+    // 421: the server closes the connection after saying so; it is over
+    // now, not at the next command.
+    if (r.code == 421)
+        m_ctrl->abort();
     return r;
 }

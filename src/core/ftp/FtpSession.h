@@ -52,6 +52,22 @@ public:
 
     // Connects, logs on and picks the listing method; false with lastError().
     bool open(const FtpLogon &logon);
+    // What another connection to the same server needs to log on and list as
+    // this one does, without asking about the certificate or probing the
+    // listing methods again: plain data, safe to hand to another thread.
+    struct Likeness
+    {
+        FtpLogon logon; // with the certificate trusted here pinned
+        Method method = Method::List;
+        QList<Method> supported;
+        bool passive = false;
+    };
+    Likeness likeness() const;
+    bool openLike(const Likeness &like);
+    // Why the last open(), openLike() or reopen() failed, as a scan that opens
+    // several connections tells a full server from a broken one.
+    enum class Refusal { None, Busy /* 421 */, LogonRefused /* 530 */, ConnectionRefused, Other };
+    Refusal lastRefusal() const { return m_refusal; }
     // Opens again with the same log-on, keeping the listing method and the
     // data connection mode in use.
     bool reopen();
@@ -76,6 +92,8 @@ public:
     QByteArray newlyTrusted() const { return m_newlyTrusted; }
     bool isEncrypted() const { return m_ctrl->isEncrypted(); }
     bool passiveInUse() const { return m_passiveNow; }
+    // For the rest of the session (the stored setting stays the user's).
+    void setPassive(bool on) { m_passiveNow = on; }
 
     // path: the names' original bytes joined by "/", "" for the top level.
     Listing list(const QByteArray &path);
@@ -96,7 +114,14 @@ public:
     bool listsOnControl() const;
     QByteArray listCommand() const;
     void sendAhead(const QByteArray &commands);
+    // Each line of a reply waits at most idleMs, and none outlasts the
+    // listing deadline once startListingDeadline() has set it running.
     FtpReply nextReply(int idleMs);
+    void startListingDeadline();
+    // Stops the deadline; true when it had passed.
+    bool endListingDeadline();
+    // A wait since startListingDeadline() ran out (the connection was cut then).
+    bool waitTimedOut() const { return m_timedOut; }
     Listing listingFrom(const FtpReply &r) const { return controlListing(r, m_method); }
 
 private:
@@ -134,6 +159,11 @@ private:
     bool startActiveListing(Method m, const QByteArray &path, std::unique_ptr<QSslSocket> &data, FtpReply &r);
     bool acceptActive(QTcpServer &server, std::unique_ptr<QSslSocket> &data);
     bool startPassiveListing(Method m, const QByteArray &path, std::unique_ptr<QSslSocket> &data, FtpReply &r);
+    bool startPassiveTogether(Method m, const QByteArray &path, std::unique_ptr<QSslSocket> &data, FtpReply &r);
+    bool passiveTogetherRefused(Method m, const QByteArray &path, std::unique_ptr<QSslSocket> &data, FtpReply &r,
+                                const FtpReply &cwd, const FtpReply &epsv);
+    void dropListing(QSslSocket &data, const FtpReply &started);
+    static int epsvPort(const FtpReply &r);
     bool prepareActive(QTcpServer &server, const QByteArray &path);
     Wait readData(QSslSocket &data, QByteArray &bytes);
     void recoverAfterStall();
@@ -179,6 +209,10 @@ private:
     bool m_passiveNow = false;
     bool m_modeNoted = false;
     bool m_passiveRefused = false;
+    // EPSV answered before: it goes in one write with the listing command.
+    bool m_epsvWorks = false;
+    Refusal m_refusal = Refusal::None;
+    int m_lastCode = 0; // of the last whole reply read
     bool m_activeFailed = false;
     bool m_protectData = false;
     bool m_plainAfterRefusal = false;

@@ -98,8 +98,14 @@ StatPipeline::Result StatPipeline::nextPipelined()
         return lost(m_session.lastError());
     fill();
     const int idle = m_session.logon().idleTimeoutMs;
+    // The deadline runs from when this folder's answer is awaited: those
+    // before it had theirs.
+    m_session.startListingDeadline();
     const FtpReply cwd = m_session.nextReply(idle);
     const FtpReply listing = cwd.code ? m_session.nextReply(idle) : FtpReply();
+    const bool pastDeadline = m_session.endListingDeadline();
+    if (listing.code == 0 && (pastDeadline || m_session.waitTimedOut()) && !(m_cancel && m_cancel->load()))
+        return timedOut(pastDeadline);
     if (listing.code == 0)
         return lost(QStringLiteral("Connection lost"));
     // Only a final reply can answer either command: anything else means
@@ -153,6 +159,25 @@ StatPipeline::Result StatPipeline::lost(const QString &why)
         return r;
     }
     return next();
+}
+
+// The server is still there but this folder's answer did not come in time
+// (the wait cut the connection). Asking again would cost the same wait: the
+// folder is given up as timed out, the ones behind it asked for again.
+StatPipeline::Result StatPipeline::timedOut(bool pastDeadline)
+{
+    Result r;
+    r.path = m_inFlight.front();
+    m_inFlight.pop_front();
+    for (auto it = m_inFlight.rbegin(); it != m_inFlight.rend(); ++it)
+        m_queue.push_front(*it);
+    m_inFlight.clear();
+    m_session.close();
+    r.listing.timedOut = true;
+    r.listing.error = pastDeadline
+        ? QStringLiteral("The listing took longer than %1 s").arg(m_session.logon().listingDeadlineMs / 1000.0)
+        : QStringLiteral("No reply from the server within %1 s").arg(m_session.logon().idleTimeoutMs / 1000.0);
+    return r;
 }
 
 // The same log-on, listing method and trusted certificate: opening afresh

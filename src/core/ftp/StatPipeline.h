@@ -58,6 +58,7 @@ private:
     Result nextPipelined();
     Result answer(const QByteArray &path, const FtpReply &cwd, const FtpReply &listing);
     Result lost(const QString &why);
+    Result timedOut(bool pastDeadline);
     bool reopen();
     void adapt();
     static bool listingShaped(const FtpReply &r);

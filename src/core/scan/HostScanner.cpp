@@ -5,6 +5,7 @@
 #include "core/catalogue/ExactNames.h"
 #include "core/ftp/FtpSession.h"
 #include "HostSource.h"
+#include "ParallelWalk.h"
 #include "PipelinedWalk.h"
 #include "ScanConnection.h"
 #include "ScanView.h"
@@ -107,8 +108,14 @@ bool HostScanner::claimHost()
 void HostScanner::walk()
 {
     PipelinedWalk pipelined(*this);
-    if (m_pipelining && pipelined.start())
+    ParallelWalk parallel(*this);
+    if (m_pipelining && pipelined.start()) {
         pipelined.run();
+    } else if (parallel.start(m_connections)) {
+        m_parallel = &parallel;
+        parallel.run();
+        m_parallel = nullptr;
+    }
     while (!m_work.isEmpty() && !m_cancel.load() && !entryLimitReached()) {
         if (m_lost || !ensureAlive())
             break;
@@ -291,9 +298,10 @@ bool HostScanner::entryLimitReached()
 void HostScanner::dropQueued(const QByteArray &path, const QByteArray &realPath)
 {
     const auto it = std::find_if(m_work.begin(), m_work.end(), [&path](const Pending &p) { return p.path == path; });
-    if (it == m_work.end())
+    if (it != m_work.end())
+        m_work.erase(it);
+    else if (!m_parallel || !m_parallel->withdraw(path))
         return;
-    m_work.erase(it);
     --m_stats.directories;
     passOver(path, QStringLiteral("a link to %1").arg(shown(realPath)));
 }

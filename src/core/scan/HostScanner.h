@@ -14,6 +14,7 @@
 class ActivityLog;
 class Catalogue;
 class HostSource;
+class ParallelWalk;
 class PipelinedWalk;
 class ScanConnection;
 class ScanView;
@@ -31,6 +32,10 @@ class HostScanner
 public:
     static constexpr int MaxDepth = 256;
     static constexpr int ReconnectTries = 3;
+    // Logged-on connections a scan lists over where listings need data
+    // connections; measured (bench_scan) and polite to public servers.
+    static constexpr int DefaultConnections = 4;
+    static constexpr int MaxConnections = 16;
 
     HostScanner(ScanConnection &connection, Catalogue &catalogue, ActivityLog &log, HostSource &hosts,
                 UserMessages &messages, ScanView &view);
@@ -51,6 +56,10 @@ public:
     void setLimits(const Limits &limits) { m_limits = limits; }
     // Off: one listing at a time on every server.
     void setPipelining(bool on) { m_pipelining = on; }
+    // At most this many connections at once (1 to MaxConnections); servers
+    // that list on the control connection are walked over one.
+    void setConnections(int n) { m_connections = qBound(1, n, MaxConnections); }
+    int connections() const { return m_connections; }
 
     void ScanHost();
     bool isRunning() const { return m_running; }
@@ -85,6 +94,7 @@ public:
         // The lines that follow the scan-time line, in order.
         QStringList closingLines;
         bool pipelined = false; // listings were kept in flight
+        int connections = 1;    // the most that listed at once
     };
     Stats stats() const { return m_stats; }
 
@@ -96,7 +106,9 @@ public:
     static qint64 progressPosition(qint64 entries, int directories, qsizetype pending, int maximum);
 
 private:
-    friend class PipelinedWalk; // shares the storing, the counts and the reconnection
+    // Share the storing, the counts and the reconnection.
+    friend class PipelinedWalk;
+    friend class ParallelWalk;
 
     bool claimHost();
     void walk();
@@ -131,6 +143,8 @@ private:
     int m_retryPauseMs = 500;
     Limits m_limits;
     bool m_pipelining = true;
+    int m_connections = DefaultConnections;
+    ParallelWalk *m_parallel = nullptr; // while a walk over several connections runs
 
     bool m_running = false;
     bool m_wasConnected = false;

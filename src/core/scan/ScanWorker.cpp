@@ -98,6 +98,7 @@ void ScanWorker::readSettings()
     m_settings = std::make_unique<IniFile>(m_settingsFile);
     m_connection->setSettings(m_settings.get());
     m_scanner->setLimits({m_settings->readInt("SCAN", "Max Depth", HostScanner::MaxDepth), 0});
+    m_scanner->setConnections(m_settings->readInt("FTP", "Connections", HostScanner::DefaultConnections));
 }
 
 void ScanWorker::closeConnection()

@@ -1,0 +1,221 @@
+#include "ParallelWalk.h"
+#include "ListerThread.h"
+#include "ScanConnection.h"
+#include "ScanView.h"
+#include "core/base/ActivityLog.h"
+
+#include <QCoreApplication>
+
+namespace {
+// How long the storing thread waits for a listing before it looks at the
+// Cancel flag and the connections to open again.
+constexpr int WaitSliceMs = 50;
+// A folder whose listing cuts the connection every time is given up.
+constexpr int MaxLosses = 3;
+// The longest pause before another connection is tried, in ms.
+constexpr int MaxBackOffMs = 8000;
+} // namespace
+
+ParallelWalk::ParallelWalk(HostScanner &scanner)
+    : m_s(scanner)
+{
+}
+
+ParallelWalk::~ParallelWalk()
+{
+    end();
+}
+
+bool ParallelWalk::start(int connections)
+{
+    FtpSession *session = m_s.m_connection.session();
+    if (connections <= 1 || !session || !session->isOpen() || !m_s.m_wasConnected)
+        return false;
+    // Every connection lists in passive mode (falling back to active where
+    // the server refuses it): a server asked to connect back to several
+    // sessions at once can mix them up (pyftpdlib stalls for 30 s, then
+    // hands over an empty listing), and NAT routers rarely let several in.
+    session->setPassive(true);
+    m_like = session->likeness();
+    m_allowed = connections;
+    return true;
+}
+
+bool ParallelWalk::going() const
+{
+    return !m_s.m_cancel.load() && !m_s.m_lost && !m_s.entryLimitReached();
+}
+
+void ParallelWalk::run()
+{
+    handOut();
+    int most = 1;
+    while (going() && pending() > 0) {
+        handle(m_queue.takeReports(0));
+        openMore();
+        most = qMax(most, connectionsNow());
+        if (m_mainUp && listOnMain())
+            continue;
+        if (!m_mainUp && m_live == 0 && !m_opening)
+            break; // every connection lost: the scanner's own reconnection takes over
+        handle(m_queue.takeReports(WaitSliceMs));
+        // As a wait on the network does: the catalogue commits on a timer
+        // while the walk waits, so what is stored is on disk during a stall.
+        QCoreApplication::processEvents();
+    }
+    end();
+    m_s.m_stats.connections = most;
+    m_s.m_log.LogLine(QStringLiteral("   Connections used: %1").arg(most), false);
+}
+
+// The subfolders storeListing() found are queued at once: their rows, and so
+// their IDs, are stored.
+void ParallelWalk::handOut()
+{
+    for (const HostScanner::Pending &p : std::as_const(m_s.m_work)) {
+        if (p.path.count('/') + 1 > m_s.m_limits.maxDepth) {
+            m_s.m_stats.depthLimitReached = true;
+            m_s.passOver(p.path, QStringLiteral("deeper than the depth limit of %1 levels").arg(m_s.m_limits.maxDepth));
+            continue;
+        }
+        const qint64 ticket = m_nextTicket++;
+        m_tickets.emplace(ticket, p);
+        m_queue.push({ticket, p.path});
+    }
+    m_s.m_work.clear();
+}
+
+// One at a time, only while folders wait, and not before the pause after a
+// refusal or a loss has passed.
+void ParallelWalk::openMore()
+{
+    if (m_opening || !m_openAt.hasExpired() || connectionsNow() >= m_allowed || m_queue.queued() == 0)
+        return;
+    const int id = m_nextLister++;
+    auto lister = std::make_unique<ListerThread>(id, m_queue, m_like, &m_stop);
+    lister->start();
+    m_listers.emplace(id, std::move(lister));
+    m_opening = true;
+}
+
+// This thread's first job is storing: it lists only what the other
+// connections leave over, so their listings do not wait for its own.
+bool ParallelWalk::listOnMain()
+{
+    FolderQueue::Job job;
+    if (m_queue.queued() <= m_live || !m_queue.takeJob(job))
+        return false;
+    m_s.m_view.setCurrentFolder(m_s.shown(job.path));
+    const FtpSession::Listing listing = m_s.m_connection.list(job.path);
+    if (m_s.m_cancel.load())
+        return true; // cut short by Cancel: not a fault of the folder
+    if (!listing.ok && !listing.timedOut && !m_s.m_connection.isAlive()) {
+        m_mainUp = false;
+        lost(job, listing.error.startsWith(QLatin1String("421")) ? FtpSession::Refusal::Busy : FtpSession::Refusal::None,
+             listing.error);
+        return true;
+    }
+    take(job.ticket, listing);
+    return true;
+}
+
+void ParallelWalk::handle(const QList<Report> &reports)
+{
+    for (const Report &r : reports) {
+        switch (r.kind) {
+        case Report::Kind::Opened:
+            m_opening = false;
+            ++m_live;
+            break;
+        case Report::Kind::Refused:
+            m_opening = false;
+            lower(r.error);
+            break;
+        case Report::Kind::Listed:
+            if (going())
+                take(r.job.ticket, r.listing);
+            break;
+        case Report::Kind::Lost:
+            --m_live;
+            lost(r.job, r.refusal, r.error);
+            break;
+        case Report::Kind::Ended:
+            m_listers.erase(r.lister);
+            break;
+        }
+    }
+}
+
+void ParallelWalk::take(qint64 ticket, const FtpSession::Listing &listing)
+{
+    const auto it = m_tickets.find(ticket);
+    if (it == m_tickets.end())
+        return;
+    const HostScanner::Pending folder = it->second;
+    m_tickets.erase(it);
+    m_losses.remove(ticket);
+    m_s.startPass(pending() + 1);
+    if (!listing.ok && listing.entries.isEmpty()) {
+        m_s.reportUnlisted(folder.path, listing.error);
+        return;
+    }
+    m_s.m_view.setCurrentFolder(m_s.shown(folder.path));
+    m_s.storeListed(folder, listing);
+    handOut();
+}
+
+// The folder goes back to the queue for another connection; a server that
+// said it is full has one connection fewer from now on.
+void ParallelWalk::lost(const FolderQueue::Job &job, FtpSession::Refusal why, const QString &error)
+{
+    if (!m_s.m_cancel.load() && m_tickets.count(job.ticket)) {
+        if (++m_losses[job.ticket] >= MaxLosses) {
+            m_tickets.erase(job.ticket);
+            m_s.reportUnlisted(job.path, error);
+        } else {
+            m_queue.push(job);
+        }
+    }
+    if (why == FtpSession::Refusal::Busy)
+        lower(error);
+    else
+        m_openAt.setRemainingTime(m_s.m_retryPauseMs);
+}
+
+void ParallelWalk::lower(const QString &why)
+{
+    const int before = m_allowed;
+    m_allowed = qMax(1, qMin(m_allowed, connectionsNow() + 1) - 1);
+    const int pause = qMin(MaxBackOffMs, m_s.m_retryPauseMs << qMin(m_refusals++, 4));
+    m_openAt.setRemainingTime(pause);
+    if (m_allowed < before)
+        m_s.m_log.LogLine(QStringLiteral("   The server refused another connection (%1): at most %2 from now on")
+                              .arg(why.trimmed())
+                              .arg(m_allowed),
+                          false);
+}
+
+// Folders still waiting go back to the scanner: a walk that did not end
+// complete removes nothing, and one that lost every connection goes on there.
+void ParallelWalk::end()
+{
+    if (m_s.m_cancel.load() || m_s.m_lost || m_s.entryLimitReached())
+        m_stop.store(true);
+    m_queue.close();
+    m_listers.clear(); // waits for each thread
+    m_queue.takeReports(0);
+    for (const auto &[ticket, folder] : m_tickets)
+        m_s.m_work.append(folder);
+    m_tickets.clear();
+}
+
+bool ParallelWalk::withdraw(const QByteArray &path)
+{
+    for (auto it = m_tickets.begin(); it != m_tickets.end(); ++it) {
+        if (it->second.path == path && m_queue.withdraw(it->first)) {
+            m_tickets.erase(it);
+            return true;
+        }
+    }
+    return false;
+}

@@ -1,0 +1,64 @@
+#pragma once
+#include "FolderQueue.h"
+#include "HostScanner.h"
+
+#include <QDeadlineTimer>
+#include <QHash>
+#include <atomic>
+#include <map>
+#include <memory>
+
+class ListerThread;
+
+// The scanner's walk over several logged-on connections, for servers that
+// list on data connections: the scan's own connection lists on this thread,
+// the others each on a thread of their own, all from one queue of folders.
+// Only this thread stores: a folder's row is stored before its listing is
+// asked for, so every child finds its parent's ID. Extra connections open
+// one at a time; a server that refuses one (421, 530 on a log-on that worked
+// before, a refused connection) lowers the count for the rest of the scan,
+// and the next try waits longer.
+class ParallelWalk
+{
+public:
+    explicit ParallelWalk(HostScanner &scanner);
+    ~ParallelWalk();
+
+    // False leaves the walk to the scanner: one connection wanted, or none to copy.
+    bool start(int connections);
+    void run();
+    // A folder waiting in the queue leaves it (the scanner found it is a link).
+    bool withdraw(const QByteArray &path);
+
+private:
+    using Report = FolderQueue::Report;
+
+    bool going() const;
+    qsizetype pending() const { return qsizetype(m_tickets.size()); }
+    void handOut();
+    void openMore();
+    bool listOnMain();
+    void handle(const QList<Report> &reports);
+    void take(qint64 ticket, const FtpSession::Listing &listing);
+    void lost(const FolderQueue::Job &job, FtpSession::Refusal why, const QString &error);
+    void lower(const QString &why);
+    int connectionsNow() const { return m_live + (m_mainUp ? 1 : 0); }
+    void end();
+
+    HostScanner &m_s;
+    FolderQueue m_queue;
+    FtpSession::Likeness m_like;
+    std::atomic_bool m_stop{false};
+    std::map<int, std::unique_ptr<ListerThread>> m_listers;
+    // The folders handed out and not yet stored, by ticket.
+    std::map<qint64, HostScanner::Pending> m_tickets;
+    QHash<qint64, int> m_losses;
+    qint64 m_nextTicket = 1;
+    int m_nextLister = 1;
+    int m_allowed = 1;
+    int m_live = 0;
+    bool m_mainUp = true;
+    bool m_opening = false;
+    int m_refusals = 0;
+    QDeadlineTimer m_openAt{0};
+};
