@@ -41,6 +41,8 @@ void HostStatistics::load()
     m_folders.clear();
     m_types.clear();
     m_largest.clear();
+    m_fileSums.clear(); // a load that failed halfway leaves its sums
+    m_lastSums = nullptr;
     m_totals = Totals();
     m_folders.insert(0, Folder());
     scanRows();
@@ -64,9 +66,13 @@ void HostStatistics::addFolder(qint32 id, qint32 pid, const QString &name)
 
 void HostStatistics::addFile(qint32 pid, double size, const QByteArray &ext, QHash<QByteArray, TypeShare> &types)
 {
-    Sums &own = m_fileSums[pid];
-    own.bytes += size;
-    ++own.count;
+    // A folder's files come one after another: one look-up per folder.
+    if (!m_lastSums || pid != m_lastPid) {
+        m_lastSums = &m_fileSums[pid];
+        m_lastPid = pid;
+    }
+    m_lastSums->bytes += size;
+    ++m_lastSums->count;
     auto t = types.find(ext);
     if (t == types.end())
         t = types.insert(QByteArray(ext.constData(), ext.size()), TypeShare{QString::fromUtf8(ext), 0, 0});
@@ -175,6 +181,7 @@ void HostStatistics::linkFolders()
             parent->subfolders.append(it.key());
     }
     m_fileSums.clear();
+    m_lastSums = nullptr;
 }
 
 // Depth first from the top level, each folder after everything below it.

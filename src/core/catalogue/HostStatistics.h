@@ -97,5 +97,9 @@ private:
     QHash<qint32, Folder> m_folders; // key 0: the host's top level
     QList<TypeShare> m_types;
     QHash<qint32, Sums> m_fileSums; // by PID, while loading
+    // The last folder's sums: only an insert moves them, and inserts come
+    // only with a new folder, which looks them up again.
+    Sums *m_lastSums = nullptr;
+    qint32 m_lastPid = 0;
     QList<LargeFile> m_largest;
 };
