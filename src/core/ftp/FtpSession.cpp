@@ -130,18 +130,24 @@ bool FtpSession::isOpen() const
 
 bool FtpSession::open(const FtpLogon &logon)
 {
-    close();
-    m_logon = logon;
-    m_passiveNow = logon.passive;
-    m_modeNoted = false;
-    m_plainAfterRefusal = false;
-    m_acceptedSha256.clear();
-    m_newlyTrusted.clear();
-    m_epsvWorks = false;
+    startOver(logon, logon.passive, false);
     if (!establish())
         return false;
     chooseMethod();
     return true;
+}
+
+// What one log-on learned is forgotten before the next.
+void FtpSession::startOver(const FtpLogon &logon, bool passive, bool modeNoted)
+{
+    close();
+    m_logon = logon;
+    m_passiveNow = passive;
+    m_modeNoted = modeNoted;
+    m_plainAfterRefusal = false;
+    m_acceptedSha256.clear();
+    m_newlyTrusted.clear();
+    m_epsvWorks = false;
 }
 
 FtpSession::Likeness FtpSession::likeness() const
@@ -156,14 +162,7 @@ FtpSession::Likeness FtpSession::likeness() const
 
 bool FtpSession::openLike(const Likeness &like)
 {
-    close();
-    m_logon = like.logon;
-    m_passiveNow = like.passive;
-    m_modeNoted = true; // the first connection said it
-    m_plainAfterRefusal = false;
-    m_acceptedSha256.clear();
-    m_newlyTrusted.clear();
-    m_epsvWorks = false;
+    startOver(like.logon, like.passive, true); // the first connection noted the mode
     if (!establish())
         return false;
     m_method = like.method;

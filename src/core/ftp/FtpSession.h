@@ -125,6 +125,7 @@ public:
     Listing listingFrom(const FtpReply &r) const { return controlListing(r, m_method); }
 
 private:
+    void startOver(const FtpLogon &logon, bool passive, bool modeNoted);
     enum class Wait { Done, TimedOut, Failed, Cancelled };
 
     bool establish();
