@@ -3,6 +3,7 @@
 
 #include <QDir>
 #include <QElapsedTimer>
+#include <QRandomGenerator>
 #include <QSqlDatabase>
 #include <QSqlDriver>
 #include <QSqlQuery>
@@ -16,28 +17,7 @@
 namespace {
 // Raised whenever the generated rows or the catalogue's schema change, so
 // that no run measures a stale file.
-constexpr int Version = 3;
-
-class Random
-{
-public:
-    explicit Random(quint64 seed)
-        : m_state(seed)
-    {
-    }
-    quint64 next()
-    {
-        m_state ^= m_state << 13;
-        m_state ^= m_state >> 7;
-        m_state ^= m_state << 17;
-        return m_state;
-    }
-    int below(int n) { return int(next() % quint64(n)); }
-    double unit() { return double(next() >> 11) / double(1ull << 53); }
-
-private:
-    quint64 m_state;
-};
+constexpr int Version = 4;
 
 // Appends rows through one prepared statement inside the caller's
 // transaction. IDs are a fixed permutation of a counter: spread over the
@@ -129,25 +109,25 @@ void addHost(RowWriter &w, const Shape &s)
     }
 }
 
-QByteArray randomName(Random &r)
+QByteArray randomName(QRandomGenerator &r)
 {
     static const char letters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
-    QByteArray name(4 + r.below(11), Qt::Uninitialized);
+    QByteArray name(4 + r.bounded(11), Qt::Uninitialized);
     for (char &c : name)
-        c = letters[r.below(62)];
+        c = letters[r.bounded(62)];
     return name;
 }
 
 // File types by falling frequency: more than the statistics' top 15.
-QByteArray typeOf(Random &r)
+QByteArray typeOf(QRandomGenerator &r)
 {
     static const char *types[] = {"dat", "txt", "jpg", "zip", "pdf", "mp3", "iso", "gz",  "exe", "doc",
                                   "png", "htm", "c",   "h",   "rar", "avi", "mkv", "tar", "bin", "log",
                                   "xml", "csv", "bz2", "7z",  "img", "deb", "rpm", "iso", "cab", "msi"};
     int i = 0;
-    while (i < 29 && r.below(4) == 0)
+    while (i < 29 && r.bounded(4) == 0)
         ++i;
-    return types[(i * 7 + r.below(2)) % 30];
+    return types[(i * 7 + r.bounded(2)) % 30];
 }
 
 void writeRows(const QString &file, int bigRows)
@@ -166,7 +146,7 @@ void writeRows(const QString &file, int bigRows)
     q.exec(QStringLiteral("BEGIN"));
     {
         RowWriter w(handle);
-        Random r(15);
+        QRandomGenerator r(15);
         const auto dir = [](int i) { return "dir" + QByteArray::number(i); };
         const auto plainFile = [](int i, QByteArray &ext) {
             ext = "dat";
@@ -181,7 +161,7 @@ void writeRows(const QString &file, int bigRows)
             return randomName(r);
         };
         // Sizes from a byte to a few gigabytes, small ones the commonest.
-        const auto size = [&r] { return std::floor(std::exp(r.unit() * 22.0)); };
+        const auto size = [&r] { return std::floor(std::exp(r.generateDouble() * 22.0)); };
         addHost(w, {BrowserCatalogue::BigHost, bigRows / 10, bigRows, [&r](int) { return randomName(r); }, randomFile, size});
         addHost(w, {BrowserCatalogue::TenHost, 10000, 100000, dir, plainFile, size});
         addHost(w, {BrowserCatalogue::HundredHost, 100000, 900000, dir, plainFile, size});
