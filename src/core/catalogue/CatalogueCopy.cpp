@@ -1,4 +1,5 @@
 #include "CatalogueCopy.h"
+#include "SqlStatement.h"
 #include "Catalogue.h"
 #include "CatalogueError.h"
 #include "PgBatch.h"
@@ -16,19 +17,6 @@ struct CatalogueCopy::Row
 };
 
 namespace {
-QSqlQuery run(const QSqlDatabase &db, const QString &sql, const QVariantList &values = {})
-{
-    QSqlQuery q(db);
-    q.setForwardOnly(true);
-    if (!q.prepare(sql))
-        throw CatalogueError(q.lastError().text());
-    for (int i = 0; i < values.size(); ++i)
-        q.bindValue(i, values[i]);
-    if (!q.exec())
-        throw CatalogueError(q.lastError().text());
-    return q;
-}
-
 QString pgValue(const QVariant &v)
 {
     if (v.isNull())
@@ -68,15 +56,15 @@ QStringList CatalogueCopy::hostsToCopy()
 {
     QStringList hosts = m_hosts;
     if (hosts.isEmpty()) {
-        QSqlQuery q = ::run(m_from.database(), QStringLiteral("SELECT DISTINCT Host FROM DB ORDER BY Host"));
+        QSqlQuery q = SqlStatement::run(m_from.database(), QStringLiteral("SELECT DISTINCT Host FROM DB ORDER BY Host"));
         while (q.next())
             hosts << q.value(0).toString();
     }
     for (const QString &h : hosts) {
-        if (::run(m_to.database(), QStringLiteral("SELECT 1 FROM DB WHERE Host = ? LIMIT 1"), {h}).next())
+        if (SqlStatement::run(m_to.database(), QStringLiteral("SELECT 1 FROM DB WHERE Host = ? LIMIT 1"), {h}).next())
             throw CatalogueError(QStringLiteral("The target catalogue holds host %1 already: copying it would "
                                                 "store its entries twice").arg(h));
-        if (!::run(m_from.database(), QStringLiteral("SELECT 1 FROM DB WHERE Host = ? LIMIT 1"), {h}).next())
+        if (!SqlStatement::run(m_from.database(), QStringLiteral("SELECT 1 FROM DB WHERE Host = ? LIMIT 1"), {h}).next())
             throw CatalogueError(QStringLiteral("The catalogue holds no host %1").arg(h));
     }
     return hosts;
@@ -111,7 +99,7 @@ qint64 CatalogueCopy::drawAgainTaken(const QStringList &hosts)
 {
     m_newId.clear();
     m_sourceIds.clear();
-    QSqlQuery q = ::run(m_from.database(), QStringLiteral("SELECT d.ID FROM DB d WHERE %1").arg(hostFilter(hosts)));
+    QSqlQuery q = SqlStatement::run(m_from.database(), QStringLiteral("SELECT d.ID FROM DB d WHERE %1").arg(hostFilter(hosts)));
     QList<qint32> ids;
     while (q.next())
         ids << q.value(0).toInt();
@@ -136,7 +124,7 @@ QSet<qint32> CatalogueCopy::takenInTarget(const QList<qint32> &ids)
     QStringList list;
     for (qint32 id : ids)
         list << QString::number(id);
-    QSqlQuery q = ::run(m_to.database(), QStringLiteral("SELECT ID FROM DB WHERE ID IN (%1)").arg(list.join(u',')));
+    QSqlQuery q = SqlStatement::run(m_to.database(), QStringLiteral("SELECT ID FROM DB WHERE ID IN (%1)").arg(list.join(u',')));
     QSet<qint32> taken;
     while (q.next())
         taken.insert(q.value(0).toInt());
@@ -145,7 +133,7 @@ QSet<qint32> CatalogueCopy::takenInTarget(const QList<qint32> &ids)
 
 void CatalogueCopy::copyRows(const QStringList &hosts, qint64 total, const Progress &progress)
 {
-    QSqlQuery q = ::run(m_from.database(),
+    QSqlQuery q = SqlStatement::run(m_from.database(),
                         QStringLiteral("SELECT d.Name, d.ext, d.Size, d.Host, d.Attr, d.LAC, d.ID, d.PID, x.Bytes "
                                        "FROM DB d LEFT JOIN ExactName x ON x.ID = d.ID WHERE %1")
                             .arg(hostFilter(hosts)));
@@ -182,10 +170,10 @@ void CatalogueCopy::writeRows(const QList<Row> &rows)
             if (!r.bytes.isNull())
                 exact << QStringLiteral("(%1,%2)").arg(r.id).arg(PgBatch::literal(r.bytes.toByteArray()));
         }
-        ::run(db, QStringLiteral("INSERT INTO DB (Name, ext, Size, Host, Attr, LAC, ID, PID) VALUES %1")
+        SqlStatement::run(db, QStringLiteral("INSERT INTO DB (Name, ext, Size, Host, Attr, LAC, ID, PID) VALUES %1")
                       .arg(values.join(u',')));
         if (!exact.isEmpty())
-            ::run(db, QStringLiteral("INSERT INTO ExactName (ID, Bytes) VALUES %1").arg(exact.join(u',')));
+            SqlStatement::run(db, QStringLiteral("INSERT INTO ExactName (ID, Bytes) VALUES %1").arg(exact.join(u',')));
     } else {
         QSqlQuery insert(db), exact(db);
         insert.prepare(QStringLiteral("INSERT INTO DB (Name, ext, Size, Host, Attr, LAC, ID, PID) VALUES (?, ?, ?, ?, ?, ?, ?, ?)"));
@@ -209,11 +197,11 @@ void CatalogueCopy::writeRows(const QList<Row> &rows)
 
 void CatalogueCopy::copyCodePages(const QStringList &hosts)
 {
-    QSqlQuery q = ::run(m_from.database(),
+    QSqlQuery q = SqlStatement::run(m_from.database(),
                         QStringLiteral("SELECT d.Host, d.CodePage FROM HostCodePage d WHERE %1").arg(hostFilter(hosts)));
     m_to.beginWrite();
     while (q.next())
-        ::run(m_to.database(),
+        SqlStatement::run(m_to.database(),
               SqlDialect::pick(m_to.database(),
                                QStringLiteral("INSERT OR REPLACE INTO HostCodePage (Host, CodePage) VALUES (?, ?)"),
                                QStringLiteral("INSERT INTO HostCodePage (Host, CodePage) VALUES (?, ?) "

@@ -1,4 +1,5 @@
 #include "ExactNames.h"
+#include "SqlStatement.h"
 #include "Catalogue.h"
 #include "CatalogueError.h"
 #include "SqlDialect.h"
@@ -7,20 +8,6 @@
 #include <QSqlQuery>
 #include <QStringDecoder>
 #include <sqlite3.h>
-
-namespace {
-QSqlQuery run(Catalogue &catalogue, const QString &sql, const QVariantList &values)
-{
-    QSqlQuery q(catalogue.database());
-    q.setForwardOnly(true);
-    q.prepare(sql);
-    for (const QVariant &v : values)
-        q.addBindValue(v);
-    if (!q.exec())
-        throw CatalogueError(q.lastError().text());
-    return q;
-}
-} // namespace
 
 ExactNames::~ExactNames()
 {
@@ -110,7 +97,7 @@ void ExactNames::keep(qint32 id, const EntryName &split, const QByteArray &bytes
 int ExactNames::recode(Catalogue &catalogue, const QString &host, const QByteArray &codePage)
 {
     catalogue.beginWrite();
-    QSqlQuery rows = run(catalogue,
+    QSqlQuery rows = SqlStatement::run(catalogue.database(),
                          QStringLiteral("SELECT x.ID, x.Bytes, d.Attr FROM ExactName x JOIN DB d ON d.ID = x.ID "
                                         "WHERE d.Host = ?"),
                          {host});
@@ -140,7 +127,7 @@ int ExactNames::recode(Catalogue &catalogue, const QString &host, const QByteArr
 
 int ExactNames::recodeIfChanged(Catalogue &catalogue, const QString &host, const QByteArray &codePage)
 {
-    QSqlQuery q = run(catalogue, QStringLiteral("SELECT CodePage FROM HostCodePage WHERE Host = ?"), {host});
+    QSqlQuery q = SqlStatement::run(catalogue.database(), QStringLiteral("SELECT CodePage FROM HostCodePage WHERE Host = ?"), {host});
     if (!q.next()) {
         catalogue.beginWrite();
         note(catalogue, host, codePage);
@@ -155,7 +142,7 @@ int ExactNames::recodeIfChanged(Catalogue &catalogue, const QString &host, const
 
 QStringList ExactNames::notedHosts(Catalogue &catalogue)
 {
-    QSqlQuery q = run(catalogue, QStringLiteral("SELECT Host FROM HostCodePage ORDER BY Host"), {});
+    QSqlQuery q = SqlStatement::run(catalogue.database(), QStringLiteral("SELECT Host FROM HostCodePage ORDER BY Host"), {});
     QStringList hosts;
     while (q.next())
         hosts << q.value(0).toString();
@@ -173,7 +160,7 @@ int ExactNames::recodeChangedHosts(Catalogue &catalogue,
 
 void ExactNames::note(Catalogue &catalogue, const QString &host, const QByteArray &codePage)
 {
-    run(catalogue,
+    SqlStatement::run(catalogue.database(),
         SqlDialect::pick(catalogue.database(),
                          QStringLiteral("INSERT OR REPLACE INTO HostCodePage (Host, CodePage) VALUES (?, ?)"),
                          QStringLiteral("INSERT INTO HostCodePage (Host, CodePage) VALUES (?, ?) "

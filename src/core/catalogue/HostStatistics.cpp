@@ -1,4 +1,5 @@
 #include "HostStatistics.h"
+#include "SqlStatement.h"
 #include "Catalogue.h"
 #include "CatalogueError.h"
 #include "SqlDialect.h"
@@ -10,18 +11,6 @@
 #include <sqlite3.h>
 
 namespace {
-QSqlQuery run(const QSqlDatabase &db, const QString &sql, const QString &host)
-{
-    QSqlQuery q(db);
-    q.setForwardOnly(true);
-    if (!q.prepare(sql))
-        throw CatalogueError(q.lastError().text());
-    q.addBindValue(host);
-    if (!q.exec())
-        throw CatalogueError(q.lastError().text());
-    return q;
-}
-
 QString text(sqlite3_stmt *row, int column)
 {
     return QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(row, column)),
@@ -94,8 +83,8 @@ void HostStatistics::sortTypes(const QHash<QByteArray, TypeShare> &types)
 // PostgreSQL: the same pass through QtSql.
 void HostStatistics::scanRowsByQuery()
 {
-    QSqlQuery q = run(m_catalogue.database(), QStringLiteral("SELECT Attr, PID, Size, ext, ID, Name FROM DB WHERE Host = ?"),
-                      m_host);
+    QSqlQuery q = SqlStatement::run(m_catalogue.database(),
+                                    QStringLiteral("SELECT Attr, PID, Size, ext, ID, Name FROM DB WHERE Host = ?"), {m_host});
     QHash<QByteArray, TypeShare> types;
     while (q.next()) {
         const qint32 id = q.value(4).toInt();

@@ -1,4 +1,5 @@
 #include "NameIndex.h"
+#include "SqlStatement.h"
 #include "CatalogueError.h"
 #include "SqlDialect.h"
 
@@ -7,22 +8,9 @@
 #include <QVariant>
 
 namespace {
-QSqlQuery run(QSqlDatabase db, const QString &sql, const QVariantList &values = {})
-{
-    QSqlQuery q(db);
-    q.setForwardOnly(true);
-    if (!q.prepare(sql))
-        throw CatalogueError(q.lastError().text());
-    for (const QVariant &v : values)
-        q.addBindValue(v);
-    if (!q.exec())
-        throw CatalogueError(q.lastError().text());
-    return q;
-}
-
 qint64 number(QSqlDatabase db, const QString &sql)
 {
-    QSqlQuery q = run(db, sql);
+    QSqlQuery q = SqlStatement::run(db, sql);
     return q.next() ? q.value(0).toLongLong() : 0;
 }
 
@@ -57,8 +45,8 @@ qint64 lastRow(QSqlDatabase db)
 bool NameIndex::exists(QSqlDatabase db)
 {
     if (SqlDialect::isPostgres(db)) // the GIN index the schema makes
-        return run(db, QStringLiteral("SELECT 1 FROM pg_indexes WHERE indexname = 'db_nametrigrams'")).next();
-    QSqlQuery q = run(db, QStringLiteral("SELECT 1 FROM sqlite_schema WHERE name = ?"), {QString::fromLatin1(StateTable)});
+        return SqlStatement::run(db, QStringLiteral("SELECT 1 FROM pg_indexes WHERE indexname = 'db_nametrigrams'")).next();
+    QSqlQuery q = SqlStatement::run(db, QStringLiteral("SELECT 1 FROM sqlite_schema WHERE name = ?"), {QString::fromLatin1(StateTable)});
     return q.next();
 }
 
@@ -94,10 +82,10 @@ void NameIndex::indexRange(QSqlDatabase db, qint64 from, qint64 to)
 {
     if (to <= from)
         return;
-    run(db, QStringLiteral("INSERT INTO DB_NameTrigrams (rowid, Name) "
+    SqlStatement::run(db, QStringLiteral("INSERT INTO DB_NameTrigrams (rowid, Name) "
                            "SELECT rowid, Name FROM DB WHERE rowid > ? AND rowid <= ?"),
         {from, to});
-    run(db, QStringLiteral("UPDATE DB_NameTrigramsState SET indexedTo = ?"), {to});
+    SqlStatement::run(db, QStringLiteral("UPDATE DB_NameTrigramsState SET indexedTo = ?"), {to});
 }
 
 void NameIndex::create(QSqlDatabase db)
@@ -107,10 +95,10 @@ void NameIndex::create(QSqlDatabase db)
     // candidates with LIKE, so positions would only make the index bigger.
     // DB's rowid rises with every insert, as FTS5 wants its rowids; the
     // random ID would scatter them.
-    run(db, QStringLiteral("CREATE VIRTUAL TABLE DB_NameTrigrams USING fts5(Name, content='', "
+    SqlStatement::run(db, QStringLiteral("CREATE VIRTUAL TABLE DB_NameTrigrams USING fts5(Name, content='', "
                            "columnsize=0, detail=none, tokenize='trigram')"));
-    run(db, QStringLiteral("CREATE TABLE DB_NameTrigramsState (indexedTo INTEGER)"));
-    run(db, QStringLiteral("INSERT INTO DB_NameTrigramsState VALUES (0)"));
+    SqlStatement::run(db, QStringLiteral("CREATE TABLE DB_NameTrigramsState (indexedTo INTEGER)"));
+    SqlStatement::run(db, QStringLiteral("INSERT INTO DB_NameTrigramsState VALUES (0)"));
     // No insert trigger: with one, SQLite 3.40 opens a statement savepoint
     // for every insert, and FTS5 writes a segment at each savepoint, which
     // made storing thirty times slower.
@@ -120,11 +108,11 @@ void NameIndex::create(QSqlDatabase db)
                                           "SELECT 'delete', old.rowid, old.Name WHERE %1; ").arg(indexed);
     // Removing the last rows lets SQLite give their rowids again: the mark
     // comes down with them, so rows stored later are indexed.
-    run(db, QStringLiteral("CREATE TRIGGER DB_NameTrigramsDelete AFTER DELETE ON DB BEGIN %1"
+    SqlStatement::run(db, QStringLiteral("CREATE TRIGGER DB_NameTrigramsDelete AFTER DELETE ON DB BEGIN %1"
                            "UPDATE DB_NameTrigramsState SET indexedTo = (SELECT COALESCE(MAX(rowid), 0) FROM DB) "
                            "WHERE indexedTo > (SELECT COALESCE(MAX(rowid), 0) FROM DB); END")
                 .arg(forget));
-    run(db, QStringLiteral("CREATE TRIGGER DB_NameTrigramsUpdate AFTER UPDATE ON DB WHEN %1 BEGIN %2"
+    SqlStatement::run(db, QStringLiteral("CREATE TRIGGER DB_NameTrigramsUpdate AFTER UPDATE ON DB WHEN %1 BEGIN %2"
                            "INSERT INTO DB_NameTrigrams (rowid, Name) SELECT new.rowid, new.Name "
                            "WHERE new.rowid <= (SELECT indexedTo FROM DB_NameTrigramsState); END")
                 .arg(indexed, forget));
