@@ -168,6 +168,8 @@ private slots:
     void pipelinedServersStayExact();
     void parallelScansLoseNothing_data();
     void parallelScansLoseNothing();
+    void mlsdNamesTheFolderOnlyWhereItIsHonoured_data();
+    void mlsdNamesTheFolderOnlyWhereItIsHonoured();
     void cancelWithListingsInFlight_data();
     void cancelWithListingsInFlight();
 
@@ -840,6 +842,52 @@ void tst_HostScanner::parallelScansLoseNothing()
         names << row.section('|', 0, 0);
     names.sort();
     QCOMPARE(names, wideTree());
+}
+
+void tst_HostScanner::mlsdNamesTheFolderOnlyWhereItIsHonoured_data()
+{
+    QTest::addColumn<QString>("scenario");
+    QTest::addColumn<bool>("byPath");
+    QTest::newRow("MLSD lists the folder it names") << "parallel-mlsd" << true;
+    QTest::newRow("MLSD lists the current folder") << "parallel-mlsd-blind" << false;
+}
+
+// "MLSD /path" saves a CWD per folder; a server that ignores the path would
+// store the top's listing under every folder, so each connection tries it
+// once, and only where it lists what CWD and MLSD list does it stay.
+void tst_HostScanner::mlsdNamesTheFolderOnlyWhereItIsHonoured()
+{
+    QFETCH(QString, scenario);
+    QFETCH(bool, byPath);
+    if (!FtpTestServer::available(FtpTestServer::Kind::Scripted))
+        QSKIP("no /usr/bin/python3");
+    FtpTestServer server(FtpTestServer::Kind::Scripted);
+    QVERIFY(server.startScripted(scenario));
+    ActivityLog log;
+    ElapsedCounter timeConnect;
+    FixedHost hosts;
+    hosts.host = server.hostText();
+    Recorder messages;
+    RecordingView view;
+    FtpConnection conn(log, timeConnect, hosts, messages);
+    HostScanner scanner(conn, *m_cat, log, hosts, messages, view);
+    scanner.setConnections(4);
+    scanner.ScanHost();
+    QVERIFY2(messages.shown.isEmpty(), qPrintable(messages.shown.join(';')));
+    QCOMPARE(scanner.stats().failed, 0);
+    QStringList names;
+    for (const QString &row : storedTree())
+        names << row.section('|', 0, 0);
+    names.sort();
+    QCOMPARE(names, wideTree());
+    // Only the facts a listing is read for.
+    QVERIFY(server.receivedCommands().contains("OPTS MLST type;size;modify;unique;"));
+    const QStringList withPath = server.receivedCommands().filter(QRegularExpression("^MLSD /."));
+    const qsizetype trials = server.receivedCommands().count("USER");
+    if (byPath)
+        QVERIFY2(withPath.size() > 20, qPrintable(withPath.join(u',')));
+    else
+        QVERIFY2(withPath.size() <= trials, qPrintable(withPath.join(u','))); // one trial per connection
 }
 
 void tst_HostScanner::cancelWithListingsInFlight_data()

@@ -12,6 +12,7 @@ import ssl
 import sys
 import threading
 import time
+import zlib
 
 PORT = int(sys.argv[1])
 SCENARIO = sys.argv[2]
@@ -57,6 +58,9 @@ if PARALLEL:
         TREE["/d%d" % i] = [("d", "s%d" % j) for j in range(3)] + [("f", "f%d.txt" % i)]
         for j in range(3):
             TREE["/d%d/s%d" % (i, j)] = [("f", "g%d%d.txt" % (i, j))]
+# parallel-mlsd: the same tree, listed with MLSD; parallel-mlsd-blind
+# ignores the folder an MLSD names.
+MLSD = SCENARIO.startswith("parallel-mlsd")
 # parallel-busy: at most two sessions at once (421 to a third), and two
 # listings answered with 421 and a closed connection.
 # parallel-cut: one listing's connection is cut halfway through its data.
@@ -74,6 +78,16 @@ def tree_lines(folder):
     for kind, name in TREE.get(folder, []):
         mode = b"drwxr-xr-x" if kind == "d" else b"-rw-r--r--"
         out += mode + b"    2 0        0            4096 Dec 07 22:00 " + name.encode("latin-1") + b"\r\n"
+    return out
+
+
+def fact_lines(folder):
+    # MLSD lines; "unique" tells apart folders whose names agree.
+    out = b""
+    for kind, name in TREE.get(folder, []):
+        path = folder.rstrip("/") + "/" + name
+        facts = "type=%s;modify=20261207220000;unique=%x;" % ("dir" if kind == "d" else "file", zlib.crc32(path.encode("latin-1")))
+        out += (facts + " " + name + "\r\n").encode("latin-1")
     return out
 
 
@@ -315,7 +329,7 @@ class Session:
         verb = verb.upper()
         if COMMAND_LOG:
             with open(COMMAND_LOG, "a") as log:
-                log.write(verb + "\n")
+                log.write(verb + (" " + arg if verb in ("MLSD", "OPTS") and arg else "") + "\n")
         if verb == "USER":
             self.send("331 Password please\r\n")
         elif verb == "PASS":
@@ -329,6 +343,8 @@ class Session:
             self.conn = ctx.wrap_socket(self.conn, server_side=True)
         elif verb == "FEAT" and SCENARIO == "tls":
             self.send("211-Features:\r\n AUTH TLS\r\n PBSZ\r\n PROT\r\n211 End\r\n")
+        elif verb == "FEAT" and MLSD:
+            self.send("211-Features:\r\n EPSV\r\n MLST type*;size*;modify*;unique*;\r\n211 End\r\n")
         elif verb == "FEAT":
             # Inner lines that look like replies must not end the reply.
             self.send("211-Features:\r\n 226 not the end\r\n211-still inside\r\n UTF8\r\n211 End\r\n")
@@ -362,6 +378,10 @@ class Session:
             self.send("200 EPRT OK\r\n")
         elif verb == "LIST":
             self.do_list()
+        elif verb == "MLSD" and MLSD:
+            # parallel-mlsd-blind lists the current folder whatever it is asked.
+            folder = arg if arg and SCENARIO != "parallel-mlsd-blind" else self.cwd
+            self.serve_listing(fact_lines(folder))
         elif verb == "QUIT":
             self.send("221 Bye\r\n")
             return False

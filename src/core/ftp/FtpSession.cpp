@@ -49,6 +49,17 @@ QSet<QByteArray> namesOf(const FtpSession::Listing &l)
     return names;
 }
 
+// Tells two folders apart where their names agree (a mirror of the same
+// layout at every level): the inode-like "unique" fact and the times.
+QSet<QByteArray> factsOf(const FtpSession::Listing &l)
+{
+    QSet<QByteArray> facts;
+    for (const FindData &e : l.entries)
+        facts.insert(e.wireName + '\0' + e.unique + '\0' + QByteArray::number(e.ftLastWriteTime.dwHighDateTime) + ':'
+                     + QByteArray::number(e.ftLastWriteTime.dwLowDateTime));
+    return facts;
+}
+
 QString protocolName(QSsl::SslProtocol p)
 {
     switch (p) {
@@ -148,6 +159,8 @@ void FtpSession::startOver(const FtpLogon &logon, bool passive, bool modeNoted)
     m_acceptedSha256.clear();
     m_newlyTrusted.clear();
     m_epsvWorks = false;
+    m_mlsdByPath = false;
+    m_pathProbed = false;
 }
 
 FtpSession::Likeness FtpSession::likeness() const
@@ -174,11 +187,15 @@ bool FtpSession::reopen()
 {
     const Method method = m_method;
     const QList<Method> supported = m_supported;
+    const bool byPath = m_mlsdByPath;
+    const bool probed = m_pathProbed;
     close();
     if (!establish())
         return false;
     m_method = method;
     m_supported = supported;
+    m_mlsdByPath = byPath;
+    m_pathProbed = probed;
     return true;
 }
 
@@ -452,15 +469,40 @@ bool FtpSession::login()
 void FtpSession::readFeatures()
 {
     m_features.clear();
+    QByteArray mlstFacts;
     const FtpReply r = command("FEAT");
     if (r.isPositive()) {
-        for (qsizetype i = 1; i + 1 < r.lines.size(); ++i)
-            m_features.insert(r.lines[i].trimmed().split(' ').first().toUpper());
+        for (qsizetype i = 1; i + 1 < r.lines.size(); ++i) {
+            const QByteArrayList words = r.lines[i].trimmed().split(' ');
+            m_features.insert(words.first().toUpper());
+            if (words.first().toUpper() == "MLST" && words.size() > 1)
+                mlstFacts = words[1];
+        }
     }
     if (m_features.contains("UTF8"))
         command("OPTS UTF8 ON");
     if (m_features.contains("CLNT"))
         command("CLNT Harvex");
+    selectFacts(mlstFacts);
+}
+
+// Asks for only the facts a listing is read for. ProFTPD's default set adds
+// owner and group names, looked up for every entry; on a 100,000-entry tree
+// they cost the server more than the listing itself. A server may ignore the
+// request (Pure-FTPd does) or refuse it: the listing is read the same.
+void FtpSession::selectFacts(const QByteArray &offered)
+{
+    static const QByteArrayList read{"type", "size", "sizd", "modify", "unique"};
+    QByteArray chosen;
+    for (QByteArray fact : offered.split(';')) {
+        if (fact.endsWith('*'))
+            fact.chop(1);
+        if (read.contains(fact.toLower()))
+            chosen += fact + ';';
+    }
+    // Without the type every folder would read as a file: the defaults stay.
+    if (chosen.toLower().contains("type;"))
+        command("OPTS MLST " + chosen);
 }
 
 // Only some systems' listings need the hint; the rest are read by shape.
@@ -499,6 +541,43 @@ bool FtpSession::probeStat(const Listing &reference, Method statMethod)
 {
     const Listing viaStat = listWith(statMethod, QByteArray());
     return viaStat.ok && viaStat.badLines == reference.badLines && namesOf(viaStat) == namesOf(reference);
+}
+
+// "MLSD /a/b" spares the server a CWD per folder: a tenth of a scan's
+// processor time on ProFTPD. A server that ignored the argument would list
+// its current folder everywhere, so each connection lists one subfolder both
+// ways first, the path form from the top, where such a server would list the
+// top. Only passive listings that go out with EPSV take the path form.
+bool FtpSession::probeMlsdPath()
+{
+    m_mlsdByPath = false;
+    const Listing top = listWith(Method::Mlsd, QByteArray());
+    QByteArray sub;
+    for (const FindData &e : top.entries) {
+        if ((e.dwFileAttributes & FindData::AttrDirectory) && plainPath(e.wireName)) {
+            sub = e.wireName;
+            break;
+        }
+    }
+    if (!top.ok || sub.isEmpty())
+        return false;
+    m_mlsdByPath = true;
+    const Listing viaPath = listWith(Method::Mlsd, sub);
+    const bool sent = m_pathFormSent;
+    m_mlsdByPath = false;
+    const Listing viaCwd = listWith(Method::Mlsd, sub);
+    return sent && viaPath.ok && viaCwd.ok && namesOf(viaPath) == namesOf(viaCwd)
+        && factsOf(viaPath) == factsOf(viaCwd) && factsOf(viaPath) != factsOf(top);
+}
+
+// Names a server could take for a pattern or trim stay with the CWD form.
+bool FtpSession::plainPath(const QByteArray &path)
+{
+    for (const char c : path) {
+        if (uchar(c) < 0x21 || c == 0x7f || QByteArrayView("*?[]{}~\\").contains(c))
+            return false;
+    }
+    return true;
 }
 
 bool FtpSession::isAlive()
@@ -556,6 +635,10 @@ bool FtpSession::commandInFolder(const QByteArray &path, const QByteArray &cmd, 
 // log-on), so the caller can go straight on with the next folder.
 FtpSession::Listing FtpSession::list(const QByteArray &path)
 {
+    if (m_method == Method::Mlsd && m_passiveNow && !m_pathProbed) {
+        m_pathProbed = true;
+        m_mlsdByPath = probeMlsdPath();
+    }
     m_timedOut = false;
     m_replyProblem.clear();
     m_listingDeadline.setRemainingTime(m_logon.listingDeadlineMs);
@@ -785,8 +868,11 @@ bool FtpSession::startPassiveTogether(Method m, const QByteArray &path, std::uni
 {
     if (path.contains('\0') || path.contains('\r') || path.contains('\n'))
         return fail(QStringLiteral("Unsafe characters in the folder name"));
-    const bool cd = path != m_cwd || m_cwd.isNull();
-    send((cd ? "CWD /" + path + "\r\n" : QByteArray()) + "EPSV\r\n" + commandFor(m) + "\r\n");
+    const bool byPath = m == Method::Mlsd && m_mlsdByPath && plainPath(path);
+    const bool cd = !byPath && (path != m_cwd || m_cwd.isNull());
+    const QByteArray listCommand = byPath ? "MLSD /" + path : commandFor(m);
+    m_pathFormSent = byPath;
+    send((cd ? "CWD /" + path + "\r\n" : QByteArray()) + "EPSV\r\n" + listCommand + "\r\n");
     const FtpReply cwd = cd ? readReply(remainingMs(m_logon.idleTimeoutMs)) : FtpReply{250, {}};
     const FtpReply epsv = cwd.code ? readReply(remainingMs(m_logon.idleTimeoutMs)) : FtpReply();
     const int port = epsvPort(epsv);
@@ -809,7 +895,8 @@ bool FtpSession::startPassiveTogether(Method m, const QByteArray &path, std::uni
         data.reset();
         return fail(replyError(cwd));
     }
-    m_cwd = path.isNull() ? QByteArray("") : path;
+    if (cd)
+        m_cwd = path.isNull() ? QByteArray("") : path;
     if (r.isPreliminary())
         return true;
     data.reset();

@@ -139,9 +139,12 @@ private:
     void protectData();
     bool login();
     void readFeatures();
+    void selectFacts(const QByteArray &offered);
     void readSystem();
     void chooseMethod();
     bool probeStat(const Listing &reference, Method statMethod);
+    bool probeMlsdPath();
+    static bool plainPath(const QByteArray &path);
     bool changeDir(const QByteArray &path);
     bool commandInFolder(const QByteArray &path, const QByteArray &cmd, FtpReply &reply);
     Listing listWith(Method m, const QByteArray &path);
@@ -212,6 +215,9 @@ private:
     bool m_passiveRefused = false;
     // EPSV answered before: it goes in one write with the listing command.
     bool m_epsvWorks = false;
+    bool m_mlsdByPath = false;  // "MLSD /path" lists what CWD and MLSD list
+    bool m_pathFormSent = false; // the last listing went out in that form
+    bool m_pathProbed = false;
     Refusal m_refusal = Refusal::None;
     int m_lastCode = 0; // of the last whole reply read
     bool m_activeFailed = false;
