@@ -106,7 +106,10 @@ ListingParser::Parsed ListingParser::parseListing(const QByteArrayList &lines) c
             line.chop(1);
     }
     Parsed p;
-    for (const QByteArray &line : VmsListing::joinWrapped(clean)) {
+    // MLSD lines stand alone; only LIST output wraps long VMS entries (and
+    // telling them apart looked at every MLSD line, which holds ';' too).
+    const QByteArrayList joined = m_format == Format::Mlsd ? clean : VmsListing::joinWrapped(clean);
+    for (const QByteArray &line : joined) {
         Line l = classify(line);
         if (l.kind == Line::Kind::Entry) {
             p.entries.append(std::move(l.entry));
