@@ -850,6 +850,8 @@ void tst_HostScanner::mlsdNamesTheFolderOnlyWhereItIsHonoured_data()
     QTest::addColumn<bool>("byPath");
     QTest::newRow("MLSD lists the folder it names") << "parallel-mlsd" << true;
     QTest::newRow("MLSD lists the current folder") << "parallel-mlsd-blind" << false;
+    QTest::newRow("one folder refused by path") << "parallel-mlsd-long" << true;
+    QTest::newRow("EPSV refused once") << "parallel-mlsd-epsv-once" << true;
 }
 
 // "MLSD /path" saves a CWD per folder; a server that ignores the path would

@@ -59,7 +59,8 @@ if PARALLEL:
         for j in range(3):
             TREE["/d%d/s%d" % (i, j)] = [("f", "g%d%d.txt" % (i, j))]
 # parallel-mlsd: the same tree, listed with MLSD; parallel-mlsd-blind
-# ignores the folder an MLSD names.
+# ignores the folder an MLSD names; parallel-mlsd-long refuses to name one;
+# parallel-mlsd-epsv-once refuses one EPSV in the middle of the scan.
 MLSD = SCENARIO.startswith("parallel-mlsd")
 # parallel-busy: at most two sessions at once (421 to a third), and two
 # listings answered with 421 and a closed connection.
@@ -79,6 +80,13 @@ def tree_lines(folder):
         mode = b"drwxr-xr-x" if kind == "d" else b"-rw-r--r--"
         out += mode + b"    2 0        0            4096 Dec 07 22:00 " + name.encode("latin-1") + b"\r\n"
     return out
+
+
+def epsv_refusal():
+    # parallel-mlsd-epsv-once: the twentieth EPSV finds no port free.
+    with shared_lock:
+        shared["epsv"] = shared.get("epsv", 0) + 1
+        return shared["epsv"] == 20
 
 
 def fact_lines(folder):
@@ -219,6 +227,18 @@ class Session:
         data.sendall(tree_lines(self.cwd))
         data.close()
         self.send("226 Done\r\n")
+
+    def mlsd(self, arg):
+        if self.pasv is None and self.active is None:
+            return self.send("425 Use EPSV first\r\n")
+        # parallel-mlsd-long takes no path for one folder, as if too long.
+        if SCENARIO == "parallel-mlsd-long" and arg == "/d3/s1":
+            self.pasv.close()
+            self.pasv = None
+            return self.send("501 Path too long\r\n")
+        # parallel-mlsd-blind lists the current folder whatever it is asked.
+        folder = arg if arg and SCENARIO != "parallel-mlsd-blind" else self.cwd
+        self.serve_listing(fact_lines(folder))
 
     def list_tree(self):
         self.serve_listing(tree_lines(self.cwd))
@@ -364,6 +384,8 @@ class Session:
             self.send('257 "%s" is the current folder\r\n' % self.cwd.replace('"', '""'))
         elif verb == "STAT" and PIPELINE:
             self.stat(arg)
+        elif verb == "EPSV" and SCENARIO == "parallel-mlsd-epsv-once" and epsv_refusal():
+            self.send("425 No passive port free\r\n")
         elif verb == "EPSV":
             if SCENARIO in ("no-passive", "pasv-overflow"):
                 self.send("502 EPSV not allowed here\r\n")
@@ -379,9 +401,7 @@ class Session:
         elif verb == "LIST":
             self.do_list()
         elif verb == "MLSD" and MLSD:
-            # parallel-mlsd-blind lists the current folder whatever it is asked.
-            folder = arg if arg and SCENARIO != "parallel-mlsd-blind" else self.cwd
-            self.serve_listing(fact_lines(folder))
+            self.mlsd(arg)
         elif verb == "QUIT":
             self.send("221 Bye\r\n")
             return False

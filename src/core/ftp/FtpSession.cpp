@@ -562,6 +562,7 @@ bool FtpSession::probeMlsdPath()
     if (!top.ok || sub.isEmpty())
         return false;
     m_mlsdByPath = true;
+    m_pathFormSent = false;
     const Listing viaPath = listWith(Method::Mlsd, sub);
     const bool sent = m_pathFormSent;
     m_mlsdByPath = false;
@@ -637,7 +638,16 @@ FtpSession::Listing FtpSession::list(const QByteArray &path)
 {
     if (m_method == Method::Mlsd && m_passiveNow && !m_pathProbed) {
         m_pathProbed = true;
+        m_listingDeadline.setRemainingTime(m_logon.listingDeadlineMs);
         m_mlsdByPath = probeMlsdPath();
+        m_listingDeadline = QDeadlineTimer(QDeadlineTimer::Forever);
+        // The listing asked for starts on a connection of its own should
+        // the trial have lost this one (a stall, a 421).
+        if (!isOpen() && !cancelled() && !reopen()) {
+            Listing lost;
+            lost.error = m_error;
+            return lost;
+        }
     }
     m_timedOut = false;
     m_replyProblem.clear();
@@ -755,7 +765,7 @@ void FtpSession::noteMode()
 // The user's mode first; when the server refuses passive mode outright, or
 // active connections never arrive, the other mode for the rest of the
 // session. The stored setting stays what the user chose.
-bool FtpSession::startListing(Method m, const QByteArray &path, std::unique_ptr<QSslSocket> &data, FtpReply &r)
+bool FtpSession::startListing(Method m, const QByteArray &path, std::unique_ptr<QTcpSocket> &data, FtpReply &r)
 {
     noteMode();
     if (m_passiveNow) {
@@ -778,8 +788,13 @@ bool FtpSession::startListing(Method m, const QByteArray &path, std::unique_ptr<
     return startPassiveListing(m, path, data, r);
 }
 
-std::unique_ptr<QSslSocket> FtpSession::newDataSocket()
+// A plain data connection is a plain socket: QSslSocket wraps a second
+// socket object, and building it and relaying its signals for every folder
+// cost a parallel scan about a twentieth of its processor time.
+std::unique_ptr<QTcpSocket> FtpSession::newDataSocket()
 {
+    if (!m_protectData)
+        return std::make_unique<QTcpSocket>();
     auto data = std::make_unique<QSslSocket>();
     data->setSslConfiguration(m_ctrl->sslConfiguration());
     data->setPeerVerifyName(m_logon.host);
@@ -803,7 +818,7 @@ QTcpServer *FtpSession::activeServer()
     return m_activeServer.get();
 }
 
-bool FtpSession::startActiveListing(Method m, const QByteArray &path, std::unique_ptr<QSslSocket> &data, FtpReply &r)
+bool FtpSession::startActiveListing(Method m, const QByteArray &path, std::unique_ptr<QTcpSocket> &data, FtpReply &r)
 {
     for (int attempt = 0; attempt < 2; ++attempt) {
         QTcpServer *server = activeServer();
@@ -824,7 +839,7 @@ bool FtpSession::startActiveListing(Method m, const QByteArray &path, std::uniqu
     return fail(replyError(r));
 }
 
-bool FtpSession::acceptActive(QTcpServer &server, std::unique_ptr<QSslSocket> &data)
+bool FtpSession::acceptActive(QTcpServer &server, std::unique_ptr<QTcpSocket> &data)
 {
     const auto step = [&server](int ms) { return server.hasPendingConnections() || server.waitForNewConnection(ms); };
     const Wait w = waitSliced(m_logon.idleTimeoutMs, step, [this] { return isOpen(); });
@@ -834,20 +849,20 @@ bool FtpSession::acceptActive(QTcpServer &server, std::unique_ptr<QSslSocket> &d
         m_activeFailed = w == Wait::TimedOut;
         return breakOff(QStringLiteral("The server did not open the data connection"));
     }
-    data.reset(static_cast<QSslSocket *>(server.nextPendingConnection()));
-    data->setParent(nullptr);
-
+    auto *accepted = static_cast<QSslSocket *>(server.nextPendingConnection());
+    accepted->setParent(nullptr);
+    data.reset(accepted);
     if (m_protectData) {
         const QSslConfiguration config = m_ctrl->sslConfiguration();
-        data->setSslConfiguration(config);
-        data->setPeerVerifyName(m_logon.host);
-        watchCertificate(*data);
-        data->startClientEncryption();
+        accepted->setSslConfiguration(config);
+        accepted->setPeerVerifyName(m_logon.host);
+        watchCertificate(*accepted);
+        accepted->startClientEncryption();
     }
     return true;
 }
 
-bool FtpSession::startPassiveListing(Method m, const QByteArray &path, std::unique_ptr<QSslSocket> &data, FtpReply &r)
+bool FtpSession::startPassiveListing(Method m, const QByteArray &path, std::unique_ptr<QTcpSocket> &data, FtpReply &r)
 {
     if (m_epsvWorks)
         return startPassiveTogether(m, path, data, r);
@@ -864,7 +879,7 @@ bool FtpSession::startPassiveListing(Method m, const QByteArray &path, std::uniq
 // Where EPSV has answered before, the change of folder, EPSV and the listing
 // command go in one write, and the server waits for the data connection the
 // listing needs: one round trip less per folder.
-bool FtpSession::startPassiveTogether(Method m, const QByteArray &path, std::unique_ptr<QSslSocket> &data, FtpReply &r)
+bool FtpSession::startPassiveTogether(Method m, const QByteArray &path, std::unique_ptr<QTcpSocket> &data, FtpReply &r)
 {
     if (path.contains('\0') || path.contains('\r') || path.contains('\n'))
         return fail(QStringLiteral("Unsafe characters in the folder name"));
@@ -877,7 +892,7 @@ bool FtpSession::startPassiveTogether(Method m, const QByteArray &path, std::uni
     const FtpReply epsv = cwd.code ? readReply(remainingMs(m_logon.idleTimeoutMs)) : FtpReply();
     const int port = epsvPort(epsv);
     if (port <= 0 || port > 65535)
-        return passiveTogetherRefused(m, path, data, r, cwd, epsv);
+        return passiveTogetherRefused(m, path, data, r, cd ? cwd : FtpReply(), epsv);
     data = newDataSocket();
     data->connectToHost(m_ctrl->peerAddress(), quint16(port));
     if (waitConnected(*data, m_logon.connectTimeoutMs) != Wait::Done) {
@@ -886,7 +901,7 @@ bool FtpSession::startPassiveTogether(Method m, const QByteArray &path, std::uni
         return breakOff(QStringLiteral("The data connection failed"));
     }
     if (m_protectData)
-        data->startClientEncryption();
+        static_cast<QSslSocket &>(*data).startClientEncryption();
     r = readReply(remainingMs(m_logon.idleTimeoutMs));
     if (!cwd.isPositive()) {
         m_cwd = QByteArray();
@@ -900,12 +915,27 @@ bool FtpSession::startPassiveTogether(Method m, const QByteArray &path, std::uni
     if (r.isPreliminary())
         return true;
     data.reset();
+    if (byPath && r.code >= 500 && isOpen())
+        return pathFormRefused(m, path, data, r);
     return fail(replyError(r));
 }
 
+// A server that took "MLSD /path" before may refuse it for one folder (a
+// path too long for it, say) that it lists after a CWD: that folder goes the
+// CWD way, and the next ones try the path again.
+bool FtpSession::pathFormRefused(Method m, const QByteArray &path, std::unique_ptr<QTcpSocket> &data, FtpReply &r)
+{
+    m_mlsdByPath = false;
+    const bool ok = startPassiveTogether(m, path, data, r);
+    m_mlsdByPath = true;
+    return ok;
+}
+
 // EPSV failed this time: the listing command still owes its reply (a refusal
-// without a data port), and then the classic order takes over.
-bool FtpSession::passiveTogetherRefused(Method m, const QByteArray &path, std::unique_ptr<QSslSocket> &data,
+// without a data port), and then the classic order takes over. cwd is the
+// reply to the CWD sent with them; code 0 when none went (the folder was
+// current, or named in the listing command).
+bool FtpSession::passiveTogetherRefused(Method m, const QByteArray &path, std::unique_ptr<QTcpSocket> &data,
                                         FtpReply &r, const FtpReply &cwd, const FtpReply &epsv)
 {
     if (epsv.code == 0)
@@ -914,13 +944,15 @@ bool FtpSession::passiveTogetherRefused(Method m, const QByteArray &path, std::u
     if (r.code == 0 || r.isPreliminary())
         return breakOff(QStringLiteral("Passive mode refused: %1").arg(replyError(epsv)));
     m_epsvWorks = false;
+    if (cwd.code == 0)
+        return startPassiveListing(m, path, data, r);
     m_cwd = cwd.isPositive() ? (path.isNull() ? QByteArray("") : path) : QByteArray();
     if (!cwd.isPositive())
         return fail(replyError(cwd));
     return startPassiveListing(m, path, data, r);
 }
 
-void FtpSession::dropListing(QSslSocket &data, const FtpReply &started)
+void FtpSession::dropListing(QTcpSocket &data, const FtpReply &started)
 {
     if (!started.isPreliminary())
         return;
@@ -935,13 +967,13 @@ void FtpSession::dropListing(QSslSocket &data, const FtpReply &started)
 FtpSession::Listing FtpSession::listOnData(Method m, const QByteArray &path)
 {
     Listing result;
-    std::unique_ptr<QSslSocket> data;
+    std::unique_ptr<QTcpSocket> data;
     FtpReply r;
     if (!startListing(m, path, data, r)) {
         result.error = m_error;
         return result;
     }
-    if (m_protectData && waitEncrypted(*data, remainingMs(m_logon.idleTimeoutMs)) != Wait::Done) {
+    if (m_protectData && waitEncrypted(static_cast<QSslSocket &>(*data), remainingMs(m_logon.idleTimeoutMs)) != Wait::Done) {
         result.error = QStringLiteral("TLS on the data connection failed: %1").arg(data->errorString());
         data->abort();
         recoverAfterStall();
@@ -996,7 +1028,7 @@ void FtpSession::recoverAfterStall()
 // The end of a protected listing is the server's close_notify, after which
 // it waits for ours (vsftpd does): QSslSocket reports it as an error but
 // stays connected, so it is watched for and answered.
-FtpSession::Wait FtpSession::readData(QSslSocket &data, QByteArray &bytes)
+FtpSession::Wait FtpSession::readData(QTcpSocket &data, QByteArray &bytes)
 {
     bool peerClosed = false;
     const auto watch = QObject::connect(&data, &QAbstractSocket::errorOccurred, [&peerClosed](QAbstractSocket::SocketError e) {
@@ -1064,7 +1096,7 @@ int FtpSession::epsvPort(const FtpReply &r)
     return r.code == 229 && m.hasMatch() ? m.captured(1).toInt() : -1;
 }
 
-std::unique_ptr<QSslSocket> FtpSession::openPassive(const QByteArray &path)
+std::unique_ptr<QTcpSocket> FtpSession::openPassive(const QByteArray &path)
 {
     FtpReply r;
     const int port = passivePort(path, r);
@@ -1083,7 +1115,7 @@ std::unique_ptr<QSslSocket> FtpSession::openPassive(const QByteArray &path)
     // The handshake completes once the server has answered the listing
     // command: it starts its side only then.
     if (m_protectData)
-        data->startClientEncryption();
+        static_cast<QSslSocket &>(*data).startClientEncryption();
     return data;
 }
 

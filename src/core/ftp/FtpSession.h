@@ -153,23 +153,24 @@ private:
     Listing takePrefetched();
     void dropPrefetched();
     Listing listOnData(Method m, const QByteArray &path);
-    bool startListing(Method m, const QByteArray &path, std::unique_ptr<QSslSocket> &data, FtpReply &r);
-    std::unique_ptr<QSslSocket> openPassive(const QByteArray &path);
+    bool startListing(Method m, const QByteArray &path, std::unique_ptr<QTcpSocket> &data, FtpReply &r);
+    std::unique_ptr<QTcpSocket> openPassive(const QByteArray &path);
     int passivePort(const QByteArray &path, FtpReply &r);
     static int pasvPort(const FtpReply &r);
-    std::unique_ptr<QSslSocket> newDataSocket();
+    std::unique_ptr<QTcpSocket> newDataSocket();
     void watchCertificate(QSslSocket &socket);
     QTcpServer *activeServer();
-    bool startActiveListing(Method m, const QByteArray &path, std::unique_ptr<QSslSocket> &data, FtpReply &r);
-    bool acceptActive(QTcpServer &server, std::unique_ptr<QSslSocket> &data);
-    bool startPassiveListing(Method m, const QByteArray &path, std::unique_ptr<QSslSocket> &data, FtpReply &r);
-    bool startPassiveTogether(Method m, const QByteArray &path, std::unique_ptr<QSslSocket> &data, FtpReply &r);
-    bool passiveTogetherRefused(Method m, const QByteArray &path, std::unique_ptr<QSslSocket> &data, FtpReply &r,
+    bool startActiveListing(Method m, const QByteArray &path, std::unique_ptr<QTcpSocket> &data, FtpReply &r);
+    bool acceptActive(QTcpServer &server, std::unique_ptr<QTcpSocket> &data);
+    bool startPassiveListing(Method m, const QByteArray &path, std::unique_ptr<QTcpSocket> &data, FtpReply &r);
+    bool startPassiveTogether(Method m, const QByteArray &path, std::unique_ptr<QTcpSocket> &data, FtpReply &r);
+    bool pathFormRefused(Method m, const QByteArray &path, std::unique_ptr<QTcpSocket> &data, FtpReply &r);
+    bool passiveTogetherRefused(Method m, const QByteArray &path, std::unique_ptr<QTcpSocket> &data, FtpReply &r,
                                 const FtpReply &cwd, const FtpReply &epsv);
-    void dropListing(QSslSocket &data, const FtpReply &started);
+    void dropListing(QTcpSocket &data, const FtpReply &started);
     static int epsvPort(const FtpReply &r);
     bool prepareActive(QTcpServer &server, const QByteArray &path);
-    Wait readData(QSslSocket &data, QByteArray &bytes);
+    Wait readData(QTcpSocket &data, QByteArray &bytes);
     void recoverAfterStall();
     Listing finishData(Listing result, Wait read, const QByteArray &bytes, const FtpReply &r, Method m);
     Listing parseLines(const QByteArrayList &lines, Method m) const;
