@@ -4,8 +4,9 @@
 # uses (four levels of ten folders, nine empty files in each of the deepest).
 #
 # Both servers conflict with the vsftpd package the tests need, so they are
-# unpacked from Debian's packages into a temporary folder (apt-get download,
-# dpkg -x) and run unprivileged on 127.0.0.1; nothing is installed.
+# unpacked from Debian 12's packages into a temporary folder (apt-get
+# download, dpkg -x) and run from there on 127.0.0.1, started as root and
+# serving as the ftp account; nothing is installed.
 #
 # Usage: bench/mlsd_servers.sh [RUNS] (default 3), as root, from the project
 # folder after a build. The last line is one JSON object: wall seconds per
@@ -18,13 +19,14 @@ command -v rclone >/dev/null || { echo "rclone is needed" >&2; exit 1; }
 W=$(mktemp -d /tmp/harvex-mlsd-XXXXXX)
 chmod 755 "$W"
 pids=()
-cleanup() { for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done; rm -rf "$W"; }
+cleanup() { for p in ${pids[@]+"${pids[@]}"}; do kill "$p" 2>/dev/null || true; done; rm -rf "$W"; }
 trap cleanup EXIT
 
 unpack() {
     mkdir -p "$W/debs" "$W/root"
+    chmod 777 "$W/debs" # apt-get downloads as its own account
     (cd "$W/debs" && apt-get download -q proftpd-core libmemcached11 libmemcachedutil2 libhashkit2 \
-        libpcre2-posix3 pure-ftpd >/dev/null 2>&1)
+        libpcre2-posix3 pure-ftpd >/dev/null)
     for f in "$W"/debs/*.deb; do dpkg -x "$f" "$W/root"; done
 }
 
@@ -72,7 +74,7 @@ SystemLog $W/proftpd.log
   MaxClients 64
 </Anonymous>
 EOF
-    LD_LIBRARY_PATH="$W/root/usr/lib/x86_64-linux-gnu" "$W/root/usr/sbin/proftpd" -n -c "$W/proftpd.conf" \
+    LD_LIBRARY_PATH=$(echo "$W"/root/usr/lib/*-linux-gnu) "$W/root/usr/sbin/proftpd" -n -c "$W/proftpd.conf" \
         >"$W/proftpd.out" 2>&1 &
     pids+=($!)
 }
@@ -88,6 +90,15 @@ start_pureftpd() {
     "$W/root/usr/sbin/pure-ftpd" -S "127.0.0.1,$1" -l "extauth:$W/authd.sock" -E -c 64 -C 64 -H -A \
         >"$W/pure.out" 2>&1 &
     pids+=($!)
+}
+
+wait_for_port() {
+    for _ in $(seq 50); do
+        /usr/bin/python3 -c "import socket; socket.create_connection(('127.0.0.1', $1), 1)" 2>/dev/null && return
+        sleep 0.1
+    done
+    echo "nothing answers on port $1" >&2
+    exit 1
 }
 
 # Prints wall seconds; fails when the catalogue misses an entry.
@@ -113,11 +124,11 @@ time_rclone() {
     awk -v a="$start" -v b="$end" 'BEGIN { printf "%.2f\n", b - a }'
 }
 
+id ftp >/dev/null || { echo "the ftp account is needed (the vsftpd package makes it)" >&2; exit 1; }
 unpack
 make_tree
-PRO=$(free_port); start_proftpd "$PRO"
-PURE=$(free_port); start_pureftpd "$PURE"
-sleep 1
+PRO=$(free_port); start_proftpd "$PRO"; wait_for_port "$PRO"
+PURE=$(free_port); start_pureftpd "$PURE"; wait_for_port "$PURE"
 declare -A runs
 for ((i = 1; i <= RUNS; i++)); do
     for server in proftpd pureftpd; do
