@@ -56,6 +56,23 @@ struct RecordingView : ScanView
     }
 };
 
+// A real FTP connection to hostText and a scanner on it, with what they report to.
+struct ServerScan
+{
+    ActivityLog log;
+    ElapsedCounter timeConnect;
+    FixedHost hosts;
+    Recorder messages;
+    RecordingView view;
+    FtpConnection conn{log, timeConnect, hosts, messages};
+    HostScanner scanner;
+    ServerScan(const QString &hostText, Catalogue &cat)
+        : scanner(conn, cat, log, hosts, messages, view)
+    {
+        hosts.host = hostText; // read when the scan connects
+    }
+};
+
 // Listings from a table: path -> entries ("name/" is a folder).
 struct ScriptedConnection : ScanConnection
 {
@@ -817,14 +834,10 @@ void tst_HostScanner::parallelScansLoseNothing()
         QSKIP("no /usr/bin/python3");
     FtpTestServer server(FtpTestServer::Kind::Scripted);
     QVERIFY(server.startScripted(scenario));
-    ActivityLog log;
-    ElapsedCounter timeConnect;
-    FixedHost hosts;
-    hosts.host = server.hostText();
-    Recorder messages;
-    RecordingView view;
-    FtpConnection conn(log, timeConnect, hosts, messages);
-    HostScanner scanner(conn, *m_cat, log, hosts, messages, view);
+    ServerScan scan(server.hostText(), *m_cat);
+    HostScanner &scanner = scan.scanner;
+    ActivityLog &log = scan.log;
+    Recorder &messages = scan.messages;
     scanner.setRetryPause(20);
     scanner.setConnections(4);
     scanner.ScanHost();
@@ -865,14 +878,9 @@ void tst_HostScanner::mlsdNamesTheFolderOnlyWhereItIsHonoured()
         QSKIP("no /usr/bin/python3");
     FtpTestServer server(FtpTestServer::Kind::Scripted);
     QVERIFY(server.startScripted(scenario));
-    ActivityLog log;
-    ElapsedCounter timeConnect;
-    FixedHost hosts;
-    hosts.host = server.hostText();
-    Recorder messages;
-    RecordingView view;
-    FtpConnection conn(log, timeConnect, hosts, messages);
-    HostScanner scanner(conn, *m_cat, log, hosts, messages, view);
+    ServerScan scan(server.hostText(), *m_cat);
+    HostScanner &scanner = scan.scanner;
+    Recorder &messages = scan.messages;
     scanner.setConnections(4);
     scanner.ScanHost();
     QVERIFY2(messages.shown.isEmpty(), qPrintable(messages.shown.join(';')));
@@ -910,14 +918,9 @@ void tst_HostScanner::cancelWithListingsInFlight()
         QSKIP("no /usr/bin/python3");
     FtpTestServer server(FtpTestServer::Kind::Scripted);
     QVERIFY(server.startScripted(scenario));
-    ActivityLog log;
-    ElapsedCounter timeConnect;
-    FixedHost hosts;
-    hosts.host = server.hostText();
-    Recorder messages;
-    RecordingView view;
-    FtpConnection conn(log, timeConnect, hosts, messages);
-    HostScanner scanner(conn, *m_cat, log, hosts, messages, view);
+    ServerScan scan(server.hostText(), *m_cat);
+    HostScanner &scanner = scan.scanner;
+    ActivityLog &log = scan.log;
     scanner.setConnections(4);
     QElapsedTimer sinceCancel;
     std::thread button([&] {
