@@ -664,15 +664,7 @@ std::optional<CatalogueRecord> Catalogue::recordById(qint32 id)
         throw CatalogueError(failure(m_byId.lastError().text()));
     if (!m_byId.next())
         return std::nullopt;
-    CatalogueRecord r;
-    r.name = m_byId.value(0).toString();
-    r.ext = m_byId.value(1).toString();
-    r.size = m_byId.value(2);
-    r.host = m_byId.value(3).toString();
-    r.attr = m_byId.value(4).toInt();
-    r.id = m_byId.value(5).toInt();
-    r.pid = m_byId.value(6).toInt();
-    r.exact = m_byId.value(7).toByteArray();
+    const CatalogueRecord r = CatalogueRecord::fromColumns(m_byId);
     m_byId.finish();
     return r;
 }

@@ -2,6 +2,8 @@
 #include <QString>
 #include <QVariant>
 
+class QSqlQuery;
+
 // One row of table DB, as the lineage walks and the browser read it.
 struct CatalogueRecord
 {
@@ -13,4 +15,8 @@ struct CatalogueRecord
     qint32 id = 0;
     qint32 pid = 0;
     QByteArray exact; // the name's bytes as listed
+
+    // The current row of a query whose first columns are Name, ext, Size,
+    // Host, Attr, ID, PID and the listed bytes, in that order.
+    static CatalogueRecord fromColumns(const QSqlQuery &q);
 };

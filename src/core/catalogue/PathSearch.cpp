@@ -21,7 +21,7 @@ qint64 PathSearch::find(const QString &pattern, const QString &type, const QStri
     CatalogueQueries::Statement st = CatalogueQueries::find(pattern, type, host, &search);
     // Each row's listed bytes come with it; SQLite steps through the find
     // and the join together, so nothing is collected first.
-    QString sql = QStringLiteral("SELECT d.Name, d.ext, d.Size, d.Host, d.Attr, d.LAC, d.ID, d.PID, %1 FROM (%2) d "
+    QString sql = QStringLiteral("SELECT d.Name, d.ext, d.Size, d.Host, d.Attr, d.ID, d.PID, %1, d.LAC FROM (%2) d "
                                  "LEFT JOIN ExactName x ON x.ID = d.ID")
                       .arg(ExactNames::sqlBytes(m_db), st.sql);
     if (limit > 0) {
@@ -53,16 +53,9 @@ qint64 PathSearch::find(const QString &pattern, const QString &type, const QStri
 PathSearch::Hit PathSearch::hitAt(const QSqlQuery &q)
 {
     Hit hit;
-    CatalogueRecord &r = hit.row;
-    r.name = q.value(0).toString();
-    r.ext = q.value(1).toString();
-    r.size = q.value(2);
-    r.host = q.value(3).toString();
-    r.attr = q.value(4).toInt();
-    hit.lac = q.value(5).toDouble();
-    r.id = q.value(6).toInt();
-    r.pid = q.value(7).toInt();
-    r.exact = q.value(8).toByteArray();
+    hit.row = CatalogueRecord::fromColumns(q);
+    hit.lac = q.value(8).toDouble();
+    const CatalogueRecord &r = hit.row;
     const QString own = ExactNames::decode(r.exact, m_folders.codePage(r.host));
     if (r.pid == 0) {
         hit.path = r.host + u'/' + own;

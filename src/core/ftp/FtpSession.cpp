@@ -474,8 +474,9 @@ void FtpSession::readFeatures()
     if (r.isPositive()) {
         for (qsizetype i = 1; i + 1 < r.lines.size(); ++i) {
             const QByteArrayList words = r.lines[i].trimmed().split(' ');
-            m_features.insert(words.first().toUpper());
-            if (words.first().toUpper() == "MLST" && words.size() > 1)
+            const QByteArray feature = words.first().toUpper();
+            m_features.insert(feature);
+            if (feature == "MLST" && words.size() > 1)
                 mlstFacts = words[1];
         }
     }
