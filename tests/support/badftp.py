@@ -231,10 +231,9 @@ class Session:
     def mlsd(self, arg):
         if self.pasv is None and self.active is None:
             return self.send("425 Use EPSV first\r\n")
-        # parallel-mlsd-long takes no path for one folder, as if too long.
+        # parallel-mlsd-long takes no path for one folder, as if too long;
+        # like real servers it keeps the passive port open until the next.
         if SCENARIO == "parallel-mlsd-long" and arg == "/d3/s1":
-            self.pasv.close()
-            self.pasv = None
             return self.send("501 Path too long\r\n")
         # parallel-mlsd-blind lists the current folder whatever it is asked.
         folder = arg if arg and SCENARIO != "parallel-mlsd-blind" else self.cwd
