@@ -57,6 +57,8 @@ private slots:
     void capturedListings_data();
     void capturedListings();
     void unreadableLinesAreCountedAndSampled();
+    void mlsdLines_data();
+    void mlsdLines();
     void systChoosesFamily_data();
     void systChoosesFamily();
     void sizes_data();
@@ -254,6 +256,41 @@ void tst_ListingParser::unreadableLinesAreCountedAndSampled()
     QCOMPARE(p.entries.size(), 1);
     QCOMPARE(p.unreadable, 4);
     QCOMPARE(p.samples, (QByteArrayList{"garbage one", "garbage two", "garbage three"}));
+}
+
+// An MLSD line is facts, one space and the name: whatever the name looks
+// like, it is a name, and only the folder's own lines are left out.
+void tst_ListingParser::mlsdLines_data()
+{
+    QTest::addColumn<QByteArray>("line");
+    QTest::addColumn<QByteArray>("expected");
+    QTest::newRow("no facts, named like a total") << QByteArray(" total 12") << QByteArray("total 12|file|?|0");
+    QTest::newRow("named like a VMS header") << QByteArray("type=file;size=3; Directory [x]")
+                                              << QByteArray("Directory [x]|file|3|0");
+    QTest::newRow("named like dashes") << QByteArray("type=file;size=1; ----------")
+                                       << QByteArray("----------|file|1|0");
+    QTest::newRow("blanks in the name") << QByteArray("type=file;size=1;  two  ") << QByteArray(" two  |file|1|0");
+    QTest::newRow("the folder itself") << QByteArray("type=cdir;sizd=4096; .") << QByteArray("noise");
+    QTest::newRow("its parent, upper case") << QByteArray("TYPE=PDIR;SIZD=4096; ..") << QByteArray("noise");
+    QTest::newRow("a folder named cdir") << QByteArray("type=dir;sizd=4096; cdir") << QByteArray("cdir|dir|4096|0");
+    QTest::newRow("blank line") << QByteArray(" \t ") << QByteArray("noise");
+    QTest::newRow("largest size") << QByteArray("type=file;size=18446744073709551615; max")
+                                  << QByteArray("max|file|18446744073709551615|0");
+    QTest::newRow("size past 64 bits") << QByteArray("type=file;size=18446744073709551616; over")
+                                       << QByteArray("over|file|?|0");
+    QTest::newRow("size with a sign") << QByteArray("type=file;size=+5; signed") << QByteArray("signed|file|?|0");
+    QTest::newRow("link to a folder") << QByteArray("type=OS.unix=slink:/srv/pub/; pub")
+                                      << QByteArray("pub|linkdir|?|0");
+    QTest::newRow("fact without a value") << QByteArray("type=file;size; x") << QByteArray("unreadable");
+    QTest::newRow("no name") << QByteArray("type=file;size=1; ") << QByteArray("unreadable");
+}
+
+void tst_ListingParser::mlsdLines()
+{
+    QFETCH(QByteArray, line);
+    QFETCH(QByteArray, expected);
+    const ListingParser parser(ListingParser::Format::Mlsd, Family::Any, Now);
+    QCOMPARE(verdictOf(parser.classify(line)), expected);
 }
 
 void tst_ListingParser::systChoosesFamily_data()

@@ -1,8 +1,11 @@
 #include "FactListing.h"
 #include "ListingFields.h"
 
+#include <algorithm>
+#include <limits>
+
 namespace {
-int digitsAt(const QByteArray &s, int from, int count)
+int digitsAt(QByteArrayView s, int from, int count)
 {
     int n = 0;
     for (int i = from; i < from + count; ++i)
@@ -10,75 +13,109 @@ int digitsAt(const QByteArray &s, int from, int count)
     return n;
 }
 
+bool allDigits(QByteArrayView s)
+{
+    return !s.isEmpty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+bool isWord(QByteArrayView s, const char *lowerWord)
+{
+    return qstrnicmp(s.data(), s.size(), lowerWord) == 0;
+}
+
+bool startsWithWord(QByteArrayView s, const char *lowerWord)
+{
+    const qsizetype n = qsizetype(qstrlen(lowerWord));
+    return s.size() >= n && isWord(s.first(n), lowerWord);
+}
+
+// Calls take(name, value) for each "name=value;" fact up to the single space
+// before the entry's name, and returns where that name starts; -1 for a line
+// that is not facts. A value may hold spaces (a link target), never a ";".
+// Views into the line: every line of every MLSD listing passes here, and
+// copying each fact took most of the parsing time.
+template <typename Take>
+qsizetype readFacts(QByteArrayView line, Take take)
+{
+    qsizetype pos = 0;
+    while (pos < line.size() && line[pos] != ' ') {
+        const qsizetype semi = line.indexOf(';', pos);
+        if (semi < 0)
+            return -1;
+        const QByteArrayView fact = line.sliced(pos, semi - pos);
+        const qsizetype eq = fact.indexOf('=');
+        if (eq <= 0)
+            return -1;
+        take(fact.first(eq), fact.sliced(eq + 1));
+        pos = semi + 1;
+    }
+    return pos + 1 < line.size() ? pos + 1 : -1;
+}
+
 // "YYYYMMDDHHMMSS[.sss]" in UTC, the fraction dropped. Read by hand: a
 // listing has one per entry, and QDateTime::fromString took a seventh of a
 // parallel scan's processor time.
-QDateTime mlsdTime(const QByteArray &value)
+QDateTime mlsdTime(QByteArrayView value)
 {
-    const QByteArray digits = value.left(14);
-    if (digits.size() < 14 || !ListingFields::allDigits(digits))
+    if (value.size() < 14 || !allDigits(value.first(14)))
         return QDateTime();
-    const QDate date(digitsAt(digits, 0, 4), digitsAt(digits, 4, 2), digitsAt(digits, 6, 2));
-    const QTime time(digitsAt(digits, 8, 2), digitsAt(digits, 10, 2), digitsAt(digits, 12, 2));
+    const QDate date(digitsAt(value, 0, 4), digitsAt(value, 4, 2), digitsAt(value, 6, 2));
+    const QTime time(digitsAt(value, 8, 2), digitsAt(value, 10, 2), digitsAt(value, 12, 2));
     if (!date.isValid() || !time.isValid())
         return QDateTime();
     return QDateTime(date, time, Qt::UTC);
 }
 
-void assignSize(ListedEntry &e, const QByteArray &text)
+// Plain digits only, as the facts define sizes; anything else, or a number
+// past 64 bits, is an unknown size.
+void assignSize(ListedEntry &e, QByteArrayView text)
 {
-    const std::optional<quint64> size = ListingFields::allDigits(text) ? ListingFields::size(text) : std::nullopt;
-    e.sizeKnown = size.has_value();
-    e.size = size.value_or(0);
+    quint64 v = 0;
+    bool ok = allDigits(text);
+    for (qsizetype i = 0; ok && i < text.size(); ++i) {
+        const unsigned digit = unsigned(text[i] - '0');
+        ok = v <= (std::numeric_limits<quint64>::max() - digit) / 10;
+        v = v * 10 + digit;
+    }
+    e.sizeKnown = ok;
+    e.size = ok ? v : 0;
 }
 
-void applyType(ListedEntry &e, const QByteArray &value)
+void applyType(ListedEntry &e, QByteArrayView type)
 {
-    const QByteArray type = value.toLower();
-    if (type == "dir" || type == "cdir" || type == "pdir")
+    if (isWord(type, "dir") || isWord(type, "cdir") || isWord(type, "pdir"))
         e.kind = ListedEntry::Kind::Directory;
     // Pure-FTPd: "OS.unix=slink:TARGET"; ProFTPD: "OS.unix=symlink".
-    else if (type.startsWith("os.unix=slink") || type.startsWith("os.unix=symlink"))
+    else if (startsWithWord(type, "os.unix=slink") || startsWithWord(type, "os.unix=symlink"))
         e.kind = type.endsWith('/') ? ListedEntry::Kind::LinkToDirectory : ListedEntry::Kind::Link;
 }
 } // namespace
 
 bool FactListing::isSelfOrParent(const QByteArray &line)
 {
-    const QByteArray facts = line.left(line.indexOf(' ')).toLower();
-    return facts.startsWith("type=cdir;") || facts.startsWith("type=pdir;") || facts.contains(";type=cdir;")
-        || facts.contains(";type=pdir;");
+    bool self = false;
+    readFacts(line, [&self](QByteArrayView name, QByteArrayView value) {
+        self = self || (isWord(name, "type") && (isWord(value, "cdir") || isWord(value, "pdir")));
+    });
+    return self;
 }
 
 std::optional<ListedEntry> FactListing::mlsd(const QByteArray &line)
 {
     ListedEntry e;
-    qsizetype pos = 0;
-    // Facts are "name=value;" up to the single space before the name; a value
-    // may hold spaces (a link target), never a ";". Fact names in any case.
-    while (pos < line.size() && line[pos] != ' ') {
-        const qsizetype semi = line.indexOf(';', pos);
-        if (semi < 0)
-            return std::nullopt;
-        const QByteArray fact = line.mid(pos, semi - pos);
-        const qsizetype eq = fact.indexOf('=');
-        if (eq <= 0)
-            return std::nullopt;
-        const QByteArray key = fact.left(eq).toLower();
-        const QByteArray value = fact.mid(eq + 1);
-        if (key == "type")
+    const qsizetype name = readFacts(line, [&e](QByteArrayView fact, QByteArrayView value) {
+        if (isWord(fact, "type"))
             applyType(e, value);
-        else if (key == "size" || key == "sizd")
+        else if (isWord(fact, "size") || isWord(fact, "sizd"))
             assignSize(e, value);
-        else if (key == "modify")
+        else if (isWord(fact, "modify"))
             e.modified = mlsdTime(value);
-        else if (key == "unique")
-            e.unique = value;
-        pos = semi + 1;
-    }
-    if (pos + 1 >= line.size())
+        else if (isWord(fact, "unique"))
+            e.unique = value.toByteArray();
+    });
+    if (name < 0)
         return std::nullopt;
-    e.name = line.mid(pos + 1);
+    e.name = line.mid(name);
     return e;
 }
 

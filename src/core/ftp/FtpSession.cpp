@@ -12,6 +12,7 @@
 #include <QSslConfiguration>
 #include <QStringDecoder>
 #include <QTimer>
+#include <algorithm>
 
 namespace {
 // The longest a wait goes without looking at the cancel flag and letting
@@ -998,7 +999,7 @@ FtpSession::Listing FtpSession::finishData(Listing result, Wait read, const QByt
     // server says the transfer completed.
     if (read != Wait::Done || !r.isPositive() || !complete)
         lines.removeLast();
-    result = parseLines(lines, m);
+    result = parseLines(std::move(lines), m);
     result.ok = read == Wait::Done && r.isPositive();
     if (read == Wait::TimedOut)
         result.error = QStringLiteral("The data connection stalled");
@@ -1141,11 +1142,11 @@ bool FtpSession::prepareActive(QTcpServer &server, const QByteArray &path)
     return true;
 }
 
-FtpSession::Listing FtpSession::parseLines(const QByteArrayList &lines, Method m) const
+FtpSession::Listing FtpSession::parseLines(QByteArrayList lines, Method m) const
 {
     const ListingParser parser(m == Method::Mlsd ? ListingParser::Format::Mlsd : ListingParser::Format::List,
                                m_family);
-    const ListingParser::Parsed parsed = parser.parseListing(lines);
+    const ListingParser::Parsed parsed = parser.parseListing(std::move(lines));
     Listing l;
     l.entries.reserve(parsed.entries.size());
     for (const ListedEntry &e : parsed.entries)
@@ -1172,6 +1173,9 @@ QString FtpSession::decodeName(const QByteArray &raw) const
 // control bytes would break lines in the log and the grid.
 QString FtpSession::visibleName(const QString &name)
 {
+    const auto control = [](QChar c) { return c.unicode() < 0x20 || c.unicode() == 0x7f; };
+    if (std::none_of(name.begin(), name.end(), control))
+        return name; // shared, not copied: nearly every name
     QString shown = name;
     for (QChar &c : shown) {
         if (c.unicode() < 0x20)

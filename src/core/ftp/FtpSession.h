@@ -173,7 +173,7 @@ private:
     Wait readData(QTcpSocket &data, QByteArray &bytes);
     void recoverAfterStall();
     Listing finishData(Listing result, Wait read, const QByteArray &bytes, const FtpReply &r, Method m);
-    Listing parseLines(const QByteArrayList &lines, Method m) const;
+    Listing parseLines(QByteArrayList lines, Method m) const;
     void noteMode();
     void notice(const QString &text) const;
 

@@ -5,6 +5,8 @@
 #include "UnixListing.h"
 #include "VmsListing.h"
 
+#include <algorithm>
+
 namespace {
 bool isDotName(const QByteArray &name)
 {
@@ -32,6 +34,12 @@ bool isOs9Header(const QByteArray &trimmed)
 {
     return (trimmed.startsWith("Owner ") && trimmed.contains("Last modified"))
         || (trimmed.startsWith("-------") && trimmed.count('-') * 2 > trimmed.size());
+}
+
+bool isBlank(const QByteArray &line)
+{
+    // What QByteArray::trimmed() removes.
+    return std::all_of(line.begin(), line.end(), [](char c) { return c == ' ' || (c >= '\t' && c <= '\r'); });
 }
 
 bool looksLikeFacts(const QByteArray &line)
@@ -78,7 +86,13 @@ bool ListingParser::isNoise(const QByteArray &line)
 ListingParser::Line ListingParser::classify(const QByteArray &line) const
 {
     Line l;
-    if (isNoise(line) || FactListing::isSelfOrParent(line)) {
+    if (isBlank(line) || FactListing::isSelfOrParent(line)) {
+        l.kind = Line::Kind::Noise;
+        return l;
+    }
+    // An MLSD line is facts and a name, never a LIST header or total: with
+    // empty facts (" total 12") the name is a file's.
+    if (m_format == Format::List && isNoise(line)) {
         l.kind = Line::Kind::Noise;
         return l;
     }
@@ -98,17 +112,18 @@ std::optional<ListedEntry> ListingParser::parse(const QByteArray &line) const
     return std::move(l.entry);
 }
 
-ListingParser::Parsed ListingParser::parseListing(const QByteArrayList &lines) const
+// lines by value: a listing handed over whole has its "\r" cut in place,
+// without a copy of every line.
+ListingParser::Parsed ListingParser::parseListing(QByteArrayList lines) const
 {
-    QByteArrayList clean = lines;
-    for (QByteArray &line : clean) {
+    for (QByteArray &line : lines) {
         if (line.endsWith('\r'))
             line.chop(1);
     }
     Parsed p;
     // MLSD lines stand alone; only LIST output wraps long VMS entries (and
     // telling them apart looked at every MLSD line, which holds ';' too).
-    const QByteArrayList joined = m_format == Format::Mlsd ? clean : VmsListing::joinWrapped(clean);
+    const QByteArrayList joined = m_format == Format::Mlsd ? lines : VmsListing::joinWrapped(lines);
     for (const QByteArray &line : joined) {
         Line l = classify(line);
         if (l.kind == Line::Kind::Entry) {

@@ -41,7 +41,7 @@ public:
     Line classify(const QByteArray &line) const;
     // A whole listing: line ends stripped, VMS entries wrapped over two
     // lines joined, every line classified.
-    Parsed parseListing(const QByteArrayList &lines) const;
+    Parsed parseListing(QByteArrayList lines) const;
     // The entry a line describes, if any (noise and unreadable give none).
     std::optional<ListedEntry> parse(const QByteArray &line) const;
     static bool isNoise(const QByteArray &line);
