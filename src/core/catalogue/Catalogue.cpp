@@ -128,14 +128,18 @@ QSqlQuery Catalogue::exec(const QString &sql)
 
 void Catalogue::tune()
 {
-    // WAL with NORMAL sync survives a crash of the program (only a power cut
-    // can lose the last commits).
+    // WAL with FULL sync: every commit is on the disk, so a power cut loses
+    // no more than a crash of the program. Each commit syncs the log it
+    // wrote while the scan goes on; with NORMAL the whole log of a scan was
+    // synced when the catalogue closed, and a 100,000-entry scan waited a
+    // further 0.2 s after "Scanning complete" (at 10,000,000 rows the storing
+    // rate was the same).
     // 4 KB pages: every stored entry dirties a random page of the ID index,
     // and each commit copies its dirty pages whole into the log; 16 KB pages
     // copied four times the bytes. Takes effect only when the file is created.
     exec(QStringLiteral("PRAGMA page_size=4096"));
     exec(QStringLiteral("PRAGMA journal_mode=WAL"));
-    exec(QStringLiteral("PRAGMA synchronous=NORMAL"));
+    exec(QStringLiteral("PRAGMA synchronous=FULL"));
     // 384 MB of page cache hold what a scan writes at random places in a
     // catalogue of 10,000,000 rows: the ID index (about 130 MB), the folder
     // index's pages and the pages a commit dirties. With 256 MB a commit's
