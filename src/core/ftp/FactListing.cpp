@@ -2,6 +2,7 @@
 #include "ListingFields.h"
 
 #include <algorithm>
+#include <cstring>
 #include <limits>
 
 namespace {
@@ -18,15 +19,33 @@ bool allDigits(QByteArrayView s)
     return !s.isEmpty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
-bool isWord(QByteArrayView s, const char *lowerWord)
+char asciiLower(char c)
 {
-    return qstrnicmp(s.data(), s.size(), lowerWord) == 0;
+    return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
 }
 
-bool startsWithWord(QByteArrayView s, const char *lowerWord)
+// Fact names and types in any case, compared by hand: qstrnicmp() folded
+// each byte through a table and took a tenth of the parsing time.
+bool startsWithWord(QByteArrayView s, QByteArrayView lowerWord)
 {
-    const qsizetype n = qsizetype(qstrlen(lowerWord));
-    return s.size() >= n && isWord(s.first(n), lowerWord);
+    if (s.size() < lowerWord.size())
+        return false;
+    for (qsizetype i = 0; i < lowerWord.size(); ++i) {
+        if (asciiLower(s[i]) != lowerWord[i])
+            return false;
+    }
+    return true;
+}
+
+bool isWord(QByteArrayView s, QByteArrayView lowerWord)
+{
+    return s.size() == lowerWord.size() && startsWithWord(s, lowerWord);
+}
+
+qsizetype find(QByteArrayView s, char c, qsizetype from)
+{
+    const void *at = std::memchr(s.data() + from, c, size_t(s.size() - from));
+    return at ? static_cast<const char *>(at) - s.data() : -1;
 }
 
 // Calls take(name, value) for each "name=value;" fact up to the single space
@@ -39,11 +58,11 @@ qsizetype readFacts(QByteArrayView line, Take take)
 {
     qsizetype pos = 0;
     while (pos < line.size() && line[pos] != ' ') {
-        const qsizetype semi = line.indexOf(';', pos);
+        const qsizetype semi = find(line, ';', pos);
         if (semi < 0)
             return -1;
         const QByteArrayView fact = line.sliced(pos, semi - pos);
-        const qsizetype eq = fact.indexOf('=');
+        const qsizetype eq = find(fact, '=', 0);
         if (eq <= 0)
             return -1;
         take(fact.first(eq), fact.sliced(eq + 1));
