@@ -281,7 +281,8 @@ void tst_ListingParser::mlsdLines_data()
     QTest::newRow("size with a sign") << QByteArray("type=file;size=+5; signed") << QByteArray("signed|file|?|0");
     QTest::newRow("link to a folder") << QByteArray("type=OS.unix=slink:/srv/pub/; pub")
                                       << QByteArray("pub|linkdir|?|0");
-    QTest::newRow("fact without a value") << QByteArray("type=file;size; x") << QByteArray("unreadable");
+    QTest::newRow("fact without \"=\"") << QByteArray("type=file;size; x") << QByteArray("unreadable");
+    QTest::newRow("empty size") << QByteArray("type=file;size=; x") << QByteArray("x|file|?|0");
     QTest::newRow("no name") << QByteArray("type=file;size=1; ") << QByteArray("unreadable");
 }
 

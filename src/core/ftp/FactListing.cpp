@@ -42,8 +42,9 @@ bool isWord(QByteArrayView s, QByteArrayView lowerWord)
     return s.size() == lowerWord.size() && startsWithWord(s, lowerWord);
 }
 
-qsizetype find(QByteArrayView s, char c, qsizetype from)
+qsizetype indexOfByte(QByteArrayView s, char c, qsizetype from)
 {
+    Q_ASSERT(from >= 0 && from <= s.size());
     const void *at = std::memchr(s.data() + from, c, size_t(s.size() - from));
     return at ? static_cast<const char *>(at) - s.data() : -1;
 }
@@ -58,11 +59,11 @@ qsizetype readFacts(QByteArrayView line, Take take)
 {
     qsizetype pos = 0;
     while (pos < line.size() && line[pos] != ' ') {
-        const qsizetype semi = find(line, ';', pos);
+        const qsizetype semi = indexOfByte(line, ';', pos);
         if (semi < 0)
             return -1;
         const QByteArrayView fact = line.sliced(pos, semi - pos);
-        const qsizetype eq = find(fact, '=', 0);
+        const qsizetype eq = indexOfByte(fact, '=', 0);
         if (eq <= 0)
             return -1;
         take(fact.first(eq), fact.sliced(eq + 1));

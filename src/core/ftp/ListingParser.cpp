@@ -86,12 +86,14 @@ bool ListingParser::isNoise(const QByteArray &line)
 ListingParser::Line ListingParser::classify(const QByteArray &line) const
 {
     Line l;
-    if (isBlank(line) || FactListing::isSelfOrParent(line)) {
+    const bool facts = m_format == Format::Mlsd || looksLikeFacts(line);
+    if (isBlank(line) || (facts && FactListing::isSelfOrParent(line))) {
         l.kind = Line::Kind::Noise;
         return l;
     }
     // An MLSD line is facts and a name, never a LIST header or total: with
-    // empty facts (" total 12") the name is a file's.
+    // empty facts (" total 12") the name is a file's. Nor is an ls line's
+    // name ever facts, whatever "type=cdir;" it holds.
     if (m_format == Format::List && isNoise(line)) {
         l.kind = Line::Kind::Noise;
         return l;
