@@ -193,6 +193,7 @@ private slots:
 private:
     QStringList storedRows();
     QStringList storedTree();
+    QStringList storedTreePaths();
     QByteArrayList storedPaths();
     QStringList lastChanges();
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -262,6 +263,16 @@ QStringList tst_HostScanner::storedTree()
     }
     out.sort();
     return out;
+}
+
+// storedTree()'s paths alone, in order.
+QStringList tst_HostScanner::storedTreePaths()
+{
+    QStringList names;
+    for (const QString &row : storedTree())
+        names << row.section('|', 0, 0);
+    names.sort();
+    return names;
 }
 
 void tst_HostScanner::workedExample()
@@ -783,15 +794,12 @@ void tst_HostScanner::pipelinedServersStayExact()
     QVERIFY2(scanner.stats().failed == 0, qPrintable(log.lines().filter("Could not list").join(u'\n')));
     QCOMPARE(scanner.stats().listed, 7);
     QCOMPARE(server.receivedCommands().count("USER"), logons);
-    QStringList names;
-    for (const QString &row : storedTree())
-        names << row.section('|', 0, 0);
+    const QStringList names = storedTreePaths();
     QStringList expected{"a*b.<DIR>", "a*b.<DIR>/star.txt", "a?b.<DIR>", "a?b.<DIR>/only-in-a-question-b.txt",
                                  "axb.<DIR>", "axb.<DIR>/x.txt", "one.<DIR>", "one.<DIR>/1.txt", "one.<DIR>/two.<DIR>",
                                  "one.<DIR>/two.<DIR>/2.txt", "one.<DIR>/two.<DIR>/three.<DIR>",
                                  "one.<DIR>/two.<DIR>/three.<DIR>/3.txt", "top.txt"};
     expected.sort();
-    names.sort();
     QCOMPARE(names, expected);
 }
 
@@ -850,10 +858,7 @@ void tst_HostScanner::parallelScansLoseNothing()
     QVERIFY(server.receivedCommands().count("USER") > scanner.stats().connections); // lost ones were replaced
     if (scenario == "parallel-busy")
         QVERIFY(!log.lines().filter("The server refused another connection").isEmpty());
-    QStringList names;
-    for (const QString &row : storedTree())
-        names << row.section('|', 0, 0);
-    names.sort();
+    const QStringList names = storedTreePaths();
     QCOMPARE(names, wideTree());
 }
 
@@ -885,10 +890,7 @@ void tst_HostScanner::mlsdNamesTheFolderOnlyWhereItIsHonoured()
     scanner.ScanHost();
     QVERIFY2(messages.shown.isEmpty(), qPrintable(messages.shown.join(';')));
     QCOMPARE(scanner.stats().failed, 0);
-    QStringList names;
-    for (const QString &row : storedTree())
-        names << row.section('|', 0, 0);
-    names.sort();
+    const QStringList names = storedTreePaths();
     QCOMPARE(names, wideTree());
     // Only the facts a listing is read for.
     QVERIFY(server.receivedCommands().contains("OPTS MLST type;size;modify;unique;"));

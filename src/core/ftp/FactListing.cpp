@@ -1,9 +1,7 @@
 #include "FactListing.h"
 #include "ListingFields.h"
 
-#include <algorithm>
 #include <cstring>
-#include <limits>
 
 namespace {
 int digitsAt(QByteArrayView s, int from, int count)
@@ -12,11 +10,6 @@ int digitsAt(QByteArrayView s, int from, int count)
     for (int i = from; i < from + count; ++i)
         n = n * 10 + (s[i] - '0');
     return n;
-}
-
-bool allDigits(QByteArrayView s)
-{
-    return !s.isEmpty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
 char asciiLower(char c)
@@ -77,7 +70,7 @@ qsizetype readFacts(QByteArrayView line, Take take)
 // parallel scan's processor time.
 QDateTime mlsdTime(QByteArrayView value)
 {
-    if (value.size() < 14 || !allDigits(value.first(14)))
+    if (value.size() < 14 || !ListingFields::allDigits(value.first(14)))
         return QDateTime();
     const QDate date(digitsAt(value, 0, 4), digitsAt(value, 4, 2), digitsAt(value, 6, 2));
     const QTime time(digitsAt(value, 8, 2), digitsAt(value, 10, 2), digitsAt(value, 12, 2));
@@ -90,15 +83,9 @@ QDateTime mlsdTime(QByteArrayView value)
 // past 64 bits, is an unknown size.
 void assignSize(ListedEntry &e, QByteArrayView text)
 {
-    quint64 v = 0;
-    bool ok = allDigits(text);
-    for (qsizetype i = 0; ok && i < text.size(); ++i) {
-        const unsigned digit = unsigned(text[i] - '0');
-        ok = v <= (std::numeric_limits<quint64>::max() - digit) / 10;
-        v = v * 10 + digit;
-    }
-    e.sizeKnown = ok;
-    e.size = ok ? v : 0;
+    const std::optional<quint64> size = ListingFields::plainDigits(text);
+    e.sizeKnown = size.has_value();
+    e.size = size.value_or(0);
 }
 
 void applyType(ListedEntry &e, QByteArrayView type)

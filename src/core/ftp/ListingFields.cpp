@@ -1,20 +1,12 @@
 #include "ListingFields.h"
 
 #include <cmath>
+#include <limits>
 
 namespace {
 bool isBlank(char c)
 {
     return c == ' ' || c == '\t';
-}
-
-std::optional<quint64> plainDigits(const QByteArray &digits)
-{
-    if (!ListingFields::allDigits(digits) || digits.size() > 20)
-        return std::nullopt;
-    bool ok = false;
-    const quint64 v = digits.toULongLong(&ok);
-    return ok ? std::optional<quint64>(v) : std::nullopt;
 }
 
 // "9,730" or "1.234.567": every group after the first has three digits, so
@@ -29,7 +21,7 @@ std::optional<quint64> groupedDigits(const QByteArray &text)
         if (groups[i].size() != 3)
             return std::nullopt;
     }
-    return plainDigits(QByteArray(text).replace(sep, QByteArray()));
+    return ListingFields::plainDigits(QByteArray(text).replace(sep, QByteArray()));
 }
 
 std::optional<quint64> suffixed(QByteArray text)
@@ -97,7 +89,21 @@ QByteArray ListingFields::fromField(qsizetype i) const
     return m_line.mid(m_spans[i].begin);
 }
 
-bool ListingFields::allDigits(const QByteArray &s)
+std::optional<quint64> ListingFields::plainDigits(QByteArrayView digits)
+{
+    if (!allDigits(digits) || digits.size() > 20)
+        return std::nullopt;
+    quint64 v = 0;
+    for (const char c : digits) {
+        const unsigned digit = unsigned(c - '0');
+        if (v > (std::numeric_limits<quint64>::max() - digit) / 10)
+            return std::nullopt;
+        v = v * 10 + digit;
+    }
+    return v;
+}
+
+bool ListingFields::allDigits(QByteArrayView s)
 {
     if (s.isEmpty())
         return false;

@@ -1,5 +1,6 @@
 #pragma once
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QList>
 #include <optional>
 
@@ -25,7 +26,10 @@ public:
     // Exact digits, digits with "," "." "'" between groups of three, or a
     // decimal with a k/M/G/T suffix (powers of 1024, as ls -h prints).
     static std::optional<quint64> size(const QByteArray &text);
-    static bool allDigits(const QByteArray &s);
+    // 1 to 20 digits that fit 64 bits, read in place: MLSD sizes come here
+    // once per entry.
+    static std::optional<quint64> plainDigits(QByteArrayView digits);
+    static bool allDigits(QByteArrayView s);
     static int number(const QByteArray &digits); // -1 unless 1..9 digits
 
 private:
