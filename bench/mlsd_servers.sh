@@ -26,7 +26,7 @@ unpack() {
     mkdir -p "$W/debs" "$W/root"
     chmod 777 "$W/debs" # apt-get downloads as its own account
     (cd "$W/debs" && apt-get download -q proftpd-core libmemcached11 libmemcachedutil2 libhashkit2 \
-        libpcre2-posix3 pure-ftpd >/dev/null)
+        libpcre2-posix3 libhiredis0.14 pure-ftpd >/dev/null)
     for f in "$W"/debs/*.deb; do dpkg -x "$f" "$W/root"; done
 }
 
