@@ -159,7 +159,27 @@ void Catalogue::tune()
     exec(QStringLiteral("PRAGMA journal_size_limit=67108864"));
 }
 
+// One transaction: a new catalogue is made whole or not at all, and syncs
+// once rather than once per table and index (eight syncs, about 8 ms of
+// every first scan's start).
 void Catalogue::createSchema()
+{
+    if (!m_db.transaction())
+        throw CatalogueError(m_db.lastError().text());
+    try {
+        createTables();
+    } catch (const CatalogueError &) {
+        m_db.rollback();
+        throw;
+    }
+    if (!m_db.commit()) {
+        const QString why = m_db.lastError().text();
+        m_db.rollback();
+        throw CatalogueError(why);
+    }
+}
+
+void Catalogue::createTables()
 {
     exec(QStringLiteral("CREATE TABLE IF NOT EXISTS DB (Name VARCHAR(80), ext VARCHAR(5), "
                         "Size DOUBLE, Host VARCHAR(255), Attr INTEGER, LAC DOUBLE, "

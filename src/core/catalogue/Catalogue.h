@@ -124,6 +124,7 @@ private:
     QString failure(const QString &why);
     qint32 addRow(const EntryName &split, qint32 parentId, double size, double lac, qint32 attr);
     void createSchema();
+    void createTables();
     void tune();
     void prepareStatements();
     void prepareQueries();
