@@ -90,6 +90,7 @@ QString printable(const QByteArray &bytes)
 FtpSession::FtpSession()
     : m_ctrl(std::make_unique<QSslSocket>())
 {
+    m_connectSlice.setSingleShot(true);
 }
 
 FtpSession::~FtpSession()
@@ -269,12 +270,14 @@ FtpSession::Wait FtpSession::waitSliced(int totalMs, const std::function<bool(in
 // connection in progress is awaited through the event loop instead.
 FtpSession::Wait FtpSession::waitConnected(QAbstractSocket &socket, int totalMs)
 {
-    const auto step = [&socket](int ms) {
+    const auto step = [this, &socket](int ms) {
         if (socket.state() != QAbstractSocket::ConnectedState) {
             QEventLoop loop;
-            QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+            QObject::connect(&m_connectSlice, &QTimer::timeout, &loop, &QEventLoop::quit);
             QObject::connect(&socket, &QAbstractSocket::stateChanged, &loop, &QEventLoop::quit);
+            m_connectSlice.start(ms);
             loop.exec(QEventLoop::ExcludeUserInputEvents);
+            m_connectSlice.stop();
         }
         return socket.state() == QAbstractSocket::ConnectedState;
     };

@@ -11,6 +11,7 @@
 #include <QSet>
 #include <QSslSocket>
 #include <QTcpServer>
+#include <QTimer>
 #include <atomic>
 #include <functional>
 #include <memory>
@@ -194,6 +195,10 @@ private:
 
     FtpLogon m_logon;
     std::unique_ptr<QSslSocket> m_ctrl; // new for every connection, never null
+    // Ends a slice of waiting for a data connection. One kept for the session:
+    // a single-shot timer made per folder lived on until its time ran out, so
+    // each thread carried a hundred of them and fired each one for nothing.
+    QTimer m_connectSlice;
     // Bytes read but not yet taken: lines start at m_readPos, and bytes
     // before m_scanPos are known to hold no line end.
     QByteArray m_buffer;
