@@ -6,6 +6,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 #include <cstring>
+#include <sqlite3.h>
+#include <thread>
 
 class tst_Catalogue : public QObject
 {
@@ -31,6 +33,8 @@ private slots:
     void recordCountFollowsEveryChange();
     void commitsOnTimeWithoutAnotherStore();
     void userUniqueIndexIsAnErrorNotALoop();
+    void openWaitsForAnotherWriter_data();
+    void openWaitsForAnotherWriter();
     void oldCatalogueGainsNameIndex();
     void interruptedIndexBuildLeavesUsableCatalogue();
 
@@ -352,6 +356,52 @@ void tst_Catalogue::userUniqueIndexIsAnErrorNotALoop()
     QVERIFY(q.exec("SELECT COUNT(*) FROM DB INDEXED BY DB_ID WHERE ID > -2147483649"));
     QVERIFY(q.next());
     QCOMPARE(q.value(0).toInt(), 2);
+}
+
+void tst_Catalogue::openWaitsForAnotherWriter_data()
+{
+    QTest::addColumn<bool>("old");
+    QTest::newRow("new catalogue") << false;
+    QTest::newRow("catalogue made before its indexes") << true;
+}
+
+// Another program writes to the catalogue while this one opens it: the
+// tables and indexes still to make wait for its commit, they do not fail.
+void tst_Catalogue::openWaitsForAnotherWriter()
+{
+    QFETCH(bool, old);
+    const QString folder = m_dir->filePath("shared");
+    if (old)
+        makeOldCatalogue(folder, 3);
+    else
+        QDir().mkpath(folder);
+    const QByteArray file = Catalogue::fileIn(folder).toUtf8();
+    std::atomic_bool locked = false;
+    std::thread other([&file, &locked] {
+        sqlite3 *db = nullptr;
+        sqlite3_open(file.constData(), &db);
+        sqlite3_exec(db, "PRAGMA journal_mode=WAL; BEGIN IMMEDIATE; CREATE TABLE Theirs (x)", nullptr, nullptr, nullptr);
+        locked = true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+        sqlite3_close(db);
+    });
+    while (!locked)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    QString error;
+    Catalogue cat;
+    try {
+        cat.open(folder);
+    } catch (const CatalogueError &e) {
+        error = e.message();
+    }
+    other.join();
+    QVERIFY2(error.isEmpty(), qPrintable(error));
+    QCOMPARE(cat.recordCount(), old ? 3 : 0);
+    QSqlQuery q(cat.database());
+    QVERIFY(q.exec("SELECT COUNT(*) FROM sqlite_master WHERE name IN ('DB_Size', 'DB_HostRows', 'ScanChange')"));
+    QVERIFY(q.next());
+    QCOMPARE(q.value(0).toInt(), 3);
 }
 
 // A catalogue as stored before names had their trigram index: the table and

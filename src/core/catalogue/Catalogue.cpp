@@ -159,23 +159,25 @@ void Catalogue::tune()
     exec(QStringLiteral("PRAGMA journal_size_limit=67108864"));
 }
 
-// One transaction: a new catalogue is made whole or not at all, and syncs
-// once rather than once per table and index (eight syncs, about 8 ms of
-// every first scan's start).
+// A new catalogue is made in one transaction: whole or not at all, with one
+// sync rather than one per table and index (seven fewer, about 7 ms of a
+// first scan's start). BEGIN IMMEDIATE waits on the busy timeout for another
+// writer; after a plain BEGIN the first write would fail at once. A catalogue
+// that has its table keeps to one statement at a time: most of them change
+// nothing, and a read-only file must still open.
 void Catalogue::createSchema()
 {
-    if (!m_db.transaction())
-        throw CatalogueError(m_db.lastError().text());
+    if (exec(QStringLiteral("SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = 'DB'")).next()) {
+        createTables();
+        return;
+    }
+    exec(QStringLiteral("BEGIN IMMEDIATE"));
     try {
         createTables();
+        exec(QStringLiteral("COMMIT"));
     } catch (const CatalogueError &) {
-        m_db.rollback();
+        QSqlQuery(m_db).exec(QStringLiteral("ROLLBACK"));
         throw;
-    }
-    if (!m_db.commit()) {
-        const QString why = m_db.lastError().text();
-        m_db.rollback();
-        throw CatalogueError(why);
     }
 }
 
