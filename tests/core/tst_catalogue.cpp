@@ -35,6 +35,7 @@ private slots:
     void userUniqueIndexIsAnErrorNotALoop();
     void openWaitsForAnotherWriter_data();
     void openWaitsForAnotherWriter();
+    void keptChangesGoOutWithTheirCommit();
     void oldCatalogueGainsNameIndex();
     void interruptedIndexBuildLeavesUsableCatalogue();
 
@@ -402,6 +403,33 @@ void tst_Catalogue::openWaitsForAnotherWriter()
     QVERIFY(q.exec("SELECT COUNT(*) FROM sqlite_master WHERE name IN ('DB_Size', 'DB_HostRows', 'ScanChange')"));
     QVERIFY(q.next());
     QCOMPARE(q.value(0).toInt(), 3);
+}
+
+// A scan's change lines wait for the commit that stores their rows, and
+// closing commits what was kept back.
+void tst_Catalogue::keptChangesGoOutWithTheirCommit()
+{
+    const auto changesSeenByAnother = [this] {
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "reader");
+        db.setDatabaseName(Catalogue::fileIn(m_dir->filePath("DB")));
+        int n = -1;
+        if (db.open()) {
+            QSqlQuery q(db);
+            if (q.exec("SELECT COUNT(*) FROM ScanChange") && q.next())
+                n = q.value(0).toInt();
+        }
+        db = QSqlDatabase();
+        QSqlDatabase::removeDatabase("reader");
+        return n;
+    };
+    for (int i = 0; i < 70; ++i)
+        m_cat->keepChange("H", "added", m_cat->StoreEntry(entry(QStringLiteral("f%1.txt").arg(i)), 0, "H"));
+    QCOMPARE(changesSeenByAnother(), 0);
+    m_cat->flush();
+    QCOMPARE(changesSeenByAnother(), 70);
+    m_cat->keepChange("H", "changed", 1);
+    m_cat->close();
+    QCOMPARE(changesSeenByAnother(), 71);
 }
 
 // A catalogue as stored before names had their trigram index: the table and

@@ -102,6 +102,7 @@ void Catalogue::close()
     sqlite3_finalize(m_update);
     m_update = nullptr;
     m_exact.finalize();
+    m_changeLines.finalize();
     m_handle = nullptr;
     m_batch.clear();
     m_batch.setDatabase(QSqlDatabase());
@@ -276,6 +277,7 @@ void Catalogue::prepareStatements()
     if (sqlite3_prepare_v3(m_handle, sql, -1, SQLITE_PREPARE_PERSISTENT, &m_update, nullptr) != SQLITE_OK)
         throw CatalogueError(QString::fromUtf8(sqlite3_errmsg(m_handle)));
     m_exact.prepare(m_handle);
+    m_changeLines.prepare(m_handle);
     prepareQueries();
 }
 
@@ -568,10 +570,12 @@ void Catalogue::flush()
     QElapsedTimer took;
     took.start();
     try {
-        if (m_pg)
+        if (m_pg) {
             sendBatch();
-        else
+        } else {
+            m_changeLines.write();
             indexNames();
+        }
         if (!m_db.commit())
             throw CatalogueError(failure(m_db.lastError().text()));
         m_lastCommitMs = took.elapsed();
@@ -579,6 +583,7 @@ void Catalogue::flush()
     } catch (const CatalogueError &) {
         m_db.rollback();
         m_batch.clear();
+        m_changeLines.clear();
         m_folderValid = false;
         throw;
     }
@@ -646,6 +651,12 @@ void Catalogue::logChange(const QString &host, const QString &change, qint32 id)
 {
     beginIfNeeded();
     m_batch.addChange(host, change, id);
+}
+
+void Catalogue::keepChange(const QByteArray &hostUtf8, const QByteArray &change, qint32 id)
+{
+    beginIfNeeded();
+    m_changeLines.add(hostUtf8, change, id);
 }
 
 void Catalogue::indexNames()

@@ -1,5 +1,6 @@
 #pragma once
 #include "CatalogueRecord.h"
+#include "ChangeLines.h"
 #include "NameIndex.h"
 #include "ExactNames.h"
 #include "PgBatch.h"
@@ -65,6 +66,10 @@ public:
     void unlockHost(const QString &host);
     // One line of ScanChange; PostgreSQL sends it with the rows' batch.
     void logChange(const QString &host, const QString &change, qint32 id);
+    // The same on SQLite: kept back, to go out before the commit of its row.
+    void keepChange(const QByteArray &hostUtf8, const QByteArray &change, qint32 id);
+    // Writes the lines kept back, as what follows must come after them.
+    void writeKeptChanges() { m_changeLines.write(); }
     // The ID a row has now: on PostgreSQL, a drawn ID another writer held
     // when the batch went out was drawn again.
     qint32 currentId(qint32 id) const { return m_moved.value(id, id); }
@@ -164,6 +169,7 @@ private:
     sqlite3_stmt *m_insert = nullptr;
     sqlite3_stmt *m_update = nullptr;
     ExactNames m_exact;
+    ChangeLines m_changeLines;
     QSqlQuery m_children;
     QSqlQuery m_byId;
     bool m_inTransaction = false;

@@ -6,7 +6,6 @@
 
 #include <QSqlError>
 #include <QSqlQuery>
-#include <sqlite3.h>
 
 namespace {
 void exec(QSqlQuery &q)
@@ -19,11 +18,6 @@ void exec(QSqlQuery &q)
 ScanChanges::ScanChanges(Catalogue &catalogue)
     : m_catalogue(catalogue)
 {
-}
-
-ScanChanges::~ScanChanges()
-{
-    sqlite3_finalize(m_insert);
 }
 
 QStringList ScanChanges::schema()
@@ -54,20 +48,6 @@ void ScanChanges::begin(const QString &host)
     q.prepare(QStringLiteral("DELETE FROM ScanChange WHERE Host = ?"));
     q.addBindValue(host);
     exec(q);
-    sqlite3_finalize(m_insert);
-    m_insert = nullptr;
-    if (m_catalogue.isPostgres())
-        return; // the lines go out with the rows' batch
-    // Every new row of a first scan passes here: SQLite's own API, like the store.
-    const char *sql = "INSERT INTO ScanChange (Host, Change, ID) VALUES (?, ?, ?)";
-    if (sqlite3_prepare_v3(m_catalogue.handle(), sql, -1, SQLITE_PREPARE_PERSISTENT, &m_insert, nullptr) != SQLITE_OK)
-        throw CatalogueError(QString::fromUtf8(sqlite3_errmsg(m_catalogue.handle())));
-}
-
-void ScanChanges::end()
-{
-    sqlite3_finalize(m_insert);
-    m_insert = nullptr;
 }
 
 void ScanChanges::added(qint32 id)
@@ -90,14 +70,8 @@ void ScanChanges::log(Kind k, qint32 id)
         m_catalogue.logChange(m_host, QString::fromLatin1(text), id);
         return;
     }
-    m_catalogue.beginWrite();
-    sqlite3_bind_text(m_insert, 1, m_hostUtf8.constData(), int(m_hostUtf8.size()), SQLITE_STATIC);
-    sqlite3_bind_text(m_insert, 2, text.constData(), int(text.size()), SQLITE_STATIC);
-    sqlite3_bind_int(m_insert, 3, id);
-    const int rc = sqlite3_step(m_insert);
-    sqlite3_reset(m_insert);
-    if (rc != SQLITE_DONE)
-        throw CatalogueError(QString::fromUtf8(sqlite3_errmsg(m_catalogue.handle())));
+    // Every new row of a first scan passes here.
+    m_catalogue.keepChange(m_hostUtf8, text, id);
 }
 
 qint64 ScanChanges::removeSubtrees(const QList<qint32> &ids, const QByteArray &folder)
@@ -107,6 +81,7 @@ qint64 ScanChanges::removeSubtrees(const QList<qint32> &ids, const QByteArray &f
     if (m_catalogue.isPostgres())
         m_catalogue.flush(); // the walk below must see every row the scan gathered
     m_catalogue.beginWrite();
+    m_catalogue.writeKeptChanges(); // the lines of removed rows come after them
     const QSqlDatabase db = m_catalogue.database();
     QSqlQuery q(db);
     q.exec(SqlDialect::pick(db, QStringLiteral("CREATE TEMP TABLE IF NOT EXISTS Doomed (ID INTEGER PRIMARY KEY, Path BLOB)"),

@@ -5,7 +5,6 @@
 #include <QStringList>
 
 class Catalogue;
-struct sqlite3_stmt;
 
 // What the last scan of each host added, changed and removed, in table
 // ScanChange: added and changed rows by ID (their paths are walked when
@@ -22,7 +21,6 @@ public:
     };
 
     explicit ScanChanges(Catalogue &catalogue);
-    ~ScanChanges();
     ScanChanges(const ScanChanges &) = delete;
     ScanChanges &operator=(const ScanChanges &) = delete;
 
@@ -31,8 +29,6 @@ public:
 
     // Forgets the host's earlier scan. Throws CatalogueError.
     void begin(const QString &host);
-    // Lets the statement go before the catalogue may close.
-    void end();
     void added(qint32 id);
     void changed(qint32 id);
     // Removes the rows of ids and everything below them; folder is the path
@@ -51,7 +47,6 @@ private:
     Catalogue &m_catalogue;
     QString m_host;
     QByteArray m_hostUtf8;
-    sqlite3_stmt *m_insert = nullptr;
     qint64 m_added = 0;
     qint64 m_changed = 0;
     qint64 m_removed = 0;

@@ -389,7 +389,6 @@ QStringList HostScanner::closingLines() const
 
 void HostScanner::finish()
 {
-    m_changes.end();
     m_catalogue.unlockHost(m_host);
     m_connection.CloseConnection();
     logHowItEnded();
