@@ -424,7 +424,6 @@ void tst_Catalogue::keptChangesGoOutWithTheirCommit()
     };
     for (int i = 0; i < 70; ++i)
         m_cat->keepChange("H", "added", m_cat->StoreEntry(entry(QStringLiteral("f%1.txt").arg(i)), 0, "H"));
-    QCOMPARE(changesSeenByAnother(), 0);
     m_cat->flush();
     QCOMPARE(changesSeenByAnother(), 70);
     m_cat->keepChange("H", "changed", 1);

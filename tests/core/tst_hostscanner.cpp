@@ -173,6 +173,7 @@ private slots:
     void realServers_data();
     void realServers();
     void rescansKeepTheCatalogueTrue();
+    void failedScanLeavesNoChangesToTheNext();
     void rescansThatEndEarlyRemoveNothing_data();
     void rescansThatEndEarlyRemoveNothing();
     void everyListedNameOnceOnRealServers_data();
@@ -196,6 +197,7 @@ private:
     QStringList storedTreePaths();
     QByteArrayList storedPaths();
     QStringList lastChanges();
+    QStringList lastChangeKinds();
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<Catalogue> m_cat;
 };
@@ -240,6 +242,15 @@ QStringList tst_HostScanner::lastChanges()
     }
     changes.sort();
     return changes;
+}
+
+// The kinds of the last scan's change lines, in the order they were written.
+QStringList tst_HostScanner::lastChangeKinds()
+{
+    QStringList kinds;
+    for (const ScanChanges::Change &c : ScanChanges::last(*m_cat, "H"))
+        kinds << ScanChanges::kindText(c.kind);
+    return kinds;
 }
 
 // Every row as its path from the top, with size and attributes: two scans
@@ -542,6 +553,9 @@ void tst_HostScanner::rescansKeepTheCatalogueTrue()
     QCOMPARE(rig.scanner.stats().removed, 5);
     QCOMPARE(lastChanges(), (QStringList{"added new.txt", "changed a.txt", "removed b.txt", "removed old",
                                          "removed old/o1.txt", "removed old/sub", "removed old/sub/o2"}));
+    // In the order the walk met them; removals come after it.
+    QCOMPARE(lastChangeKinds(),
+             (QStringList{"changed", "added", "removed", "removed", "removed", "removed", "removed"}));
     QCOMPARE(storedPaths(), (QByteArrayList{"a.txt", "keep", "keep/k.txt", "locked", "locked/l.txt", "new.txt"}));
     QVERIFY(rig.log.lines().contains("   Added 1, changed 1, removed 5"));
     QSqlQuery q(m_cat->database());
@@ -553,6 +567,27 @@ void tst_HostScanner::rescansKeepTheCatalogueTrue()
     QCOMPARE(rig.scanner.stats().added + rig.scanner.stats().changed + rig.scanner.stats().removed, 0);
     QVERIFY(lastChanges().isEmpty());
     QCOMPARE(m_cat->recordCount(), 6);
+}
+
+// A scan the catalogue stopped halfway: what it stored stays, and its change
+// lines are not taken for those of the next scan of the host.
+void tst_HostScanner::failedScanLeavesNoChangesToTheNext()
+{
+    ScriptedConnection conn;
+    conn.tree[""] = {"a/", "x.txt"};
+    conn.tree["a"] = {"x.txt"};
+    QSqlQuery q(m_cat->database());
+    QVERIFY(q.exec("CREATE UNIQUE INDEX user_names ON DB(Name)"));
+    q.finish();
+    Rig rig(conn, *m_cat);
+    rig.scanner.ScanHost();
+    QVERIFY(rig.scanner.stats().catalogueFailed);
+    QVERIFY(q.exec("DROP INDEX user_names"));
+    q.finish();
+    rig.scanner.ScanHost();
+    QVERIFY(!rig.scanner.stats().catalogueFailed);
+    QCOMPARE(rig.scanner.stats().added, 1);
+    QCOMPARE(lastChanges(), QStringList{"added a/x.txt"});
 }
 
 void tst_HostScanner::rescansThatEndEarlyRemoveNothing_data()

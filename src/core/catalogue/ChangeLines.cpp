@@ -2,7 +2,6 @@
 #include "CatalogueError.h"
 
 #include <sqlite3.h>
-#include <utility>
 
 namespace {
 sqlite3_stmt *prepared(sqlite3 *db, const QByteArray &sql)
@@ -42,26 +41,37 @@ void ChangeLines::finalize()
 void ChangeLines::add(const QByteArray &hostUtf8, const QByteArray &change, qint32 id)
 {
     m_lines.append({hostUtf8, change, id});
-    if (m_lines.size() == PerStatement)
+    if (m_lines.size() >= PerStatement)
         write();
 }
 
 void ChangeLines::write()
 {
-    const QList<Line> lines = std::exchange(m_lines, {});
-    if (lines.size() == PerStatement) {
-        for (int i = 0; i < PerStatement; ++i)
-            bind(m_many, 3 * i + 1, lines[i]);
-        step(m_many);
-        return;
+    qsizetype done = 0;
+    try {
+        writeFrom(done);
+    } catch (const CatalogueError &) {
+        m_lines.remove(0, done);
+        throw;
     }
-    for (const Line &line : lines) {
-        bind(m_one, 1, line);
+    m_lines.clear();
+}
+
+// done: how many lines are in the table so far.
+void ChangeLines::writeFrom(qsizetype &done)
+{
+    for (; m_lines.size() - done >= PerStatement; done += PerStatement) {
+        for (int i = 0; i < PerStatement; ++i)
+            bind(m_many, 3 * i + 1, m_lines.at(done + i));
+        step(m_many);
+    }
+    for (; done < m_lines.size(); ++done) {
+        bind(m_one, 1, m_lines.at(done));
         step(m_one);
     }
 }
 
-// The bytes stay alive in the lines until the statement has run.
+// The bytes stay alive in m_lines until the statement has run.
 void ChangeLines::bind(sqlite3_stmt *statement, int first, const Line &line)
 {
     sqlite3_bind_text(statement, first, line.host.constData(), int(line.host.size()), SQLITE_STATIC);

@@ -25,9 +25,10 @@ public:
     bool isEmpty() const { return m_lines.isEmpty(); }
     // A full batch goes out at once, inside the caller's transaction.
     void add(const QByteArray &hostUtf8, const QByteArray &change, qint32 id);
-    // Writes every line kept back, in the order added; they are gone
-    // afterwards even if the write fails, since the transaction then rolls
-    // back with them. Throws CatalogueError.
+    // Writes every line kept back, in the order added. A statement that
+    // fails writes none of its lines: they stay kept, with those after them,
+    // for a later write, as their rows may still be committed; a rollback
+    // drops them with clear(). Throws CatalogueError.
     void write();
     void clear() { m_lines.clear(); }
 
@@ -39,6 +40,7 @@ private:
         qint32 id;
     };
     static void bind(sqlite3_stmt *statement, int first, const Line &line);
+    void writeFrom(qsizetype &done);
     void step(sqlite3_stmt *statement);
 
     sqlite3 *m_db = nullptr;

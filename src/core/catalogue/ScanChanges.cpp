@@ -44,6 +44,8 @@ void ScanChanges::begin(const QString &host)
     m_hostUtf8 = host.toUtf8();
     m_added = m_changed = m_removed = 0;
     m_catalogue.beginWrite();
+    // A scan that failed may have left lines kept back: they go too.
+    m_catalogue.writeKeptChanges();
     QSqlQuery q(m_catalogue.database());
     q.prepare(QStringLiteral("DELETE FROM ScanChange WHERE Host = ?"));
     q.addBindValue(host);
