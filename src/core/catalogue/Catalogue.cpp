@@ -4,6 +4,7 @@
 #include "EntryName.h"
 #include "ScanChanges.h"
 #include "SqlDialect.h"
+#include "SqlStatement.h"
 
 #include <QAtomicInteger>
 #include <QDir>
@@ -270,12 +271,9 @@ void Catalogue::prepareStatements()
     if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
         throw CatalogueError(QStringLiteral("The SQLite driver gives no handle"));
     m_handle = *static_cast<sqlite3 *const *>(handle.constData());
-    const char *sql = "INSERT INTO DB (ID, PID, Size, Name, ext, Host, LAC, Attr) VALUES (?, ?, ?, ?, ?, ?, ?, ?)";
-    if (sqlite3_prepare_v3(m_handle, sql, -1, SQLITE_PREPARE_PERSISTENT, &m_insert, nullptr) != SQLITE_OK)
-        throw CatalogueError(QString::fromUtf8(sqlite3_errmsg(m_handle)));
-    sql = "UPDATE DB SET Size = ?, LAC = ? WHERE ID = ?";
-    if (sqlite3_prepare_v3(m_handle, sql, -1, SQLITE_PREPARE_PERSISTENT, &m_update, nullptr) != SQLITE_OK)
-        throw CatalogueError(QString::fromUtf8(sqlite3_errmsg(m_handle)));
+    m_insert = SqlStatement::persistent(
+        m_handle, "INSERT INTO DB (ID, PID, Size, Name, ext, Host, LAC, Attr) VALUES (?, ?, ?, ?, ?, ?, ?, ?)");
+    m_update = SqlStatement::persistent(m_handle, "UPDATE DB SET Size = ?, LAC = ? WHERE ID = ?");
     m_exact.prepare(m_handle);
     m_changeLines.prepare(m_handle);
     prepareQueries();

@@ -1,17 +1,8 @@
 #include "ChangeLines.h"
 #include "CatalogueError.h"
+#include "SqlStatement.h"
 
 #include <sqlite3.h>
-
-namespace {
-sqlite3_stmt *prepared(sqlite3 *db, const QByteArray &sql)
-{
-    sqlite3_stmt *statement = nullptr;
-    if (sqlite3_prepare_v3(db, sql.constData(), int(sql.size()), SQLITE_PREPARE_PERSISTENT, &statement, nullptr) != SQLITE_OK)
-        throw CatalogueError(QString::fromUtf8(sqlite3_errmsg(db)));
-    return statement;
-}
-} // namespace
 
 ChangeLines::~ChangeLines()
 {
@@ -23,11 +14,11 @@ void ChangeLines::prepare(sqlite3 *db)
     finalize();
     m_db = db;
     const QByteArray insert = "INSERT INTO ScanChange (Host, Change, ID) VALUES (?, ?, ?)";
-    m_one = prepared(db, insert);
+    m_one = SqlStatement::persistent(db, insert);
     QByteArray many = insert;
     for (int i = 1; i < PerStatement; ++i)
         many += ", (?, ?, ?)";
-    m_many = prepared(db, many);
+    m_many = SqlStatement::persistent(db, many);
 }
 
 void ChangeLines::finalize()

@@ -69,9 +69,7 @@ void ExactNames::prepare(sqlite3 *handle)
 {
     finalize();
     m_handle = handle;
-    const char *sql = "INSERT OR REPLACE INTO ExactName (ID, Bytes) VALUES (?, ?)";
-    if (sqlite3_prepare_v3(handle, sql, -1, SQLITE_PREPARE_PERSISTENT, &m_insert, nullptr) != SQLITE_OK)
-        throw CatalogueError(QString::fromUtf8(sqlite3_errmsg(handle)));
+    m_insert = SqlStatement::persistent(handle, "INSERT OR REPLACE INTO ExactName (ID, Bytes) VALUES (?, ?)");
 }
 
 void ExactNames::finalize()

@@ -2,6 +2,7 @@
 #include "CatalogueError.h"
 
 #include <QSqlError>
+#include <sqlite3.h>
 
 QSqlQuery SqlStatement::run(const QSqlDatabase &db, const QString &sql, const QVariantList &values)
 {
@@ -14,4 +15,12 @@ QSqlQuery SqlStatement::run(const QSqlDatabase &db, const QString &sql, const QV
     if (!q.exec())
         throw CatalogueError(q.lastError().text());
     return q;
+}
+
+sqlite3_stmt *SqlStatement::persistent(sqlite3 *db, QByteArrayView sql)
+{
+    sqlite3_stmt *statement = nullptr;
+    if (sqlite3_prepare_v3(db, sql.data(), int(sql.size()), SQLITE_PREPARE_PERSISTENT, &statement, nullptr) != SQLITE_OK)
+        throw CatalogueError(QString::fromUtf8(sqlite3_errmsg(db)));
+    return statement;
 }

@@ -1,9 +1,12 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QSqlQuery>
 #include <QVariantList>
 
 class QSqlDatabase;
+struct sqlite3;
+struct sqlite3_stmt;
 
 // One statement of the program's own, its values bound in order, its rows
 // read forward only. Throws CatalogueError when it cannot be prepared or run.
@@ -11,4 +14,7 @@ class SqlStatement
 {
 public:
     static QSqlQuery run(const QSqlDatabase &db, const QString &sql, const QVariantList &values = {});
+    // For a scan's hot paths: SQLite's own statement, kept for the session
+    // and run many times. The caller finalizes it.
+    static sqlite3_stmt *persistent(sqlite3 *db, QByteArrayView sql);
 };
