@@ -15,6 +15,11 @@ ListerThread::~ListerThread()
     m_thread->wait();
 }
 
+bool ListerThread::isBusy(const FtpSession::Listing &listing)
+{
+    return listing.error.startsWith(QLatin1String("421"));
+}
+
 void ListerThread::run()
 {
     using Kind = FolderQueue::Report::Kind;
@@ -38,9 +43,7 @@ void ListerThread::listUntilLost(FtpSession &session)
         FtpSession::Listing listing = session.list(job.path);
         // A time-out already cost its wait, and list() opened the session again.
         const bool lost = !listing.ok && !listing.timedOut && !session.isOpen();
-        // A server that says 421 while listing is full, not broken.
-        const FtpSession::Refusal why = lost && listing.error.startsWith(QLatin1String("421"))
-            ? FtpSession::Refusal::Busy : FtpSession::Refusal::None;
+        const FtpSession::Refusal why = lost && isBusy(listing) ? FtpSession::Refusal::Busy : FtpSession::Refusal::None;
         const QString error = listing.error;
         m_queue.report({lost ? Kind::Lost : Kind::Listed, m_id, std::move(job), std::move(listing), why, error});
         if (lost)

@@ -20,6 +20,9 @@ public:
     ~ListerThread(); // waits for the thread to end
 
     void start() { m_thread->start(); }
+    // A server that says 421 while listing is full, not broken: it wants one
+    // connection fewer.
+    static bool isBusy(const FtpSession::Listing &listing);
     int id() const { return m_id; }
 
 private:

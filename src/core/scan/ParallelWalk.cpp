@@ -16,8 +16,9 @@ constexpr int MaxLosses = 3;
 constexpr int MaxBackOffMs = 8000;
 } // namespace
 
-ParallelWalk::ParallelWalk(HostScanner &scanner)
-    : m_s(scanner)
+ParallelWalk::ParallelWalk(WalkContext &context, int connections)
+    : m_c(context)
+    , m_wanted(connections)
 {
 }
 
@@ -26,10 +27,10 @@ ParallelWalk::~ParallelWalk()
     end();
 }
 
-bool ParallelWalk::start(int connections)
+bool ParallelWalk::start()
 {
-    FtpSession *session = m_s.m_connection.session();
-    if (connections <= 1 || !session || !session->isOpen() || !m_s.m_wasConnected)
+    FtpSession *session = m_c.connection().session();
+    if (m_wanted <= 1 || !session || !session->isOpen() || !m_c.wasConnected())
         return false;
     // Every connection lists in passive mode (falling back to active where
     // the server refuses it): a server asked to connect back to several
@@ -37,13 +38,13 @@ bool ParallelWalk::start(int connections)
     // hands over an empty listing), and NAT routers rarely let several in.
     session->setPassive(true);
     m_like = session->likeness();
-    m_allowed = connections;
+    m_allowed = m_wanted;
     return true;
 }
 
-bool ParallelWalk::going() const
+bool ParallelWalk::going()
 {
-    return !m_s.m_cancel.load() && !m_s.m_lost && !m_s.entryLimitReached();
+    return m_c.going();
 }
 
 void ParallelWalk::run()
@@ -57,32 +58,26 @@ void ParallelWalk::run()
         if (m_mainUp && listOnMain())
             continue;
         if (!m_mainUp && m_live == 0 && !m_opening)
-            break; // every connection lost: the scanner's own reconnection takes over
+            break; // every connection lost: the one-at-a-time walk's reconnection takes over
         handle(m_queue.takeReports(WaitSliceMs));
         // As a wait on the network does: the catalogue commits on a timer
         // while the walk waits, so what is stored is on disk during a stall.
         QCoreApplication::processEvents();
     }
     end();
-    m_s.m_stats.connections = most;
-    m_s.m_log.LogLine(QStringLiteral("   Connections used: %1").arg(most), false);
+    m_c.stats().connections = most;
+    m_c.log().LogLine(QStringLiteral("   Connections used: %1").arg(most), false);
 }
 
-// The subfolders storeListing() found are queued at once: their rows, and so
-// their IDs, are stored.
+// The subfolders the last listing found are queued at once: their rows, and
+// so their IDs, are stored.
 void ParallelWalk::handOut()
 {
-    for (const HostScanner::Pending &p : std::as_const(m_s.m_work)) {
-        if (p.path.count('/') + 1 > m_s.m_limits.maxDepth) {
-            m_s.m_stats.depthLimitReached = true;
-            m_s.passOver(p.path, QStringLiteral("deeper than the depth limit of %1 levels").arg(m_s.m_limits.maxDepth));
-            continue;
-        }
+    m_c.takeFound([this](const WalkContext::Folder &f) {
         const qint64 ticket = m_nextTicket++;
-        m_tickets.emplace(ticket, p);
-        m_queue.push({ticket, p.path});
-    }
-    m_s.m_work.clear();
+        m_tickets.emplace(ticket, f);
+        m_queue.push({ticket, f.path});
+    });
 }
 
 // One at a time, only while folders wait, and not before the pause after a
@@ -105,14 +100,13 @@ bool ParallelWalk::listOnMain()
     FolderQueue::Job job;
     if (m_queue.queued() <= m_live || !m_queue.takeJob(job))
         return false;
-    m_s.m_view.setCurrentFolder(m_s.shown(job.path));
-    const FtpSession::Listing listing = m_s.m_connection.list(job.path);
-    if (m_s.m_cancel.load())
+    m_c.view().setCurrentFolder(WalkContext::shown(job.path));
+    const FtpSession::Listing listing = m_c.connection().list(job.path);
+    if (m_c.isCancelled())
         return true; // cut short by Cancel: not a fault of the folder
-    if (!listing.ok && !listing.timedOut && !m_s.m_connection.isAlive()) {
+    if (!listing.ok && !listing.timedOut && !m_c.connection().isAlive()) {
         m_mainUp = false;
-        lost(job, listing.error.startsWith(QLatin1String("421")) ? FtpSession::Refusal::Busy : FtpSession::Refusal::None,
-             listing.error);
+        lost(job, ListerThread::isBusy(listing) ? FtpSession::Refusal::Busy : FtpSession::Refusal::None, listing.error);
         return true;
     }
     take(job.ticket, listing);
@@ -151,16 +145,14 @@ void ParallelWalk::take(qint64 ticket, const FtpSession::Listing &listing)
     const auto it = m_tickets.find(ticket);
     if (it == m_tickets.end())
         return;
-    const HostScanner::Pending folder = it->second;
+    const WalkContext::Folder folder = it->second;
     m_tickets.erase(it);
     m_losses.remove(ticket);
-    m_s.startPass(pending() + 1);
-    if (!listing.ok && listing.entries.isEmpty()) {
-        m_s.reportUnlisted(folder.path, listing.error);
+    m_c.startPass(pending() + 1);
+    if (!m_c.somethingListed(folder.path, listing))
         return;
-    }
-    m_s.m_view.setCurrentFolder(m_s.shown(folder.path));
-    m_s.storeListed(folder, listing);
+    m_c.view().setCurrentFolder(WalkContext::shown(folder.path));
+    m_c.storeListed(folder, listing);
     handOut();
 }
 
@@ -168,10 +160,10 @@ void ParallelWalk::take(qint64 ticket, const FtpSession::Listing &listing)
 // said it is full has one connection fewer from now on.
 void ParallelWalk::lost(const FolderQueue::Job &job, FtpSession::Refusal why, const QString &error)
 {
-    if (!m_s.m_cancel.load() && m_tickets.count(job.ticket)) {
+    if (!m_c.isCancelled() && m_tickets.count(job.ticket)) {
         if (++m_losses[job.ticket] >= MaxLosses) {
             m_tickets.erase(job.ticket);
-            m_s.reportUnlisted(job.path, error);
+            m_c.reportUnlisted(job.path, error);
         } else {
             m_queue.push(job);
         }
@@ -179,33 +171,34 @@ void ParallelWalk::lost(const FolderQueue::Job &job, FtpSession::Refusal why, co
     if (why == FtpSession::Refusal::Busy)
         lower(error);
     else
-        m_openAt.setRemainingTime(m_s.m_retryPauseMs);
+        m_openAt.setRemainingTime(m_c.retryPauseMs());
 }
 
 void ParallelWalk::lower(const QString &why)
 {
     const int before = m_allowed;
     m_allowed = qMax(1, qMin(m_allowed, connectionsNow() + 1) - 1);
-    const int pause = qMin(MaxBackOffMs, m_s.m_retryPauseMs << qMin(m_refusals++, 4));
+    const int pause = qMin(MaxBackOffMs, m_c.retryPauseMs() << qMin(m_refusals++, 4));
     m_openAt.setRemainingTime(pause);
     if (m_allowed < before)
-        m_s.m_log.LogLine(QStringLiteral("   The server refused another connection (%1): at most %2 from now on")
+        m_c.log().LogLine(QStringLiteral("   The server refused another connection (%1): at most %2 from now on")
                               .arg(why.trimmed())
                               .arg(m_allowed),
                           false);
 }
 
-// Folders still waiting go back to the scanner: a walk that did not end
-// complete removes nothing, and one that lost every connection goes on there.
+// Folders still waiting go back to the work list: a walk that did not end
+// complete removes nothing, and one that lost every connection goes on one
+// listing at a time.
 void ParallelWalk::end()
 {
-    if (m_s.m_cancel.load() || m_s.m_lost || m_s.entryLimitReached())
+    if (!m_c.going())
         m_stop.store(true);
     m_queue.close();
     m_listers.clear(); // waits for each thread
     m_queue.takeReports(0);
-    for (const auto &[ticket, folder] : m_tickets)
-        m_s.m_work.append(folder);
+    for (auto &[ticket, folder] : m_tickets)
+        m_c.work().add(std::move(folder));
     m_tickets.clear();
 }
 

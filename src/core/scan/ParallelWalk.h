@@ -1,6 +1,7 @@
 #pragma once
 #include "FolderQueue.h"
-#include "HostScanner.h"
+#include "FolderWalk.h"
+#include "WalkContext.h"
 
 #include <QDeadlineTimer>
 #include <QHash>
@@ -10,7 +11,7 @@
 
 class ListerThread;
 
-// The scanner's walk over several logged-on connections, for servers that
+// The walk over several logged-on connections, for servers that
 // list on data connections: the scan's own connection lists on this thread,
 // the others each on a thread of their own, all from one queue of folders.
 // Only this thread stores: a folder's row is stored before its listing is
@@ -18,22 +19,23 @@ class ListerThread;
 // one at a time; a server that refuses one (421, 530 on a log-on that worked
 // before, a refused connection) lowers the count for the rest of the scan,
 // and the next try waits longer.
-class ParallelWalk
+class ParallelWalk : public FolderWalk
 {
 public:
-    explicit ParallelWalk(HostScanner &scanner);
-    ~ParallelWalk();
+    // connections: the most that list at once.
+    ParallelWalk(WalkContext &context, int connections);
+    ~ParallelWalk() override;
 
-    // False leaves the walk to the scanner: one connection wanted, or none to copy.
-    bool start(int connections);
-    void run();
-    // A folder waiting in the queue leaves it (the scanner found it is a link).
-    bool withdraw(const QByteArray &path);
+    // False leaves the walk to another: one connection wanted, or none to copy.
+    bool start() override;
+    void run() override;
+    // A folder waiting in the queue leaves it.
+    bool withdraw(const QByteArray &path) override;
 
 private:
     using Report = FolderQueue::Report;
 
-    bool going() const;
+    bool going();
     qsizetype pending() const { return qsizetype(m_tickets.size()); }
     void handOut();
     void openMore();
@@ -45,13 +47,14 @@ private:
     int connectionsNow() const { return m_live + (m_mainUp ? 1 : 0); }
     void end();
 
-    HostScanner &m_s;
+    WalkContext &m_c;
+    int m_wanted;
     FolderQueue m_queue;
     FtpSession::Likeness m_like;
     std::atomic_bool m_stop{false};
     std::map<int, std::unique_ptr<ListerThread>> m_listers;
     // The folders handed out and not yet stored, by ticket.
-    std::map<qint64, HostScanner::Pending> m_tickets;
+    std::map<qint64, WalkContext::Folder> m_tickets;
     QHash<qint64, int> m_losses;
     qint64 m_nextTicket = 1;
     int m_nextLister = 1;

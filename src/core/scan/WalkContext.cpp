@@ -1,0 +1,281 @@
+#include "WalkContext.h"
+#include "core/base/ActivityLog.h"
+#include "core/catalogue/Catalogue.h"
+#include "core/catalogue/ExactNames.h"
+#include "FolderWalk.h"
+#include "ScanConnection.h"
+#include "ScanView.h"
+
+#include <QElapsedTimer>
+#include <QThread>
+#include <cmath>
+
+WalkContext::WalkContext(ScanConnection &connection, Catalogue &catalogue, ActivityLog &log, ScanView &view)
+    : m_connection(connection)
+    , m_catalogue(catalogue)
+    , m_log(log)
+    , m_view(view)
+    , m_links(connection)
+    , m_changes(catalogue)
+{
+}
+
+// Double precision in exactly this order; halfway goes to the even integer.
+qint64 WalkContext::progressPosition(qint64 entries, int directories, qsizetype pending, int maximum)
+{
+    const double perDir = double(entries) / double(directories);
+    return qint64(std::nearbyint(perDir / double(pending) * double(maximum)));
+}
+
+void WalkContext::begin(const QString &host)
+{
+    m_stats = ScanStats();
+    m_lost = false;
+    m_host = host;
+}
+
+void WalkContext::setConnected(bool connected)
+{
+    m_wasConnected = connected;
+    m_stats.loggedOn = connected;
+}
+
+void WalkContext::startAtTop()
+{
+    m_work.startAtTop();
+    m_catalogue.forgetFolder();
+    m_links.clear();
+    m_unlisted.clear();
+}
+
+void WalkContext::beginStoring()
+{
+    m_baseCount = m_catalogue.recordCount();
+    m_insertedAtStart = m_catalogue.insertedCount();
+    if (!m_wasConnected)
+        return;
+    const QString stored = m_host.left(Catalogue::HostSize);
+    // Names stored with another code page are decoded again first, so that
+    // the whole host reads alike.
+    ExactNames::recodeIfChanged(m_catalogue, stored, m_connection.codePage());
+    m_changes.begin(stored);
+}
+
+void WalkContext::endStoring()
+{
+    // Only a walk that ended complete removes: a cancel or an entry limit
+    // may have cut the last listing's storing short.
+    if (m_work.isEmpty() && !m_stats.terminated && !isCancelled() && !m_stats.entryLimitReached)
+        removeUnlisted();
+    m_catalogue.flush();
+}
+
+void WalkContext::clear()
+{
+    m_work.clear();
+    m_unlisted.clear();
+}
+
+void WalkContext::run(FolderWalk &walk)
+{
+    m_walk = &walk;
+    walk.run();
+    m_walk = nullptr;
+}
+
+bool WalkContext::going()
+{
+    return !isCancelled() && !m_lost && !entryLimitReached();
+}
+
+bool WalkContext::lostForGood()
+{
+    return m_lost || (!m_work.isEmpty() && m_wasConnected && !m_connection.isAlive());
+}
+
+bool WalkContext::entryLimitReached()
+{
+    if (m_maxEntries <= 0 || m_stats.entries < m_maxEntries)
+        return false;
+    if (!m_stats.entryLimitReached)
+        m_log.LogLine(QStringLiteral("   Scan stopped: the entry limit of %1 was reached").arg(m_maxEntries), false);
+    m_stats.entryLimitReached = true;
+    return true;
+}
+
+void WalkContext::startPass(qsizetype pending)
+{
+    if (m_stats.directories != 0)
+        m_view.setProgress(progressPosition(m_stats.entries, m_stats.directories, pending, m_view.progressMaximum()));
+    m_view.setCounts(m_stats.directories, m_baseCount + m_catalogue.insertedCount() - m_insertedAtStart);
+    m_view.repaintView();
+    m_view.pumpEvents();
+}
+
+// Sleeps in short steps, so Cancel ends the pause at once.
+void WalkContext::pause(int ms)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < ms && !isCancelled()) {
+        m_view.pumpEvents();
+        QThread::msleep(qMin<qint64>(20, ms - clock.elapsed() + 1));
+    }
+}
+
+// A lost connection is opened again, a few times with a growing pause, before
+// the scan gives up; everything stored so far stays.
+bool WalkContext::ensureAlive()
+{
+    if (!m_wasConnected)
+        return true; // never connected: the first listing fails and the walk ends
+    if (m_connection.isAlive())
+        return true;
+    m_catalogue.flush();
+    for (int i = 1; i <= ReconnectTries && !isCancelled(); ++i) {
+        pause(m_retryPauseMs * i);
+        if (!isCancelled() && m_connection.reconnect())
+            return true;
+    }
+    return false;
+}
+
+bool WalkContext::admit(const Folder &folder)
+{
+    if (!m_work.tooDeep(folder.path))
+        return true;
+    m_stats.depthLimitReached = true;
+    passOver(folder.path, QStringLiteral("deeper than the depth limit of %1 levels").arg(m_work.maxDepth()));
+    return false;
+}
+
+bool WalkContext::somethingListed(const QByteArray &path, const FtpSession::Listing &listing)
+{
+    if (!nothingListed(listing))
+        return true;
+    // Never connected (only the one-at-a-time walk runs then): the log
+    // already says the host is not available.
+    if (m_wasConnected)
+        reportUnlisted(path, listing.error);
+    return false;
+}
+
+void WalkContext::storeListed(const Folder &folder, const FtpSession::Listing &listing)
+{
+    const QByteArray &path = folder.path;
+    const bool fresh = !path.isEmpty() && folder.fresh;
+    m_catalogue.beginListing(folder.parentId, m_host, fresh);
+    ++m_stats.listed;
+    storeListing(listing.entries, folder.parentId, path);
+    noteUnreadable(listing.badLines, listing.badSamples, path);
+    // A line the parser could not read may be an entry: no removal on doubt.
+    if (listing.ok && listing.badLines == 0 && !fresh) {
+        if (QList<qint32> gone = m_catalogue.unlisted(); !gone.isEmpty())
+            m_unlisted.append({std::move(gone), path});
+    }
+    // What came before a failure stays stored; the folder still counts as not listed.
+    if (!listing.ok)
+        reportUnlisted(path, listing.error);
+}
+
+void WalkContext::reportUnlisted(const QByteArray &path, const QString &error)
+{
+    ++m_stats.failed;
+    m_log.LogLine(QStringLiteral("   Could not list %1: %2").arg(shown(path), error), false);
+}
+
+void WalkContext::storeListing(const QList<FindData> &entries, qint32 parentId, const QByteArray &path)
+{
+    for (const FindData &e : entries) {
+        if (e.wireName == "." || e.wireName == "..")
+            continue;
+        if (entryLimitReached())
+            return;
+        const qint32 id = m_catalogue.StoreEntry(e, parentId, m_host);
+        ++m_stats.entries;
+        noteOutcome(id);
+        if (!e.isDirectory())
+            continue;
+        const QByteArray child = path.isEmpty() ? e.wireName : path + '/' + e.wireName;
+        if (!shouldDescend(e, child))
+            continue;
+        ++m_stats.directories;
+        m_work.add(Folder{child, id, m_catalogue.lastWasNew()});
+    }
+}
+
+bool WalkContext::shouldDescend(const FindData &e, const QByteArray &childPath)
+{
+    if (!FtpSession::safeInPath(e.wireName)) {
+        passOver(childPath, QStringLiteral("its name cannot be sent back to the server"));
+        return false;
+    }
+    // Servers that follow links list a folder again under another name;
+    // MLSD's "unique" fact tells, and LIST tells which name is the link.
+    const LinkResolver::Decision d = m_links.meet(e.unique, childPath);
+    if (d.verdict == LinkResolver::Verdict::PassOver) {
+        passOver(childPath, QStringLiteral("already listed under another name"));
+        return false;
+    }
+    if (d.verdict == LinkResolver::Verdict::DescendInstead)
+        dropQueued(d.earlier, childPath);
+    return true;
+}
+
+// A link met before its folder: when it is still waiting to be listed, the
+// folder is listed instead. Listed already, its rows stay where it showed them.
+void WalkContext::dropQueued(const QByteArray &path, const QByteArray &realPath)
+{
+    if (!m_work.withdraw(path) && !(m_walk && m_walk->withdraw(path)))
+        return;
+    --m_stats.directories;
+    passOver(path, QStringLiteral("a link to %1").arg(shown(realPath)));
+}
+
+void WalkContext::noteOutcome(qint32 id)
+{
+    switch (m_catalogue.lastOutcome()) {
+    case Catalogue::Outcome::Added:
+        ++m_stats.added;
+        m_changes.added(id);
+        break;
+    case Catalogue::Outcome::Changed:
+        ++m_stats.changed;
+        m_changes.changed(id);
+        break;
+    case Catalogue::Outcome::Unchanged:
+        break;
+    }
+}
+
+void WalkContext::removeUnlisted()
+{
+    for (const Unlisted &u : std::as_const(m_unlisted))
+        m_stats.removed += m_changes.removeSubtrees(u.ids, u.folder);
+    m_unlisted.clear();
+}
+
+void WalkContext::passOver(const QByteArray &path, const QString &why)
+{
+    ++m_stats.passedOver;
+    m_log.LogLine(QStringLiteral("   Passed over %1: %2").arg(shown(path), why), false);
+}
+
+// A listing format no parser reads must never pass for an empty folder: the
+// lines are counted and the first few shown with their folder.
+void WalkContext::noteUnreadable(int lines, const QByteArrayList &samples, const QByteArray &path)
+{
+    if (lines == 0)
+        return;
+    m_stats.unreadLines += lines;
+    ++m_stats.unreadFolders;
+    m_log.LogLine(QStringLiteral("   %1 listing lines could not be read in %2").arg(lines).arg(shown(path)), false);
+    for (const QByteArray &line : samples) {
+        QString text = QString::fromUtf8(line.left(160));
+        for (QChar &c : text) {
+            if (c.category() == QChar::Other_Control)
+                c = u'?';
+        }
+        m_log.LogLine(QStringLiteral("      %1").arg(text), false);
+    }
+}

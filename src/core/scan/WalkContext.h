@@ -1,0 +1,129 @@
+#pragma once
+#include "core/catalogue/ScanChanges.h"
+#include "core/ftp/FtpSession.h"
+#include "LinkResolver.h"
+#include "ScanStats.h"
+#include "WorkList.h"
+
+#include <atomic>
+
+class ActivityLog;
+class Catalogue;
+class FolderWalk;
+class ScanConnection;
+class ScanView;
+
+// What every walk of a host shares: the folders still to list, storing a
+// listing under its folder's ID, the counts, Cancel and the reconnection.
+// Used on the thread that owns the catalogue; cancel() from any thread.
+class WalkContext
+{
+public:
+    using Folder = WorkList::Folder;
+    static constexpr int ReconnectTries = 3;
+
+    WalkContext(ScanConnection &connection, Catalogue &catalogue, ActivityLog &log, ScanView &view);
+
+    static qint64 progressPosition(qint64 entries, int directories, qsizetype pending, int maximum);
+    // As the log names a folder: "/pub/docs".
+    static QString shown(const QByteArray &path) { return u'/' + QString::fromUtf8(path); }
+    static bool nothingListed(const FtpSession::Listing &listing) { return !listing.ok && listing.entries.isEmpty(); }
+
+    // Pause between reconnection tries, in ms; grows with each try.
+    void setRetryPause(int ms) { m_retryPauseMs = ms; }
+    int retryPauseMs() const { return m_retryPauseMs; }
+    // 0: no cap.
+    void setEntryLimit(qint64 entries) { m_maxEntries = entries; }
+
+    // A scan of host: begin() and beginStoring() before the walks,
+    // endStoring() after a walk that did not throw, clear() last.
+    void begin(const QString &host);
+    void setConnected(bool connected);
+    void startAtTop();
+    void beginStoring();
+    void endStoring();
+    void clear();
+    // The walk's own folders can be withdrawn while it runs.
+    void run(FolderWalk &walk);
+
+    const QString &host() const { return m_host; }
+    ScanStats &stats() { return m_stats; }
+    const ScanStats &stats() const { return m_stats; }
+    WorkList &work() { return m_work; }
+    const LinkResolver &links() const { return m_links; }
+    ScanConnection &connection() { return m_connection; }
+    ScanView &view() { return m_view; }
+    ActivityLog &log() { return m_log; }
+    bool wasConnected() const { return m_wasConnected; }
+
+    void cancel() { m_cancel.store(true); }
+    void resetCancel() { m_cancel.store(false); }
+    bool isCancelled() const { return m_cancel.load(); }
+    std::atomic_bool *cancelFlag() { return &m_cancel; }
+    // Reconnecting failed: the walk ends.
+    bool isLost() const { return m_lost; }
+    void markLost() { m_lost = true; }
+    // Neither cancelled, nor lost, nor at the entry limit.
+    bool going();
+    // The connection is gone with folders left, or reconnecting failed.
+    bool lostForGood();
+    bool entryLimitReached();
+
+    // pending: the folders not yet stored, the one about to be counted in.
+    void startPass(qsizetype pending);
+    bool ensureAlive();
+
+    // False, with the folder passed over, when it lies deeper than the limit.
+    bool admit(const Folder &folder);
+    // Each folder the last listings found and admit() lets through, in the
+    // order found; the work list is left empty.
+    template<typename F>
+    void takeFound(F &&take)
+    {
+        m_work.drain([&](const Folder &f) {
+            if (admit(f))
+                take(f);
+        });
+    }
+    // False, with the folder reported as not listed, when the listing brought nothing.
+    bool somethingListed(const QByteArray &path, const FtpSession::Listing &listing);
+    void storeListed(const Folder &folder, const FtpSession::Listing &listing);
+    void reportUnlisted(const QByteArray &path, const QString &error);
+    void passOver(const QByteArray &path, const QString &why);
+
+private:
+    void storeListing(const QList<FindData> &entries, qint32 parentId, const QByteArray &path);
+    bool shouldDescend(const FindData &e, const QByteArray &childPath);
+    void noteOutcome(qint32 id);
+    void dropQueued(const QByteArray &path, const QByteArray &realPath);
+    void removeUnlisted();
+    void noteUnreadable(int lines, const QByteArrayList &samples, const QByteArray &path);
+    void pause(int ms);
+
+    ScanConnection &m_connection;
+    Catalogue &m_catalogue;
+    ActivityLog &m_log;
+    ScanView &m_view;
+    int m_retryPauseMs = 500;
+    qint64 m_maxEntries = 0;
+    FolderWalk *m_walk = nullptr; // while a walk runs
+
+    std::atomic_bool m_cancel{false};
+    bool m_wasConnected = false;
+    bool m_lost = false;
+    ScanStats m_stats;
+    QString m_host;
+    WorkList m_work;
+    LinkResolver m_links;
+    ScanChanges m_changes;
+    // Rows that successfully listed folders no longer hold, by folder path:
+    // removed only when the walk ends complete, never on doubt.
+    struct Unlisted
+    {
+        QList<qint32> ids;
+        QByteArray folder;
+    };
+    QList<Unlisted> m_unlisted;
+    qint64 m_baseCount = 0;
+    qint64 m_insertedAtStart = 0;
+};
