@@ -18,7 +18,7 @@ constexpr int MaxBackOffMs = 8000;
 
 ParallelWalk::ParallelWalk(WalkContext &context, int connections)
     : m_c(context)
-    , m_wanted(connections)
+    , m_allowed(connections)
 {
 }
 
@@ -30,7 +30,7 @@ ParallelWalk::~ParallelWalk()
 bool ParallelWalk::start()
 {
     FtpSession *session = m_c.connection().session();
-    if (m_wanted <= 1 || !session || !session->isOpen() || !m_c.wasConnected())
+    if (m_allowed <= 1 || !session || !session->isOpen() || !m_c.wasConnected())
         return false;
     // Every connection lists in passive mode (falling back to active where
     // the server refuses it): a server asked to connect back to several
@@ -38,20 +38,14 @@ bool ParallelWalk::start()
     // hands over an empty listing), and NAT routers rarely let several in.
     session->setPassive(true);
     m_like = session->likeness();
-    m_allowed = m_wanted;
     return true;
-}
-
-bool ParallelWalk::going()
-{
-    return m_c.going();
 }
 
 void ParallelWalk::run()
 {
     handOut();
     int most = 1;
-    while (going() && pending() > 0) {
+    while (m_c.going() && pending() > 0) {
         handle(m_queue.takeReports(0));
         openMore();
         most = qMax(most, connectionsNow());
@@ -126,7 +120,7 @@ void ParallelWalk::handle(const QList<Report> &reports)
             lower(r.error);
             break;
         case Report::Kind::Listed:
-            if (going())
+            if (m_c.going())
                 take(r.job.ticket, r.listing);
             break;
         case Report::Kind::Lost:

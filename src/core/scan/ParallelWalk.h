@@ -35,7 +35,6 @@ public:
 private:
     using Report = FolderQueue::Report;
 
-    bool going();
     qsizetype pending() const { return qsizetype(m_tickets.size()); }
     void handOut();
     void openMore();
@@ -48,7 +47,6 @@ private:
     void end();
 
     WalkContext &m_c;
-    int m_wanted;
     FolderQueue m_queue;
     FtpSession::Likeness m_like;
     std::atomic_bool m_stop{false};
@@ -58,7 +56,7 @@ private:
     QHash<qint64, int> m_losses;
     qint64 m_nextTicket = 1;
     int m_nextLister = 1;
-    int m_allowed = 1;
+    int m_allowed = 1; // the most connections that may list at once
     int m_live = 0;
     bool m_mainUp = true;
     bool m_opening = false;

@@ -20,7 +20,7 @@ public:
 
     void setMaxDepth(int levels) { m_maxDepth = levels; }
     int maxDepth() const { return m_maxDepth; }
-    // The top is level 1, each "/" one level more.
+    // The top and the folders in it are level 1, each "/" one level more.
     bool tooDeep(const QByteArray &path) const { return path.count('/') + 1 > m_maxDepth; }
 
     void startAtTop() { m_folders = {Folder{}}; }
