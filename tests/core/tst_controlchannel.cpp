@@ -73,6 +73,22 @@ private:
     std::thread m_thread;
 };
 
+// A control channel connected to the server; the log-on outlives it.
+struct Client
+{
+    explicit Client(quint16 port)
+    {
+        logon.host = QStringLiteral("127.0.0.1");
+        logon.port = port;
+        control.renew();
+        connected = control.connectToServer();
+    }
+    FtpLogon logon;
+    SlicedWait waits;
+    ControlChannel control{logon, waits};
+    bool connected = false;
+};
+
 // "code:lines" for each reply until one fails to come.
 QStringList readAll(ControlChannel &control)
 {
@@ -113,27 +129,18 @@ void tst_ControlChannel::readsReplies()
     QFETCH(QByteArrayList, pieces);
     QFETCH(QStringList, replies);
     PieceServer server(pieces);
-    FtpLogon logon;
-    logon.host = QStringLiteral("127.0.0.1");
-    logon.port = server.port();
-    SlicedWait waits;
-    ControlChannel control(logon, waits);
-    control.renew();
-    QVERIFY2(control.connectToServer(), qPrintable(control.error()));
-    QCOMPARE(readAll(control), replies);
-    control.quit();
+    Client client(server.port());
+    QVERIFY2(client.connected, qPrintable(client.control.error()));
+    QCOMPARE(readAll(client.control), replies);
+    client.control.quit();
 }
 
 void tst_ControlChannel::overlongLineEndsTheConnection()
 {
     PieceServer server({"220 hello\r\n200 " + QByteArray(ControlChannel::MaxReplyLine, 'a'), "\r\n200 after\r\n"});
-    FtpLogon logon;
-    logon.host = QStringLiteral("127.0.0.1");
-    logon.port = server.port();
-    SlicedWait waits;
-    ControlChannel control(logon, waits);
-    control.renew();
-    QVERIFY(control.connectToServer());
+    Client client(server.port());
+    ControlChannel &control = client.control;
+    QVERIFY(client.connected);
     QCOMPARE(control.readReply(2000).code, 220);
     const FtpReply r = control.readReply(2000);
     QCOMPARE(r.code, 0);
