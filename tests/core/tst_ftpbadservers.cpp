@@ -16,6 +16,9 @@ private slots:
     void init();
     void failedListings_data();
     void failedListings();
+    void listingCarriesItsReplyCode_data();
+    void listingCarriesItsReplyCode();
+    void busyListingSays421();
     void silentGreetingTimesOut();
     void refusedLogon();
     void unreadableLinesAreCounted();
@@ -97,6 +100,63 @@ void tst_FtpBadServers::failedListings()
     for (const FindData &e : l.entries)
         names << e.name();
     QCOMPARE(names, kept);
+}
+
+// The code is that of the reply the error quotes, and 0 where no reply
+// ended the listing: a caller tells a full server by it.
+void tst_FtpBadServers::listingCarriesItsReplyCode_data()
+{
+    QTest::addColumn<QString>("scenario");
+    QTest::addColumn<QByteArray>("path");
+    QTest::addColumn<bool>("passive");
+    QTest::addColumn<int>("code");
+    QTest::newRow("listed") << "list450" << QByteArray() << true << 226;
+    QTest::newRow("listed, active") << "list450" << QByteArray() << false << 226;
+    QTest::newRow("refused listing") << "list450" << QByteArray("x") << true << 450;
+    QTest::newRow("transfer aborted") << "cut" << QByteArray("x") << true << 426;
+    QTest::newRow("stalled data: no reply") << "stall-data" << QByteArray("x") << true << 0;
+    QTest::newRow("no completion reply") << "stall-reply" << QByteArray("x") << true << 0;
+    QTest::newRow("folder refused") << "pipeline" << QByteArray("gone") << true << 550;
+}
+
+void tst_FtpBadServers::listingCarriesItsReplyCode()
+{
+    QFETCH(QString, scenario);
+    QFETCH(QByteArray, path);
+    QFETCH(bool, passive);
+    QFETCH(int, code);
+    FtpTestServer server(FtpTestServer::Kind::Scripted);
+    FtpSession s;
+    QVERIFY(openOn(server, s, scenario, passive));
+    s.setMethod(FtpSession::Method::List);
+    const FtpSession::Listing l = s.list(path);
+    QCOMPARE(l.code, code);
+    QCOMPARE(l.ok, code == 226);
+    if (code != 0)
+        QVERIFY2(l.error.isEmpty() == l.ok && (l.ok || l.error.startsWith(QString::number(code))), qPrintable(l.error));
+}
+
+// Two of the listings below the top are answered with 421 and a closed
+// connection. In active mode the 421 is read as the listing command's reply
+// (passive mode with EPSV sent ahead loses the data connection first).
+void tst_FtpBadServers::busyListingSays421()
+{
+    FtpTestServer server(FtpTestServer::Kind::Scripted);
+    FtpSession s;
+    QVERIFY(openOn(server, s, QStringLiteral("parallel-busy"), false));
+    s.setMethod(FtpSession::Method::List);
+    int busy = 0;
+    for (int i = 0; i < 8 && busy == 0; ++i) {
+        const FtpSession::Listing l = s.list("d" + QByteArray::number(i));
+        if (!l.ok) {
+            QCOMPARE(l.code, 421);
+            QVERIFY2(l.error.startsWith(QLatin1String("421")), qPrintable(l.error));
+            ++busy;
+        }
+        if (!s.isOpen())
+            QVERIFY(s.reopen());
+    }
+    QCOMPARE(busy, 1);
 }
 
 void tst_FtpBadServers::silentGreetingTimesOut()

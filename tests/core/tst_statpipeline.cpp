@@ -169,6 +169,9 @@ void tst_StatPipeline::failedFolderDoesNotTakeAnotherOnesListing()
     QCOMPARE(results.size(), 4);
     QVERIFY(!results["gone"].listing.ok);
     QVERIFY(results["gone"].listing.error.contains(QStringLiteral("No such folder")));
+    QCOMPARE(results["gone"].listing.code, 550); // the CWD's reply, not the listing's after it
+    QVERIFY(results["one"].listing.code >= 200 && results["one"].listing.code < 300);
+    QCOMPARE(results["bad\r\nDELE x"].listing.code, 0);
     QCOMPARE(names(results["axb"].listing), QByteArrayList{"f:x.txt"});
     QCOMPARE(names(results["one"].listing), (QByteArrayList{"d:two", "f:1.txt"}));
     QVERIFY(!results["bad\r\nDELE x"].listing.ok);

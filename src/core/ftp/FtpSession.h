@@ -1,20 +1,21 @@
 #pragma once
-#include "core/base/FindData.h"
+#include "ControlChannel.h"
+#include "DataChannel.h"
+#include "FolderLister.h"
+#include "FtpListing.h"
 #include "FtpLogon.h"
+#include "FtpNotice.h"
 #include "FtpReply.h"
-#include "ListedEntry.h"
-#include "ListingParser.h"
+#include "FtpTls.h"
+#include "ListingDecoder.h"
+#include "ListingMethod.h"
+#include "ListingProbe.h"
+#include "SlicedWait.h"
 
 #include <QByteArray>
-#include <QDeadlineTimer>
 #include <QList>
-#include <QSet>
-#include <QSslSocket>
-#include <QTcpServer>
-#include <QTimer>
 #include <atomic>
 #include <functional>
-#include <memory>
 
 class TrustPrompt;
 
@@ -25,26 +26,11 @@ class TrustPrompt;
 class FtpSession
 {
 public:
-    enum class Method { Mlsd, ListA, List, Stat, StatA };
+    using Method = ListingMethod;
+    using Listing = FtpListing;
 
-    struct Listing
-    {
-        QList<FindData> entries;
-        int badLines = 0;          // lines no parser could read
-        QByteArrayList badSamples; // the first few of them, for the log
-        bool ok = false;
-        // A time-out or the deadline ended it: the session was reset at once,
-        // and listing the folder again would cost the same wait again.
-        bool timedOut = false;
-        QString error; // the server's reply or the network error
-    };
-
-    // A reply line longer than this ends the session: no server needs it,
-    // and an unbounded line is unbounded memory.
-    static constexpr qsizetype MaxReplyLine = 64 * 1024;
-    // A listing that comes on the control connection (STAT) is capped at
-    // this many bytes; the folder is reported as not listed beyond it.
-    static constexpr qsizetype MaxControlListing = 64 * 1024 * 1024;
+    static constexpr qsizetype MaxReplyLine = ControlChannel::MaxReplyLine;
+    static constexpr qsizetype MaxControlListing = ControlChannel::MaxControlListing;
 
     FtpSession();
     ~FtpSession();
@@ -73,28 +59,28 @@ public:
     // data connection mode in use.
     bool reopen();
     void close();
-    bool isOpen() const;
+    bool isOpen() const { return m_control.isOpen(); }
     // No round trip: the socket is up and the server has not said goodbye.
-    bool isAlive();
-    QString lastError() const { return m_error; }
-    Method method() const { return m_method; }
-    static QString methodName(Method m);
-    void setMethod(Method m) { m_method = m; }
-    QList<Method> supportedMethods() const { return m_supported; }
+    bool isAlive() { return m_control.isAlive(); }
+    QString lastError() const { return m_control.error(); }
+    Method method() const { return m_probe.method(); }
+    static QString methodName(Method m) { return QString::fromLatin1(listingCommand(m)); }
+    void setMethod(Method m) { m_probe.setMethod(m); }
+    QList<Method> supportedMethods() const { return m_probe.supported(); }
     int logonCount() const { return m_logons; }
 
     // Every wait gives up within 50 ms once *cancel is true. Not owned.
-    void setCancelFlag(const std::atomic_bool *cancel) { m_cancel = cancel; }
+    void setCancelFlag(const std::atomic_bool *cancel) { m_waits.setCancelFlag(cancel); }
     // Asked about a certificate that fails the checks and is not pinned. Not owned.
-    void setTrustPrompt(TrustPrompt *prompt) { m_prompt = prompt; }
+    void setTrustPrompt(TrustPrompt *prompt) { m_tls.setTrustPrompt(prompt); }
     // Lines for the activity log: TLS in use, the data connection mode, fallbacks.
-    void setNoticeHandler(std::function<void(const QString &)> h) { m_notice = std::move(h); }
+    void setNoticeHandler(std::function<void(const QString &)> h) { m_notice.setHandler(std::move(h)); }
     // The fingerprint the prompt accepted during open(), for the caller to pin; else empty.
-    QByteArray newlyTrusted() const { return m_newlyTrusted; }
-    bool isEncrypted() const { return m_ctrl->isEncrypted(); }
-    bool passiveInUse() const { return m_passiveNow; }
+    QByteArray newlyTrusted() const { return m_tls.newlyTrusted(); }
+    bool isEncrypted() const { return m_control.socket().isEncrypted(); }
+    bool passiveInUse() const { return m_data.passive(); }
     // For the rest of the session (the stored setting stays the user's).
-    void setPassive(bool on) { m_passiveNow = on; }
+    void setPassive(bool on) { m_data.setPassive(on); }
 
     // path: the names' original bytes joined by "/", "" for the top level.
     Listing list(const QByteArray &path);
@@ -102,143 +88,51 @@ public:
     // The classic pair: the first entry, then each next; false at the end.
     bool findFirstFile(const QByteArray &path, FindData &entry);
     bool findNextFile(FindData &entry);
-    QString decodeName(const QByteArray &raw) const;
-    FindData toFindData(const ListedEntry &e) const;
+    QString decodeName(const QByteArray &raw) const { return m_decoder.decodeName(raw); }
+    FindData toFindData(const ListedEntry &e) const { return m_decoder.toFindData(e); }
     static bool safeInPath(const QByteArray &name);
     // Control bytes shown as visible symbols (U+2400 + byte); the exact bytes stay in wireName.
-    static QString visibleName(const QString &name);
+    static QString visibleName(const QString &name) { return ListingDecoder::visibleName(name); }
 
     // For StatPipeline, which keeps several listings in flight: the logon to
     // open again, the listing command, commands written without waiting and
     // their replies read back in order.
     const FtpLogon &logon() const { return m_logon; }
-    bool listsOnControl() const;
-    QByteArray listCommand() const;
-    void sendAhead(const QByteArray &commands);
+    bool listsOnControl() const { return listingOnControl(m_probe.method()); }
+    QByteArray listCommand() const { return listingCommand(m_probe.method()); }
+    // The commands change folders: where the server now is, is not known.
+    void sendAhead(const QByteArray &commands) { m_control.sendAhead(commands); }
     // Each line of a reply waits at most idleMs, and none outlasts the
     // listing deadline once startListingDeadline() has set it running.
-    FtpReply nextReply(int idleMs);
+    FtpReply nextReply(int idleMs) { return m_control.readReply(idleMs); }
     void startListingDeadline();
     // Stops the deadline; true when it had passed.
-    bool endListingDeadline();
+    bool endListingDeadline() { return m_waits.endDeadline(); }
     // A wait since startListingDeadline() ran out (the connection was cut then).
-    bool waitTimedOut() const { return m_timedOut; }
-    Listing listingFrom(const FtpReply &r) const { return controlListing(r, m_method); }
+    bool waitTimedOut() const { return m_control.timedOut(); }
+    Listing listingFrom(const FtpReply &r) const { return m_decoder.controlListing(r, m_probe.method(), m_control); }
 
 private:
     void startOver(const FtpLogon &logon, bool passive, bool modeNoted);
-    enum class Wait { Done, TimedOut, Failed, Cancelled };
-
     bool establish();
+    Refusal refusal() const;
     bool connectControl();
-    bool secureControl();
-    bool startTls();
-    void onSslErrors(QSslSocket &socket, const QList<QSslError> &errors);
-    bool refuseCertificate(const QString &problem, const QByteArray &sha);
-    bool fallBackToPlain();
-    bool tlsOffered();
-    void protectData();
     bool login();
-    void readFeatures();
-    void selectFacts(const QByteArray &offered);
-    void readSystem();
-    void chooseMethod();
-    bool probeStat(const Listing &reference, Method statMethod);
-    bool probeMlsdPath();
-    static bool plainPath(const QByteArray &path);
-    bool changeDir(const QByteArray &path);
-    bool commandInFolder(const QByteArray &path, const QByteArray &cmd, FtpReply &reply);
-    Listing listWith(Method m, const QByteArray &path);
-    Listing listOnControl(Method m);
-    Listing controlListing(const FtpReply &r, Method m) const;
-    Listing takePrefetched();
-    void dropPrefetched();
-    Listing listOnData(Method m, const QByteArray &path);
-    bool startListing(Method m, const QByteArray &path, std::unique_ptr<QTcpSocket> &data, FtpReply &r);
-    std::unique_ptr<QTcpSocket> openPassive(const QByteArray &path);
-    int passivePort(const QByteArray &path, FtpReply &r);
-    static int pasvPort(const FtpReply &r);
-    std::unique_ptr<QTcpSocket> newDataSocket();
-    void watchCertificate(QSslSocket &socket);
-    QTcpServer *activeServer();
-    bool startActiveListing(Method m, const QByteArray &path, std::unique_ptr<QTcpSocket> &data, FtpReply &r);
-    bool acceptActive(QTcpServer &server, std::unique_ptr<QTcpSocket> &data);
-    bool startPassiveListing(Method m, const QByteArray &path, std::unique_ptr<QTcpSocket> &data, FtpReply &r);
-    bool startPassiveTogether(Method m, const QByteArray &path, std::unique_ptr<QTcpSocket> &data, FtpReply &r);
-    bool pathFormRefused(Method m, const QByteArray &path, std::unique_ptr<QTcpSocket> &data, FtpReply &r);
-    bool passiveTogetherRefused(Method m, const QByteArray &path, std::unique_ptr<QTcpSocket> &data, FtpReply &r,
-                                const FtpReply &cwd, const FtpReply &epsv);
-    void dropListing(QTcpSocket &data, const FtpReply &started);
-    static int epsvPort(const FtpReply &r);
-    bool prepareActive(QTcpServer &server, const QByteArray &path);
-    Wait readData(QTcpSocket &data, QByteArray &bytes);
-    void recoverAfterStall();
-    Listing finishData(Listing result, Wait read, const QByteArray &bytes, const FtpReply &r, Method m);
-    Listing parseLines(QByteArrayList lines, Method m) const;
-    void noteMode();
-    void notice(const QString &text) const;
+    bool probePathForm();
+    Listing listNow(const QByteArray &path);
 
-    Wait waitSliced(int totalMs, const std::function<bool(int)> &step, const std::function<bool()> &alive);
-    Wait waitConnected(QAbstractSocket &socket, int totalMs);
-    Wait waitEncrypted(QSslSocket &socket, int totalMs);
-    Wait waitReadable(QAbstractSocket &socket, int totalMs);
-    int remainingMs(int idleMs) const;
-    bool cancelled() const { return m_cancel && m_cancel->load(); }
-    FtpReply command(const QByteArray &cmd);
-    void send(const QByteArray &line);
-    FtpReply readReply(int idleMs);
-    bool readLine(QByteArray &line, int idleMs);
-    static bool isReplyStart(const QByteArray &line);
-    bool breakOff(const QString &why);
-    bool fail(const QString &why);
-    QString replyError(const FtpReply &r) const;
-
+    // Every part below reads the log-on in use from here.
     FtpLogon m_logon;
-    std::unique_ptr<QSslSocket> m_ctrl; // new for every connection, never null
-    // Ends a slice of waiting for a data connection. One kept for the session:
-    // a single-shot timer made per folder lived on until its time ran out, so
-    // each thread carried a hundred of them and fired each one for nothing.
-    QTimer m_connectSlice;
-    // Bytes read but not yet taken: lines start at m_readPos, and bytes
-    // before m_scanPos are known to hold no line end.
-    QByteArray m_buffer;
-    qsizetype m_readPos = 0;
-    qsizetype m_scanPos = 0;
-    QByteArray m_cwd;
-    QSet<QByteArray> m_features;
-    QByteArrayList m_featureLines;
-    Method m_method = Method::List;
-    ListingParser::Family m_family = ListingParser::Family::Any;
-    QList<Method> m_supported;
-    QString m_error;
-    QString m_replyProblem; // why the control connection was broken off
-    bool m_timedOut = false; // a wait of the current call ran out
-    int m_logons = 0;
-    std::unique_ptr<QTcpServer> m_activeServer;
-    bool m_reusePort = true;
-    bool m_passiveNow = false;
-    bool m_modeNoted = false;
-    bool m_passiveRefused = false;
-    // EPSV answered before: it goes in one write with the listing command.
-    bool m_epsvWorks = false;
-    bool m_mlsdByPath = false;  // "MLSD /path" lists what CWD and MLSD list
-    bool m_pathFormSent = false; // the last listing went out in that form
-    bool m_pathProbed = false;
+    FtpNotice m_notice;
+    SlicedWait m_waits;
+    ControlChannel m_control{m_logon, m_waits};
+    FtpTls m_tls{m_logon, m_control, m_waits, m_notice};
+    ListingDecoder m_decoder{m_logon};
+    DataChannel m_data{m_logon, m_control, m_waits, m_tls, m_decoder, m_notice};
+    FolderLister m_lister{m_control, m_data, m_decoder};
+    ListingProbe m_probe{m_control, m_lister, m_data, m_decoder};
     Refusal m_refusal = Refusal::None;
-    int m_lastCode = 0; // of the last whole reply read
-    bool m_activeFailed = false;
-    bool m_protectData = false;
-    bool m_plainAfterRefusal = false;
-    QByteArray m_acceptedSha256; // the control connection's certificate, once trusted
-    QByteArray m_newlyTrusted;
-    QString m_certificateProblem;
-    QDeadlineTimer m_listingDeadline{QDeadlineTimer::Forever};
-    const std::atomic_bool *m_cancel = nullptr;
-    TrustPrompt *m_prompt = nullptr;
-    std::function<void(const QString &)> m_notice;
-    bool m_prefetched = false;
-    bool m_prefetchCwd = false;
-    QByteArray m_prefetchPath;
+    int m_logons = 0;
     QList<FindData> m_find;
     qsizetype m_findNext = 0;
 };

@@ -128,6 +128,7 @@ StatPipeline::Result StatPipeline::answer(const QByteArray &path, const FtpReply
     if (!cwd.isPositive()) {
         // The listing that followed was of the folder before: dropped.
         r.listing.error = QString::fromUtf8(cwd.text()).trimmed();
+        r.listing.code = cwd.code;
         return r;
     }
     r.listing = m_session.listingFrom(listing);
