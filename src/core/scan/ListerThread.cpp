@@ -17,7 +17,7 @@ ListerThread::~ListerThread()
 
 bool ListerThread::isBusy(const FtpSession::Listing &listing)
 {
-    return listing.error.startsWith(QLatin1String("421"));
+    return listing.code == 421;
 }
 
 void ListerThread::run()
