@@ -1,4 +1,6 @@
 #include "CopyCommand.h"
+#include "CommandContext.h"
+#include "CommandLine.h"
 #include "core/catalogue/Catalogue.h"
 #include "core/catalogue/CatalogueCopy.h"
 #include "core/catalogue/CatalogueError.h"
@@ -12,6 +14,14 @@ void say(const QString &text)
     std::fprintf(stderr, "%s\n", qPrintable(text));
 }
 } // namespace
+
+int CopyCommand::fromCommandLine(const CommandContext &c)
+{
+    if (c.line.isSet("to") == c.line.isSet("from"))
+        return CommandLine::usageError(QStringLiteral("copy takes --to URL or --from URL"));
+    const bool to = c.line.isSet("to");
+    return CopyCommand(c.catalogue).run(c.line.value(to ? "to" : "from"), to, c.line.values("host"));
+}
 
 int CopyCommand::run(const QString &url, bool toUrl, const QStringList &hosts)
 {
