@@ -1,17 +1,20 @@
 #include "CopyCommand.h"
+#include "CommandContext.h"
+#include "CommandLine.h"
+#include "ConsoleLine.h"
 #include "core/catalogue/Catalogue.h"
 #include "core/catalogue/CatalogueCopy.h"
 #include "core/catalogue/CatalogueError.h"
 
 #include <QElapsedTimer>
-#include <cstdio>
 
-namespace {
-void say(const QString &text)
+int CopyCommand::fromCommandLine(const CommandContext &c)
 {
-    std::fprintf(stderr, "%s\n", qPrintable(text));
+    if (c.line.isSet("to") == c.line.isSet("from"))
+        return CommandLine::usageError(QStringLiteral("copy takes --to URL or --from URL"));
+    const bool to = c.line.isSet("to");
+    return CopyCommand(c.catalogue).run(c.line.value(to ? "to" : "from"), to, c.line.values("host"));
 }
-} // namespace
 
 int CopyCommand::run(const QString &url, bool toUrl, const QStringList &hosts)
 {
@@ -27,11 +30,11 @@ int CopyCommand::run(const QString &url, bool toUrl, const QStringList &hosts)
             if (done < total && sinceLine.elapsed() < 1000)
                 return;
             sinceLine.restart();
-            say(QStringLiteral("Copied %1 of %2 rows").arg(done).arg(total));
+            ConsoleLine::err(QStringLiteral("Copied %1 of %2 rows").arg(done).arg(total));
         });
-        say(QStringLiteral("%1 rows copied; %2 took a new ID, their children following").arg(r.rows).arg(r.redrawn));
+        ConsoleLine::err(QStringLiteral("%1 rows copied; %2 took a new ID, their children following").arg(r.rows).arg(r.redrawn));
     } catch (const CatalogueError &e) {
-        say(e.message());
+        ConsoleLine::err(e.message());
         return 1;
     }
     return 0;

@@ -1,8 +1,11 @@
 #include "FindCommand.h"
+#include "CatalogueGuard.h"
+#include "CommandContext.h"
+#include "CommandLine.h"
 #include "core/catalogue/Catalogue.h"
 #include "core/catalogue/LacTime.h"
 #include "core/catalogue/PathSearch.h"
-#include "core/scan/FtpConnection.h"
+#include "core/scan/ScanSetup.h"
 
 #include <cstdio>
 
@@ -52,6 +55,25 @@ QString FindCommand::usage()
         "  --data DIR          data folder");
 }
 
+int FindCommand::fromCommandLine(const CommandContext &c)
+{
+    Options options;
+    options.pattern = c.args.first();
+    if (c.line.isSet("type"))
+        options.type = c.line.value("type");
+    options.host = c.line.value("host");
+    options.longList = c.line.isSet("long");
+    if (c.line.isSet("format"))
+        options.format = c.format;
+    if (c.line.isSet("limit")) {
+        bool ok = false;
+        options.limit = c.line.value("limit").toLongLong(&ok);
+        if (!ok || options.limit <= 0)
+            return CommandLine::usageError(QStringLiteral("--limit takes a positive number"));
+    }
+    return CatalogueGuard::run([&] { FindCommand(c.catalogue, c.settings).run(options); });
+}
+
 QString FindCommand::isoDate(double lac)
 {
     const QDateTime t = LacTime::toDateTime(lac);
@@ -72,7 +94,7 @@ void FindCommand::rowWritten()
 void FindCommand::run(const Options &options)
 {
     PathSearch search(m_catalogue.database(),
-                      [this](const QString &host) { return FtpConnection::codePageFor(m_settings, host); });
+                      [this](const QString &host) { return ScanSetup::codePageFor(m_settings, host); });
     std::optional<ResultWriter> table;
     if (options.format) {
         table.emplace(*options.format);

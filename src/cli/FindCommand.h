@@ -7,6 +7,7 @@
 
 class Catalogue;
 class IniFile;
+struct CommandContext;
 
 // harvex-cli find: full paths, one a line, as people search for files;
 // --long adds size, date and type; a --format keeps every field of the
@@ -31,6 +32,8 @@ public:
     }
 
     static QString usage();
+    // The command line's find: its options checked, then run; returns the exit code.
+    static int fromCommandLine(const CommandContext &context);
     // Throws CatalogueError.
     void run(const Options &options);
     // "2026-12-09T01:08:30Z" from the stored LAC; empty when none was listed.

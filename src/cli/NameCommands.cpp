@@ -1,16 +1,28 @@
 #include "NameCommands.h"
+#include "CatalogueGuard.h"
+#include "CommandContext.h"
 #include "core/catalogue/Catalogue.h"
 #include "core/catalogue/CatalogueError.h"
 #include "core/catalogue/ExactNames.h"
 #include "core/catalogue/LineageWalk.h"
 #include "core/catalogue/ScanChanges.h"
-#include "core/scan/FtpConnection.h"
+#include "core/scan/ScanSetup.h"
 
 #include <cstdio>
 
+int NameCommands::recodeCommand(const CommandContext &c)
+{
+    return CatalogueGuard::run([&] { NameCommands(c.catalogue, c.settings, c.format).recode(c.args.first()); });
+}
+
+int NameCommands::changesCommand(const CommandContext &c)
+{
+    return CatalogueGuard::run([&] { NameCommands(c.catalogue, c.settings, c.format).changes(c.args.first()); });
+}
+
 void NameCommands::recode(const QString &host)
 {
-    const QByteArray codePage = FtpConnection::codePageFor(m_settings, host);
+    const QByteArray codePage = ScanSetup::codePageFor(m_settings, host);
     const int n = ExactNames::recode(m_catalogue, host.left(Catalogue::HostSize), codePage);
     std::fprintf(stderr, "%s\n",
                  qPrintable(QStringLiteral("%1 names decoded again as %2").arg(n).arg(QString::fromLatin1(codePage))));
@@ -18,7 +30,7 @@ void NameCommands::recode(const QString &host)
 
 void NameCommands::changes(const QString &host)
 {
-    const QByteArray codePage = FtpConnection::codePageFor(m_settings, host);
+    const QByteArray codePage = ScanSetup::codePageFor(m_settings, host);
     LineageWalk walk(m_catalogue);
     walk.setCodePage(codePage);
     ResultWriter out(m_format);

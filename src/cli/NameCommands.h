@@ -5,6 +5,7 @@
 
 class Catalogue;
 class IniFile;
+struct CommandContext;
 
 // harvex-cli recode and changes: the stored names decoded again with the
 // host's code page, and what the host's last scan added, changed and removed.
@@ -17,6 +18,10 @@ public:
         , m_format(format)
     {
     }
+
+    // The command line's recode and changes; return the exit code.
+    static int recodeCommand(const CommandContext &context);
+    static int changesCommand(const CommandContext &context);
 
     // Throw CatalogueError.
     void recode(const QString &host);

@@ -1,8 +1,8 @@
 #pragma once
+#include "ConsoleLine.h"
 #include "core/base/UserMessages.h"
 
 #include <QStringList>
-#include <cstdio>
 
 // Messages the user must see go to standard error.
 class StderrMessages : public UserMessages
@@ -12,6 +12,6 @@ public:
     void showMessage(const QString &text) override
     {
         shown << text;
-        std::fprintf(stderr, "%s\n", qPrintable(text));
+        ConsoleLine::err(text);
     }
 };

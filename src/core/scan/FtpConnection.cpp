@@ -2,9 +2,8 @@
 #include "core/base/ActivityLog.h"
 #include "core/base/ElapsedCounter.h"
 #include "HostSource.h"
-#include "core/base/IniFile.h"
 #include "core/base/UserMessages.h"
-#include "core/ftp/CertificateFingerprint.h"
+#include "ScanSetup.h"
 
 #include <QCoreApplication>
 
@@ -26,43 +25,20 @@ QString FtpConnection::notAvailable(const QString &host)
 
 FtpLogon FtpConnection::logonFor(const QString &hostText)
 {
-    FtpLogon l = FtpLogon::fromHostText(hostText);
+    FtpLogon l = m_setup ? m_setup->logonFor(hostText) : FtpLogon::fromHostText(hostText);
     l.user = m_hosts.CurrentUser();
     l.password = m_hosts.CurrentPassword();
-    if (m_settings) {
-        l.passive = m_settings->readBool(QStringLiteral("FTP"), QStringLiteral("Passive"), false);
-        l.codePage = codePageFor(*m_settings, hostText);
-        const int deadlineS = m_settings->readInt(QStringLiteral("FTP"), QStringLiteral("Listing Deadline"), 0);
-        if (deadlineS > 0)
-            l.listingDeadlineMs = deadlineS * 1000;
-        if (l.tls != FtpLogon::Tls::Implicit)
-            l.tls = FtpLogon::tlsFromName(m_settings->readString(QStringLiteral("TLS"), l.host, QString()), l.tls);
-        l.pinnedSha256 = CertificateFingerprint::parse(m_settings->readString(QStringLiteral("TRUST"), l.host, QString()));
-    }
-    if (m_run.passive)
-        l.passive = *m_run.passive;
-    if (m_run.tls && l.tls != FtpLogon::Tls::Implicit)
-        l.tls = *m_run.tls;
-    if (!m_run.trustSha256.isEmpty())
-        l.pinnedSha256 = m_run.trustSha256;
     return l;
 }
 
 // The user said yes to a certificate: asked once, remembered for the host.
 void FtpConnection::pinNewlyTrusted()
 {
-    if (!m_session || m_session->newlyTrusted().isEmpty() || !m_settings)
+    if (!m_session || m_session->newlyTrusted().isEmpty() || !m_setup)
         return;
     m_logon.pinnedSha256 = m_session->newlyTrusted();
-    m_settings->writeString(QStringLiteral("TRUST"), m_logon.host, CertificateFingerprint::text(m_logon.pinnedSha256));
-    if (!m_settings->save())
-        m_log.LogLine(QStringLiteral("Cannot write the settings file %1").arg(m_settings->path()), false);
-}
-
-QByteArray FtpConnection::codePageFor(IniFile &settings, const QString &hostText)
-{
-    const QString host = FtpLogon::fromHostText(hostText).host;
-    return settings.readString(QStringLiteral("ENCODING"), host, QStringLiteral("latin1")).toLatin1();
+    if (!m_setup->pin(m_logon.host, m_logon.pinnedSha256))
+        m_log.LogLine(QStringLiteral("Cannot write the settings file %1").arg(m_setup->settingsPath()), false);
 }
 
 QByteArray FtpConnection::codePage() const

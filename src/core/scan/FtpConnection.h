@@ -3,12 +3,11 @@
 #include "ScanConnection.h"
 
 #include <memory>
-#include <optional>
 
 class ActivityLog;
 class ElapsedCounter;
 class HostSource;
-class IniFile;
+class ScanSetup;
 class TrustPrompt;
 class UserMessages;
 
@@ -20,20 +19,10 @@ public:
     FtpConnection(ActivityLog &log, ElapsedCounter &timeConnect, HostSource &hosts, UserMessages &messages);
     ~FtpConnection() override;
 
-    // Passive mode, TLS, pinned certificates, the listing deadline and code
-    // pages come from the settings file when given ([FTP] Passive and
-    // "Listing Deadline" in seconds, [TLS] host=require|try|off,
-    // [TRUST] host=SHA-256 fingerprint, [ENCODING] host=code page).
-    void setSettings(IniFile *settings) { m_settings = settings; }
-
-    // What the command line says for this run only; it wins over the settings.
-    struct RunOptions
-    {
-        std::optional<bool> passive;
-        std::optional<FtpLogon::Tls> tls;
-        QByteArray trustSha256;
-    };
-    void setRunOptions(const RunOptions &options) { m_run = options; }
+    // Log-ons take passive mode, TLS, pinned certificates, the listing
+    // deadline and the code page from it, and pin there what the user
+    // trusts; without one, the defaults. Not owned.
+    void setSetup(ScanSetup *setup) { m_setup = setup; }
     // Asked about certificates that fail the checks; a yes is pinned in the settings. Not owned.
     void setTrustPrompt(TrustPrompt *prompt) { m_prompt = prompt; }
 
@@ -47,8 +36,6 @@ public:
     void setCancelFlag(const std::atomic_bool *cancel) override { m_cancel = cancel; }
     FtpSession::Listing listWithModes(const QByteArray &path) override;
     QByteArray codePage() const override;
-    // [ENCODING] for the host part of hostText; latin1 when not set.
-    static QByteArray codePageFor(IniFile &settings, const QString &hostText);
 
     FtpSession *session() override { return m_session.get(); }
     QString lastError() const { return m_lastError; }
@@ -62,8 +49,7 @@ private:
     ElapsedCounter &m_timeConnect;
     HostSource &m_hosts;
     UserMessages &m_messages;
-    IniFile *m_settings = nullptr;
-    RunOptions m_run;
+    ScanSetup *m_setup = nullptr;
     TrustPrompt *m_prompt = nullptr;
     // Null when closed: a closed session is never used again.
     std::unique_ptr<FtpSession> m_session;

@@ -1,6 +1,7 @@
 #include "ScanWorker.h"
 #include "FtpConnection.h"
 #include "RelayedLog.h"
+#include "ScanSetup.h"
 #include "core/base/ElapsedCounter.h"
 #include "core/base/IniFile.h"
 #include "core/catalogue/Catalogue.h"
@@ -96,9 +97,8 @@ void ScanWorker::connectToHost(const QString &host, const QString &user, const Q
 void ScanWorker::readSettings()
 {
     m_settings = std::make_unique<IniFile>(m_settingsFile);
-    m_connection->setSettings(m_settings.get());
-    m_scanner->setLimits({m_settings->readInt("SCAN", "Max Depth", HostScanner::MaxDepth), 0});
-    m_scanner->setConnections(m_settings->readInt("FTP", "Connections", HostScanner::DefaultConnections));
+    m_setup = std::make_unique<ScanSetup>(*m_settings);
+    m_setup->applyTo(*m_connection, *m_scanner);
 }
 
 void ScanWorker::closeConnection()

@@ -14,6 +14,7 @@ class ElapsedCounter;
 class FtpConnection;
 class IniFile;
 class RelayedLog;
+class ScanSetup;
 class TrustPrompt;
 
 // Scans and log-ons on a thread of their own: the FTP connection, the scanner
@@ -79,6 +80,7 @@ private:
     std::unique_ptr<RelayedLog> m_log;
     std::unique_ptr<ElapsedCounter> m_timeConnect;
     std::unique_ptr<IniFile> m_settings;
+    std::unique_ptr<ScanSetup> m_setup; // reads m_settings: declared after it, gone before it
     std::unique_ptr<Catalogue> m_catalogue;
     std::unique_ptr<FtpConnection> m_connection;
     std::unique_ptr<HostScanner> m_scanner;

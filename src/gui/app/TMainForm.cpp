@@ -6,7 +6,7 @@
 #include "core/base/IniFile.h"
 #include "ftp/GuiTrustPrompt.h"
 #include "core/catalogue/ExactNames.h"
-#include "core/scan/FtpConnection.h"
+#include "core/scan/ScanSetup.h"
 #include "core/catalogue/LineageWalk.h"
 #include "browse/TQueryForm.h"
 #include "browse/TSeekForm.h"
@@ -207,7 +207,7 @@ void TMainForm::recodeNames(IniFile *settings)
         return;
     try {
         ExactNames::recodeChangedHosts(m_browser->Tab(), [settings](const QString &host) {
-            return FtpConnection::codePageFor(*settings, host);
+            return ScanSetup::codePageFor(*settings, host);
         });
     } catch (const CatalogueError &e) {
         m_messages.showMessage(e.message());

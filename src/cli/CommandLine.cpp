@@ -1,0 +1,98 @@
+#include "CommandLine.h"
+#include "ConsoleLine.h"
+#include "ExitCode.h"
+#include "FindCommand.h"
+
+#include <QRegularExpression>
+
+CommandLine::CommandLine()
+{
+    m_parser.addOptions({
+        {"data", "Data folder.", "DIR"},
+        {"db", "Catalogue database (postgresql://user@host:port/database).", "URL"},
+        {"format", "Output format.", "FORMAT", "tsv"},
+        {"user", "User name.", "NAME"},
+        {"password-stdin", "Read the password from standard input."},
+        {"passive", "Passive data connections."},
+        {"type", "File type.", "EXT"},
+        {"host", "Host.", "HOST"},
+        {"long", "Size, date and type before each path."},
+        {"limit", "Row limit.", "N"},
+        {"tls", "TLS mode.", "MODE"},
+        {"trust", "Trusted certificate fingerprint.", "FINGERPRINT"},
+        {"max-entries", "Entry limit.", "N"},
+        {"max-depth", "Depth limit.", "N"},
+        {"connections", "Connections at once.", "N"},
+        {"save", "Keep the scan options in the settings."},
+        {"to", "Copy into this database.", "URL"},
+        {"from", "Copy from this database.", "URL"},
+        {{"h", "help"}, "Usage."},
+        {"version", "Version."},
+    });
+}
+
+bool CommandLine::parse(const QStringList &arguments)
+{
+    // Record IDs may be negative: "-123" is a value, not a run of short options.
+    QStringList args;
+    QStringList negatives;
+    static const QRegularExpression number(QStringLiteral("^-\\d+$"));
+    for (const QString &a : arguments)
+        (number.match(a).hasMatch() ? negatives : args) << a;
+    if (!m_parser.parse(args))
+        return false;
+    m_arguments = m_parser.positionalArguments() + negatives;
+    return true;
+}
+
+QString CommandLine::usage()
+{
+    return QStringLiteral(
+        "usage: harvex-cli COMMAND [options]\n"
+        "  scan HOST[:PORT] [--user NAME] [--password-stdin] [--passive] [--tls require|try|off]\n"
+        "       [--trust FINGERPRINT] [--max-entries N] [--max-depth N] [--connections N] [--save]\n"
+        "  find PATTERN [--type EXT] [--host HOST] [--long] [--limit N]\n"
+        "  sql STATEMENT\n"
+        "  tree [HOST]\n"
+        "  path ID\n"
+        "  hosts\n"
+        "  recode HOST\n"
+        "  changes HOST\n"
+        "  copy --to URL | --from URL [--host HOST]...   (between this catalogue and a shared one)\n"
+        "options for every command: --data DIR, --db URL, --format tsv|csv|json, --help\n"
+        "  --db postgresql://user@host:5432/harvex: a shared catalogue (else [DB] Url, else DB in the data folder)\n"
+        "harvex-cli --version prints the version");
+}
+
+QString CommandLine::commandUsage(const QString &command)
+{
+    if (command == QLatin1String("find"))
+        return FindCommand::usage();
+    if (command != QLatin1String("scan"))
+        return usage();
+    return QStringLiteral(
+        "usage: harvex-cli scan HOST[:PORT] [options]\n"
+        "  HOST may be host, host:port, [IPv6]:port, ftp://host or ftps://host (TLS from\n"
+        "  the start; port 990 means the same)\n"
+        "  --user NAME             log on as NAME (anonymous without it)\n"
+        "  --password-stdin        read the password from the first line of standard input\n"
+        "  --passive               passive data connections\n"
+        "  --tls require|try|off   TLS for this host (default try: when the server offers it)\n"
+        "  --trust FINGERPRINT     accept the certificate with this SHA-256 fingerprint\n"
+        "                          (hex, colons optional, as openssl x509 -fingerprint prints it)\n"
+        "  --max-entries N         stop after N entries\n"
+        "  --max-depth N           do not list folders deeper than N levels (default 256)\n"
+        "  --connections N         list over at most N connections at once (default 4,\n"
+        "                          or [FTP] Connections in the settings file; 1 to 16)\n"
+        "  --save                  keep --passive, --tls and --trust in the settings file;\n"
+        "                          without it they apply to this run only\n"
+        "  --data DIR              data folder\n"
+        "exit codes: 0 complete, 1 bad arguments, 2 host not reached or log-on refused,\n"
+        "  3 some folders not listed or a limit reached, 130 cancelled");
+}
+
+int CommandLine::usageError(const QString &why)
+{
+    ConsoleLine::err(QStringLiteral("harvex-cli: %1\n%2").arg(why, usage()));
+    return ExitCode::Failed;
+}

@@ -1,0 +1,33 @@
+#include "CommandTable.h"
+#include "CommandContext.h"
+#include "CopyCommand.h"
+#include "FindCommand.h"
+#include "HostsCommand.h"
+#include "NameCommands.h"
+#include "PathCommand.h"
+#include "ScanCommand.h"
+#include "SqlCommand.h"
+#include "TreeCommand.h"
+
+namespace {
+const CommandTable::Entry Commands[] = {
+    {"scan", 1, 1, [](const CommandContext &c) { return ScanCommand(c).run(); }},
+    {"find", 1, 1, &FindCommand::fromCommandLine},
+    {"sql", 1, 1, [](const CommandContext &c) { return SqlCommand(c).run(); }},
+    {"tree", 0, 1, [](const CommandContext &c) { return TreeCommand(c).run(); }},
+    {"path", 1, 1, [](const CommandContext &c) { return PathCommand(c).run(); }},
+    {"hosts", 0, 0, [](const CommandContext &c) { return HostsCommand(c).run(); }},
+    {"recode", 1, 1, &NameCommands::recodeCommand},
+    {"changes", 1, 1, &NameCommands::changesCommand},
+    {"copy", 0, 0, &CopyCommand::fromCommandLine},
+};
+} // namespace
+
+const CommandTable::Entry *CommandTable::find(const QString &name)
+{
+    for (const Entry &e : Commands) {
+        if (name == QLatin1String(e.name))
+            return &e;
+    }
+    return nullptr;
+}

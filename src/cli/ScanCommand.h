@@ -1,0 +1,25 @@
+#pragma once
+#include "CommandContext.h"
+#include "core/scan/HostScanner.h"
+
+class HostSnapshot;
+class ScanSetup;
+
+// harvex-cli scan: walks one host into the catalogue, telling progress and
+// the log on standard error; Ctrl-C and SIGTERM end it keeping what it stored.
+// The exit code says how complete the catalogue of the host now is.
+class ScanCommand
+{
+public:
+    explicit ScanCommand(const CommandContext &context) : m_c(context) {}
+    int run();
+
+private:
+    HostSnapshot hostToScan() const;
+    void keepRunOptions(ScanSetup &setup, const QString &hostText);
+    void rememberHost(const QString &host);
+    static int outcome(const HostScanner::Stats &stats, const QString &lastError);
+    static void summarise(const HostScanner::Stats &stats);
+
+    const CommandContext &m_c;
+};

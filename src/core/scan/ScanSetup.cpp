@@ -1,0 +1,89 @@
+#include "ScanSetup.h"
+#include "FtpConnection.h"
+#include "core/base/IniFile.h"
+#include "core/ftp/CertificateFingerprint.h"
+
+namespace {
+const QString Ftp = QStringLiteral("FTP");
+const QString Tls = QStringLiteral("TLS");
+const QString Trust = QStringLiteral("TRUST");
+} // namespace
+
+ScanSetup::ScanSetup(IniFile &settings, const Overrides &run)
+    : m_settings(settings)
+    , m_run(run)
+{
+}
+
+ScanSetup::ScanSetup(IniFile &settings)
+    : ScanSetup(settings, Overrides())
+{
+}
+
+HostScanner::Limits ScanSetup::limits() const
+{
+    const int depth = m_settings.readInt(QStringLiteral("SCAN"), QStringLiteral("Max Depth"), HostScanner::MaxDepth);
+    return {m_run.maxDepth.value_or(depth), m_run.maxEntries};
+}
+
+// Out-of-range values are HostScanner's to bound, as they always were.
+int ScanSetup::connections() const
+{
+    return m_run.connections.value_or(
+        m_settings.readInt(Ftp, QStringLiteral("Connections"), HostScanner::DefaultConnections));
+}
+
+FtpLogon ScanSetup::logonFor(const QString &hostText) const
+{
+    FtpLogon l = FtpLogon::fromHostText(hostText);
+    l.passive = m_run.passive.value_or(m_settings.readBool(Ftp, QStringLiteral("Passive"), false));
+    l.codePage = codePageFor(m_settings, hostText);
+    const int deadlineS = m_settings.readInt(Ftp, QStringLiteral("Listing Deadline"), 0);
+    if (deadlineS > 0)
+        l.listingDeadlineMs = deadlineS * 1000;
+    // ftps:// and port 990 (or a setting of "implicit") speak TLS from the
+    // first byte whatever the run asks.
+    if (l.tls != FtpLogon::Tls::Implicit)
+        l.tls = FtpLogon::tlsFromName(m_settings.readString(Tls, l.host, QString()), l.tls);
+    if (m_run.tls && l.tls != FtpLogon::Tls::Implicit)
+        l.tls = *m_run.tls;
+    l.pinnedSha256 = m_run.trustSha256.isEmpty()
+        ? CertificateFingerprint::parse(m_settings.readString(Trust, l.host, QString()))
+        : m_run.trustSha256;
+    return l;
+}
+
+void ScanSetup::applyTo(FtpConnection &connection, HostScanner &scanner)
+{
+    connection.setSetup(this);
+    scanner.setLimits(limits());
+    scanner.setConnections(connections());
+}
+
+bool ScanSetup::pin(const QString &host, const QByteArray &sha256)
+{
+    m_settings.writeString(Trust, host, CertificateFingerprint::text(sha256));
+    return m_settings.save();
+}
+
+bool ScanSetup::keepForHost(const QString &host)
+{
+    if (m_run.passive)
+        m_settings.writeBool(Ftp, QStringLiteral("Passive"), *m_run.passive);
+    if (m_run.tls)
+        m_settings.writeString(Tls, host, FtpLogon::tlsName(*m_run.tls));
+    if (!m_run.trustSha256.isEmpty())
+        m_settings.writeString(Trust, host, CertificateFingerprint::text(m_run.trustSha256));
+    return m_settings.save();
+}
+
+QString ScanSetup::settingsPath() const
+{
+    return m_settings.path();
+}
+
+QByteArray ScanSetup::codePageFor(const IniFile &settings, const QString &hostText)
+{
+    const QString host = FtpLogon::fromHostText(hostText).host;
+    return settings.readString(QStringLiteral("ENCODING"), host, QStringLiteral("latin1")).toLatin1();
+}
