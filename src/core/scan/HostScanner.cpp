@@ -3,6 +3,7 @@
 #include "core/catalogue/Catalogue.h"
 #include "core/catalogue/CatalogueError.h"
 #include "core/catalogue/ExactNames.h"
+#include "core/catalogue/ScanRuns.h"
 #include "core/ftp/FtpSession.h"
 #include "HostSource.h"
 #include "ParallelWalk.h"
@@ -49,6 +50,7 @@ void HostScanner::ScanHost()
     m_stats = Stats();
     m_lost = false;
     m_host = m_hosts.CurrentHost();
+    m_started = QDateTime::currentDateTimeUtc();
     if (!claimHost()) {
         m_running = false;
         return;
@@ -389,6 +391,8 @@ QStringList HostScanner::closingLines() const
 
 void HostScanner::finish()
 {
+    if (!m_stats.catalogueFailed) // a failed catalogue has been reported once already
+        ScanRuns(m_catalogue.database()).record(m_host, m_started, QDateTime::currentDateTimeUtc(), m_messages);
     m_catalogue.unlockHost(m_host);
     m_connection.CloseConnection();
     logHowItEnded();

@@ -152,6 +152,7 @@ private:
     std::atomic_bool m_cancel{false};
     Stats m_stats;
     QString m_host;
+    QDateTime m_started; // UTC, for the catalogue's record of the run
     // A folder still to list, and where its entries go.
     struct Pending
     {

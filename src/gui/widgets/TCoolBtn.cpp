@@ -16,58 +16,42 @@ TCoolBtn::TCoolBtn(QWidget *parent)
 
 void TCoolBtn::setColor_1(TColor c)
 {
-    if (c != m_color1) {
-        m_color1 = c;
-        update();
-    }
+    repaintWith(m_color1, c);
 }
 
 void TCoolBtn::setColor_2(TColor c)
 {
-    if (c != m_color2) {
-        m_color2 = c;
-        update();
-    }
+    repaintWith(m_color2, c);
 }
 
 void TCoolBtn::setColor_N(TColor c)
 {
-    if (c != m_colorN) {
-        m_colorN = c;
-        update();
-    }
+    repaintWith(m_colorN, c);
 }
 
 void TCoolBtn::setColor_H(TColor c)
 {
-    if (c != m_colorH) {
-        m_colorH = c;
-        update();
-    }
+    repaintWith(m_colorH, c);
 }
 
 void TCoolBtn::setColor_Dis(TColor c)
 {
-    m_colorDis = c;
-    update();
+    repaintWith(m_colorDis, c);
 }
 
 void TCoolBtn::setSh_Bord(quint16 v)
 {
-    m_shBord = v;
-    update();
+    repaintWith(m_shBord, v);
 }
 
 void TCoolBtn::setSh_Cent(quint16 v)
 {
-    m_shCent = v;
-    update();
+    repaintWith(m_shCent, v);
 }
 
 void TCoolBtn::setFontColor(const QColor &c)
 {
-    m_fontColor = c;
-    update();
+    repaintWith(m_fontColor, c);
 }
 
 // The first assignment (the stored value of a form) never swaps the sides;

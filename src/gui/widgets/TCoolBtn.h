@@ -62,6 +62,15 @@ private:
     void frameRect(QPainter &p, QRect &face, TColor pen);
     void onFocusChanged(QWidget *old, QWidget *now);
     void grow(int by);
+    // A look that changes paints the button again; the same value leaves it.
+    template <typename T>
+    void repaintWith(T &field, const T &value)
+    {
+        if (field == value)
+            return;
+        field = value;
+        update();
+    }
 
     bool m_firstVertical = true;
     QRect m_faceRect;
