@@ -3,6 +3,7 @@
 #include "core/scan/ScanWorker.h"
 #include "app/HarvexApplication.h"
 #include "app/TMainForm.h"
+#include "core/catalogue/ScanRuns.h"
 #include "widgets/UiSeam.h"
 #include "browse/TQueryForm.h"
 #include "browse/TTabForm.h"
@@ -176,6 +177,8 @@ void tst_TMainForm::scanLogsInOrderAndFillsTree()
     QVERIFY(m->scanForm()->isHidden());
     QCOMPARE(m_app->TabForm->TV->model()->rowCount(), 2);
     QCOMPARE(m_app->TabForm->panels[3]->text(), QString::number(m_app->catalogue().recordCount()));
+    // The run is in the catalogue, for the statistics window's last scan.
+    QVERIFY(ScanRuns(m_app->catalogue().database()).lastStarted(host).isValid());
     QVERIFY(m->ScanHost1->isEnabled());
     QVERIFY(m_messages.isEmpty());
     QCOMPARE(rowCount(), 9);

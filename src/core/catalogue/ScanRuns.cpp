@@ -3,6 +3,8 @@
 #include "SqlStatement.h"
 #include "core/base/UserMessages.h"
 
+#include <QSqlError>
+#include <QSqlQuery>
 #include <QSqlRecord>
 
 namespace {
@@ -21,8 +23,11 @@ ScanRuns::ScanRuns(const QSqlDatabase &db)
 
 void ScanRuns::record(const QString &host, const QDateTime &started, const QDateTime &ended)
 {
-    SqlStatement::run(m_db, QStringLiteral("CREATE TABLE IF NOT EXISTS ScanRun "
-                                           "(Host TEXT NOT NULL, Started TEXT NOT NULL, Ended TEXT NOT NULL)"));
+    // Run as it is, not prepared: PostgreSQL prepares no CREATE.
+    QSqlQuery create(m_db);
+    if (!create.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS ScanRun "
+                                    "(Host TEXT NOT NULL, Started TEXT NOT NULL, Ended TEXT NOT NULL)")))
+        throw CatalogueError(create.lastError().text());
     SqlStatement::run(m_db, QStringLiteral("INSERT INTO ScanRun (Host, Started, Ended) VALUES (?, ?, ?)"),
                       {host, stored(started), stored(ended)});
 }
@@ -37,10 +42,11 @@ void ScanRuns::record(const QString &host, const QDateTime &started, const QDate
 }
 
 // Only read, never made here: the browser reads while a scan may hold the
-// catalogue's write lock.
+// catalogue's write lock. PostgreSQL keeps the unquoted name in lower case,
+// and its driver looks the name up as given; SQLite takes either.
 bool ScanRuns::hasTable() const
 {
-    return !m_db.record(QStringLiteral("ScanRun")).isEmpty();
+    return !m_db.record(QStringLiteral("scanrun")).isEmpty();
 }
 
 QDateTime ScanRuns::lastStarted(const QString &host) const
