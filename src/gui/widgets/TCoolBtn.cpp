@@ -14,46 +14,6 @@ TCoolBtn::TCoolBtn(QWidget *parent)
     connect(qApp, &QApplication::focusChanged, this, &TCoolBtn::onFocusChanged);
 }
 
-void TCoolBtn::setColor_1(TColor c)
-{
-    repaintWith(m_color1, c);
-}
-
-void TCoolBtn::setColor_2(TColor c)
-{
-    repaintWith(m_color2, c);
-}
-
-void TCoolBtn::setColor_N(TColor c)
-{
-    repaintWith(m_colorN, c);
-}
-
-void TCoolBtn::setColor_H(TColor c)
-{
-    repaintWith(m_colorH, c);
-}
-
-void TCoolBtn::setColor_Dis(TColor c)
-{
-    repaintWith(m_colorDis, c);
-}
-
-void TCoolBtn::setSh_Bord(quint16 v)
-{
-    repaintWith(m_shBord, v);
-}
-
-void TCoolBtn::setSh_Cent(quint16 v)
-{
-    repaintWith(m_shCent, v);
-}
-
-void TCoolBtn::setFontColor(const QColor &c)
-{
-    repaintWith(m_fontColor, c);
-}
-
 // The first assignment (the stored value of a form) never swaps the sides;
 // every later change does.
 void TCoolBtn::ChangeOrientation(bool v)
