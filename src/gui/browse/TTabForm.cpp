@@ -306,14 +306,14 @@ void TTabForm::BuildFolderTree(const QModelIndex &node)
     if (!node.isValid())
         ResetFolderTree();
     // No host: the tree stays empty, whatever host the caption still names.
-    if (m_folders->canFetchMore(node))
-        m_folders->fetchMore(node);
+    readAhead(node);
     TV->setUpdatesEnabled(true);
     if (!node.isValid())
         refreshTotalCount(); // after start-up and every scan
 }
 
-// A folder shown open: its folders' own folders are read, for their arrows.
+// A folder shown open (or the top level): its folders' own folders are
+// read, for their arrows.
 void TTabForm::readAhead(const QModelIndex &node)
 {
     if (m_folders->canFetchMore(node))
