@@ -138,11 +138,11 @@ Timing timeTree(HarvexApplication &app, const QString &host)
 {
     app.SelHost->cbHost->setEditText(host);
     Stopwatch t;
-    app.TabForm->BuildFolderTree(nullptr);
+    app.TabForm->BuildFolderTree();
     QCoreApplication::processEvents();
     const Timing seconds{t.wall(), t.cpu()};
     std::printf("tree of %s: %.3f s, %.3f processor s (%d top-level nodes)\n", qPrintable(host), seconds.wall, seconds.cpu,
-                app.TabForm->TV->topLevelItemCount());
+                app.TabForm->TV->model()->rowCount());
     return seconds;
 }
 

@@ -4,6 +4,7 @@
 // Xvfb), so the pictures show the windows as placed on the screen.
 #include "core/base/AppPaths.h"
 #include "core/catalogue/Catalogue.h"
+#include "core/catalogue/ScanRuns.h"
 #include "app/HarvexApplication.h"
 #include "app/TMainForm.h"
 #include "browse/TQueryForm.h"
@@ -108,10 +109,10 @@ int main(int argc, char **argv)
     if (!app.startUp())
         return 1;
     TTabForm *tab = app.TabForm;
-    fillSample(tab->Tab());
-    tab->BuildFolderTree(nullptr);
-    tab->showFolder(TTabForm::nodeId(tab->TV->topLevelItem(1)));
-    app.MainForm->LogLine(QStringLiteral("   Scanning of Host ftp.example.org started:"), true);
+    fillSample(app.catalogue());
+    tab->BuildFolderTree();
+    tab->showFolder(TTabForm::nodeId(tab->TV->model()->index(1, 0)));
+    ScanRuns(app.catalogue().database()).record(QStringLiteral("ftp.example.org"), QDateTime::currentDateTime(), QDateTime::currentDateTime());
     shoot(QStringLiteral("main"));
     tab->btnAllClick();
     tab->gridHeaderClicked(tab->DS()->record().indexOf(QStringLiteral("Size")));
@@ -141,7 +142,7 @@ int main(int argc, char **argv)
                                "release-0.1/file-13.c\n\nThe address has been copied to the clipboard."));
     tab->showStatistics();
     shoot(QStringLiteral("statistics"));
-    tab->statsForm()->enterFolder(TTabForm::nodeId(tab->TV->topLevelItem(5)));
+    tab->statsForm()->enterFolder(TTabForm::nodeId(tab->TV->model()->index(5, 0)));
     shoot(QStringLiteral("statistics-folder"));
     tab->statsForm()->close();
     app.shutDown();

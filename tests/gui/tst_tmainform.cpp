@@ -3,6 +3,7 @@
 #include "core/scan/ScanWorker.h"
 #include "app/HarvexApplication.h"
 #include "app/TMainForm.h"
+#include "core/catalogue/ScanRuns.h"
 #include "widgets/UiSeam.h"
 #include "browse/TQueryForm.h"
 #include "browse/TTabForm.h"
@@ -124,7 +125,7 @@ QStringList tst_TMainForm::linesAfter(int from) const
 
 qint64 tst_TMainForm::rowCount()
 {
-    QSqlQuery q(m_app->TabForm->Tab().database());
+    QSqlQuery q(m_app->catalogue().database());
     return q.exec("SELECT COUNT(*) FROM DB") && q.next() ? q.value(0).toLongLong() : -1;
 }
 
@@ -174,8 +175,10 @@ void tst_TMainForm::scanLogsInOrderAndFillsTree()
                                                  + ", changed 0, removed 0"}));
     QCOMPARE(m->lastScan().entries, 9);
     QVERIFY(m->scanForm()->isHidden());
-    QCOMPARE(m_app->TabForm->TV->topLevelItemCount(), 2);
-    QCOMPARE(m_app->TabForm->panels[3]->text(), QString::number(m_app->TabForm->Tab().recordCount()));
+    QCOMPARE(m_app->TabForm->TV->model()->rowCount(), 2);
+    QCOMPARE(m_app->TabForm->panels[3]->text(), QString::number(m_app->catalogue().recordCount()));
+    // The run is in the catalogue, for the statistics window's last scan.
+    QVERIFY(ScanRuns(m_app->catalogue().database()).lastStarted(host).isValid());
     QVERIFY(m->ScanHost1->isEnabled());
     QVERIFY(m_messages.isEmpty());
     QCOMPARE(rowCount(), 9);

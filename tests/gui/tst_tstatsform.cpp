@@ -3,6 +3,7 @@
 #include "app/TMainForm.h"
 #include "browse/TStatsForm.h"
 #include "browse/TTabForm.h"
+#include "core/catalogue/ScanRuns.h"
 #include "widgets/UiSeam.h"
 
 #include <QBarCategoryAxis>
@@ -22,6 +23,7 @@ private slots:
     void opensWithTheHostsFigures();
     void clickGoesInPathBarLeadsBack();
     void doubleClickShowsTheFolderInTheBrowser();
+    void lastScanIsTheLatestRecordedStart();
 
 private:
     qint32 store(const QString &name, quint32 attr, qint32 pid, quint64 size = 0);
@@ -37,7 +39,7 @@ qint32 tst_TStatsForm::store(const QString &name, quint32 attr, qint32 pid, quin
     e.setName(name);
     e.dwFileAttributes = attr;
     e.setSize(size);
-    return m_app->TabForm->Tab().StoreEntry(e, pid, "H");
+    return m_app->catalogue().StoreEntry(e, pid, "H");
 }
 
 void tst_TStatsForm::initTestCase()
@@ -55,8 +57,9 @@ void tst_TStatsForm::initTestCase()
     for (int i = 0; i < 20; ++i)
         store(QString("f%1.t%2").arg(i).arg(i), 128, m_docs, quint64(1000 + i));
     store("readme.txt", 128, 0, 100);
-    m_app->TabForm->BuildFolderTree(nullptr);
-    m_app->MainForm->LogLine("   Scanning of Host H started:", true);
+    m_app->TabForm->BuildFolderTree();
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    ScanRuns(m_app->catalogue().database()).record("H", now, now);
     m_app->MainForm->Statistics1->trigger();
     m_form = m_app->TabForm->statsForm();
     QVERIFY(m_form);
@@ -110,7 +113,23 @@ void tst_TStatsForm::doubleClickShowsTheFolderInTheBrowser()
     TTabForm *tab = m_app->TabForm;
     QCOMPARE(tab->DS(), tab->q);
     QCOMPARE(tab->DS()->recordCount(), qint64(20));
-    QCOMPARE(TTabForm::nodeId(tab->TV->currentItem()), m_docs);
+    QCOMPARE(TTabForm::nodeId(tab->TV->currentIndex()), m_docs);
+}
+
+// Shown in local time as the log stamps it; a host with no recorded run (one
+// scanned before the catalogue kept runs) says so as before.
+void tst_TStatsForm::lastScanIsTheLatestRecordedStart()
+{
+    ScanRuns runs(m_app->catalogue().database());
+    const QDateTime started(QDate(2031, 1, 2), QTime(5, 9, 0));
+    runs.record("H", started, started.addSecs(90));
+    runs.record("H", started.addDays(-400), started.addDays(-400));
+    runs.record("Other", started.addDays(1), started.addDays(1));
+    m_form->showHost("H");
+    QVERIFY2(m_form->laTotals->text().contains("Last scan: <b>1/2/2031 5:9:0</b>"), qPrintable(m_form->laTotals->text()));
+    m_form->showHost("Unscanned");
+    QVERIFY(m_form->laTotals->text().contains("Last scan: <b>not in the log</b>"));
+    m_form->showHost("H");
 }
 
 QTEST_MAIN(tst_TStatsForm)

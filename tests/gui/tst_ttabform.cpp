@@ -9,7 +9,6 @@
 #include "widgets/TCoolBtn.h"
 #include "browse/GridDelegate.h"
 #include "core/catalogue/LacTime.h"
-#include "core/catalogue/NameSearch.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
@@ -19,9 +18,6 @@
 
 #include <QAbstractItemModelTester>
 #include <QFile>
-#include <QProgressDialog>
-#include <QPushButton>
-#include <QTimer>
 #include <QSqlRecord>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -51,7 +47,6 @@ private slots:
     void explorerFailureIsExplained();
     void treeReadsALevelWhenOpened();
     void gridClickOpensTheWayToADeepFolder();
-    void oldCatalogueIndexedBehindAProgressWindow();
 
 private:
     qint32 store(const QString &name, quint32 attr, qint32 pid, const QString &host = "H", quint64 size = 0);
@@ -70,7 +65,7 @@ qint32 tst_TTabForm::store(const QString &name, quint32 attr, qint32 pid, const 
     e.setName(name);
     e.dwFileAttributes = attr;
     e.setSize(size);
-    return tab->Tab().StoreEntry(e, pid, host);
+    return m_app->catalogue().StoreEntry(e, pid, host);
 }
 
 void tst_TTabForm::initTestCase()
@@ -95,7 +90,7 @@ void tst_TTabForm::initTestCase()
     store("ro", 17, m_pub);
     m_lib = store("lib", 16, 0, "Other");
     store("other.txt", 128, m_lib, "Other");
-    tab->BuildFolderTree(nullptr);
+    tab->BuildFolderTree();
 }
 
 void tst_TTabForm::cleanupTestCase()
@@ -119,18 +114,19 @@ int tst_TTabForm::rowOf(const QString &name)
 
 void tst_TTabForm::treeOfCurrentHostOnly()
 {
-    QCOMPARE(tab->TV->topLevelItemCount(), 1);
-    QTreeWidgetItem *pub = tab->TV->topLevelItem(0);
-    QCOMPARE(pub->text(0), QString("pub"));
+    const QAbstractItemModel *tree = tab->TV->model();
+    QCOMPARE(tree->rowCount(), 1);
+    const QModelIndex pub = tree->index(0, 0);
+    QCOMPARE(pub.data().toString(), QString("pub"));
     QCOMPARE(TTabForm::nodeId(pub), m_pub);
-    QCOMPARE(pub->childCount(), 1); // docs; the read-only folder "ro" (17) has no node
-    QCOMPARE(pub->child(0)->text(0), QString("docs"));
+    QCOMPARE(tree->rowCount(pub), 1); // docs; the read-only folder "ro" (17) has no node
+    QCOMPARE(tree->index(0, 0, pub).data().toString(), QString("docs"));
     QCOMPARE(tab->laHost->text(), QString("H"));
 }
 
 void tst_TTabForm::treeClickListsChildren()
 {
-    tab->TV->setCurrentItem(tab->TV->topLevelItem(0));
+    tab->TV->setCurrentIndex(tab->TV->model()->index(0, 0));
     tab->TVClick();
     QCOMPARE(tab->DS(), tab->q);
     QCOMPARE(tab->DS()->recordCount(), 3);
@@ -139,14 +135,15 @@ void tst_TTabForm::treeClickListsChildren()
 
 void tst_TTabForm::gridClickSelectsNodeAndFillsStatusBar()
 {
-    tab->TV->setCurrentItem(tab->TV->topLevelItem(0)->child(0));
+    const QAbstractItemModel *tree = tab->TV->model();
+    tab->TV->setCurrentIndex(tree->index(0, 0, tree->index(0, 0)));
     tab->TVClick();
-    tab->TV->setCurrentItem(nullptr);
+    tab->TV->setCurrentIndex(QModelIndex());
     const int b = rowOf("b");
     QVERIFY(b >= 0);
     tab->DBGrid1->setCurrentIndex(tab->DS()->index(b, 0));
     tab->DBGrid1CellClick(tab->DS()->index(b, 0));
-    QCOMPARE(TTabForm::nodeId(tab->TV->currentItem()), m_docs);
+    QCOMPARE(TTabForm::nodeId(tab->TV->currentIndex()), m_docs);
     QCOMPARE(m_app->MainForm->StatusBar1[3]->text(), QString("//H/pub/docs/b.pdf"));
     QCOMPARE(m_app->MainForm->StatusBar1[1]->text(), QString("5.000 G"));
     tab->ShowPath1Click();
@@ -260,14 +257,15 @@ void tst_TTabForm::treeLevelsInNameOrder()
     store("Beta", 16, 0);
     for (const char *name : {"file10", "File2", "file1", "Ärger", "zz"})
         store(QString::fromUtf8(name), 16, top);
-    tab->BuildFolderTree(nullptr);
+    tab->BuildFolderTree();
+    const QAbstractItemModel *tree = tab->TV->model();
     QStringList topNames, inner;
-    for (int i = 0; i < tab->TV->topLevelItemCount(); ++i)
-        topNames << tab->TV->topLevelItem(i)->text(0);
+    for (int i = 0; i < tree->rowCount(); ++i)
+        topNames << tree->index(i, 0).data().toString();
     QCOMPARE(topNames, QStringList({"alpha", "Beta", "pub", "Zeta"}));
-    QTreeWidgetItem *zeta = tab->TV->topLevelItem(3);
-    for (int i = 0; i < zeta->childCount(); ++i)
-        inner << zeta->child(i)->text(0);
+    const QModelIndex zeta = tree->index(3, 0);
+    for (int i = 0; i < tree->rowCount(zeta); ++i)
+        inner << tree->index(i, 0, zeta).data().toString();
     // Case-insensitive, numbers by value; the locale puts Ä with A in most
     // languages, and after Z in C: either way not among the lower-case f's.
     QCOMPARE(inner.mid(inner.indexOf("file1"), 3), QStringList({"file1", "File2", "file10"}));
@@ -310,7 +308,7 @@ void tst_TTabForm::lacAndSizeShownReadably()
 void tst_TTabForm::headerClickSortsInTheQuery()
 {
     const qint32 bulk = store("bulk", 16, 0);
-    tab->Tab().beginNewFolder(bulk, "H");
+    m_app->catalogue().beginNewFolder(bulk, "H");
     for (int i = 0; i < 1000; ++i)
         store(QString("n%1.bin").arg(i), 128, bulk, "H", quint64((i * 7919) % 1000) * 1000);
     tab->showFolder(bulk);
@@ -338,7 +336,7 @@ void tst_TTabForm::headerClickSortsInTheQuery()
     // The model's own contract while it sorts, on a result of one fetch: with
     // more rows, Qt 6.4's QSqlQueryModel::setQuery inserts its first fetch
     // inside the reset, which the tester reports whatever the statement.
-    DataSet alone(tab->Tab().connectionName());
+    DataSet alone(m_app->catalogue().connectionName());
     alone.setSql("SELECT * FROM DB WHERE PID = :K;");
     alone.setParams({m_pub});
     QVERIFY(alone.open());
@@ -369,7 +367,7 @@ void tst_TTabForm::rowWithoutIdIsQuiet()
 void tst_TTabForm::totalCountFollowsDeleteAndScan()
 {
     tab->btnAllClick();
-    const qint64 before = tab->Tab().recordCount();
+    const qint64 before = m_app->catalogue().recordCount();
     QCOMPARE(tab->panels[3]->text(), QString::number(before));
     TQueryForm *query = m_app->QueryForm;
     query->Memo1->setPlainText("DELETE FROM DB WHERE Name = 'readme'");
@@ -377,7 +375,7 @@ void tst_TTabForm::totalCountFollowsDeleteAndScan()
     QCOMPARE(tab->panels[3]->text(), QString::number(before - 1));
     // The end of a scan rebuilds the tree from the top: the count follows.
     store("new.txt", 128, 0);
-    tab->BuildFolderTree(nullptr);
+    tab->BuildFolderTree();
     QCOMPARE(tab->panels[3]->text(), QString::number(before));
 }
 
@@ -402,11 +400,11 @@ void tst_TTabForm::explorerFailureIsExplained()
 }
 
 namespace {
-QStringList childNames(const QTreeWidgetItem *node)
+QStringList childNames(const QModelIndex &node)
 {
     QStringList names;
-    for (int i = 0; i < node->childCount(); ++i)
-        names << node->child(i)->text(0);
+    for (int i = 0; i < node.model()->rowCount(node); ++i)
+        names << node.model()->index(i, 0, node).data().toString();
     return names;
 }
 } // namespace
@@ -424,23 +422,25 @@ void tst_TTabForm::treeReadsALevelWhenOpened()
     m_app->SelHost->cbHost->setEditText("Deep");
     auto restore = qScopeGuard([this] {
         m_app->SelHost->cbHost->setEditText("H");
-        tab->BuildFolderTree(nullptr);
+        tab->BuildFolderTree();
     });
-    tab->BuildFolderTree(nullptr);
-    QCOMPARE(tab->TV->topLevelItemCount(), 1);
-    QTreeWidgetItem *top = tab->TV->topLevelItem(0);
+    tab->BuildFolderTree();
+    const QAbstractItemModel *tree = tab->TV->model();
+    QCOMPARE(tree->rowCount(), 1);
+    const QModelIndex top = tree->index(0, 0);
     QCOMPARE(childNames(top), (QStringList{"d1", "empty"}));
-    QTreeWidgetItem *d1 = top->child(0);
-    QCOMPARE(d1->childCount(), 0); // not read until top opens
-    top->setExpanded(true);
+    const QModelIndex d1 = tree->index(0, 0, top);
+    QCOMPARE(tree->rowCount(d1), 0); // not read until top opens
+    tab->TV->expand(top);
     QCOMPARE(childNames(d1), QStringList{"d2"});
-    QCOMPARE(top->child(1)->childCount(), 0); // "empty" holds no folder: no arrow
-    QCOMPARE(d1->child(0)->childCount(), 0);
-    d1->setExpanded(true);
-    QCOMPARE(childNames(d1->child(0)), QStringList{"d3"});
+    QCOMPARE(tree->rowCount(tree->index(1, 0, top)), 0); // "empty" holds no folder: no arrow
+    QVERIFY(!tree->hasChildren(tree->index(1, 0, top)));
+    QCOMPARE(tree->rowCount(tree->index(0, 0, d1)), 0);
+    tab->TV->expand(d1);
+    QCOMPARE(childNames(tree->index(0, 0, d1)), QStringList{"d3"});
     // Collapsed and opened again: read once.
-    top->setExpanded(false);
-    top->setExpanded(true);
+    tab->TV->collapse(top);
+    tab->TV->expand(top);
     QCOMPARE(childNames(top), (QStringList{"d1", "empty"}));
     QCOMPARE(childNames(d1), QStringList{"d2"});
 }
@@ -452,92 +452,37 @@ void tst_TTabForm::gridClickOpensTheWayToADeepFolder()
     m_app->SelHost->cbHost->setEditText("Deep");
     auto restore = qScopeGuard([this] {
         m_app->SelHost->cbHost->setEditText("H");
-        tab->BuildFolderTree(nullptr);
+        tab->BuildFolderTree();
     });
-    tab->BuildFolderTree(nullptr);
-    QSqlQuery q(tab->Tab().database());
+    tab->BuildFolderTree();
+    QSqlQuery q(m_app->catalogue().database());
     QVERIFY(q.exec("SELECT ID FROM DB WHERE Name = 'd4'") && q.next());
     const qint32 d4 = q.value(0).toInt();
     tab->showFolder(d4);
-    QCOMPARE(TTabForm::nodeId(tab->TV->currentItem()), d4);
+    QCOMPARE(TTabForm::nodeId(tab->TV->currentIndex()), d4);
     QVERIFY(q.exec("SELECT ID FROM DB WHERE Name = 'd3'") && q.next());
     const qint32 d3 = q.value(0).toInt();
-    tab->BuildFolderTree(nullptr);
+    tab->BuildFolderTree();
     tab->q->close();
     tab->q->setParams({d3});
     tab->openDataSet(tab->q);
     tab->setDS(tab->q);
-    QVERIFY(!tab->TV->currentItem());
+    QVERIFY(!tab->TV->currentIndex().isValid());
     const int file = rowOf("f4");
     QVERIFY(file >= 0);
     tab->DBGrid1->setCurrentIndex(tab->DS()->index(file, 0));
     tab->DBGrid1CellClick(tab->DS()->index(file, 0));
-    QTreeWidgetItem *node = tab->TV->currentItem();
+    const QModelIndex node = tab->TV->currentIndex();
     QCOMPARE(TTabForm::nodeId(node), d3);
     QStringList path;
-    for (QTreeWidgetItem *n = node; n; n = n->parent())
-        path.prepend(n->text(0));
+    for (QModelIndex n = node; n.isValid(); n = n.parent())
+        path.prepend(n.data().toString());
     QCOMPARE(path, (QStringList{"top", "d1", "d2", "d3"}));
     QCOMPARE(childNames(node), QStringList{"d4"}); // its arrow
     // A folder of another host, and a file's top level, select nothing.
     tab->SelectFolderNode(m_lib);
     tab->SelectFolderNode(0);
-    QCOMPARE(TTabForm::nodeId(tab->TV->currentItem()), d3);
-}
-
-// A catalogue from before the name index: the index is built off the GUI
-// thread while the window stays live; Cancel leaves it incomplete and
-// finds still right, and the next start completes it.
-void tst_TTabForm::oldCatalogueIndexedBehindAProgressWindow()
-{
-    QTemporaryDir old;
-    const QString folder = old.filePath("DB");
-    {
-        QVERIFY(QDir().mkpath(folder));
-        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "old");
-        db.setDatabaseName(folder + "/DB.sqlite");
-        QVERIFY(db.open());
-        QSqlQuery q(db);
-        QVERIFY(q.exec("CREATE TABLE DB (Name VARCHAR(80), ext VARCHAR(5), Size DOUBLE, Host VARCHAR(255), "
-                       "Attr INTEGER, LAC DOUBLE, ID INTEGER, PID INTEGER)"));
-        QVERIFY(q.exec("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 300000) "
-                       "INSERT INTO DB SELECT 'name' || i, 'dat', i, 'old', 128, 0, i, 0 FROM n"));
-    }
-    QSqlDatabase::removeDatabase("old");
-    const auto found = [](TTabForm &form, const QString &pattern) {
-        QSqlQuery q = NameSearch(form.Tab().database()).find(pattern);
-        int n = 0;
-        while (q.next())
-            ++n;
-        return n;
-    };
-    int ticks = 0;
-    QTimer ticker;
-    connect(&ticker, &QTimer::timeout, [&] { ++ticks; });
-    ticker.start(1);
-    {
-        TTabForm first(*m_app->SelHost);
-        QList<qint64> told;
-        connect(&first, &TTabForm::nameIndexProgress, [&](qint64 done, qint64) {
-            told << done;
-            QVERIFY(first.indexProgress());
-            QPushButton *cancel = first.indexProgress()->findChild<QPushButton *>();
-            QVERIFY(cancel);
-            QCOMPARE(cancel->text(), QString("Cancel"));
-            cancel->click();
-        });
-        first.FormCreate(folder);
-        QVERIFY(!told.isEmpty());
-        QVERIFY(ticks > 0);
-        QVERIFY(!first.indexProgress());
-        QVERIFY(!first.Tab().nameIndexReady());
-        QCOMPARE(found(first, "%me29999%"), 11);
-    }
-    TTabForm second(*m_app->SelHost);
-    second.FormCreate(folder);
-    QVERIFY(second.Tab().nameIndexReady());
-    QCOMPARE(found(second, "%me29999%"), 11);
-    QVERIFY(NameSearch(second.Tab().database()).condition("%me29999%").indexed);
+    QCOMPARE(TTabForm::nodeId(tab->TV->currentIndex()), d3);
 }
 
 QTEST_MAIN(tst_TTabForm)

@@ -3,6 +3,7 @@
 #include "core/base/UserMessages.h"
 #include "core/catalogue/Catalogue.h"
 #include "core/catalogue/CatalogueError.h"
+#include "core/catalogue/ScanRuns.h"
 #include "HostSource.h"
 #include "ParallelWalk.h"
 #include "PipelinedWalk.h"
@@ -34,6 +35,7 @@ void HostScanner::ScanHost()
         return;
     m_running = true;
     m_context.begin(m_hosts.CurrentHost());
+    m_started = QDateTime::currentDateTimeUtc();
     if (!claimHost()) {
         m_running = false;
         return;
@@ -136,6 +138,8 @@ QStringList HostScanner::closingLines() const
 
 void HostScanner::finish()
 {
+    if (!m_context.stats().catalogueFailed) // a failed catalogue has been reported once already
+        ScanRuns(m_catalogue.database()).record(m_context.host(), m_started, QDateTime::currentDateTimeUtc(), m_messages);
     m_catalogue.unlockHost(m_context.host());
     m_connection.CloseConnection();
     logHowItEnded();

@@ -2,6 +2,7 @@
 #include "ScanStats.h"
 #include "WalkContext.h"
 
+#include <QDateTime>
 #include <QString>
 #include <QStringList>
 #include <atomic>
@@ -96,6 +97,7 @@ private:
     bool m_pipelining = true;
     int m_connections = DefaultConnections;
     bool m_running = false;
+    QDateTime m_started; // UTC, for the catalogue's record of the run
     bool m_deferClosing = false;
     WalkContext m_context;
 };

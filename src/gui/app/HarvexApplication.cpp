@@ -5,6 +5,7 @@
 #include "core/base/IniFile.h"
 #include "TMainForm.h"
 #include "widgets/UiSeam.h"
+#include "browse/CatalogueOpener.h"
 #include "browse/TQueryForm.h"
 #include "browse/TSeekForm.h"
 #include "browse/TTabForm.h"
@@ -32,8 +33,8 @@ void HarvexApplication::createWindows()
     MainForm = m_main.get();
     SelHost = new TSelHost(MainForm);
     About = new TAbout(MainForm);
-    SeekForm = new TSeekForm(MainForm);
-    QueryForm = new TQueryForm(MainForm);
+    SeekForm = new TSeekForm(m_catalogue, MainForm);
+    QueryForm = new TQueryForm(m_catalogue, MainForm);
     ScanForm = new TScanForm(MainForm->log(), MainForm->TimeScan, MainForm->TabDB);
     ScanForm->hide();
     MainForm->attachForms(SelHost, About, SeekForm, QueryForm, ScanForm);
@@ -45,20 +46,21 @@ bool HarvexApplication::startUp()
     m_settings = std::make_unique<IniFile>(AppPaths::settingsFile());
     MainForm->LoadSettings(m_settings.get());
     SelHost->LoadHostHistory(m_settings.get());
-    TabForm = new TTabForm(*SelHost, MainForm->TabDB);
+    TabForm = new TTabForm(*SelHost, m_catalogue, MainForm->TabDB);
     try {
-        TabForm->FormCreate(CatalogueAddress::chosen(*m_settings, AppPaths::catalogueDir()));
+        CatalogueOpener().open(m_catalogue, CatalogueAddress::chosen(*m_settings, AppPaths::catalogueDir()));
     } catch (const CatalogueError &e) {
         UiSeam::message(e.message());
         return false;
     }
+    TabForm->FormCreate();
     SeekForm->setBrowser(TabForm);
     QueryForm->setBrowser(TabForm);
-    MainForm->attachBrowser(TabForm, m_settings.get());
+    MainForm->attachBrowser(TabForm, m_catalogue, m_settings.get());
     TabForm->LoadLayout(m_settings.get());
     MainForm->show();
     MainForm->FormActivate();
-    TabForm->BuildFolderTree(nullptr);
+    TabForm->BuildFolderTree();
     loadLog();
     MainForm->LogLine(QStringLiteral("  - . - . - . - . - . -"), false);
     MainForm->LogLine(QStringLiteral(" Application Started "), true);

@@ -1,4 +1,6 @@
 #pragma once
+#include "core/catalogue/Catalogue.h"
+
 #include <QString>
 #include <memory>
 
@@ -12,7 +14,9 @@ class TSelHost;
 class TTabForm;
 
 // Start-up and shutdown: every window once, in order; the settings file, the
-// catalogue and the log file opened and saved around the message loop.
+// catalogue and the log file opened and saved around the message loop. The
+// catalogue the windows read is this object's: it outlives every window, so
+// the grids' queries on its connection end before it closes.
 class HarvexApplication
 {
 public:
@@ -31,11 +35,13 @@ public:
     TScanForm *ScanForm = nullptr;
     TTabForm *TabForm = nullptr;
     IniFile *settings() const { return m_settings.get(); }
+    Catalogue &catalogue() { return m_catalogue; }
 
 private:
     void createWindows();
     void loadLog();
 
+    Catalogue m_catalogue;
     std::unique_ptr<IniFile> m_settings;
     std::unique_ptr<TMainForm> m_main;
 };

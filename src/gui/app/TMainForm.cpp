@@ -154,9 +154,10 @@ void TMainForm::attachForms(TSelHost *selHost, TAbout *about, TSeekForm *seek, T
     connect(About1, &QAction::triggered, about, &QWidget::show);
 }
 
-void TMainForm::attachBrowser(TTabForm *browser, IniFile *settings)
+void TMainForm::attachBrowser(TTabForm *browser, Catalogue &catalogue, IniFile *settings)
 {
     m_browser = browser;
+    m_catalogue = &catalogue;
     connect(browser, &TTabForm::recordChosen, this, &TMainForm::ShowRecordSummary);
     browser->setShowHostChecked([this] { return ShowHost1->isChecked(); });
     startWorker(settings);
@@ -165,7 +166,6 @@ void TMainForm::attachBrowser(TTabForm *browser, IniFile *settings)
     connect(browser, &TTabForm::scanButtonClicked, this, &TMainForm::ScanHost);
     connect(browser, &TTabForm::findButtonClicked, m_seek, &QWidget::show);
     connect(browser, &TTabForm::queryButtonClicked, m_query, &QWidget::show);
-    browser->setActivityLog(&m_log);
     connect(AllRecords1, &QAction::triggered, browser, &TTabForm::btnAllClick);
     connect(Find1, &QAction::triggered, m_seek, &QWidget::show);
     connect(Query1, &QAction::triggered, m_query, &QWidget::show);
@@ -206,7 +206,7 @@ void TMainForm::recodeNames(IniFile *settings)
     if (!settings)
         return;
     try {
-        ExactNames::recodeChangedHosts(m_browser->Tab(), [settings](const QString &host) {
+        ExactNames::recodeChangedHosts(*m_catalogue, [settings](const QString &host) {
             return ScanSetup::codePageFor(*settings, host);
         });
     } catch (const CatalogueError &e) {
@@ -373,7 +373,7 @@ void TMainForm::scanEnded(const HostScanner::Stats &stats)
     if (stats.loggedOn)
         m_selHost->markReached(m_workHost);
     if (m_browser)
-        m_browser->BuildFolderTree(nullptr);
+        m_browser->BuildFolderTree();
     emit scanFinished();
     if (m_closeAfterScan)
         close();
@@ -382,7 +382,7 @@ void TMainForm::scanEnded(const HostScanner::Stats &stats)
 void TMainForm::ShowRecordSummary(qint32 id)
 {
     try {
-        const LineageWalk::Summary s = LineageWalk(m_browser->Tab()).recordSummary(id);
+        const LineageWalk::Summary s = LineageWalk(*m_catalogue).recordSummary(id);
         StatusBar1[3]->setText(s.path);
         StatusBar1[1]->setText(s.size);
     } catch (const CatalogueError &e) {

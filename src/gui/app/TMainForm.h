@@ -11,6 +11,7 @@
 #include <QTabWidget>
 #include <QThread>
 
+class Catalogue;
 class IniFile;
 class ScanWorker;
 class TAbout;
@@ -44,7 +45,9 @@ public:
     void LogLine(const QString &text, bool stamped) { m_log.LogLine(text, stamped); }
 
     void attachForms(TSelHost *selHost, TAbout *about, TSeekForm *seek, TQueryForm *query, TScanForm *scan);
-    void attachBrowser(TTabForm *browser, IniFile *settings);
+    // The browser and the catalogue it reads, the application's; the scans
+    // write through a catalogue of their own on the worker.
+    void attachBrowser(TTabForm *browser, Catalogue &catalogue, IniFile *settings);
     TScanForm *scanForm() const { return m_scan; }
     ScanWorker *worker() const { return m_worker; }
     bool isScanning() const { return m_scanning; }
@@ -99,6 +102,7 @@ private:
     TQueryForm *m_query = nullptr;
     TScanForm *m_scan = nullptr;
     TTabForm *m_browser = nullptr;
+    Catalogue *m_catalogue = nullptr;
     QThread m_thread;
     ScanWorker *m_worker = nullptr; // lives on m_thread, deleted when it ends
     bool m_scanning = false;

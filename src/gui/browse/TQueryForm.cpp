@@ -1,4 +1,6 @@
 #include "TQueryForm.h"
+#include "core/catalogue/BrowseQueries.h"
+#include "core/catalogue/Catalogue.h"
 #include "core/catalogue/CatalogueError.h"
 #include "core/catalogue/CatalogueQueries.h"
 #include "core/catalogue/DataSet.h"
@@ -11,8 +13,9 @@
 #include <QShortcut>
 #include <QVBoxLayout>
 
-TQueryForm::TQueryForm(QWidget *mainWindow)
+TQueryForm::TQueryForm(Catalogue &catalogue, QWidget *mainWindow)
     : DialogWindow(mainWindow)
+    , m_catalogue(catalogue)
 {
     setWindowTitle(QStringLiteral("Query Data Base"));
     resize(321, 210);
@@ -62,7 +65,7 @@ TQueryForm::TQueryForm(QWidget *mainWindow)
 
 void TQueryForm::btnDeafultClick()
 {
-    Memo1->setPlainText(QStringLiteral("SELECT *\nFROM DB"));
+    Memo1->setPlainText(BrowseQueries::allRows());
 }
 
 QString TQueryForm::refusedDuringScan()
@@ -76,7 +79,7 @@ bool TQueryForm::writesDuringScan(const QString &sql) const
     if (!m_scanRunning)
         return false;
     try {
-        return !CatalogueQueries(m_browser->Tab().database()).isReadOnly(sql);
+        return !CatalogueQueries(m_catalogue.database()).isReadOnly(sql);
     } catch (const CatalogueError &) {
         return false;
     }
@@ -94,9 +97,4 @@ void TQueryForm::btnExecClick()
     m_browser->Query->setSql(Memo1->toPlainText());
     m_browser->Query->setParams({});
     m_browser->openDataSet(m_browser->Query);
-}
-
-void TQueryForm::setBrowser(TTabForm *browser)
-{
-    m_browser = browser;
 }

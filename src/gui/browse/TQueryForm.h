@@ -3,6 +3,7 @@
 #include <QPlainTextEdit>
 #include "widgets/DialogWindow.h"
 
+class Catalogue;
 class TCoolBtn;
 class TTabForm;
 
@@ -11,9 +12,9 @@ class TQueryForm : public DialogWindow
 {
     Q_OBJECT
 public:
-    explicit TQueryForm(QWidget *mainWindow);
-    // The browser is created after the dialogs; its catalogue is theirs.
-    void setBrowser(TTabForm *browser);
+    TQueryForm(Catalogue &catalogue, QWidget *mainWindow);
+    // The browser is created after the dialogs; the results go to its grid.
+    void setBrowser(TTabForm *browser) { m_browser = browser; }
     // While a scan writes, statements that write are refused.
     void setScanRunning(bool running) { m_scanRunning = running; }
     static QString refusedDuringScan();
@@ -32,6 +33,7 @@ public slots:
 private:
     bool writesDuringScan(const QString &sql) const;
 
+    Catalogue &m_catalogue;
     TTabForm *m_browser = nullptr;
     bool m_scanRunning = false;
 };

@@ -1,4 +1,6 @@
 #include "TSeekForm.h"
+#include "core/catalogue/BrowseQueries.h"
+#include "core/catalogue/Catalogue.h"
 #include "core/catalogue/CatalogueQueries.h"
 #include "core/catalogue/DataSet.h"
 #include "core/catalogue/NameSearch.h"
@@ -10,8 +12,9 @@
 #include <QHBoxLayout>
 #include <QSqlRecord>
 
-TSeekForm::TSeekForm(QWidget *mainWindow)
+TSeekForm::TSeekForm(Catalogue &catalogue, QWidget *mainWindow)
     : DialogWindow(mainWindow)
+    , m_catalogue(catalogue)
 {
     setWindowTitle(QStringLiteral("Find records"));
     resize(313, 134);
@@ -45,15 +48,10 @@ TSeekForm::TSeekForm(QWidget *mainWindow)
     connect(btnOk, &QPushButton::clicked, this, &TSeekForm::btnOkClick);
     connect(btnCancel, &QPushButton::clicked, this, &TSeekForm::btnCancelClick);
     connect(cbType, &DropDownCombo::dropDown, this, &TSeekForm::cbTypeDropDown);
-}
-
-void TSeekForm::setBrowser(TTabForm *browser)
-{
-    m_browser = browser;
-    const QString c = browser->Tab().connectionName();
-    Query = new DataSet(c, this);
-    qExt = new DataSet(c, this);
-    qExt->setSql(QStringList{"SELECT DISTINCT Ext", "FROM DB"});
+    // A data set names its connection; it opens it only when run.
+    Query = new DataSet(catalogue.connectionName(), this);
+    qExt = new DataSet(catalogue.connectionName(), this);
+    qExt->setSql(BrowseQueries::fileTypes());
 }
 
 void TSeekForm::FormShow()
@@ -66,7 +64,7 @@ void TSeekForm::btnOkClick()
     hide();
     const QString type = cbType->currentIndex() <= 0 ? QStringLiteral("ALL") : cbType->currentText();
     // The same rows as Name LIKE, through the trigram index when it can help.
-    const NameSearch search(m_browser->Tab().database());
+    const NameSearch search(m_catalogue.database());
     const CatalogueQueries::Statement find = CatalogueQueries::find(edName->text(), type, QString(), &search);
     m_browser->setDS(Query);
     Query->close();

@@ -4,6 +4,7 @@
 #include <QLineEdit>
 #include "widgets/DialogWindow.h"
 
+class Catalogue;
 class DataSet;
 class TCoolBtn;
 class TTabForm;
@@ -14,9 +15,10 @@ class TSeekForm : public DialogWindow
 {
     Q_OBJECT
 public:
-    explicit TSeekForm(QWidget *mainWindow);
-    // The browser is created after the dialogs; its catalogue is theirs.
-    void setBrowser(TTabForm *browser);
+    // The catalogue is read once it is open, at the first find.
+    TSeekForm(Catalogue &catalogue, QWidget *mainWindow);
+    // The browser is created after the dialogs; the finds go to its grid.
+    void setBrowser(TTabForm *browser) { m_browser = browser; }
 
     QLabel *Label1, *Label2;
     QLineEdit *edName;
@@ -36,5 +38,6 @@ protected:
     void FormShow() override;
 
 private:
+    Catalogue &m_catalogue;
     TTabForm *m_browser = nullptr;
 };

@@ -1,6 +1,9 @@
 #include "TStatsForm.h"
 #include "core/catalogue/CatalogueError.h"
+#include "core/base/ActivityLog.h"
+#include "core/catalogue/Catalogue.h"
 #include "core/catalogue/LineageWalk.h"
+#include "core/catalogue/ScanRuns.h"
 #include "widgets/UiSeam.h"
 #include "widgets/ValueText.h"
 #include "widgets/WindowPlacement.h"
@@ -25,6 +28,12 @@ constexpr int InnerBlocks = 40;
 QString typeName(const QString &ext)
 {
     return ext.isEmpty() ? QStringLiteral("(none)") : ext;
+}
+
+// In local time, as the log stamps the start of a scan; empty when none is known.
+QString startText(const QDateTime &started)
+{
+    return started.isValid() ? ActivityLog::stampedText(QString(), started.toLocalTime()).trimmed() : QString();
 }
 } // namespace
 
@@ -81,19 +90,21 @@ void TStatsForm::buildLayout()
     v->addWidget(split, 1);
 }
 
-void TStatsForm::showHost(const QString &host, const QStringList &logLines)
+void TStatsForm::showHost(const QString &host)
 {
     m_host = host;
     setWindowTitle(QStringLiteral("Statistics - %1").arg(host));
     m_stats = std::make_unique<HostStatistics>(m_catalogue, host);
+    QString lastScan;
     try {
         m_stats->load();
         fillLargest();
+        lastScan = startText(ScanRuns(m_catalogue.database()).lastStarted(host));
     } catch (const CatalogueError &e) {
         UiSeam::message(e.message());
         return;
     }
-    fillTotals(HostStatistics::lastScanText(logLines, host));
+    fillTotals(lastScan);
     fillChart();
     enterFolder(0);
     if (!isVisible())

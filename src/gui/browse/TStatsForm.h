@@ -22,8 +22,9 @@ public:
     TStatsForm(Catalogue &catalogue, QWidget *mainWindow);
     ~TStatsForm() override;
 
-    // Reads the host's figures and shows the window. logLines give the last scan.
-    void showHost(const QString &host, const QStringList &logLines);
+    // Reads the host's figures, and its last scan from the catalogue's
+    // record of runs, and shows the window.
+    void showHost(const QString &host);
     void enterFolder(qint32 id);
     qint32 currentFolder() const { return m_folder; }
     const HostStatistics *statistics() const { return m_stats.get(); }

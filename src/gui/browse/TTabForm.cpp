@@ -1,12 +1,10 @@
 #include "TTabForm.h"
+#include "core/catalogue/BrowseQueries.h"
 #include "core/catalogue/CatalogueError.h"
-#include "core/catalogue/CatalogueQueries.h"
-#include "core/catalogue/CatalogueAddress.h"
-#include "core/catalogue/NameIndexBuild.h"
+#include "FolderTreeModel.h"
 #include "GridDelegate.h"
 #include "TStatsForm.h"
 #include "core/scan/HostSource.h"
-#include "core/base/ActivityLog.h"
 #include "core/base/IniFile.h"
 #include "core/catalogue/LineageWalk.h"
 #include "ToolbarImages.h"
@@ -14,35 +12,23 @@
 #include "widgets/TSPanel.h"
 
 #include <QClipboard>
-#include <QEventLoop>
-#include <QProgressDialog>
-#include <QScopeGuard>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QMouseEvent>
-#include <QSqlQuery>
 #include <QSqlRecord>
 #include <QVBoxLayout>
 
-TTabForm::TTabForm(HostSource &hosts, QWidget *parent)
+TTabForm::TTabForm(HostSource &hosts, Catalogue &catalogue, QWidget *parent)
     : QWidget(parent)
     , m_hosts(hosts)
+    , m_tab(catalogue)
+    , m_folders(new FolderTreeModel(catalogue, this))
 {
     resize(538, 278);
     QFont f(QStringLiteral("MS Sans Serif"));
     f.setPixelSize(11);
     setFont(f);
     buildLayout();
-}
-
-// The data sets hold queries on the catalogue's connection: they go before
-// the catalogue closes it.
-TTabForm::~TTabForm()
-{
-    DBGrid1->setModel(nullptr);
-    qDeleteAll(findChildren<DataSet *>());
-    m_ds = nullptr;
-    m_tab.close();
 }
 
 void TTabForm::buildLayout()
@@ -75,8 +61,9 @@ void TTabForm::buildLayout()
     // Any click on the tree lists the selected folder: on a name, its arrow
     // or blank space alike.
     TV->viewport()->installEventFilter(this);
-    connect(TV, &QTreeWidget::currentItemChanged, this, &TTabForm::autoExpand);
-    connect(TV, &QTreeWidget::itemExpanded, this, &TTabForm::readAhead);
+    connect(TV->selectionModel(), &QItemSelectionModel::currentChanged, this, &TTabForm::autoExpand);
+    connect(TV, &QTreeView::expanded, this, &TTabForm::readAhead);
+    connect(m_folders, &FolderTreeModel::readFailed, this, [](const QString &why) { UiSeam::message(why); });
     connect(DBGrid1, &QTableView::clicked, this, &TTabForm::DBGrid1CellClick);
 }
 
@@ -102,7 +89,8 @@ void TTabForm::buildTreePanel()
     hp.setColor(QPalette::Window, QColor(181, 201, 253));
     laHost->setPalette(hp);
     laHost->hide();
-    TV = new QTreeWidget(paLeft);
+    TV = new QTreeView(paLeft);
+    TV->setModel(m_folders);
     TV->setHeaderHidden(true);
     TV->setIndentation(19);
     TV->setFrameShape(QFrame::NoFrame);
@@ -231,69 +219,18 @@ void TTabForm::buildToolBar()
     connect(btnStats, &QToolButton::clicked, this, &TTabForm::showStatistics);
 }
 
-void TTabForm::FormCreate(const QString &folder)
+void TTabForm::FormCreate()
 {
-    if (buildNameIndex(folder))
-        m_tab.open(folder);
-    else
-        m_tab.open(folder, [](qint64, qint64) { return false; }); // a later start goes on with it
     const QString c = m_tab.connectionName();
     q = new DataSet(c, this);
-    q->setSql(QStringList{"SELECT *", "FROM DB", "WHERE PID = :K", ""});
+    q->setSql(BrowseQueries::folderRows());
     qLoc = new DataSet(c, this);
-    qLoc->setSql(QStringList{"SELECT *", "FROM DB", "WHERE ID = :K"});
+    qLoc->setSql(BrowseQueries::recordRow());
     qAll = new DataSet(c, this);
-    qAll->setSql(QStringList{"SELECT *", "FROM DB"});
+    qAll->setSql(BrowseQueries::allRows());
     Query = new DataSet(c, this);
     openDataSet(qAll);
     setDS(qAll);
-}
-
-namespace {
-// Shown at once, and kept up until the build ends, whatever its value.
-void setUpIndexProgress(QProgressDialog &dialog)
-{
-    dialog.setWindowTitle(QStringLiteral("Harvex"));
-    dialog.setMinimumDuration(0);
-    dialog.setAutoClose(false);
-    dialog.setAutoReset(false);
-}
-} // namespace
-
-// A catalogue from before the name index gains it here, off the GUI thread,
-// with a progress window whose Cancel leaves the catalogue as it was: finds
-// read the whole table until a later start completes the index. False
-// when the index is not complete.
-bool TTabForm::buildNameIndex(const QString &folder)
-{
-    // A shared database keeps its trigram index itself.
-    if (CatalogueAddress::isUrl(folder) || !NameIndexBuild::needed(Catalogue::fileIn(folder)))
-        return true;
-    NameIndexBuild build(Catalogue::fileIn(folder));
-    QProgressDialog dialog(QStringLiteral("Indexing names for fast finds..."), QStringLiteral("Cancel"), 0, 1000);
-    setUpIndexProgress(dialog);
-    m_indexProgress = &dialog;
-    auto forget = qScopeGuard([this] { m_indexProgress = nullptr; });
-    bool complete = false;
-    QString error;
-    QEventLoop loop;
-    connect(&build, &NameIndexBuild::progress, &dialog, [&](qint64 done, qint64 total) {
-        dialog.setMaximum(total > 0 ? 1000 : 0); // none: busy while the other indexes are made
-        dialog.setValue(total > 0 ? int(1000 * done / total) : 0);
-        emit nameIndexProgress(done, total);
-    });
-    connect(&dialog, &QProgressDialog::canceled, &build, &NameIndexBuild::cancel);
-    connect(&build, &NameIndexBuild::finished, &loop, [&](bool done, const QString &why) {
-        complete = done;
-        error = why;
-        loop.quit();
-    });
-    build.start();
-    dialog.show();
-    loop.exec();
-    if (!error.isEmpty())
-        UiSeam::message(error);
-    return complete;
 }
 
 bool TTabForm::openDataSet(DataSet *set)
@@ -347,125 +284,49 @@ qint32 TTabForm::StoreEntry(const FindData &entry, qint32 parentId)
 
 void TTabForm::ResetFolderTree()
 {
-    TV->clear();
-    m_nodes.clear();
-    m_topLoaded = false;
-    if (m_hosts.CurrentHost().isEmpty()) {
+    const QString host = m_hosts.CurrentHost();
+    m_folders->setHost(host);
+    if (host.isEmpty()) {
         TV->setEnabled(false);
         return;
     }
-    laHost->setText(m_hosts.CurrentHost());
+    laHost->setText(host);
     // A host again: the tree is usable again (it stayed disabled for good once).
     TV->setEnabled(true);
 }
 
-qint32 TTabForm::nodeId(const QTreeWidgetItem *node)
+qint32 TTabForm::nodeId(const QModelIndex &node)
 {
-    return node ? node->data(0, Qt::UserRole).toInt() : 0;
+    return FolderTreeModel::folderId(node);
 }
 
-namespace {
-// Set on a node once its folders are in the tree.
-constexpr int LoadedRole = Qt::UserRole + 1;
-} // namespace
-
-// A level at a time: a host of a million folders shows as fast as one of ten,
-// and the tree holds what has been opened, not the whole host.
-void TTabForm::BuildFolderTree(QTreeWidgetItem *node)
+void TTabForm::BuildFolderTree(const QModelIndex &node)
 {
     TV->setUpdatesEnabled(false);
-    if (!node)
+    if (!node.isValid())
         ResetFolderTree();
     // No host: the tree stays empty, whatever host the caption still names.
-    if (TV->isEnabled()) {
-        QTreeWidgetItem *top = node ? node : TV->invisibleRootItem();
-        loadChildren({top});
-        readAhead(top);
-    }
+    readAhead(node);
     TV->setUpdatesEnabled(true);
-    if (!node)
+    if (!node.isValid())
         refreshTotalCount(); // after start-up and every scan
 }
 
-// The folders of every node not read yet, in one query. A folder with ID 0
-// holds none: its children would be the top level again.
-void TTabForm::loadChildren(const QList<QTreeWidgetItem *> &nodes)
+// A folder shown open (or the top level): its folders' own folders are
+// read, for their arrows.
+void TTabForm::readAhead(const QModelIndex &node)
 {
-    QHash<qint32, QTreeWidgetItem *> parents;
-    QList<qint32> ids;
-    for (QTreeWidgetItem *n : nodes) {
-        const bool root = n == TV->invisibleRootItem();
-        if (root ? m_topLoaded : n->data(0, LoadedRole).toBool())
-            continue;
-        if (root)
-            m_topLoaded = true;
-        else
-            n->setData(0, LoadedRole, true);
-        const qint32 id = root ? 0 : nodeId(n);
-        if ((id != 0 || root) && !parents.contains(id)) {
-            parents.insert(id, n);
-            ids << id;
-        }
-    }
-    if (ids.isEmpty())
-        return;
-    QList<CatalogueQueries::Folder> folders;
-    try {
-        folders = CatalogueQueries(m_tab.database()).subfolders(laHost->text(), CatalogueQueries::HostMatch::Like, ids);
-    } catch (const CatalogueError &e) {
-        UiSeam::message(e.message());
-    }
-    for (const CatalogueQueries::Folder &f : folders) {
-        auto *item = new QTreeWidgetItem(parents.value(f.pid));
-        item->setText(0, f.name);
-        item->setData(0, Qt::UserRole, f.id);
-        item->setIcon(0, ToolbarImages::folderImage());
-        if (!m_nodes.contains(f.id))
-            m_nodes.insert(f.id, item);
-    }
+    if (m_folders->canFetchMore(node))
+        m_folders->fetchMore(node);
 }
 
-// A folder shown open: its folders' own folders are read, for their arrows.
-void TTabForm::readAhead(QTreeWidgetItem *node)
-{
-    QList<QTreeWidgetItem *> children;
-    for (int i = 0; i < node->childCount(); ++i)
-        children << node->child(i);
-    loadChildren(children);
-}
-
-// The folders from the top level down to id are read into the tree, as
-// opening them one by one would; none when id is no folder of the host.
-QTreeWidgetItem *TTabForm::loadPathTo(qint32 id)
-{
-    if (!TV->isEnabled() || !m_tab.isOpen())
-        return nullptr;
-    QList<qint32> lineage;
-    try {
-        lineage = CatalogueQueries(m_tab.database()).folderLineage(laHost->text(), CatalogueQueries::HostMatch::Like, id);
-    } catch (const CatalogueError &e) {
-        UiSeam::message(e.message());
-    }
-    QTreeWidgetItem *node = nullptr;
-    for (qint32 step : lineage) {
-        node = m_nodes.value(step);
-        if (!node)
-            return nullptr; // stored after the tree was built: not in it, as before
-        loadChildren({node});
-    }
-    return node;
-}
-
-// A map from ID to node: no walk over the whole tree.
 void TTabForm::SelectFolderNode(qint32 id)
 {
-    QTreeWidgetItem *node = m_nodes.value(id);
-    if (!node)
-        node = loadPathTo(id);
-    if (!node)
+    const QModelIndex node = m_folders->folderIndex(id);
+    if (!node.isValid())
         return;
     // Not blocked: the auto-expand follows. Only a click lists a folder.
-    TV->setCurrentItem(node);
+    TV->setCurrentIndex(node);
 }
 
 void TTabForm::showFolder(qint32 id)
@@ -487,24 +348,24 @@ bool TTabForm::eventFilter(QObject *watched, QEvent *e)
 
 // The selected folder opens; the branch selected before closes unless it
 // holds the new selection.
-void TTabForm::autoExpand(QTreeWidgetItem *current, QTreeWidgetItem *previous)
+void TTabForm::autoExpand(const QModelIndex &current, const QModelIndex &previous)
 {
-    for (QTreeWidgetItem *p = previous; p; p = p->parent()) {
+    for (QModelIndex p = previous; p.isValid(); p = p.parent()) {
         bool holdsCurrent = false;
-        for (QTreeWidgetItem *c = current; c && !holdsCurrent; c = c->parent())
+        for (QModelIndex c = current; c.isValid() && !holdsCurrent; c = c.parent())
             holdsCurrent = c == p;
         if (holdsCurrent)
             break;
-        p->setExpanded(false);
+        TV->collapse(p);
     }
-    if (current)
-        current->setExpanded(true);
+    if (current.isValid())
+        TV->expand(current);
 }
 
 void TTabForm::TVClick()
 {
-    QTreeWidgetItem *node = TV->currentItem();
-    if (!node)
+    const QModelIndex node = TV->currentIndex();
+    if (!node.isValid())
         return;
     q->close();
     q->setParams({nodeId(node)});
@@ -603,7 +464,7 @@ void TTabForm::showStatistics()
         m_stats = new TStatsForm(m_tab, window());
         connect(m_stats, &TStatsForm::folderShown, this, &TTabForm::showFolder);
     }
-    m_stats->showHost(host, m_activityLog ? m_activityLog->lines() : QStringList());
+    m_stats->showHost(host);
 }
 
 void TTabForm::showEvent(QShowEvent *)

@@ -10,36 +10,31 @@
 #include <QTableView>
 #include <QToolBar>
 #include <QToolButton>
-#include <QTreeWidget>
+#include <QTreeView>
 #include <QWidget>
 
-class ActivityLog;
+class FolderTreeModel;
 class HostSource;
 class IniFile;
-class QProgressDialog;
 class TSPanel;
 class TStatsForm;
 
 // The catalogue browser: the current host's folder tree beside a read-only
-// grid of whatever data set DS points at, a toolbar and record counts.
+// grid of whatever data set DS points at, a toolbar and record counts. The
+// catalogue is the application's, open before FormCreate and after the form.
 class TTabForm : public QWidget
 {
     Q_OBJECT
 public:
-    TTabForm(HostSource &hosts, QWidget *parent = nullptr);
-    ~TTabForm() override;
+    TTabForm(HostSource &hosts, Catalogue &catalogue, QWidget *parent = nullptr);
 
-    // Opens the catalogue in folder and the first data set; a catalogue
-    // without the name index gains it first, with a progress window. Throws
-    // CatalogueError.
-    void FormCreate(const QString &folder);
-    // The name index's progress window while it is shown, else null.
-    QProgressDialog *indexProgress() const { return m_indexProgress; }
+    // Makes the data sets over the open catalogue and shows every row.
+    void FormCreate();
     void setShowHostChecked(std::function<bool()> f) { m_showHostChecked = std::move(f); }
 
     QFrame *paLeft;
     QLabel *laHost;
-    QTreeWidget *TV;
+    QTreeView *TV;
     QSplitter *Splitter1;
     QWidget *paRight, *paTab;
     TSPanel *spa;
@@ -50,7 +45,7 @@ public:
     QLabel *panels[5];
     QMenu *PopupMenu1;
 
-    Catalogue &Tab() { return m_tab; }
+    FolderTreeModel *folderTree() const { return m_folders; }
     DataSet *q, *qLoc, *qAll, *Query;
     DataSet *DS() const { return m_ds; }
     void setDS(DataSet *set);
@@ -59,11 +54,12 @@ public:
     qint32 NewRecordId() { return m_tab.NewRecordId(); }
 
     void ResetFolderTree();
-    // With no node: the current host's top-level folders. With a node: its
-    // folders. Either way the folders they hold are read too, so that the
-    // arrow shows where a folder can be opened; deeper levels are read when
-    // a folder is expanded or a folder inside is selected.
-    void BuildFolderTree(QTreeWidgetItem *node);
+    // With no node: the current host's tree again, from its top-level
+    // folders. With a node: its folders. Either way the folders they hold
+    // are read too, so that the arrow shows where a folder can be opened;
+    // deeper levels are read when a folder is expanded or a folder inside is
+    // selected.
+    void BuildFolderTree(const QModelIndex &node = {});
     void SelectFolderNode(qint32 id);
     void LoadLayout(IniFile *settings);
     void SaveLayout(IniFile *settings);
@@ -73,18 +69,15 @@ public:
     bool openDataSet(DataSet *set);
     // The grid's current row as a record; an empty grid reads as empty texts and 0.
     CatalogueRecord currentRecord() const;
-    static qint32 nodeId(const QTreeWidgetItem *node);
+    static qint32 nodeId(const QModelIndex &node);
     // Lists the folder in the grid and selects it in the tree (0: the top level).
     void showFolder(qint32 id);
     // The "Total Record Count" panel counts the table again.
     void refreshTotalCount();
-    // The statistics window for the current host; its last scan comes from the log.
-    void setActivityLog(ActivityLog *log) { m_activityLog = log; }
+    // The statistics window for the current host, once shown.
     TStatsForm *statsForm() const { return m_stats; }
 
 signals:
-    // The name index's build at FormCreate: rows done of total.
-    void nameIndexProgress(qint64 done, qint64 total);
     // A grid row was clicked; the main window shows its summary.
     void recordChosen(qint32 id);
     void hostButtonClicked();
@@ -107,16 +100,13 @@ protected:
     bool eventFilter(QObject *watched, QEvent *e) override;
 
 private:
-    bool buildNameIndex(const QString &folder);
     void buildLayout();
     void buildTreePanel();
     void buildGrid();
     void buildStatusBar();
     void buildPopupMenu();
-    void autoExpand(QTreeWidgetItem *current, QTreeWidgetItem *previous);
-    void loadChildren(const QList<QTreeWidgetItem *> &nodes);
-    void readAhead(QTreeWidgetItem *node);
-    QTreeWidgetItem *loadPathTo(qint32 id);
+    void autoExpand(const QModelIndex &current, const QModelIndex &previous);
+    void readAhead(const QModelIndex &node);
     void buildToolBar();
     QToolButton *toolButton(int image, const QString &tip);
     QVariant cell(const QString &field) const;
@@ -125,11 +115,8 @@ private:
 
     HostSource &m_hosts;
     std::function<bool()> m_showHostChecked;
-    Catalogue m_tab;
+    Catalogue &m_tab;
+    FolderTreeModel *m_folders;
     DataSet *m_ds = nullptr;
-    QHash<qint32, QTreeWidgetItem *> m_nodes; // the folders read so far
-    bool m_topLoaded = false;
-    QProgressDialog *m_indexProgress = nullptr;
-    ActivityLog *m_activityLog = nullptr;
     TStatsForm *m_stats = nullptr;
 };

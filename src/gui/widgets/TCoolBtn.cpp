@@ -14,62 +14,6 @@ TCoolBtn::TCoolBtn(QWidget *parent)
     connect(qApp, &QApplication::focusChanged, this, &TCoolBtn::onFocusChanged);
 }
 
-void TCoolBtn::setColor_1(TColor c)
-{
-    if (c != m_color1) {
-        m_color1 = c;
-        update();
-    }
-}
-
-void TCoolBtn::setColor_2(TColor c)
-{
-    if (c != m_color2) {
-        m_color2 = c;
-        update();
-    }
-}
-
-void TCoolBtn::setColor_N(TColor c)
-{
-    if (c != m_colorN) {
-        m_colorN = c;
-        update();
-    }
-}
-
-void TCoolBtn::setColor_H(TColor c)
-{
-    if (c != m_colorH) {
-        m_colorH = c;
-        update();
-    }
-}
-
-void TCoolBtn::setColor_Dis(TColor c)
-{
-    m_colorDis = c;
-    update();
-}
-
-void TCoolBtn::setSh_Bord(quint16 v)
-{
-    m_shBord = v;
-    update();
-}
-
-void TCoolBtn::setSh_Cent(quint16 v)
-{
-    m_shCent = v;
-    update();
-}
-
-void TCoolBtn::setFontColor(const QColor &c)
-{
-    m_fontColor = c;
-    update();
-}
-
 // The first assignment (the stored value of a form) never swaps the sides;
 // every later change does.
 void TCoolBtn::ChangeOrientation(bool v)

@@ -16,27 +16,27 @@ public:
     explicit TCoolBtn(QWidget *parent = nullptr);
 
     TColor Color_1() const { return m_color1; }
-    void setColor_1(TColor c);
+    void setColor_1(TColor c) { repaintWith(m_color1, c); }
     TColor Color_2() const { return m_color2; }
-    void setColor_2(TColor c);
+    void setColor_2(TColor c) { repaintWith(m_color2, c); }
     TColor Color_N() const { return m_colorN; }
-    void setColor_N(TColor c);
+    void setColor_N(TColor c) { repaintWith(m_colorN, c); }
     TColor Color_H() const { return m_colorH; }
-    void setColor_H(TColor c);
+    void setColor_H(TColor c) { repaintWith(m_colorH, c); }
     TColor Color_Dis() const { return m_colorDis; }
-    void setColor_Dis(TColor c);
+    void setColor_Dis(TColor c) { repaintWith(m_colorDis, c); }
     bool Frame3D() const { return m_frame3D; }
     void setFrame3D(bool v) { m_frame3D = v; }
     quint16 sh_Bord() const { return m_shBord; }
-    void setSh_Bord(quint16 v);
+    void setSh_Bord(quint16 v) { repaintWith(m_shBord, v); }
     quint16 sh_Cent() const { return m_shCent; }
-    void setSh_Cent(quint16 v);
+    void setSh_Cent(quint16 v) { repaintWith(m_shCent, v); }
     quint8 Rise() const { return m_rise; }
     void setRise(quint8 v) { m_rise = v; }
     bool Vertical() const { return m_vertical; }
     void ChangeOrientation(bool v);
     QColor fontColor() const { return m_fontColor; }
-    void setFontColor(const QColor &c);
+    void setFontColor(const QColor &c) { repaintWith(m_fontColor, c); }
     bool MouseInside() const { return m_mouseInside; }
     QFont captionFont() const;
     bool DefaultActive() const { return m_defaultActive; }
@@ -62,6 +62,16 @@ private:
     void frameRect(QPainter &p, QRect &face, TColor pen);
     void onFocusChanged(QWidget *old, QWidget *now);
     void grow(int by);
+    // Every look's setter: a change paints the button again, the same value
+    // leaves it.
+    template <typename T>
+    void repaintWith(T &field, const T &value)
+    {
+        if (field == value)
+            return;
+        field = value;
+        update();
+    }
 
     bool m_firstVertical = true;
     QRect m_faceRect;
