@@ -199,7 +199,7 @@ double LatencyBench::pipelinedWalk(quint16 port, int fixedWindow)
     while (!pipeline.isIdle()) {
         const StatPipeline::Result r = pipeline.next();
         entries += r.listing.entries.size();
-        for (const FindData &e : r.listing.entries)
+        for (const FileEntry &e : r.listing.entries)
             if (e.isDirectory())
                 pipeline.submit(r.path.isEmpty() ? e.wireName : r.path + '/' + e.wireName);
     }

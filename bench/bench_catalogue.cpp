@@ -21,13 +21,13 @@
 #include <sys/resource.h>
 
 namespace {
-FindData entryFor(int n, bool folder)
+FileEntry entryFor(int n, bool folder)
 {
-    FindData e;
-    e.setName(folder ? QStringLiteral("dir%1").arg(n) : QStringLiteral("file%1.dat").arg(n));
-    e.dwFileAttributes = folder ? FindData::AttrDirectory : FindData::AttrNormal;
-    e.setSize(quint64(n) * 1000);
-    e.setTimes(0x01D9000000000000ull + quint64(n));
+    FileEntry e;
+    e.name = folder ? QStringLiteral("dir%1").arg(n) : QStringLiteral("file%1.dat").arg(n);
+    e.kind = folder ? FileEntry::Kind::Directory : FileEntry::Kind::File;
+    e.size = quint64(n) * 1000;
+    e.time = 0x01D9000000000000ull + quint64(n);
     return e;
 }
 

@@ -63,8 +63,8 @@ double bareWalk(FtpConnection &conn)
     QByteArrayList work{QByteArray()};
     while (!work.isEmpty()) {
         const QByteArray path = work.takeLast();
-        const QList<FindData> entries = conn.list(path).entries;
-        for (const FindData &e : entries)
+        const QList<FileEntry> entries = conn.list(path).entries;
+        for (const FileEntry &e : entries)
             if (e.isDirectory())
                 work << (path.isEmpty() ? e.wireName : path + '/' + e.wireName);
         if (!work.isEmpty())

@@ -48,13 +48,13 @@ void shoot(const QString &name)
 
 qint32 store(Catalogue &cat, const QString &name, quint32 attr, qint32 pid, quint64 size, int day)
 {
-    FindData e;
-    e.setName(name);
-    e.dwFileAttributes = attr;
-    e.setSize(size);
+    FileEntry e;
+    e.name = name;
+    e.kind = FileEntry::kindOf(attr);
+    e.size = size;
     // Noon of a day in 2026, as a FILETIME.
     const qint64 secs = QDateTime(QDate(2026, 1, 1).addDays(day), QTime(12, 0), Qt::UTC).toSecsSinceEpoch();
-    e.setTimes(quint64(secs + 11644473600LL) * 10000000ull);
+    e.time = quint64(secs + 11644473600LL) * 10000000ull;
     return cat.StoreEntry(e, pid, QStringLiteral("ftp.example.org"));
 }
 

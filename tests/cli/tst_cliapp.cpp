@@ -189,12 +189,12 @@ void tst_CliApp::findEscapesNamesInEveryFormat()
     {
         Catalogue cat;
         cat.open(data.filePath("DB"));
-        FindData e;
-        e.setName("a \"b\", c");
-        e.dwFileAttributes = FindData::AttrDirectory;
+        FileEntry e;
+        e.name = "a \"b\", c";
+        e.kind = FileEntry::Kind::Directory;
         const qint32 folder = cat.StoreEntry(e, 0, "h");
-        e.setName("x\\y\tz.txt");
-        e.dwFileAttributes = FindData::AttrNormal;
+        e.name = "x\\y\tz.txt";
+        e.kind = FileEntry::Kind::File;
         cat.StoreEntry(e, folder, "h");
     }
     const auto run = [&](const QStringList &args) {

@@ -40,7 +40,7 @@ private slots:
     void interruptedIndexBuildLeavesUsableCatalogue();
 
 private:
-    static FindData entry(const QString &name, quint32 attr = 128, quint64 size = 0);
+    static FileEntry entry(const QString &name, quint32 attr = 128, quint64 size = 0);
     QVariantList row(qint32 id);
     void makeOldCatalogue(const QString &folder, int rows);
     static QStringList foundNames(const Catalogue &cat, const QString &pattern);
@@ -48,12 +48,12 @@ private:
     std::unique_ptr<Catalogue> m_cat;
 };
 
-FindData tst_Catalogue::entry(const QString &name, quint32 attr, quint64 size)
+FileEntry tst_Catalogue::entry(const QString &name, quint32 attr, quint64 size)
 {
-    FindData e;
-    e.setName(name);
-    e.dwFileAttributes = attr;
-    e.setSize(size);
+    FileEntry e;
+    e.name = name;
+    e.kind = FileEntry::kindOf(attr);
+    e.size = size;
     return e;
 }
 
@@ -114,7 +114,7 @@ void tst_Catalogue::storesFieldsAsListed()
 
 void tst_Catalogue::unknownSizeIsZero()
 {
-    FindData e = entry("odd.bin");
+    FileEntry e = entry("odd.bin");
     e.sizeKnown = false;
     const QVariant size = row(m_cat->StoreEntry(e, 0, "h"))[2];
     QVERIFY(!size.isNull());
@@ -123,17 +123,17 @@ void tst_Catalogue::unknownSizeIsZero()
 
 void tst_Catalogue::changedSizeOrTimeUpdatesTheRow()
 {
-    FindData e = entry("log.txt", 128, 100);
+    FileEntry e = entry("log.txt", 128, 100);
     const qint32 id = m_cat->StoreEntry(e, 0, "h");
     QCOMPARE(m_cat->lastOutcome(), Catalogue::Outcome::Added);
     m_cat->beginListing(0, "h", false);
     QCOMPARE(m_cat->StoreEntry(e, 0, "h"), id);
     QCOMPARE(m_cat->lastOutcome(), Catalogue::Outcome::Unchanged);
-    e.setSize(5000);
+    e.size = 5000;
     QCOMPARE(m_cat->StoreEntry(e, 0, "h"), id);
     QCOMPARE(m_cat->lastOutcome(), Catalogue::Outcome::Changed);
     QCOMPARE(row(id)[2].toDouble(), 5000.0);
-    e.setTimes(0x01D9F3A2B4C5D6E7ull);
+    e.time = 0x01D9F3A2B4C5D6E7ull;
     m_cat->beginListing(0, "h", false); // read back from the table
     QCOMPARE(m_cat->StoreEntry(e, 0, "h"), id);
     QCOMPARE(m_cat->lastOutcome(), Catalogue::Outcome::Changed);
@@ -162,8 +162,8 @@ void tst_Catalogue::unlistedChildrenOfAFolder()
 void tst_Catalogue::lastAccessBytesRoundTrip()
 {
     for (const quint64 t : {0ull, 0x01D9F3A2B4C5D6E7ull, 0x0000000100000002ull}) {
-        FindData e = entry(QStringLiteral("f%1").arg(t));
-        e.setTimes(t);
+        FileEntry e = entry(QStringLiteral("f%1").arg(t));
+        e.time = t;
         const double stored = row(m_cat->StoreEntry(e, 0, "h"))[5].toDouble();
         quint64 back;
         std::memcpy(&back, &stored, sizeof back);

@@ -34,9 +34,9 @@ private:
 
 qint32 tst_CatalogueQueries::store(const QString &name, quint32 attr, qint32 pid, const QString &host)
 {
-    FindData e;
-    e.setName(name);
-    e.dwFileAttributes = attr;
+    FileEntry e;
+    e.name = name;
+    e.kind = FileEntry::kindOf(attr);
     return m_cat.StoreEntry(e, pid, host);
 }
 

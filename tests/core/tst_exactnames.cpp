@@ -19,18 +19,18 @@ private slots:
 
 private:
     // bytes as the server listed them, decoded the way the FTP client does.
-    static FindData listed(const QByteArray &bytes, quint32 attr = 128, const char *codePage = "latin1");
+    static FileEntry listed(const QByteArray &bytes, quint32 attr = 128, const char *codePage = "latin1");
     int exactRows();
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<Catalogue> m_cat;
 };
 
-FindData tst_ExactNames::listed(const QByteArray &bytes, quint32 attr, const char *codePage)
+FileEntry tst_ExactNames::listed(const QByteArray &bytes, quint32 attr, const char *codePage)
 {
-    FindData e;
-    e.setName(ExactNames::decode(bytes, codePage));
+    FileEntry e;
+    e.name = ExactNames::decode(bytes, codePage);
     e.wireName = bytes;
-    e.dwFileAttributes = attr;
+    e.kind = FileEntry::kindOf(attr);
     return e;
 }
 

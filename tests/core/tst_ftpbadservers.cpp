@@ -55,8 +55,8 @@ namespace {
 QStringList namesOf(const FtpSession::Listing &l)
 {
     QStringList names;
-    for (const FindData &e : l.entries)
-        names << e.name();
+    for (const FileEntry &e : l.entries)
+        names << e.name;
     return names;
 }
 } // namespace
@@ -97,8 +97,8 @@ void tst_FtpBadServers::failedListings()
     QVERIFY(!l.error.isEmpty());
     QVERIFY(t.elapsed() < 10000);
     QStringList names;
-    for (const FindData &e : l.entries)
-        names << e.name();
+    for (const FileEntry &e : l.entries)
+        names << e.name;
     QCOMPARE(names, kept);
 }
 
@@ -191,8 +191,8 @@ void tst_FtpBadServers::unreadableLinesAreCounted()
     const FtpSession::Listing l = s.list("x");
     QVERIFY2(l.ok, qPrintable(l.error));
     QStringList names;
-    for (const FindData &e : l.entries)
-        names << e.name() + (e.sizeKnown ? "" : "?");
+    for (const FileEntry &e : l.entries)
+        names << e.name + (e.sizeKnown ? "" : "?");
     QCOMPARE(names, (QStringList{"good.txt", "sub dir", "huge.bin?", "badsize.txt?"}));
     QCOMPARE(l.badLines, 3);
 }
@@ -244,13 +244,13 @@ void tst_FtpBadServers::oldCodePageNames()
     s.setMethod(FtpSession::Method::List);
     const FtpSession::Listing top = s.list(QByteArray());
     QCOMPARE(top.entries.size(), 1);
-    QCOMPARE(top.entries[0].name(), QString::fromUtf8("Док"));
+    QCOMPARE(top.entries[0].name, QString::fromUtf8("Док"));
     QCOMPARE(top.entries[0].wireName, QByteArray("\xc4\xee\xea"));
     // The folder is entered with the name's original bytes.
     const FtpSession::Listing inner = s.list(top.entries[0].wireName);
     QVERIFY2(inner.ok, qPrintable(inner.error));
     QCOMPARE(inner.entries.size(), 1);
-    QCOMPARE(inner.entries[0].name(), QString("inner.txt"));
+    QCOMPARE(inner.entries[0].name, QString("inner.txt"));
 }
 
 void tst_FtpBadServers::modeFallbacks_data()
@@ -349,7 +349,7 @@ void tst_FtpBadServers::nulInNameIsKept()
     QVERIFY2(l.ok, qPrintable(l.error));
     QCOMPARE(l.entries.size(), 3);
     QCOMPARE(l.entries[2].wireName, QByteArray("nul\0ldata", 9));
-    QCOMPARE(l.entries[2].name(), QString("nul") + QChar(0x2400) + "ldata");
+    QCOMPARE(l.entries[2].name, QString("nul") + QChar(0x2400) + "ldata");
     QVERIFY(!FtpSession::safeInPath(l.entries[2].wireName));
 }
 

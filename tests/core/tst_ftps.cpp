@@ -90,14 +90,14 @@ void tst_Ftps::pinnedCertificateScans()
     const FtpSession::Listing top = s.list(QByteArray());
     QVERIFY2(top.ok, qPrintable(top.error));
     QStringList names;
-    for (const FindData &e : top.entries)
-        names << e.name();
+    for (const FileEntry &e : top.entries)
+        names << e.name;
     names.sort();
     QCOMPARE(names, (QStringList{"pub", "readme.txt"}));
     const FtpSession::Listing inner = s.list("pub/inner");
     QVERIFY2(inner.ok, qPrintable(inner.error));
     QCOMPARE(inner.entries.size(), 1);
-    QCOMPARE(inner.entries[0].size(), 9u);
+    QCOMPARE(inner.entries[0].size, 9u);
     QCOMPARE(s.logonCount(), 1);
     const QString mode = passive ? "passive" : "active";
     QVERIFY2(notices.join('\n').contains("Data connections: " + mode + " mode, TLS"), qPrintable(notices.join('\n')));

@@ -51,14 +51,14 @@ struct ScriptedConnection : ScanConnection
         l.ok = tree.contains(path);
         // "name=size" gives a file its size; "name/@U" a folder the unique fact U.
         for (const QString &item : tree.value(path)) {
-            FindData e;
+            FileEntry e;
             const QString n = item.section('=', 0, 0).section('@', 0, 0);
             const bool dir = n.endsWith('/');
-            e.setName(dir ? n.chopped(1) : n);
-            e.setSize(item.section('=', 1).toULongLong());
+            e.name = dir ? n.chopped(1) : n;
+            e.size = item.section('=', 1).toULongLong();
             e.unique = item.section('@', 1).toUtf8();
-            e.wireName = e.name().toUtf8();
-            e.dwFileAttributes = dir ? 16 : 128;
+            e.wireName = e.name.toUtf8();
+            e.kind = dir ? FileEntry::Kind::Directory : FileEntry::Kind::File;
             l.entries << e;
         }
         if (!l.ok)
@@ -71,10 +71,10 @@ struct ScriptedConnection : ScanConnection
         listedWithModes << path;
         FtpSession::Listing l = list(path);
         listed.removeLast();
-        for (FindData &e : l.entries) {
+        for (FileEntry &e : l.entries) {
             const QByteArray child = path.isEmpty() ? e.wireName : path + '/' + e.wireName;
             if (links.contains(child))
-                e.dwFileAttributes = FindData::AttrReparsePoint;
+                e.kind = FileEntry::Kind::Link;
         }
         return l;
     }

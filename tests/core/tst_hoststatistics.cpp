@@ -31,10 +31,10 @@ private:
 
 qint32 tst_HostStatistics::store(const QString &name, quint32 attr, qint32 pid, quint64 size, const QString &host)
 {
-    FindData e;
-    e.setName(name);
-    e.dwFileAttributes = attr;
-    e.setSize(size);
+    FileEntry e;
+    e.name = name;
+    e.kind = FileEntry::kindOf(attr);
+    e.size = size;
     return m_cat.StoreEntry(e, pid, host);
 }
 

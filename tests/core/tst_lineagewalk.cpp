@@ -30,10 +30,10 @@ private:
 
 qint32 tst_LineageWalk::store(const QString &name, quint32 attr, qint32 pid, quint64 size, const QString &host)
 {
-    FindData e;
-    e.setName(name);
-    e.dwFileAttributes = attr;
-    e.setSize(size);
+    FileEntry e;
+    e.name = name;
+    e.kind = FileEntry::kindOf(attr);
+    e.size = size;
     return m_cat.StoreEntry(e, pid, host);
 }
 
@@ -92,10 +92,10 @@ void tst_LineageWalk::addressesUseListedNames()
 {
     LineageWalk walk(m_cat);
     auto storeListed = [&](const QByteArray &bytes, quint32 attr, qint32 pid) {
-        FindData e;
-        e.setName(QString::fromLatin1(bytes));
+        FileEntry e;
+        e.name = QString::fromLatin1(bytes);
         e.wireName = bytes;
-        e.dwFileAttributes = attr;
+        e.kind = FileEntry::kindOf(attr);
         return m_cat.StoreEntry(e, pid, "H");
     };
     const QByteArray longName = QByteArray(96, 'n') + ".txt";

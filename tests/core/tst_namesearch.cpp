@@ -86,9 +86,9 @@ void tst_NameSearch::initTestCase()
     for (int i = 0; i < 4000; ++i) {
         if (i % 20 == 0)
             folder = 0;
-        FindData e;
-        e.setName(randomName());
-        e.dwFileAttributes = (i % 20 == 0) ? FindData::AttrDirectory : FindData::AttrNormal;
+        FileEntry e;
+        e.name = randomName();
+        e.kind = FileEntry::kindOf((i % 20 == 0) ? EntryAttr::Directory : EntryAttr::Normal);
         const qint32 id = m_cat.StoreEntry(e, folder, QStringLiteral("host"));
         if (e.isDirectory())
             folder = id;
@@ -197,8 +197,8 @@ void tst_NameSearch::changesThroughSqlKeepIndexInStep()
 {
     const NameSearch search(m_cat.database());
     const qint32 id = m_cat.StoreEntry([] {
-        FindData e;
-        e.setName(QStringLiteral("Unique Quokka"));
+        FileEntry e;
+        e.name = QStringLiteral("Unique Quokka");
         return e;
     }(), 0, QStringLiteral("other"));
     m_cat.flush();
@@ -214,10 +214,10 @@ void tst_NameSearch::changesThroughSqlKeepIndexInStep()
 
 void tst_NameSearch::extensionNarrowsFind()
 {
-    FindData e;
-    e.setName(QStringLiteral("narrowed.txt"));
+    FileEntry e;
+    e.name = QStringLiteral("narrowed.txt");
     m_cat.StoreEntry(e, 0, QStringLiteral("ext"));
-    e.setName(QStringLiteral("narrowed.doc"));
+    e.name = QStringLiteral("narrowed.doc");
     m_cat.StoreEntry(e, 1, QStringLiteral("ext"));
     m_cat.flush();
     const NameSearch search(m_cat.database());

@@ -27,10 +27,10 @@ private:
 
 qint32 tst_PathSearch::store(const QString &name, quint32 attr, qint32 pid, const QByteArray &wire)
 {
-    FindData e;
-    e.setName(name);
+    FileEntry e;
+    e.name = name;
     e.wireName = wire;
-    e.dwFileAttributes = attr;
+    e.kind = FileEntry::kindOf(attr);
     return m_cat.StoreEntry(e, pid, QStringLiteral("h.example"));
 }
 

@@ -74,11 +74,11 @@ struct TableConnection : ScanConnection
         l.ok = tree.contains(path);
         for (const QByteArray &item : tree.value(path)) {
             const QByteArray n = item.split('=').first();
-            FindData e;
+            FileEntry e;
             e.wireName = n.endsWith('/') ? n.chopped(1) : n;
-            e.setName(QString::fromLatin1(e.wireName)); // latin1: any bytes decode
-            e.setSize(item.split('=').value(1).toULongLong());
-            e.dwFileAttributes = n.endsWith('/') ? 16 : 128;
+            e.name = QString::fromLatin1(e.wireName); // latin1: any bytes decode
+            e.size = item.split('=').value(1).toULongLong();
+            e.kind = FileEntry::kindOf(n.endsWith('/') ? 16 : 128);
             l.entries << e;
         }
         if (!l.ok)
@@ -282,9 +282,9 @@ void tst_PgCatalogue::findMatchesLike()
     pg.open(where("postgresql"));
     for (Catalogue *cat : {&lite, &pg}) {
         for (const QString &n : names) {
-            FindData e;
-            e.setName(n);
-            e.dwFileAttributes = 128;
+            FileEntry e;
+            e.name = n;
+            e.kind = FileEntry::Kind::File;
             cat->StoreEntry(e, 0, "H");
         }
         cat->flush();
@@ -327,9 +327,9 @@ void tst_PgCatalogue::sqlWindowRunsAsTyped()
     Catalogue cat;
     cat.open(where(store));
     for (const QString n : {"b.txt", "c.txt", "a.txt"}) {
-        FindData e;
-        e.setName(n);
-        e.dwFileAttributes = 128;
+        FileEntry e;
+        e.name = n;
+        e.kind = FileEntry::Kind::File;
         cat.StoreEntry(e, 0, "H");
     }
     cat.flush();

@@ -31,7 +31,7 @@ private:
 QByteArrayList tst_StatPipeline::names(const FtpSession::Listing &l)
 {
     QByteArrayList out;
-    for (const FindData &e : l.entries)
+    for (const FileEntry &e : l.entries)
         out << (e.isDirectory() ? "d:" : "f:") + e.wireName;
     std::sort(out.begin(), out.end());
     return out;
@@ -59,7 +59,7 @@ tst_StatPipeline::Walk tst_StatPipeline::walk(StatPipeline &p, const QByteArray 
             continue;
         }
         seen[r.path] = names(r.listing);
-        for (const FindData &e : r.listing.entries)
+        for (const FileEntry &e : r.listing.entries)
             if (e.isDirectory())
                 p.submit(r.path.isEmpty() ? e.wireName : r.path + '/' + e.wireName);
     }
@@ -74,7 +74,7 @@ tst_StatPipeline::Walk tst_StatPipeline::walkSerially(FtpSession &s)
         const QByteArray path = work.takeFirst();
         const FtpSession::Listing l = s.list(path);
         seen[path] = names(l);
-        for (const FindData &e : l.entries)
+        for (const FileEntry &e : l.entries)
             if (e.isDirectory())
                 work << (path.isEmpty() ? e.wireName : path + '/' + e.wireName);
     }

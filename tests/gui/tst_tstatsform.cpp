@@ -35,10 +35,10 @@ private:
 
 qint32 tst_TStatsForm::store(const QString &name, quint32 attr, qint32 pid, quint64 size)
 {
-    FindData e;
-    e.setName(name);
-    e.dwFileAttributes = attr;
-    e.setSize(size);
+    FileEntry e;
+    e.name = name;
+    e.kind = FileEntry::kindOf(attr);
+    e.size = size;
     return m_app->catalogue().StoreEntry(e, pid, "H");
 }
 

@@ -1,6 +1,7 @@
 #include "Catalogue.h"
 #include "CatalogueAddress.h"
 #include "CatalogueError.h"
+#include "EntryFields.h"
 #include "EntryName.h"
 #include "ScanChanges.h"
 #include "SqlDialect.h"
@@ -21,13 +22,6 @@ QAtomicInteger<int> g_connections;
 constexpr int HostLockClass = 0x48617276;
 constexpr int SchemaLockClass = 0x48617277;
 
-double lacBits(const FileTime &t)
-{
-    const quint64 bits = (quint64(t.dwHighDateTime) << 32) | t.dwLowDateTime;
-    double d;
-    std::memcpy(&d, &bits, sizeof d);
-    return d;
-}
 } // namespace
 
 Catalogue::Catalogue()
@@ -333,11 +327,6 @@ QByteArray Catalogue::childKey(const QByteArray &bytes, bool folder)
     return key;
 }
 
-QByteArray Catalogue::exactBytes(const FindData &entry)
-{
-    return entry.wireName.isEmpty() ? entry.name().toUtf8() : entry.wireName;
-}
-
 void Catalogue::loadFolder(qint32 parentId, const QString &host)
 {
     if (m_folderValid && m_folderPid == parentId && m_folderHost == host)
@@ -390,33 +379,27 @@ QList<qint32> Catalogue::unlisted() const
     return ids;
 }
 
-qint32 Catalogue::StoreEntry(const FindData &entry, qint32 parentId, const QString &host)
+qint32 Catalogue::StoreEntry(const FileEntry &entry, qint32 parentId, const QString &host)
 {
     if (!isOpen())
         throw CatalogueError(QStringLiteral("Cannot perform this operation on a closed dataset"));
-    const EntryName split = EntryName::split(entry.name(), entry.dwFileAttributes);
+    const EntryFields f = EntryFields::of(entry);
     const QString storedHost = host.left(HostSize);
     parentId = currentId(parentId);
     loadFolder(parentId, storedHost);
-    const QByteArray bytes = exactBytes(entry);
-    const QByteArray key = childKey(bytes, entry.dwFileAttributes == 16);
-    // Sizes are numbers: a listing that gives none stores 0.
-    const double size = entry.sizeKnown ? double(entry.size()) : 0.0;
-    const double lac = lacBits(entry.ftLastAccessTime);
+    const QByteArray key = childKey(f.exact, f.folder);
     m_lastOutcome = Outcome::Unchanged;
     if (const auto it = m_folder.find(key); it != m_folder.end()) {
-        updateIfChanged(*it, size, lac);
+        updateIfChanged(*it, f.size, f.lac);
         return it->id;
     }
     m_lastOutcome = Outcome::Added;
-    const qint32 id = addRow(split, parentId, size, lac, qint32(entry.dwFileAttributes));
+    const qint32 id = addRow(f.split, parentId, f.size, f.lac, f.attr);
     if (!m_pg)
-        m_exact.keep(id, split, bytes);
-    else if (ExactNames::needsRow(split, bytes))
-        m_batch.addExact(id, bytes);
-    quint64 bits;
-    std::memcpy(&bits, &lac, sizeof bits);
-    m_folder.insert(key, Child{id, size, bits, true});
+        m_exact.keep(id, f.split, f.exact);
+    else if (ExactNames::needsRow(f.split, f.exact))
+        m_batch.addExact(id, f.exact);
+    m_folder.insert(key, Child{id, f.size, entry.time, true});
     commitIfDue();
     return id;
 }

@@ -4,7 +4,7 @@
 #include "NameIndex.h"
 #include "ExactNames.h"
 #include "PgBatch.h"
-#include "core/base/FindData.h"
+#include "core/base/FileEntry.h"
 
 #include <QElapsedTimer>
 #include <QHash>
@@ -85,7 +85,7 @@ public:
     // stored in that folder by its exact listed name (and whether it is a
     // folder); returns the row's ID. A found row whose size or time differ
     // from the listing's is updated. Throws CatalogueError.
-    qint32 StoreEntry(const FindData &entry, qint32 parentId, const QString &host);
+    qint32 StoreEntry(const FileEntry &entry, qint32 parentId, const QString &host);
     // An ID no row has yet; 0 when the catalogue is not open.
     qint32 NewRecordId();
     enum class Outcome { Unchanged, Added, Changed };
@@ -99,9 +99,6 @@ public:
     void beginNewFolder(qint32 folderId, const QString &host) { beginListing(folderId, host, true); }
     // Stored children of the folder begun last that no StoreEntry met since.
     QList<qint32> unlisted() const;
-    // The listed bytes StoreEntry compares: the wire name, or the decoded
-    // name for entries made without one.
-    static QByteArray exactBytes(const FindData &entry);
     // Opens the write transaction when none is open. Throws CatalogueError.
     void beginWrite() { beginIfNeeded(); }
     sqlite3 *handle() const { return m_handle; }

@@ -1,5 +1,5 @@
 #pragma once
-#include "core/base/FindData.h"
+#include "core/base/FileEntry.h"
 
 #include <QByteArrayList>
 #include <QList>
@@ -8,7 +8,7 @@
 // One folder's listing as the session read it.
 struct FtpListing
 {
-    QList<FindData> entries;
+    QList<FileEntry> entries;
     int badLines = 0;          // lines no parser could read
     QByteArrayList badSamples; // the first few of them, for the log
     bool ok = false;

@@ -182,7 +182,7 @@ void FtpSession::prefetch(const QByteArray &path)
         m_control.prefetch(path, listingCommand(m_probe.method()));
 }
 
-bool FtpSession::findFirstFile(const QByteArray &path, FindData &entry)
+bool FtpSession::findFirstFile(const QByteArray &path, FileEntry &entry)
 {
     const Listing l = list(path);
     m_find = l.entries;
@@ -191,7 +191,7 @@ bool FtpSession::findFirstFile(const QByteArray &path, FindData &entry)
     return findNextFile(entry);
 }
 
-bool FtpSession::findNextFile(FindData &entry)
+bool FtpSession::findNextFile(FileEntry &entry)
 {
     if (m_findNext >= m_find.size())
         return false;

@@ -86,10 +86,10 @@ public:
     Listing list(const QByteArray &path);
     void prefetch(const QByteArray &path);
     // The classic pair: the first entry, then each next; false at the end.
-    bool findFirstFile(const QByteArray &path, FindData &entry);
-    bool findNextFile(FindData &entry);
+    bool findFirstFile(const QByteArray &path, FileEntry &entry);
+    bool findNextFile(FileEntry &entry);
     QString decodeName(const QByteArray &raw) const { return m_decoder.decodeName(raw); }
-    FindData toFindData(const ListedEntry &e) const { return m_decoder.toFindData(e); }
+    FileEntry toEntry(const ListedEntry &e) const { return m_decoder.toEntry(e); }
     static bool safeInPath(const QByteArray &name);
     // Control bytes shown as visible symbols (U+2400 + byte); the exact bytes stay in wireName.
     static QString visibleName(const QString &name) { return ListingDecoder::visibleName(name); }
@@ -133,6 +133,6 @@ private:
     ListingProbe m_probe{m_control, m_lister, m_data, m_decoder};
     Refusal m_refusal = Refusal::None;
     int m_logons = 0;
-    QList<FindData> m_find;
+    QList<FileEntry> m_find;
     qsizetype m_findNext = 0;
 };

@@ -1,11 +1,13 @@
 #pragma once
+#include "core/base/FileEntry.h"
+
 #include <QByteArray>
 #include <QDateTime>
 
 // One entry as a listing line describes it, before the name is decoded.
 struct ListedEntry
 {
-    enum class Kind { File, Directory, Link, LinkToDirectory };
+    using Kind = FileEntry::Kind;
 
     QByteArray name;
     Kind kind = Kind::File;
@@ -14,7 +16,6 @@ struct ListedEntry
     QDateTime modified; // UTC; invalid when the line gives none
     QByteArray unique;  // MLSD "unique" or EPLF "i" fact
 
-    quint32 attributes() const;
     // 100 ns units since 1601, as the catalogue stores times; 0 for no
     // time or one before 1601, which the count cannot hold.
     quint64 fileTime() const;

@@ -18,7 +18,7 @@ FtpListing ListingDecoder::parseLines(QByteArrayList lines, ListingMethod m) con
     FtpListing l;
     l.entries.reserve(parsed.entries.size());
     for (const ListedEntry &e : parsed.entries)
-        l.entries.append(toFindData(e));
+        l.entries.append(toEntry(e));
     l.badLines = parsed.unreadable;
     l.badSamples = parsed.samples;
     return l;
@@ -52,8 +52,8 @@ QString ListingDecoder::decodeName(const QByteArray &raw) const
     return QString::fromLatin1(raw);
 }
 
-// The shown and stored name is a C string: a NUL would cut it, and other
-// control bytes would break lines in the log and the grid.
+// Control bytes would break lines in the log and the grid, and stored
+// catalogues hold the symbols in their place; the exact bytes stay in wireName.
 QString ListingDecoder::visibleName(const QString &name)
 {
     const auto control = [](QChar c) { return c.unicode() < 0x20 || c.unicode() == 0x7f; };
@@ -69,16 +69,15 @@ QString ListingDecoder::visibleName(const QString &name)
     return shown;
 }
 
-FindData ListingDecoder::toFindData(const ListedEntry &e) const
+FileEntry ListingDecoder::toEntry(const ListedEntry &e) const
 {
-    FindData f;
-    f.setName(visibleName(decodeName(e.name)));
+    FileEntry f;
+    f.name = visibleName(decodeName(e.name));
     f.wireName = e.name;
     f.unique = e.unique;
-    f.dwFileAttributes = e.attributes();
-    f.setSize(e.size);
+    f.kind = e.kind;
+    f.size = e.size;
     f.sizeKnown = e.sizeKnown;
-    if (const quint64 t = e.fileTime())
-        f.setTimes(t);
+    f.time = e.fileTime();
     return f;
 }

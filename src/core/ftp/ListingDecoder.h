@@ -25,7 +25,7 @@ public:
     // gives a failed listing with the text control makes of it.
     FtpListing controlListing(const FtpReply &r, ListingMethod m, const ControlChannel &control) const;
     QString decodeName(const QByteArray &raw) const;
-    FindData toFindData(const ListedEntry &e) const;
+    FileEntry toEntry(const ListedEntry &e) const;
     // Control bytes shown as visible symbols (U+2400 + byte); the exact bytes stay in wireName.
     static QString visibleName(const QString &name);
 

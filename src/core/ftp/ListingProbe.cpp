@@ -9,8 +9,8 @@ namespace {
 QSet<QByteArray> namesOf(const FtpListing &l)
 {
     QSet<QByteArray> names;
-    for (const FindData &e : l.entries)
-        names.insert(e.wireName + '\0' + QByteArray::number(e.dwFileAttributes));
+    for (const FileEntry &e : l.entries)
+        names.insert(e.wireName + '\0' + QByteArray::number(e.attributes()));
     return names;
 }
 
@@ -19,9 +19,8 @@ QSet<QByteArray> namesOf(const FtpListing &l)
 QSet<QByteArray> factsOf(const FtpListing &l)
 {
     QSet<QByteArray> facts;
-    for (const FindData &e : l.entries)
-        facts.insert(e.wireName + '\0' + e.unique + '\0' + QByteArray::number(e.ftLastWriteTime.dwHighDateTime) + ':'
-                     + QByteArray::number(e.ftLastWriteTime.dwLowDateTime));
+    for (const FileEntry &e : l.entries)
+        facts.insert(e.wireName + '\0' + e.unique + '\0' + QByteArray::number(e.time));
     return facts;
 }
 } // namespace
@@ -136,8 +135,8 @@ bool ListingProbe::pathFormLists()
     m_pathForm = false;
     const FtpListing top = m_lister.list({ListingMethod::Mlsd, QByteArray()});
     QByteArray sub;
-    for (const FindData &e : top.entries) {
-        if ((e.dwFileAttributes & FindData::AttrDirectory) && ListingRequest::plainPath(e.wireName)) {
+    for (const FileEntry &e : top.entries) {
+        if (e.opensAsFolder() && ListingRequest::plainPath(e.wireName)) {
             sub = e.wireName;
             break;
         }

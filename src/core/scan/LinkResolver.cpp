@@ -49,8 +49,8 @@ bool LinkResolver::isLink(const QByteArray &path)
     auto it = m_linksIn.find(parent);
     if (it == m_linksIn.end()) {
         QSet<QByteArray> links;
-        for (const FindData &e : m_connection.listWithModes(parent).entries)
-            if (e.dwFileAttributes & FindData::AttrReparsePoint)
+        for (const FileEntry &e : m_connection.listWithModes(parent).entries)
+            if (e.isLink())
                 links.insert(e.wireName);
         it = m_linksIn.insert(parent, links);
     }

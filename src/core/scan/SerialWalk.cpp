@@ -42,7 +42,7 @@ void SerialWalk::listOne()
 // The folder the walk will list next: the last subfolder of this listing, or
 // else the one on top of the work list. Asking for it now lets the server
 // prepare it while this listing is stored.
-void SerialWalk::prefetchNext(const QList<FindData> &entries, const QByteArray &path)
+void SerialWalk::prefetchNext(const QList<FileEntry> &entries, const QByteArray &path)
 {
     for (auto it = entries.crbegin(); it != entries.crend(); ++it) {
         if (!it->isDirectory() || it->wireName == "." || it->wireName == "..")

@@ -18,7 +18,7 @@ public:
 
 private:
     void listOne();
-    void prefetchNext(const QList<FindData> &entries, const QByteArray &path);
+    void prefetchNext(const QList<FileEntry> &entries, const QByteArray &path);
 
     WalkContext &m_c;
 };

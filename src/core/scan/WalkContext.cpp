@@ -184,9 +184,9 @@ void WalkContext::reportUnlisted(const QByteArray &path, const QString &error)
     m_log.LogLine(QStringLiteral("   Could not list %1: %2").arg(shown(path), error), false);
 }
 
-void WalkContext::storeListing(const QList<FindData> &entries, qint32 parentId, const QByteArray &path)
+void WalkContext::storeListing(const QList<FileEntry> &entries, qint32 parentId, const QByteArray &path)
 {
-    for (const FindData &e : entries) {
+    for (const FileEntry &e : entries) {
         if (e.wireName == "." || e.wireName == "..")
             continue;
         if (entryLimitReached())
@@ -204,7 +204,7 @@ void WalkContext::storeListing(const QList<FindData> &entries, qint32 parentId, 
     }
 }
 
-bool WalkContext::shouldDescend(const FindData &e, const QByteArray &childPath)
+bool WalkContext::shouldDescend(const FileEntry &e, const QByteArray &childPath)
 {
     if (!FtpSession::safeInPath(e.wireName)) {
         passOver(childPath, QStringLiteral("its name cannot be sent back to the server"));

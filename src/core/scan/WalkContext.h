@@ -92,8 +92,8 @@ public:
     void passOver(const QByteArray &path, const QString &why);
 
 private:
-    void storeListing(const QList<FindData> &entries, qint32 parentId, const QByteArray &path);
-    bool shouldDescend(const FindData &e, const QByteArray &childPath);
+    void storeListing(const QList<FileEntry> &entries, qint32 parentId, const QByteArray &path);
+    bool shouldDescend(const FileEntry &e, const QByteArray &childPath);
     void noteOutcome(qint32 id);
     void dropQueued(const QByteArray &path, const QByteArray &realPath);
     void removeUnlisted();

@@ -277,7 +277,7 @@ void TTabForm::refreshTotalCount()
     }
 }
 
-qint32 TTabForm::StoreEntry(const FindData &entry, qint32 parentId)
+qint32 TTabForm::StoreEntry(const FileEntry &entry, qint32 parentId)
 {
     return m_tab.StoreEntry(entry, parentId, m_hosts.CurrentHost());
 }

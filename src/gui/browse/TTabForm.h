@@ -50,7 +50,7 @@ public:
     DataSet *DS() const { return m_ds; }
     void setDS(DataSet *set);
 
-    qint32 StoreEntry(const FindData &entry, qint32 parentId);
+    qint32 StoreEntry(const FileEntry &entry, qint32 parentId);
     qint32 NewRecordId() { return m_tab.NewRecordId(); }
 
     void ResetFolderTree();
