@@ -1,5 +1,6 @@
 #include "core/catalogue/Catalogue.h"
 #include "core/catalogue/CatalogueError.h"
+#include "core/catalogue/IdDraw.h"
 #include "core/catalogue/NameSearch.h"
 
 #include <QSqlQuery>
@@ -221,7 +222,7 @@ void tst_Catalogue::idDraw()
 {
     for (quint32 s : {0u, 1u, 2u, 0x80000000u, 0xFFFFFFFFu}) {
         quint32 st = s;
-        const qint32 v = Catalogue::drawId(st);
+        const qint32 v = IdDraw::draw(st);
         const quint32 next = s * 134775813u + 1u;
         QCOMPARE(st, next);
         QCOMPARE(v, next == 0 ? 0 : qint32(next - 1));

@@ -7,6 +7,7 @@
 #include "core/catalogue/PathSearch.h"
 #include "core/catalogue/DataSet.h"
 #include "core/catalogue/HostStatistics.h"
+#include "core/catalogue/IdDraw.h"
 #include "core/catalogue/LineageWalk.h"
 #include "core/catalogue/NameSearch.h"
 #include "core/catalogue/PgBatch.h"
@@ -224,7 +225,7 @@ void tst_PgCatalogue::storesAndRescansAlike()
     QFETCH(QString, store);
     Catalogue cat;
     cat.open(where(store));
-    QCOMPARE(cat.isPostgres(), store == "postgresql");
+    QCOMPARE(cat.isShared(), store == "postgresql");
     const QByteArray longName = QByteArray(90, 'n') + ".txt";
     TableConnection conn;
     conn.tree[""] = {"a.txt=10", "b.TXT=5", "caf\xe9.txt=7", longName + "=1", "old/", "keep/"};
@@ -430,7 +431,7 @@ void tst_PgCatalogue::collidingIdIsDrawnAgain()
     Catalogue cat;
     cat.open(m_url);
     PgBatch batch(cat.database());
-    quint32 state = 7;
+    IdDraw state(7);
     const qint32 folder = batch.add({0, 0, 0, "folder", "<DIR>", "H", 0, 16}, state);
     const qint32 child = batch.add({0, folder, 1, "child", "txt", "H", 0, 128}, state);
     batch.addExact(folder, "Folder");
