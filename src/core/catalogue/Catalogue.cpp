@@ -91,6 +91,13 @@ bool Catalogue::nameIndexReady() const
     return m_store && m_store->nameIndexReady();
 }
 
+CatalogueStore &Catalogue::store()
+{
+    if (!m_store)
+        throw CatalogueError(QStringLiteral("Cannot perform this operation on a closed dataset"));
+    return *m_store;
+}
+
 void Catalogue::prepareQueries()
 {
     const QSqlDatabase &db = m_store->database();
@@ -239,14 +246,14 @@ void Catalogue::updateIfChanged(Child &child, double size, double lac)
 
 void Catalogue::insertCopies(const QList<CopiedRow> &rows)
 {
-    m_store->insertCopies(rows);
+    store().insertCopies(rows);
 }
 
 void Catalogue::beginIfNeeded()
 {
     if (m_inTransaction)
         return;
-    if (!m_store->database().transaction())
+    if (!store().database().transaction())
         throw CatalogueError(failure(m_store->database().lastError().text()));
     m_inTransaction = true;
     m_pacing.begun();
@@ -296,6 +303,8 @@ void Catalogue::flush()
 
 void Catalogue::send()
 {
+    if (!m_store)
+        return;
     QHash<qint32, qint32> moved;
     try {
         moved = m_store->send();
@@ -319,17 +328,18 @@ void Catalogue::send()
 
 QString Catalogue::failure(const QString &why)
 {
-    return m_store->failure(why);
+    return m_store ? m_store->failure(why) : why;
 }
 
 bool Catalogue::lockHost(const QString &host)
 {
-    return m_store->lockHost(host.left(HostSize));
+    return !m_store || m_store->lockHost(host.left(HostSize));
 }
 
 void Catalogue::unlockHost(const QString &host)
 {
-    m_store->unlockHost(host.left(HostSize));
+    if (m_store)
+        m_store->unlockHost(host.left(HostSize));
 }
 
 void Catalogue::logChange(const QString &host, const QByteArray &hostUtf8, const QByteArray &change, qint32 id)
@@ -350,23 +360,25 @@ void Catalogue::keepChange(const QByteArray &hostUtf8, const QByteArray &change,
 
 void Catalogue::writeKeptChanges()
 {
-    m_store->writeKeptChanges();
+    if (m_store)
+        m_store->writeKeptChanges();
 }
 
 void Catalogue::commitGathered()
 {
-    if (m_store->gathersRows())
+    if (m_store && m_store->gathersRows())
         flush();
 }
 
 qint64 Catalogue::recordCount()
 {
-    return m_store->recordCount();
+    return store().recordCount();
 }
 
 std::optional<CatalogueRecord> Catalogue::recordById(qint32 id)
 {
     id = currentId(id);
+    store();
     send();
     m_byId.bindValue(0, id);
     if (!m_byId.exec())

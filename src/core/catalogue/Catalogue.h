@@ -118,6 +118,8 @@ public:
     std::optional<CatalogueRecord> recordById(qint32 id);
 
 private:
+    // The open catalogue's store. Throws CatalogueError when closed.
+    CatalogueStore &store();
     QString failure(const QString &why);
     void prepareQueries();
     void loadFolder(qint32 parentId, const QString &host);
