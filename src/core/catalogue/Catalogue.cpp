@@ -378,7 +378,6 @@ qint64 Catalogue::recordCount()
 std::optional<CatalogueRecord> Catalogue::recordById(qint32 id)
 {
     id = currentId(id);
-    store();
     send();
     m_byId.bindValue(0, id);
     if (!m_byId.exec())

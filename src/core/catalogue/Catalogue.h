@@ -2,7 +2,6 @@
 #include "CatalogueRecord.h"
 #include "CommitPacing.h"
 #include "CopiedRow.h"
-#include "EntryName.h"
 #include "ExactNames.h"
 #include "NameIndex.h"
 #include "PgSchema.h"

@@ -7,7 +7,6 @@
 #include <QHash>
 #include <QSet>
 #include <QRegularExpression>
-#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <sqlite3.h>

@@ -4,7 +4,6 @@
 #include "CatalogueError.h"
 #include "SqlDialect.h"
 
-#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <algorithm>
