@@ -1,5 +1,6 @@
 #include "core/catalogue/Catalogue.h"
 #include "core/catalogue/CatalogueError.h"
+#include "core/catalogue/IdDraw.h"
 #include "core/catalogue/NameSearch.h"
 
 #include <QSqlQuery>
@@ -16,6 +17,7 @@ private slots:
     void init();
     void cleanup();
     void createsFolderAndTable();
+    void schemaIsWhatStoredCataloguesHave();
     void storesFieldsAsListed();
     void unknownSizeIsZero();
     void changedSizeOrTimeUpdatesTheRow();
@@ -93,6 +95,33 @@ void tst_Catalogue::createsFolderAndTable()
         fields << q.value(1).toString();
     QCOMPARE(fields, (QStringList{"Name", "ext", "Size", "Host", "Attr", "LAC", "ID", "PID"}));
     QCOMPARE(m_cat->recordCount(), 0);
+}
+
+// Every table and index as catalogues made by earlier versions hold them:
+// the schema is written once for both databases, and must not drift.
+void tst_Catalogue::schemaIsWhatStoredCataloguesHave()
+{
+    QSqlQuery q(m_cat->database());
+    QVERIFY(q.exec("SELECT name, sql FROM sqlite_master WHERE name NOT LIKE 'DB_NameTrigrams%' "
+                   "AND name NOT LIKE 'sqlite_%' ORDER BY name"));
+    QStringList schema;
+    while (q.next())
+        schema << q.value(0).toString() + ": " + q.value(1).toString();
+    const QStringList expected{
+        "DB: CREATE TABLE DB (Name VARCHAR(80), ext VARCHAR(5), Size DOUBLE, Host VARCHAR(255), Attr INTEGER, "
+        "LAC DOUBLE, ID INTEGER, PID INTEGER)",
+        "DB_Folder: CREATE INDEX DB_Folder ON DB(PID, Name, ext)",
+        "DB_HostRows: CREATE INDEX DB_HostRows ON DB(+Host)",
+        "DB_ID: CREATE UNIQUE INDEX DB_ID ON DB(ID)",
+        "DB_Size: CREATE INDEX DB_Size ON DB(Size)",
+        "ExactName: CREATE TABLE ExactName (ID INTEGER PRIMARY KEY, Bytes BLOB NOT NULL)",
+        "HostCodePage: CREATE TABLE HostCodePage (Host TEXT PRIMARY KEY, CodePage TEXT)",
+        "ScanChange: CREATE TABLE ScanChange (Host TEXT, Change TEXT, ID INTEGER, Path BLOB)"};
+    QCOMPARE(schema, expected);
+    QVERIFY(q.exec("PRAGMA page_size") && q.next());
+    QCOMPARE(q.value(0).toInt(), 4096);
+    QVERIFY(q.exec("PRAGMA journal_mode") && q.next());
+    QCOMPARE(q.value(0).toString(), "wal");
 }
 
 void tst_Catalogue::storesFieldsAsListed()
@@ -221,7 +250,7 @@ void tst_Catalogue::idDraw()
 {
     for (quint32 s : {0u, 1u, 2u, 0x80000000u, 0xFFFFFFFFu}) {
         quint32 st = s;
-        const qint32 v = Catalogue::drawId(st);
+        const qint32 v = IdDraw::draw(st);
         const quint32 next = s * 134775813u + 1u;
         QCOMPARE(st, next);
         QCOMPARE(v, next == 0 ? 0 : qint32(next - 1));

@@ -7,6 +7,7 @@
 #include "core/catalogue/PathSearch.h"
 #include "core/catalogue/DataSet.h"
 #include "core/catalogue/HostStatistics.h"
+#include "core/catalogue/IdDraw.h"
 #include "core/catalogue/LineageWalk.h"
 #include "core/catalogue/NameSearch.h"
 #include "core/catalogue/PgBatch.h"
@@ -133,6 +134,7 @@ class tst_PgCatalogue : public QObject
 private slots:
     void initTestCase();
     void init();
+    void schemaIsWhatStoredCataloguesHave();
     void storesAndRescansAlike_data();
     void storesAndRescansAlike();
     void findMatchesLike();
@@ -210,6 +212,50 @@ QStringList tst_PgCatalogue::lastChanges(Catalogue &cat)
     return changes;
 }
 
+// Every table, column and index as databases made by earlier versions hold
+// them: the schema is written once for both databases, and must not drift.
+void tst_PgCatalogue::schemaIsWhatStoredCataloguesHave()
+{
+    Catalogue cat;
+    cat.open(m_url);
+    QSqlQuery q(cat.database());
+    QVERIFY(q.exec("SELECT table_name, column_name, data_type, COALESCE(character_maximum_length, 0), is_nullable, "
+                   "is_identity FROM information_schema.columns WHERE table_schema = 'public' "
+                   "ORDER BY table_name, ordinal_position"));
+    QStringList columns;
+    while (q.next()) {
+        QStringList fields;
+        for (int i = 0; i < 6; ++i)
+            fields << q.value(i).toString();
+        columns << fields.join(' ');
+    }
+    const QStringList expectedColumns{
+        "db name character varying 80 YES NO", "db ext character varying 5 YES NO",
+        "db size double precision 0 YES NO", "db host character varying 255 YES NO", "db attr integer 0 YES NO",
+        "db lac double precision 0 YES NO", "db id integer 0 YES NO", "db pid integer 0 YES NO",
+        "exactname id integer 0 NO NO", "exactname bytes bytea 0 NO NO", "harvexschema version integer 0 NO NO",
+        "hostcodepage host text 0 NO NO", "hostcodepage codepage text 0 YES NO", "scanchange seq bigint 0 NO YES",
+        "scanchange host text 0 YES NO", "scanchange change text 0 YES NO", "scanchange id integer 0 YES NO",
+        "scanchange path bytea 0 YES NO"};
+    QCOMPARE(columns, expectedColumns);
+    QVERIFY(q.exec("SELECT indexdef FROM pg_indexes WHERE schemaname = 'public' ORDER BY indexname"));
+    QStringList indexes;
+    while (q.next())
+        indexes << q.value(0).toString();
+    const QStringList expectedIndexes{
+        "CREATE INDEX db_folder ON public.db USING btree (pid, host, name, ext)",
+        "CREATE UNIQUE INDEX db_id ON public.db USING btree (id)",
+        "CREATE INDEX db_nametrigrams ON public.db USING gin (translate((name)::text, "
+        "'ABCDEFGHIJKLMNOPQRSTUVWXYZ'::text, 'abcdefghijklmnopqrstuvwxyz'::text) gin_trgm_ops)",
+        "CREATE INDEX db_size ON public.db USING btree (size)",
+        "CREATE UNIQUE INDEX exactname_pkey ON public.exactname USING btree (id)",
+        "CREATE UNIQUE INDEX hostcodepage_pkey ON public.hostcodepage USING btree (host)",
+        "CREATE INDEX scanchange_host ON public.scanchange USING btree (host)"};
+    QCOMPARE(indexes, expectedIndexes);
+    QVERIFY(q.exec("SELECT Version FROM HarvexSchema") && q.next());
+    QCOMPARE(q.value(0).toInt(), Catalogue::PgSchemaVersion);
+}
+
 void tst_PgCatalogue::storesAndRescansAlike_data()
 {
     QTest::addColumn<QString>("store");
@@ -224,7 +270,7 @@ void tst_PgCatalogue::storesAndRescansAlike()
     QFETCH(QString, store);
     Catalogue cat;
     cat.open(where(store));
-    QCOMPARE(cat.isPostgres(), store == "postgresql");
+    QCOMPARE(cat.isShared(), store == "postgresql");
     const QByteArray longName = QByteArray(90, 'n') + ".txt";
     TableConnection conn;
     conn.tree[""] = {"a.txt=10", "b.TXT=5", "caf\xe9.txt=7", longName + "=1", "old/", "keep/"};
@@ -430,7 +476,7 @@ void tst_PgCatalogue::collidingIdIsDrawnAgain()
     Catalogue cat;
     cat.open(m_url);
     PgBatch batch(cat.database());
-    quint32 state = 7;
+    IdDraw state(7);
     const qint32 folder = batch.add({0, 0, 0, "folder", "<DIR>", "H", 0, 16}, state);
     const qint32 child = batch.add({0, folder, 1, "child", "txt", "H", 0, 128}, state);
     batch.addExact(folder, "Folder");

@@ -3,33 +3,11 @@
 #include "Catalogue.h"
 #include "CatalogueError.h"
 #include "PgBatch.h"
-#include "SqlDialect.h"
+#include "ExactNames.h"
+#include "IdDraw.h"
 
 #include <QSqlError>
 #include <QSqlQuery>
-#include <QVariant>
-
-struct CatalogueCopy::Row
-{
-    QVariant name, ext, size, host, attr, lac;
-    qint32 id, pid;
-    QVariant bytes; // ExactName's, when the row has one
-};
-
-namespace {
-QString pgValue(const QVariant &v)
-{
-    if (v.isNull())
-        return QStringLiteral("NULL");
-    if (v.typeId() == QMetaType::QByteArray)
-        return PgBatch::literal(v.toByteArray());
-    if (v.typeId() == QMetaType::QString)
-        return PgBatch::literal(v.toString());
-    if (v.typeId() == QMetaType::Double)
-        return PgBatch::literal(v.toDouble());
-    return QString::number(v.toLongLong());
-}
-} // namespace
 
 CatalogueCopy::Result CatalogueCopy::run(const Progress &progress)
 {
@@ -104,13 +82,13 @@ qint64 CatalogueCopy::drawAgainTaken(const QStringList &hosts)
     while (q.next())
         ids << q.value(0).toInt();
     m_sourceIds = QSet<qint32>(ids.cbegin(), ids.cend());
-    quint32 state = Catalogue::clockSeed();
+    IdDraw draw;
     for (qsizetype from = 0; from < ids.size(); from += RowsPerBatch) {
         for (qint32 id : takenInTarget(ids.mid(from, RowsPerBatch))) {
             qint32 fresh;
             do
-                fresh = Catalogue::drawId(state);
-            while (fresh == 0 || m_sourceIds.contains(fresh) || !takenInTarget({fresh}).isEmpty());
+                fresh = draw.next();
+            while (m_sourceIds.contains(fresh) || !takenInTarget({fresh}).isEmpty());
             m_newId.insert(id, fresh);
             m_sourceIds.insert(fresh);
         }
@@ -137,7 +115,7 @@ void CatalogueCopy::copyRows(const QStringList &hosts, qint64 total, const Progr
                         QStringLiteral("SELECT d.Name, d.ext, d.Size, d.Host, d.Attr, d.LAC, d.ID, d.PID, x.Bytes "
                                        "FROM DB d LEFT JOIN ExactName x ON x.ID = d.ID WHERE %1")
                             .arg(hostFilter(hosts)));
-    QList<Row> rows;
+    QList<CopiedRow> rows;
     while (q.next()) {
         const qint32 id = q.value(6).toInt();
         const qint32 pid = q.value(7).toInt();
@@ -153,45 +131,12 @@ void CatalogueCopy::copyRows(const QStringList &hosts, qint64 total, const Progr
     writeRows(rows);
 }
 
-void CatalogueCopy::writeRows(const QList<Row> &rows)
+void CatalogueCopy::writeRows(const QList<CopiedRow> &rows)
 {
     if (rows.isEmpty())
         return;
     m_to.beginWrite();
-    const QSqlDatabase db = m_to.database();
-    if (SqlDialect::isPostgres(db)) {
-        QStringList values, exact;
-        for (const Row &r : rows) {
-            values << QStringLiteral("(%1,%2,%3,%4,%5,%6,%7,%8)")
-                          .arg(pgValue(r.name), pgValue(r.ext), pgValue(r.size), pgValue(r.host), pgValue(r.attr),
-                               pgValue(r.lac))
-                          .arg(r.id)
-                          .arg(r.pid);
-            if (!r.bytes.isNull())
-                exact << QStringLiteral("(%1,%2)").arg(r.id).arg(PgBatch::literal(r.bytes.toByteArray()));
-        }
-        SqlStatement::run(db, QStringLiteral("INSERT INTO DB (Name, ext, Size, Host, Attr, LAC, ID, PID) VALUES %1")
-                      .arg(values.join(u',')));
-        if (!exact.isEmpty())
-            SqlStatement::run(db, QStringLiteral("INSERT INTO ExactName (ID, Bytes) VALUES %1").arg(exact.join(u',')));
-    } else {
-        QSqlQuery insert(db), exact(db);
-        insert.prepare(QStringLiteral("INSERT INTO DB (Name, ext, Size, Host, Attr, LAC, ID, PID) VALUES (?, ?, ?, ?, ?, ?, ?, ?)"));
-        exact.prepare(QStringLiteral("INSERT INTO ExactName (ID, Bytes) VALUES (?, ?)"));
-        for (const Row &r : rows) {
-            const QVariantList values{r.name, r.ext, r.size, r.host, r.attr, r.lac, r.id, r.pid};
-            for (int i = 0; i < values.size(); ++i)
-                insert.bindValue(i, values[i]);
-            if (!insert.exec())
-                throw CatalogueError(insert.lastError().text());
-            if (r.bytes.isNull())
-                continue;
-            exact.bindValue(0, r.id);
-            exact.bindValue(1, r.bytes.toByteArray());
-            if (!exact.exec())
-                throw CatalogueError(exact.lastError().text());
-        }
-    }
+    m_to.insertCopies(rows);
     m_result.rows += rows.size();
 }
 
@@ -201,10 +146,5 @@ void CatalogueCopy::copyCodePages(const QStringList &hosts)
                         QStringLiteral("SELECT d.Host, d.CodePage FROM HostCodePage d WHERE %1").arg(hostFilter(hosts)));
     m_to.beginWrite();
     while (q.next())
-        SqlStatement::run(m_to.database(),
-              SqlDialect::pick(m_to.database(),
-                               QStringLiteral("INSERT OR REPLACE INTO HostCodePage (Host, CodePage) VALUES (?, ?)"),
-                               QStringLiteral("INSERT INTO HostCodePage (Host, CodePage) VALUES (?, ?) "
-                                              "ON CONFLICT (Host) DO UPDATE SET CodePage = EXCLUDED.CodePage")),
-              {q.value(0), q.value(1)});
+        SqlStatement::run(m_to.database(), ExactNames::noteSql(m_to.database()), {q.value(0), q.value(1)});
 }

@@ -1,4 +1,6 @@
 #pragma once
+#include "CopiedRow.h"
+
 #include <QHash>
 #include <QSet>
 #include <QStringList>
@@ -31,7 +33,6 @@ public:
     Result run(const Progress &progress = {});
 
 private:
-    struct Row;
     QStringList hostsToCopy();
     void claim(const QStringList &hosts);
     void release(const QStringList &hosts);
@@ -40,7 +41,7 @@ private:
     qint64 drawAgainTaken(const QStringList &hosts);
     QSet<qint32> takenInTarget(const QList<qint32> &ids);
     void copyRows(const QStringList &hosts, qint64 total, const Progress &progress);
-    void writeRows(const QList<Row> &rows);
+    void writeRows(const QList<CopiedRow> &rows);
     void copyCodePages(const QStringList &hosts);
 
     Catalogue &m_from;

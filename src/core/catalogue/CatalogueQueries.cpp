@@ -7,7 +7,6 @@
 #include <QHash>
 #include <QSet>
 #include <QRegularExpression>
-#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <sqlite3.h>
@@ -15,14 +14,6 @@
 #include <memory>
 
 namespace {
-sqlite3 *handleOf(const QSqlDatabase &db)
-{
-    const QVariant handle = db.driver() ? db.driver()->handle() : QVariant();
-    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
-        throw CatalogueError(QStringLiteral("The SQLite driver gives no handle"));
-    return *static_cast<sqlite3 *const *>(handle.constData());
-}
-
 struct Finalize
 {
     void operator()(sqlite3_stmt *st) const { sqlite3_finalize(st); }
@@ -119,7 +110,7 @@ QString CatalogueQueries::hostCondition(HostMatch match) const
 {
     if (match != HostMatch::Like)
         return QStringLiteral("(Host = ?)");
-    return u'(' + SqlDialect::pick(m_db, QStringLiteral("Host LIKE ?"), SqlDialect::asciiLike(QStringLiteral("Host"))) + u')';
+    return u'(' + SqlDialect::like(m_db, QStringLiteral("Host")) + u')';
 }
 
 QList<CatalogueQueries::Folder> CatalogueQueries::subfolders(const QString &host, HostMatch match,
@@ -151,8 +142,7 @@ QList<CatalogueQueries::Folder> CatalogueQueries::subfoldersOf(const QString &ho
     QStringList marks(parents.size(), QStringLiteral("?"));
     QSqlQuery q(m_db);
     q.setForwardOnly(true);
-    // PostgreSQL has no rowid; its row address follows the stored order of rows never updated in place.
-    const QString stored = SqlDialect::pick(m_db, QStringLiteral("rowid"), QStringLiteral("ctid"));
+    const QString stored = SqlDialect::storedOrder(m_db);
     q.prepare(QStringLiteral("SELECT ID, PID, Name FROM DB WHERE PID IN (%1) AND %2 AND (Attr = 16) ORDER BY %3")
                   .arg(marks.join(u','), hostCondition(match), stored));
     for (qint32 pid : parents)
@@ -196,8 +186,7 @@ CatalogueQueries::Statement CatalogueQueries::find(const QString &pattern, const
     Statement st{QStringLiteral("SELECT * FROM DB WHERE (Name LIKE ?) AND (Ext LIKE ?)"), {pattern}};
     if (search) {
         const NameSearch::Condition name = search->condition(pattern);
-        const QString ext = SqlDialect::pick(search->database(), QStringLiteral("(Ext LIKE ?)"),
-                                             u'(' + SqlDialect::asciiLike(QStringLiteral("Ext")) + u')');
+        const QString ext = u'(' + SqlDialect::like(search->database(), QStringLiteral("Ext")) + u')';
         st = Statement{QStringLiteral("SELECT * FROM DB WHERE ") + name.sql + QStringLiteral(" AND ") + ext, name.values};
     }
     st.params.append(type == QLatin1String("ALL") ? QStringLiteral("%") : type);
@@ -218,9 +207,9 @@ CatalogueQueries::Statement CatalogueQueries::hostSummary()
 
 qint64 CatalogueQueries::countRows(const Statement &st) const
 {
-    if (SqlDialect::isPostgres(m_db))
+    sqlite3 *db = SqlDialect::sqliteHandle(m_db);
+    if (!db)
         return countRowsByQuery(st);
-    sqlite3 *db = handleOf(m_db);
     StatementPtr stmt = compile(db, st.sql);
     if (!stmt || !sqlite3_stmt_readonly(stmt.get()) || sqlite3_column_count(stmt.get()) == 0)
         return 0;
@@ -271,8 +260,9 @@ bool CatalogueQueries::readsByItsWord(const QString &sql)
 
 bool CatalogueQueries::isReadOnly(const QString &sql) const
 {
-    if (SqlDialect::isPostgres(m_db))
+    sqlite3 *db = SqlDialect::sqliteHandle(m_db);
+    if (!db)
         return readsByItsWord(sql);
-    StatementPtr stmt = compile(handleOf(m_db), sql);
+    StatementPtr stmt = compile(db, sql);
     return !stmt || sqlite3_stmt_readonly(stmt.get());
 }

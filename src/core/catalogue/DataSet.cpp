@@ -25,9 +25,9 @@ qint64 DataSet::countRows(const QSqlDatabase &db) const
 
 bool DataSet::run(QSqlQuery &q, const QSqlDatabase &db) const
 {
-    // PostgreSQL prepares only SELECT, INSERT, UPDATE, DELETE and VALUES: a
-    // statement without values (the SQL window's CREATE or VACUUM) runs as typed.
-    if (m_params.isEmpty() && SqlDialect::isPostgres(db))
+    // A statement without values (the SQL window's CREATE or VACUUM) runs as
+    // typed where only some kinds can be prepared.
+    if (m_params.isEmpty() && SqlDialect::runsUnprepared(db))
         return q.exec(orderedSql());
     if (!q.prepare(orderedSql()))
         return false;

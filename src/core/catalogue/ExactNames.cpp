@@ -14,30 +14,17 @@ ExactNames::~ExactNames()
     finalize();
 }
 
-QStringList ExactNames::schema()
-{
-    return {QStringLiteral("CREATE TABLE IF NOT EXISTS ExactName (ID INTEGER PRIMARY KEY, Bytes BLOB NOT NULL)"),
-            // The code page a host's stored names were decoded with.
-            QStringLiteral("CREATE TABLE IF NOT EXISTS HostCodePage (Host TEXT PRIMARY KEY, CodePage TEXT)")};
-}
-
 QByteArray ExactNames::fromFields(const QString &name, const QString &ext)
 {
     return EntryName{name, ext}.fileName().toUtf8();
 }
 
-QString ExactNames::sqlBytes()
-{
-    // The same rule as EntryName::fileName(), for rows without an ExactName row.
-    return QStringLiteral("COALESCE(x.Bytes, CAST(CASE WHEN d.ext IS NULL OR d.ext = '' OR d.ext = '<DIR>' "
-                          "THEN d.Name ELSE d.Name || '.' || d.ext END AS BLOB))");
-}
-
 QString ExactNames::sqlBytes(const QSqlDatabase &db)
 {
-    return SqlDialect::pick(db, sqlBytes(),
-                            QStringLiteral("COALESCE(x.Bytes, convert_to(CASE WHEN d.ext IS NULL OR d.ext = '' "
-                                           "OR d.ext = '<DIR>' THEN d.Name ELSE d.Name || '.' || d.ext END, 'UTF8'))"));
+    // The same rule as EntryName::fileName(), for rows without an ExactName row.
+    const QString fileName = QStringLiteral("CASE WHEN d.ext IS NULL OR d.ext = '' OR d.ext = '<DIR>' "
+                                            "THEN d.Name ELSE d.Name || '.' || d.ext END");
+    return QStringLiteral("COALESCE(x.Bytes, %1)").arg(SqlDialect::utf8Bytes(db, fileName));
 }
 
 bool ExactNames::needsRow(const EntryName &split, const QByteArray &bytes)
@@ -100,11 +87,8 @@ int ExactNames::recode(Catalogue &catalogue, const QString &host, const QByteArr
                                         "WHERE d.Host = ?"),
                          {host});
     QSqlQuery update(catalogue.database());
-    update.prepare(SqlDialect::pick(
-        catalogue.database(),
-        QStringLiteral("UPDATE DB SET Name = ?, ext = ? WHERE ID = ? AND (Name IS NOT ? OR ext IS NOT ?)"),
-        QStringLiteral("UPDATE DB SET Name = ?, ext = ? WHERE ID = ? AND (Name IS DISTINCT FROM ? "
-                       "OR ext IS DISTINCT FROM ?)")));
+    update.prepare(QStringLiteral("UPDATE DB SET Name = ?, ext = ? WHERE ID = ? AND (Name %1 ? OR ext %1 ?)")
+                       .arg(SqlDialect::isNot(catalogue.database())));
     int changed = 0;
     while (rows.next()) {
         const QByteArray bytes = rows.value(1).toByteArray();
@@ -156,12 +140,12 @@ int ExactNames::recodeChangedHosts(Catalogue &catalogue,
     return changed;
 }
 
+QString ExactNames::noteSql(const QSqlDatabase &db)
+{
+    return SqlDialect::insertOrReplace(db, QStringLiteral("HostCodePage"), {QStringLiteral("Host"), QStringLiteral("CodePage")});
+}
+
 void ExactNames::note(Catalogue &catalogue, const QString &host, const QByteArray &codePage)
 {
-    SqlStatement::run(catalogue.database(),
-        SqlDialect::pick(catalogue.database(),
-                         QStringLiteral("INSERT OR REPLACE INTO HostCodePage (Host, CodePage) VALUES (?, ?)"),
-                         QStringLiteral("INSERT INTO HostCodePage (Host, CodePage) VALUES (?, ?) "
-                                        "ON CONFLICT (Host) DO UPDATE SET CodePage = EXCLUDED.CodePage")),
-        {host, QString::fromLatin1(codePage)});
+    SqlStatement::run(catalogue.database(), noteSql(catalogue.database()), {host, QString::fromLatin1(codePage)});
 }

@@ -25,13 +25,12 @@ public:
     ExactNames(const ExactNames &) = delete;
     ExactNames &operator=(const ExactNames &) = delete;
 
-    static QStringList schema();
     // The listed bytes a row's Name and ext stand for when it has no ExactName row.
     static QByteArray fromFields(const QString &name, const QString &ext);
     // SQL for a row's listed bytes; d is table DB, x its LEFT JOINed ExactName row.
-    static QString sqlBytes();
-    // The same, spelled for db's kind of database.
     static QString sqlBytes(const QSqlDatabase &db);
+    // Notes a host's code page: values Host, CodePage.
+    static QString noteSql(const QSqlDatabase &db);
     // True when Name and ext do not give bytes back: an ExactName row is kept.
     static bool needsRow(const EntryName &split, const QByteArray &bytes);
     static bool isUtf8(const QByteArray &bytes);

@@ -4,7 +4,6 @@
 #include "CatalogueError.h"
 #include "SqlDialect.h"
 
-#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <algorithm>
@@ -104,12 +103,9 @@ void HostStatistics::scanRowsByQuery()
 
 void HostStatistics::scanRows()
 {
-    if (SqlDialect::isPostgres(m_catalogue.database()))
+    sqlite3 *db = SqlDialect::sqliteHandle(m_catalogue.database());
+    if (!db)
         return scanRowsByQuery();
-    const QVariant handle = m_catalogue.database().driver()->handle();
-    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
-        throw CatalogueError(QStringLiteral("The SQLite driver gives no handle"));
-    sqlite3 *db = *static_cast<sqlite3 *const *>(handle.constData());
     sqlite3_stmt *st = nullptr;
     const char *sql = "SELECT Attr, PID, Size, ext, ID, Name FROM DB WHERE +Host = ?";
     if (sqlite3_prepare_v2(db, sql, -1, &st, nullptr) != SQLITE_OK)

@@ -44,10 +44,7 @@ qint64 lastRow(QSqlDatabase db)
 
 bool NameIndex::exists(QSqlDatabase db)
 {
-    if (SqlDialect::isPostgres(db)) // the GIN index the schema makes
-        return SqlStatement::run(db, QStringLiteral("SELECT 1 FROM pg_indexes WHERE indexname = 'db_nametrigrams'")).next();
-    QSqlQuery q = SqlStatement::run(db, QStringLiteral("SELECT 1 FROM sqlite_schema WHERE name = ?"), {QString::fromLatin1(StateTable)});
-    return q.next();
+    return SqlStatement::run(db, SqlDialect::nameIndexProbe(db)).next();
 }
 
 bool NameIndex::isReady(QSqlDatabase db)

@@ -56,11 +56,12 @@ NameSearch::Condition NameSearch::condition(const QString &pattern) const
 {
     // PostgreSQL's trigram index holds the names folded as LIKE folds them:
     // the planner takes the candidates from it and checks each.
-    if (SqlDialect::isPostgres(m_db))
-        return {u'(' + SqlDialect::asciiLike(QStringLiteral("Name")) + u')', {pattern}, m_hasIndex};
+    const QString like = u'(' + SqlDialect::like(m_db, QStringLiteral("Name")) + u')';
+    if (SqlDialect::plannerUsesNameIndex(m_db))
+        return {like, {pattern}, m_hasIndex};
     const QString trigrams = m_hasIndex ? trigramQuery(pattern) : QString();
     if (trigrams.isEmpty())
-        return {QStringLiteral("(Name LIKE ?)"), {pattern}, false};
+        return {like, {pattern}, false};
     // The index's case folding covers every letter, LIKE's only A to Z: the
     // index gives a superset and LIKE keeps exactly its own rows. Rows above
     // the index's mark (a build not finished, rows added through the SQL
@@ -77,8 +78,7 @@ QSqlQuery NameSearch::find(const QString &pattern, const QString &extPattern) co
     const Condition c = condition(pattern);
     QSqlQuery q(m_db);
     q.setForwardOnly(true);
-    const QString ext = SqlDialect::pick(m_db, QStringLiteral("(Ext LIKE ?)"),
-                                         u'(' + SqlDialect::asciiLike(QStringLiteral("Ext")) + u')');
+    const QString ext = u'(' + SqlDialect::like(m_db, QStringLiteral("Ext")) + u')';
     if (!q.prepare(QStringLiteral("SELECT * FROM DB WHERE %1 AND %2").arg(c.sql, ext)))
         throw CatalogueError(q.lastError().text());
     for (const QVariant &v : c.values)

@@ -29,10 +29,10 @@ qint64 PathSearch::find(const QString &pattern, const QString &type, const QStri
         st.params.append(limit);
     }
     QSqlQuery q(m_db);
-    // PostgreSQL's driver streams a forward-only result only while no other
-    // statement runs on the connection, and each folder path needs one: there
-    // the result comes whole before the first path is resolved.
-    q.setForwardOnly(!SqlDialect::isPostgres(m_db));
+    // Each folder path needs a statement of its own: where a forward-only
+    // result cannot stream beside it, the result comes whole before the
+    // first path is resolved.
+    q.setForwardOnly(SqlDialect::streamsBesideOthers(m_db));
     if (!q.prepare(sql))
         throw CatalogueError(q.lastError().text());
     for (const QVariant &v : st.params)

@@ -1,6 +1,6 @@
 #include "PgBatch.h"
-#include "Catalogue.h"
 #include "CatalogueError.h"
+#include "IdDraw.h"
 
 #include <QSqlError>
 #include <QSqlQuery>
@@ -46,11 +46,11 @@ QString PgBatch::literal(const QByteArray &bytes)
     return QStringLiteral("decode('%1', 'hex')").arg(QString::fromLatin1(bytes.toHex()));
 }
 
-qint32 PgBatch::add(Row row, quint32 &drawState)
+qint32 PgBatch::add(Row row, IdDraw &ids)
 {
     do
-        row.id = Catalogue::drawId(drawState);
-    while (row.id == 0 || m_ids.contains(row.id)); // 0 is the root marker: never an ID
+        row.id = ids.next();
+    while (m_ids.contains(row.id));
     m_ids.insert(row.id);
     m_rows.append(std::move(row));
     return m_rows.last().id;
@@ -135,13 +135,13 @@ void PgBatch::redraw(QList<Row> &missing, QHash<qint32, qint32> &moved)
 {
     if (missing.isEmpty())
         return;
-    quint32 state = Catalogue::clockSeed();
+    IdDraw ids;
     QHash<qint32, qint32> now;
     for (Row &r : missing) {
         qint32 id;
         do
-            id = Catalogue::drawId(state);
-        while (id == 0 || m_ids.contains(id));
+            id = ids.next();
+        while (m_ids.contains(id));
         m_ids.insert(id);
         now.insert(r.id, id);
         r.id = id;

@@ -6,6 +6,8 @@
 #include <QSqlDatabase>
 #include <QString>
 
+class IdDraw;
+
 // The store's rows for a PostgreSQL catalogue, gathered and sent as
 // multi-row INSERTs inside the writer's open transaction, so a scan pays the
 // network's round trip per batch rather than per entry. IDs are drawn when a
@@ -31,7 +33,7 @@ public:
     void setDatabase(const QSqlDatabase &db) { m_db = db; }
 
     // Draws the row's ID, unique within the batch; returns it.
-    qint32 add(Row row, quint32 &drawState);
+    qint32 add(Row row, IdDraw &ids);
     void addExact(qint32 id, const QByteArray &bytes);
     void addChange(const QString &host, const QString &change, qint32 id);
     void addUpdate(qint32 id, double size, double lac);

@@ -20,11 +20,6 @@ ScanChanges::ScanChanges(Catalogue &catalogue)
 {
 }
 
-QStringList ScanChanges::schema()
-{
-    return {QStringLiteral("CREATE TABLE IF NOT EXISTS ScanChange (Host TEXT, Change TEXT, ID INTEGER, Path BLOB)")};
-}
-
 QString ScanChanges::kindText(Kind k)
 {
     switch (k) {
@@ -68,45 +63,33 @@ void ScanChanges::log(Kind k, qint32 id)
 {
     static const QByteArray texts[] = {"added", "changed"};
     const QByteArray &text = texts[k == Kind::Added ? 0 : 1];
-    if (m_catalogue.isPostgres()) {
-        m_catalogue.logChange(m_host, QString::fromLatin1(text), id);
-        return;
-    }
     // Every new row of a first scan passes here.
-    m_catalogue.keepChange(m_hostUtf8, text, id);
+    m_catalogue.logChange(m_host, m_hostUtf8, text, id);
 }
 
 qint64 ScanChanges::removeSubtrees(const QList<qint32> &ids, const QByteArray &folder)
 {
     if (ids.isEmpty())
         return 0;
-    if (m_catalogue.isPostgres())
-        m_catalogue.flush(); // the walk below must see every row the scan gathered
+    m_catalogue.commitGathered(); // the walk below must see every row the scan gathered
     m_catalogue.beginWrite();
     m_catalogue.writeKeptChanges(); // the lines of removed rows come after them
     const QSqlDatabase db = m_catalogue.database();
+    const QString doomed = SqlDialect::tempTable(db, QStringLiteral("Doomed"));
+    const QString blob = SqlDialect::bytesType(db);
     QSqlQuery q(db);
-    q.exec(SqlDialect::pick(db, QStringLiteral("CREATE TEMP TABLE IF NOT EXISTS Doomed (ID INTEGER PRIMARY KEY, Path BLOB)"),
-                            QStringLiteral("CREATE TEMP TABLE IF NOT EXISTS Doomed (ID INTEGER PRIMARY KEY, Path BYTEA)")));
-    q.exec(SqlDialect::pick(db, QStringLiteral("DELETE FROM temp.Doomed"), QStringLiteral("DELETE FROM pg_temp.Doomed")));
-    const QString bytes = ExactNames::sqlBytes(db);
-    q.prepare(SqlDialect::pick(
-        db,
-        QStringLiteral("INSERT OR IGNORE INTO temp.Doomed (ID, Path) "
-                       "WITH RECURSIVE sub(ID, Path) AS ("
-                       " SELECT d.ID, CAST(COALESCE(?, '') AS BLOB) || %1 FROM DB d LEFT JOIN ExactName x ON x.ID = d.ID"
-                       " WHERE d.ID = ?"
-                       " UNION ALL SELECT d.ID, sub.Path || '/' || %1 FROM sub JOIN DB d ON d.PID = sub.ID"
-                       " LEFT JOIN ExactName x ON x.ID = d.ID)"
-                       " SELECT ID, CAST(Path AS BLOB) FROM sub"),
-        QStringLiteral("INSERT INTO pg_temp.Doomed (ID, Path) "
-                       "WITH RECURSIVE sub(ID, Path) AS ("
-                       " SELECT d.ID, COALESCE(CAST(? AS BYTEA), CAST('' AS BYTEA)) || %1 FROM DB d"
-                       " LEFT JOIN ExactName x ON x.ID = d.ID WHERE d.ID = ?"
-                       " UNION ALL SELECT d.ID, sub.Path || CAST('/' AS BYTEA) || %1 FROM sub JOIN DB d ON d.PID = sub.ID"
-                       " LEFT JOIN ExactName x ON x.ID = d.ID)"
-                       " SELECT ID, Path FROM sub ON CONFLICT (ID) DO NOTHING"))
-                  .arg(bytes));
+    q.exec(QStringLiteral("CREATE TEMP TABLE IF NOT EXISTS Doomed (ID INTEGER PRIMARY KEY, Path %1)").arg(blob));
+    q.exec(QStringLiteral("DELETE FROM %1").arg(doomed));
+    // Each step casts to bytes: SQLite's || gives text, and the path must
+    // keep the listed bytes as they are.
+    const QString walk = QStringLiteral("WITH RECURSIVE sub(ID, Path) AS ("
+                                        " SELECT d.ID, COALESCE(CAST(? AS %2), CAST('' AS %2)) || %1 FROM DB d"
+                                        " LEFT JOIN ExactName x ON x.ID = d.ID WHERE d.ID = ?"
+                                        " UNION ALL SELECT d.ID, sub.Path || CAST('/' AS %2) || %1 FROM sub"
+                                        " JOIN DB d ON d.PID = sub.ID LEFT JOIN ExactName x ON x.ID = d.ID)"
+                                        " SELECT ID, CAST(Path AS %2) FROM sub")
+                             .arg(ExactNames::sqlBytes(db), blob);
+    q.prepare(SqlDialect::insertOrIgnore(db, doomed + QStringLiteral(" (ID, Path)"), walk, QStringLiteral("ID")));
     const QByteArray prefix = folder.isEmpty() ? QByteArray() : folder + '/';
     for (qint32 id : ids) {
         q.bindValue(0, prefix);
@@ -114,17 +97,15 @@ qint64 ScanChanges::removeSubtrees(const QList<qint32> &ids, const QByteArray &f
         exec(q);
     }
     for (const QString &sql : {QStringLiteral("INSERT INTO ScanChange (Host, Change, ID, Path) "
-                                              "SELECT ?, 'removed', ID, Path FROM temp.Doomed"),
-                               QStringLiteral("DELETE FROM DB WHERE ID IN (SELECT ID FROM temp.Doomed)"),
-                               QStringLiteral("DELETE FROM ExactName WHERE ID IN (SELECT ID FROM temp.Doomed)")}) {
-        q.prepare(SqlDialect::isPostgres(db) ? QString(sql).replace(QLatin1String("temp.Doomed"), QLatin1String("pg_temp.Doomed"))
-                                             : sql);
+                                              "SELECT ?, 'removed', ID, Path FROM %1"),
+                               QStringLiteral("DELETE FROM DB WHERE ID IN (SELECT ID FROM %1)"),
+                               QStringLiteral("DELETE FROM ExactName WHERE ID IN (SELECT ID FROM %1)")}) {
+        q.prepare(sql.arg(doomed));
         if (sql.contains(u'?'))
             q.addBindValue(m_host);
         exec(q);
     }
-    q.prepare(SqlDialect::pick(db, QStringLiteral("SELECT COUNT(*) FROM temp.Doomed"),
-                               QStringLiteral("SELECT COUNT(*) FROM pg_temp.Doomed")));
+    q.prepare(QStringLiteral("SELECT COUNT(*) FROM %1").arg(doomed));
     exec(q);
     const qint64 n = q.next() ? q.value(0).toLongLong() : 0;
     m_removed += n;
@@ -135,9 +116,8 @@ QList<ScanChanges::Change> ScanChanges::last(Catalogue &catalogue, const QString
 {
     QSqlQuery q(catalogue.database());
     q.setForwardOnly(true);
-    q.prepare(SqlDialect::pick(catalogue.database(),
-                               QStringLiteral("SELECT Change, ID, Path FROM ScanChange WHERE Host = ? ORDER BY rowid"),
-                               QStringLiteral("SELECT Change, ID, Path FROM ScanChange WHERE Host = ? ORDER BY Seq")));
+    q.prepare(QStringLiteral("SELECT Change, ID, Path FROM ScanChange WHERE Host = ? ORDER BY %1")
+                  .arg(SqlDialect::changeOrder(catalogue.database())));
     q.addBindValue(host);
     exec(q);
     QList<Change> changes;

@@ -24,7 +24,6 @@ public:
     ScanChanges(const ScanChanges &) = delete;
     ScanChanges &operator=(const ScanChanges &) = delete;
 
-    static QStringList schema();
     static QString kindText(Kind k);
 
     // Forgets the host's earlier scan. Throws CatalogueError.

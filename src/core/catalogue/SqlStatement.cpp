@@ -17,6 +17,14 @@ QSqlQuery SqlStatement::run(const QSqlDatabase &db, const QString &sql, const QV
     return q;
 }
 
+QSqlQuery SqlStatement::exec(const QSqlDatabase &db, const QString &sql)
+{
+    QSqlQuery q(db);
+    if (!q.exec(sql))
+        throw CatalogueError(q.lastError().text());
+    return q;
+}
+
 sqlite3_stmt *SqlStatement::persistent(sqlite3 *db, QByteArrayView sql)
 {
     sqlite3_stmt *statement = nullptr;

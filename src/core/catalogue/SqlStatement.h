@@ -14,6 +14,9 @@ class SqlStatement
 {
 public:
     static QSqlQuery run(const QSqlDatabase &db, const QString &sql, const QVariantList &values = {});
+    // A statement run as written, unprepared: PostgreSQL prepares only a few
+    // kinds, and SQLite's BEGIN and PRAGMA need no preparing.
+    static QSqlQuery exec(const QSqlDatabase &db, const QString &sql);
     // For a scan's hot paths: SQLite's own statement, kept for the session
     // and run many times. The caller finalizes it.
     static sqlite3_stmt *persistent(sqlite3 *db, QByteArrayView sql);

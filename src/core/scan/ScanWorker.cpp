@@ -71,7 +71,7 @@ void ScanWorker::scan(const QString &host, const QString &user, const QString &p
     m_scanner->ScanHost();
     emit scanEnded(m_scanner->stats());
     // A shared database lost under the scan is opened again by the next one.
-    if (m_scanner->stats().catalogueFailed && m_catalogue->isPostgres()) {
+    if (m_scanner->stats().catalogueFailed && m_catalogue->isShared()) {
         m_scanner.reset();
         m_connection.reset();
         m_catalogue.reset();

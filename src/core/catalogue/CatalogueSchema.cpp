@@ -1,0 +1,22 @@
+#include "CatalogueSchema.h"
+
+QStringList CatalogueSchema::rowTable(const Spelling &s)
+{
+    return {QStringLiteral("CREATE TABLE IF NOT EXISTS DB (Name VARCHAR(80), ext VARCHAR(5), "
+                           "Size %1, Host VARCHAR(255), Attr INTEGER, LAC %1, "
+                           "ID INTEGER, PID INTEGER)").arg(s.real),
+            QStringLiteral("CREATE UNIQUE INDEX IF NOT EXISTS DB_ID ON DB(ID)"),
+            QStringLiteral("CREATE INDEX IF NOT EXISTS DB_Folder ON DB(%1)").arg(s.folderKey),
+            // Serves the grid sorted by size (a header click) and the largest
+            // files of the statistics: without it both sort every row first.
+            QStringLiteral("CREATE INDEX IF NOT EXISTS DB_Size ON DB(Size)")};
+}
+
+QStringList CatalogueSchema::sideTables(const Spelling &s)
+{
+    return {QStringLiteral("CREATE TABLE IF NOT EXISTS ExactName (ID INTEGER PRIMARY KEY, Bytes %1 NOT NULL)").arg(s.bytes),
+            // The code page a host's stored names were decoded with.
+            QStringLiteral("CREATE TABLE IF NOT EXISTS HostCodePage (Host TEXT PRIMARY KEY, CodePage TEXT)"),
+            QStringLiteral("CREATE TABLE IF NOT EXISTS ScanChange (%1Host TEXT, Change TEXT, ID INTEGER, Path %2)")
+                .arg(s.changeOrder, s.bytes)};
+}

@@ -1,0 +1,10 @@
+#include "CatalogueStore.h"
+
+CatalogueStore::~CatalogueStore()
+{
+    if (!m_db.isValid())
+        return;
+    m_db.close();
+    m_db = QSqlDatabase();
+    QSqlDatabase::removeDatabase(m_connection);
+}

@@ -1,0 +1,55 @@
+#include "PgSchema.h"
+#include "CatalogueError.h"
+#include "CatalogueSchema.h"
+#include "SqlDialect.h"
+#include "SqlStatement.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QVariant>
+
+namespace {
+// Advisory lock key ("Harw", 0): the schema is made one writer at a time.
+constexpr int SchemaLockClass = 0x48617277;
+} // namespace
+
+void PgSchema::create(QSqlDatabase db)
+{
+    if (!db.transaction())
+        throw CatalogueError(db.lastError().text());
+    try {
+        SqlStatement::exec(db, QStringLiteral("SELECT pg_advisory_xact_lock(%1, 0)").arg(SchemaLockClass));
+        SqlStatement::exec(db, QStringLiteral("CREATE TABLE IF NOT EXISTS HarvexSchema (Version INTEGER NOT NULL)"));
+        QSqlQuery q = SqlStatement::exec(db, QStringLiteral("SELECT MAX(Version) FROM HarvexSchema"));
+        const int version = q.next() ? q.value(0).toInt() : 0;
+        if (version > Version)
+            throw CatalogueError(QStringLiteral("The catalogue database was made by a newer version of Harvex "
+                                                "(schema %1; this one knows %2)").arg(version).arg(Version));
+        if (version < Version) {
+            createTables(db);
+            SqlStatement::exec(db, QStringLiteral("INSERT INTO HarvexSchema (Version) VALUES (%1)").arg(Version));
+        }
+        if (!db.commit())
+            throw CatalogueError(db.lastError().text());
+    } catch (const CatalogueError &) {
+        db.rollback();
+        throw;
+    }
+}
+
+void PgSchema::createTables(const QSqlDatabase &db)
+{
+    // Seq keeps the order SQLite's rowid gives.
+    const CatalogueSchema::Spelling spelling{QStringLiteral("DOUBLE PRECISION"), QStringLiteral("BYTEA"),
+                                             QStringLiteral("PID, Host, Name, ext"),
+                                             QStringLiteral("Seq BIGINT GENERATED ALWAYS AS IDENTITY, ")};
+    QStringList statements{QStringLiteral("CREATE EXTENSION IF NOT EXISTS pg_trgm")};
+    statements << CatalogueSchema::rowTable(spelling);
+    // Substring find: trigrams of the name as LIKE compares it (A to Z folded).
+    statements << QStringLiteral("CREATE INDEX IF NOT EXISTS DB_NameTrigrams ON DB USING gin (%1 gin_trgm_ops)")
+                      .arg(SqlDialect::asciiFolded(QStringLiteral("Name")));
+    statements << CatalogueSchema::sideTables(spelling);
+    statements << QStringLiteral("CREATE INDEX IF NOT EXISTS ScanChange_Host ON ScanChange(Host)");
+    for (const QString &sql : statements)
+        SqlStatement::exec(db, sql);
+}

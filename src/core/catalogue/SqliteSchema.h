@@ -1,0 +1,16 @@
+#pragma once
+#include <QSqlDatabase>
+
+// The schema and settings of a catalogue in an SQLite file: the shared
+// tables of CatalogueSchema, spelled for SQLite, with SQLite's own index.
+// Catalogues made by older versions keep what they have. Throws CatalogueError.
+class SqliteSchema
+{
+public:
+    // The connection's settings, before anything is read.
+    static void tune(const QSqlDatabase &db);
+    static void create(QSqlDatabase db);
+
+private:
+    static void createTables(const QSqlDatabase &db);
+};
