@@ -19,7 +19,6 @@ private slots:
     void blocksRollUpFolderSizes();
     void largestFiles();
     void largestSiftedFromManyFiles();
-    void lastScanFromTheLog();
 
 private:
     qint32 store(const QString &name, quint32 attr, qint32 pid, quint64 size = 0, const QString &host = "H");
@@ -129,15 +128,6 @@ void tst_HostStatistics::largestSiftedFromManyFiles()
     QCOMPARE(got, expected);
     QCOMPARE(many.largest(3).size(), 3);
     QCOMPARE(many.totals().entries, qint64(302));
-}
-
-void tst_HostStatistics::lastScanFromTheLog()
-{
-    const QStringList log{"   Scanning of Host H started:    1/2/2026 5:9:0", "   Scanning complete. Scan time:0 sec",
-                          "   Scanning of Host Other started:    1/3/2026 5:9:0",
-                          "   Scanning of Host H started:    12/9/2026 3:5:7", "x"};
-    QCOMPARE(HostStatistics::lastScanText(log, "H"), QString("12/9/2026 3:5:7"));
-    QCOMPARE(HostStatistics::lastScanText(log, "none"), QString());
 }
 
 QTEST_GUILESS_MAIN(tst_HostStatistics)

@@ -223,14 +223,3 @@ QList<HostStatistics::Block> HostStatistics::children(qint32 folderId) const
     });
     return blocks;
 }
-
-QString HostStatistics::lastScanText(const QStringList &logLines, const QString &host)
-{
-    const QString marker = QStringLiteral("Scanning of Host ") + host + QStringLiteral(" started:");
-    for (auto it = logLines.crbegin(); it != logLines.crend(); ++it) {
-        const qsizetype at = it->indexOf(marker);
-        if (at >= 0)
-            return it->mid(at + marker.size()).trimmed();
-    }
-    return QString();
-}

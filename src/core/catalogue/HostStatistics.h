@@ -61,9 +61,6 @@ public:
     // Largest first, at most LargestKept.
     QList<LargeFile> largest(int n = LargestKept) const { return m_largest.mid(0, n); }
     static constexpr int LargestKept = 20;
-    // The time stamp of the host's last "Scanning of Host" line, as logged;
-    // empty when the log has none.
-    static QString lastScanText(const QStringList &logLines, const QString &host);
 
 private:
     struct Folder
