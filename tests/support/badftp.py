@@ -433,4 +433,75 @@ def main():
         threading.Thread(target=serve, args=(conn,), daemon=True).start()
 
 
+
+# endless-tree: every folder lists two new folders and a few files, at LIST
+# and at MLSD alike, forever; no two listings are the same, so nothing can
+# tell it from a real tree but its size. endless-tree-slow sends each listing
+# a line at a time over about a second; endless-tree-huge adds 20,000 files
+# to every folder; endless-tree-noisy adds lines no parser reads, so every
+# folder gives the client something to log.
+ENDLESS_TREE = SCENARIO.startswith("endless-tree")
+
+
+def endless_entries(folder):
+    depth = folder.strip("/").count("/") + 1 if folder.strip("/") else 0
+    tag = "%08x" % zlib.crc32(folder.encode("latin-1"))
+    files = 20000 if SCENARIO == "endless-tree-huge" else 3
+    return ([("d", "n%d-%s-%s" % (depth, tag, side)) for side in "ab"]
+            + [("f", "f%d-%s.txt" % (i, tag)) for i in range(files)])
+
+
+def endless_body(folder, facts):
+    out = []
+    for kind, name in endless_entries(folder):
+        if facts:
+            path = folder.rstrip("/") + "/" + name
+            out.append("type=%s;size=%d;modify=20261207220000;unique=%x; %s\r\n"
+                       % ("dir" if kind == "d" else "file", len(name), zlib.crc32(path.encode("latin-1")), name))
+        else:
+            mode = "drwxr-xr-x" if kind == "d" else "-rw-r--r--"
+            out.append("%s 2 0 0 %d Dec 07 22:00 %s\r\n" % (mode, len(name), name))
+    if SCENARIO == "endless-tree-noisy":
+        out += ["this is not a listing line\r\n", "neither is this one\r\n", "nor this\r\n"]
+    return [line.encode("latin-1") for line in out]
+
+
+def endless_send(session, folder, facts):
+    session.send("150 Here comes the listing\r\n")
+    data = session.open_data()
+    lines = endless_body(folder, facts)
+    if SCENARIO == "endless-tree-slow":
+        for line in lines:
+            data.sendall(line)
+            time.sleep(1.0 / len(lines))
+    else:
+        data.sendall(b"".join(lines))
+    data.close()
+    session.send("226 Done\r\n")
+
+
+def endless_handle(self, line, plain=Session.handle):
+    verb, _, arg = line.partition(" ")
+    verb = verb.upper()
+    if verb == "FEAT":
+        self.send("211-Features:\r\n EPSV\r\n MLST type*;size*;modify*;unique*;\r\n UTF8\r\n211 End\r\n")
+    elif verb == "LIST":
+        endless_send(self, self.cwd, False)
+    elif verb == "MLSD":
+        if self.pasv is None and self.active is None:
+            self.send("425 Use EPSV first\r\n")
+        else:
+            endless_send(self, arg or self.cwd, True)
+    else:
+        return plain(self, line)
+    if COMMAND_LOG:
+        with open(COMMAND_LOG, "a") as log:
+            log.write(verb + (" " + arg if verb == "MLSD" and arg else "") + "\n")
+    return True
+
+
+if ENDLESS_TREE:
+    Session.handle = endless_handle
+
+
 main()
