@@ -16,7 +16,9 @@ private slots:
     void stamp_data();
     void stamp();
     void capRemovesOneLinePerCall();
-    void longFileShrinksGradually();
+    void longFileKeepsItsLastLines();
+    void fileNeverPassesTheBound();
+    void counterFollowsTheClock();
     void readsAnyLineEndWritesCrLf();
     void elapsedText_data();
     void elapsedText();
@@ -39,6 +41,11 @@ int loggerChild(const QString &path)
     std::fflush(stdout);
     for (;;)
         QThread::sleep(1);
+}
+int lineCount(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? int(f.readAll().count('\n')) : -1;
 }
 } // namespace
 
@@ -75,7 +82,8 @@ void tst_ActivityLog::capRemovesOneLinePerCall()
     QCOMPARE(log.lines().last(), QString("501"));
 }
 
-void tst_ActivityLog::longFileShrinksGradually()
+// A file an older version let grow is read for its last MaxLines.
+void tst_ActivityLog::longFileKeepsItsLastLines()
 {
     QTemporaryDir dir;
     const QString path = dir.filePath("Harvex.log");
@@ -86,10 +94,10 @@ void tst_ActivityLog::longFileShrinksGradually()
     f.close();
     ActivityLog log;
     QVERIFY(log.loadFromFile(path));
-    QCOMPARE(log.lines().size(), 800);
-    log.LogLine("next", false);
-    QCOMPARE(log.lines().size(), 800);
-    QCOMPARE(log.lines().first(), QString("1"));
+    QCOMPARE(log.lines().size(), ActivityLog::MaxLines);
+    QCOMPARE(log.lines().first(), QString("300"));
+    QVERIFY(log.appendTo(path));
+    QCOMPARE(lineCount(path), ActivityLog::KeptOnRewrite); // rewritten at once
 }
 
 void tst_ActivityLog::readsAnyLineEndWritesCrLf()
@@ -141,6 +149,41 @@ void tst_ActivityLog::counterStartsAndStops()
     QCOMPARE(c.tag(), 0);
 }
 
+// A scan that floods the log keeps the file within MaxLines at every line,
+// with the newest line always on disk.
+void tst_ActivityLog::fileNeverPassesTheBound()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("Harvex.log");
+    ActivityLog log;
+    QVERIFY(log.appendTo(path));
+    int most = 0;
+    for (int i = 1; i <= 2000; ++i) {
+        log.LogLine(QStringLiteral("line %1").arg(i), false);
+        const int n = lineCount(path);
+        most = qMax(most, n);
+        QVERIFY2(n >= qMin(i, ActivityLog::KeptOnRewrite), qPrintable(QString::number(n)));
+    }
+    QCOMPARE(most, ActivityLog::MaxLines);
+    QCOMPARE(log.lines().size(), ActivityLog::MaxLines);
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QVERIFY(f.readAll().endsWith("line 2000\r\n"));
+}
+
+void tst_ActivityLog::counterFollowsTheClock()
+{
+    qint64 now = 5000;
+    ElapsedCounter c;
+    c.setClock([&now] { return now; });
+    c.start();
+    now += 146999; // a thread too busy for timer ticks all along
+    QCOMPARE(c.tag(), 146);
+    QCOMPARE(ElapsedCounter::ElapsedText(c.tag()), QString("2 min  26 sec"));
+    c.stop();
+    QCOMPARE(c.tag(), 0);
+}
+
 void tst_ActivityLog::linesSurviveSigkill()
 {
     QTemporaryDir dir;
@@ -180,7 +223,8 @@ void tst_ActivityLog::normalExitWritesTheBoundedList()
     QVERIFY(log.loadFromFile(path));
     QVERIFY(log.appendTo(path));
     log.LogLine("new", false);
-    QCOMPARE(QFileInfo(path).size(), before + 5); // appended at once
+    QCOMPARE(lineCount(path), ActivityLog::KeptOnRewrite); // full: rewritten at once, "new" last
+    QVERIFY(QFileInfo(path).size() < before);
     log.stopAppending();
     QVERIFY(log.saveToFile(path));
     QVERIFY(f.open(QIODevice::ReadOnly));

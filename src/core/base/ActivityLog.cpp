@@ -27,12 +27,8 @@ void ActivityLog::LogLine(const QString &text, bool stamped)
 {
     const QString line = stamped ? stampedText(text, m_clock()) : text;
     m_lines.append(line);
-    if (m_appendFile.isOpen()) {
-        m_appendFile.write(line.toUtf8() + "\r\n");
-        m_appendFile.flush(); // into the system's hands: survives the program being killed
-    }
+    appendToFile(line);
     emit lineAdded(line);
-    // One line per call, so a longer log loaded from file shrinks gradually.
     if (m_lines.size() > MaxLines) {
         m_lines.removeFirst();
         emit firstLineRemoved();
@@ -57,6 +53,8 @@ bool ActivityLog::loadFromFile(const QString &path)
     }
     if (start < data.size())
         lines.append(QString::fromUtf8(data.mid(start)));
+    if (lines.size() > MaxLines) // written by a program that bounded it only at exit
+        lines.remove(0, lines.size() - MaxLines);
     m_lines = lines;
     emit linesReplaced();
     return true;
@@ -66,6 +64,44 @@ bool ActivityLog::appendTo(const QString &path)
 {
     m_appendFile.close();
     m_appendFile.setFileName(path);
+    m_fileLines = 0;
+    if (QFile f(path); f.open(QIODevice::ReadOnly)) {
+        const QByteArray data = f.readAll();
+        m_fileLines = int(data.count('\n') + (data.isEmpty() || data.endsWith('\n') ? 0 : 1));
+    }
+    if (m_fileLines > MaxLines && !rewriteFile())
+        return false;
+    return m_appendFile.isOpen() || m_appendFile.open(QIODevice::WriteOnly | QIODevice::Append);
+}
+
+void ActivityLog::appendToFile(const QString &line)
+{
+    if (!m_appendFile.isOpen())
+        return;
+    if (m_fileLines >= MaxLines) {
+        rewriteFile(); // holds the new line already
+        return;
+    }
+    m_appendFile.write(line.toUtf8() + "\r\n");
+    m_appendFile.flush(); // into the system's hands: survives the program being killed
+    ++m_fileLines;
+}
+
+// A failed rewrite leaves the old file whole and stops the appending: the
+// file must not pass its bound; saveToFile() at exit reports the failure.
+bool ActivityLog::rewriteFile()
+{
+    const QString path = m_appendFile.fileName();
+    m_appendFile.close();
+    QSaveFile f(path);
+    const qsizetype from = qMax<qsizetype>(0, m_lines.size() - KeptOnRewrite);
+    if (!f.open(QIODevice::WriteOnly))
+        return false;
+    for (qsizetype i = from; i < m_lines.size(); ++i)
+        f.write(m_lines[i].toUtf8() + "\r\n");
+    if (!f.commit())
+        return false;
+    m_fileLines = int(m_lines.size() - from);
     return m_appendFile.open(QIODevice::WriteOnly | QIODevice::Append);
 }
 

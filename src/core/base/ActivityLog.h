@@ -20,16 +20,20 @@ public:
     static QString stampedText(const QString &text, const QDateTime &when);
 
     const QStringList &lines() const { return m_lines; }
-    // Replaces every line; a CR, an LF or the pair ends a line.
+    // Replaces every line with the file's last MaxLines; a CR, an LF or the
+    // pair ends a line.
     bool loadFromFile(const QString &path);
     // Each line ended by CR LF; overwrites the file.
     bool saveToFile(const QString &path) const;
     // From now on every new line is added to the end of the file at once, so
-    // a crash loses nothing logged; the line limit applies when the file is
-    // read, and saveToFile() at exit writes the bounded list as before.
-    // False when the file cannot be opened for appending.
+    // a crash loses nothing logged. The file never holds more than MaxLines:
+    // once full it is rewritten (whole, or not at all) from the last
+    // KeptOnRewrite lines of the list, so a flood rewrites it once per
+    // hundred lines rather than once per line. Load the file first: the
+    // list is what it is rewritten from. False when it cannot be opened.
     bool appendTo(const QString &path);
     void stopAppending() { m_appendFile.close(); }
+    static constexpr int KeptOnRewrite = 400;
 
     // Tests pin the clock.
     void setClock(std::function<QDateTime()> clock) { m_clock = std::move(clock); }
@@ -42,5 +46,9 @@ signals:
 private:
     QStringList m_lines;
     std::function<QDateTime()> m_clock;
+    void appendToFile(const QString &line);
+    bool rewriteFile();
+
     QFile m_appendFile;
+    int m_fileLines = 0; // lines the appended-to file holds
 };

@@ -3,19 +3,37 @@
 ElapsedCounter::ElapsedCounter(QObject *parent)
     : QObject(parent)
 {
-    m_timer.setInterval(1000);
-    connect(&m_timer, &QTimer::timeout, this, &ElapsedCounter::tick);
+    // One monotonic clock for every counter: a change of the system time
+    // does not stretch or shrink a scan.
+    static QElapsedTimer since = [] {
+        QElapsedTimer t;
+        t.start();
+        return t;
+    }();
+    m_clock = [] { return since.elapsed(); };
+}
+
+int ElapsedCounter::tag() const
+{
+    return m_running ? m_tag + int((m_clock() - m_startMs) / 1000) : m_tag;
+}
+
+void ElapsedCounter::setTag(int t)
+{
+    m_tag = t;
+    m_startMs = m_clock();
 }
 
 void ElapsedCounter::start()
 {
     m_tag = 0;
-    m_timer.start();
+    m_startMs = m_clock();
+    m_running = true;
 }
 
 void ElapsedCounter::stop()
 {
-    m_timer.stop();
+    m_running = false;
     m_tag = 0;
 }
 
