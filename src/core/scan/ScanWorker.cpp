@@ -10,8 +10,15 @@
 ScanWorker::ScanWorker(const QString &catalogueDir, const QString &settingsFile)
     : m_catalogueDir(catalogueDir)
     , m_settingsFile(settingsFile)
+    , m_log(std::make_unique<RelayedLog>(this)) // a child: it moves to the worker's thread with it
 {
     qRegisterMetaType<HostScanner::Stats>();
+    connect(m_log.get(), &RelayedLog::linesWaiting, this, &ScanWorker::logLinesWaiting);
+}
+
+void ScanWorker::deliverLog(ActivityLog &log)
+{
+    m_log->deliverTo(log);
 }
 
 // The parts go in reverse order of their making: the scanner uses the
@@ -36,8 +43,6 @@ bool ScanWorker::ensureParts()
 {
     if (m_scanner)
         return true;
-    m_log = std::make_unique<RelayedLog>();
-    connect(m_log.get(), &RelayedLog::lineRelayed, this, &ScanWorker::logLine);
     m_timeConnect = std::make_unique<ElapsedCounter>();
     m_catalogue = std::make_unique<Catalogue>();
     try {

@@ -14,6 +14,7 @@ class ElapsedCounter;
 class FtpConnection;
 class IniFile;
 class RelayedLog;
+class ActivityLog;
 class ScanSetup;
 class TrustPrompt;
 
@@ -48,6 +49,9 @@ public:
     void repaintView() override {}
     void pumpEvents() override {}
     void showMessage(const QString &text) override { emit message(text); }
+    // Any thread, on logLinesWaiting() and before a scan's end is handled:
+    // the scan's waiting log lines go to log.
+    void deliverLog(ActivityLog &log);
 
 public slots:
     void scan(const QString &host, const QString &user, const QString &password);
@@ -55,7 +59,7 @@ public slots:
     void closeConnection();
 
 signals:
-    void logLine(const QString &text, bool stamped);
+    void logLinesWaiting();
     void message(const QString &text);
     void walkStarted();
     void progress(qint64 position);
@@ -77,7 +81,7 @@ private:
     std::atomic_bool m_cancelLogOn{false};
     std::atomic_bool m_cancelScan{false};
     HostSnapshot m_host;
-    std::unique_ptr<RelayedLog> m_log;
+    std::unique_ptr<RelayedLog> m_log; // made at once: deliverLog() may come from the window first
     std::unique_ptr<ElapsedCounter> m_timeConnect;
     std::unique_ptr<IniFile> m_settings;
     std::unique_ptr<ScanSetup> m_setup; // reads m_settings: declared after it, gone before it

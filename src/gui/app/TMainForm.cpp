@@ -133,13 +133,9 @@ void TMainForm::buildStatusBar()
 // The "Log" page shows the log's lines as they come and go.
 void TMainForm::wireLog()
 {
+    // The page drops its first line as the log does, in the document itself.
+    Memo1->setMaximumBlockCount(ActivityLog::MaxLines);
     connect(&m_log, &ActivityLog::lineAdded, Memo1, &QPlainTextEdit::appendPlainText);
-    connect(&m_log, &ActivityLog::firstLineRemoved, this, [this] {
-        QTextCursor c(Memo1->document()->firstBlock());
-        c.select(QTextCursor::BlockUnderCursor);
-        c.movePosition(QTextCursor::NextCharacter, QTextCursor::KeepAnchor);
-        c.removeSelectedText();
-    });
     connect(&m_log, &ActivityLog::linesReplaced, this, [this] { Memo1->setPlainText(m_log.lines().join(u'\n')); });
 }
 
@@ -188,7 +184,7 @@ void TMainForm::startWorker(IniFile *settings)
 void TMainForm::wireWorker()
 {
     const auto queued = Qt::QueuedConnection;
-    connect(m_worker, &ScanWorker::logLine, this, &TMainForm::LogLine, queued);
+    connect(m_worker, &ScanWorker::logLinesWaiting, this, [this] { m_worker->deliverLog(m_log); }, queued);
     connect(m_worker, &ScanWorker::message, this, [this](const QString &t) { m_messages.showMessage(t); }, queued);
     connect(m_worker, &ScanWorker::walkStarted, m_scan, &TScanForm::walkStarted, queued);
     connect(m_worker, &ScanWorker::progress, m_scan, &TScanForm::setProgress, queued);
@@ -316,6 +312,7 @@ void TMainForm::Connectto1Click()
 
 void TMainForm::connectEnded(bool connected)
 {
+    m_worker->deliverLog(m_log);
     m_connected = connected;
     if (connected)
         m_selHost->markReached(m_workHost);
@@ -366,6 +363,7 @@ void TMainForm::ScanHost()
 void TMainForm::scanEnded(const HostScanner::Stats &stats)
 {
     m_lastScan = stats;
+    m_worker->deliverLog(m_log); // the scan's last lines come before the scan-time line
     m_scan->endScan();
     for (const QString &line : stats.closingLines)
         m_log.LogLine(line, false);
