@@ -72,7 +72,9 @@ bool HostScanner::claimHost()
 {
     try {
         if (m_catalogue.lockHost(m_context.host())) {
-            if (ScanLock(m_catalogue.database()).claim(m_context.host().left(Catalogue::HostSize))) {
+            // A closed catalogue has no row to lock: its first write reports it.
+            const QString stored = m_context.host().left(Catalogue::HostSize);
+            if (!m_catalogue.isOpen() || ScanLock(m_catalogue.database()).claim(stored)) {
                 m_heartbeat.start();
                 return true;
             }
