@@ -3,6 +3,7 @@
 #include "core/base/UserMessages.h"
 #include "core/catalogue/Catalogue.h"
 #include "core/catalogue/CatalogueError.h"
+#include "core/catalogue/ScanLock.h"
 #include "core/catalogue/ScanRuns.h"
 #include "HostSource.h"
 #include "ParallelWalk.h"
@@ -21,6 +22,17 @@ HostScanner::HostScanner(ScanConnection &connection, Catalogue &catalogue, Activ
     , m_view(view)
     , m_context(connection, catalogue, log, view)
 {
+    m_heartbeat.setInterval(ScanLock::HeartbeatSecs * 1000);
+    QObject::connect(&m_heartbeat, &QTimer::timeout, [this] { beat(); });
+}
+
+// A failed refresh is not the scan's failure: the next one, or the commit, tells.
+void HostScanner::beat()
+{
+    try {
+        ScanLock(m_catalogue.database()).refresh(m_context.host().left(Catalogue::HostSize));
+    } catch (const CatalogueError &) {
+    }
 }
 
 void HostScanner::setLimits(const Limits &limits)
@@ -54,13 +66,20 @@ void HostScanner::ScanHost()
     finish();
 }
 
-// A shared catalogue takes one scan of a host at a time: a second one would
-// store the host's entries again.
+// A catalogue takes one scan of a host at a time, from any program or
+// machine: a second one would store the host's entries again.
 bool HostScanner::claimHost()
 {
     try {
-        if (m_catalogue.lockHost(m_context.host()))
-            return true;
+        if (m_catalogue.lockHost(m_context.host())) {
+            // A closed catalogue has no row to lock: its first write reports it.
+            const QString stored = m_context.host().left(Catalogue::HostSize);
+            if (!m_catalogue.isOpen() || ScanLock(m_catalogue.database()).claim(stored)) {
+                m_heartbeat.start();
+                return true;
+            }
+            m_catalogue.unlockHost(m_context.host());
+        }
         m_messages.showMessage(QStringLiteral("Host %1 is being scanned by another scanner of this catalogue; "
                                               "scan it again when that scan has ended")
                                    .arg(m_context.host()));
@@ -140,6 +159,8 @@ void HostScanner::finish()
 {
     if (!m_context.stats().catalogueFailed) // a failed catalogue has been reported once already
         ScanRuns(m_catalogue.database()).record(m_context.host(), m_started, QDateTime::currentDateTimeUtc(), m_messages);
+    m_heartbeat.stop();
+    ScanLock(m_catalogue.database()).release(m_context.host().left(Catalogue::HostSize));
     m_catalogue.unlockHost(m_context.host());
     m_connection.CloseConnection();
     logHowItEnded();

@@ -5,6 +5,7 @@
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
 #include <atomic>
 #include <functional>
 
@@ -81,6 +82,7 @@ public:
 
 private:
     bool claimHost();
+    void beat();
     void connect();
     void walk();
     void finish();
@@ -100,4 +102,5 @@ private:
     QDateTime m_started; // UTC, for the catalogue's record of the run
     bool m_deferClosing = false;
     WalkContext m_context;
+    QTimer m_heartbeat; // keeps the host's ScanLock row fresh while the scan runs
 };
