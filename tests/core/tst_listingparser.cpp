@@ -23,6 +23,8 @@ private slots:
     void unixDates() { checkRow(); }
     void unixSizes_data() { addRows("unix-sizes"); }
     void unixSizes() { checkRow(); }
+    void unixPunctuated_data() { addRows("unix-punctuated"); }
+    void unixPunctuated() { checkRow(); }
     void unixNumericMode_data() { addRows("unix-numeric-mode"); }
     void unixNumericMode() { checkRow(); }
     void netware_data() { addRows("netware"); }
@@ -51,6 +53,13 @@ private slots:
     void os400() { checkRow(); }
     void nonStop_data() { addRows("nonstop"); }
     void nonStop() { checkRow(); }
+    // Lines whose date or columns no reader knows: never an entry whose name
+    // holds another field.
+    void unread_data() { addRows("unread"); }
+    void unread() { checkRow(); }
+    void mvsUnread_data() { addRows("mvs-unread", Family::Mvs); }
+    void mvsUnread() { checkRow(); }
+    void partialLinesAreCounted();
 
     void wholeListingsWithoutSyst_data();
     void wholeListingsWithoutSyst();
@@ -117,7 +126,8 @@ QString timeText(const ListedEntry &e)
 QByteArray describe(const ListedEntry &e)
 {
     return e.name + '|' + kindName(e.kind).toLatin1() + '|'
-        + (e.sizeKnown ? QByteArray::number(e.size) : QByteArray("?")) + '|' + timeText(e).toLatin1();
+        + (e.sizeKnown ? QByteArray::number(e.size) : QByteArray("?")) + '|' + timeText(e).toLatin1()
+        + (e.partial ? "|part" : "");
 }
 
 QByteArray verdictOf(const ListingParser::Line &l)
@@ -171,9 +181,9 @@ void tst_ListingParser::wholeListingsWithoutSyst_data()
 {
     QTest::addColumn<QString>("family");
     QTest::addColumn<int>("hint");
-    for (const char *f : {"unix-english", "unix-localized", "unix-dates", "unix-sizes", "unix-numeric-mode",
+    for (const char *f : {"unix-english", "unix-localized", "unix-dates", "unix-sizes", "unix-punctuated", "unix-numeric-mode",
                           "netware", "iis", "os2", "vxworks", "os9", "vshell", "facts-as-list", "vms",
-                          "mvs-datasets", "zvm", "os400", "nonstop"})
+                          "mvs-datasets", "zvm", "os400", "nonstop", "unread", "mvs-unread"})
         QTest::newRow(f) << QString(f) << int(Family::Any);
     QTest::newRow("mvs-members") << "mvs-members" << int(Family::Mvs);
 }
@@ -258,6 +268,18 @@ void tst_ListingParser::unreadableLinesAreCountedAndSampled()
     QCOMPARE(p.samples, (QByteArrayList{"garbage one", "garbage two", "garbage three"}));
 }
 
+void tst_ListingParser::partialLinesAreCounted()
+{
+    const ListingParser parser(ListingParser::Format::List, Family::Any, Now);
+    const ListingParser::Parsed p = parser.parseListing(
+        {"-rw-r--r-- 1 a b 1 Feb 30 10:00 bad-date", "-rw-r--r-- 1 a b 9223372036854775808 Dec 08 22:18 huge",
+         "-rw-r--r-- 1 a b 9223372036854775807 Dec 08 22:18 largest", "garbage"});
+    QCOMPARE(p.entries.size(), 3);
+    QCOMPARE(p.partial, 2);
+    QCOMPARE(p.unreadable, 1);
+    QCOMPARE(p.entries[2].size, quint64(9223372036854775807));
+}
+
 // An MLSD line is facts, one space and the name: whatever the name looks
 // like, it is a name, and only the folder's own lines are left out.
 void tst_ListingParser::mlsdLines_data()
@@ -274,15 +296,16 @@ void tst_ListingParser::mlsdLines_data()
     QTest::newRow("its parent, upper case") << QByteArray("TYPE=PDIR;SIZD=4096; ..") << QByteArray("noise");
     QTest::newRow("a folder named cdir") << QByteArray("type=dir;sizd=4096; cdir") << QByteArray("cdir|dir|4096|0");
     QTest::newRow("blank line") << QByteArray(" \t ") << QByteArray("noise");
-    QTest::newRow("largest size") << QByteArray("type=file;size=18446744073709551615; max")
-                                  << QByteArray("max|file|18446744073709551615|0");
-    QTest::newRow("size past 64 bits") << QByteArray("type=file;size=18446744073709551616; over")
-                                       << QByteArray("over|file|?|0");
-    QTest::newRow("size with a sign") << QByteArray("type=file;size=+5; signed") << QByteArray("signed|file|?|0");
+    QTest::newRow("largest size") << QByteArray("type=file;size=9223372036854775807; max")
+                                  << QByteArray("max|file|9223372036854775807|0");
+    QTest::newRow("size past 63 bits") << QByteArray("type=file;size=9223372036854775808; over")
+                                       << QByteArray("over|file|?|0|part");
+    QTest::newRow("size with a sign") << QByteArray("type=file;size=+5; signed")
+                                      << QByteArray("signed|file|?|0|part");
     QTest::newRow("link to a folder") << QByteArray("type=OS.unix=slink:/srv/pub/; pub")
                                       << QByteArray("pub|linkdir|?|0");
     QTest::newRow("fact without \"=\"") << QByteArray("type=file;size; x") << QByteArray("unreadable");
-    QTest::newRow("empty size") << QByteArray("type=file;size=; x") << QByteArray("x|file|?|0");
+    QTest::newRow("empty size") << QByteArray("type=file;size=; x") << QByteArray("x|file|?|0|part");
     QTest::newRow("no name") << QByteArray("type=file;size=1; ") << QByteArray("unreadable");
 }
 

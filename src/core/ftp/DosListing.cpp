@@ -79,7 +79,9 @@ std::optional<ListedEntry> DosListing::dos(const QByteArray &line)
     e.name = f.fromField(col + 1);
     if (!applyMarker(e, f[col])) {
         assignSize(e, f[col]);
-        if (!e.sizeKnown)
+        // A second number before the name is a column this reader does not
+        // know, not the start of the name.
+        if (!e.sizeKnown || (f.count() > col + 2 && ListingFields::allDigits(f[col + 1])))
             return std::nullopt;
     }
     return e;

@@ -86,6 +86,7 @@ void assignSize(ListedEntry &e, QByteArrayView text)
     const std::optional<quint64> size = ListingFields::plainDigits(text);
     e.sizeKnown = size.has_value();
     e.size = size.value_or(0);
+    e.partial = e.partial || !e.sizeKnown;
 }
 
 void applyType(ListedEntry &e, QByteArrayView type)
@@ -115,8 +116,10 @@ std::optional<ListedEntry> FactListing::mlsd(const QByteArray &line)
             applyType(e, value);
         else if (isWord(fact, "size") || isWord(fact, "sizd"))
             assignSize(e, value);
-        else if (isWord(fact, "modify"))
+        else if (isWord(fact, "modify")) {
             e.modified = mlsdTime(value);
+            e.partial = e.partial || !e.modified.isValid();
+        }
         else if (isWord(fact, "unique"))
             e.unique = value.toByteArray();
     });

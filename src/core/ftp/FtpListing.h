@@ -11,6 +11,7 @@ struct FtpListing
     QList<FileEntry> entries;
     int badLines = 0;          // lines no parser could read
     QByteArrayList badSamples; // the first few of them, for the log
+    int partLines = 0;         // entries read with a field left unknown
     bool ok = false;
     // A time-out or the deadline ended it: the session was reset at once,
     // and listing the folder again would cost the same wait again.

@@ -15,6 +15,10 @@ struct ListedEntry
     quint64 size = 0;
     QDateTime modified; // UTC; invalid when the line gives none
     QByteArray unique;  // MLSD "unique" or EPLF "i" fact
+    // The name is clear but a field the line gave (a size past 2^63 - 1, an
+    // impossible date) is not: that field is stored unknown, the line
+    // counted as read in part.
+    bool partial = false;
 
     // 100 ns units since 1601, as the catalogue stores times; 0 for no
     // time or one before 1601, which the count cannot hold.

@@ -79,6 +79,8 @@ bool chopMarker(QByteArray &text, const char *const (&markers)[2])
 // "12月" or "12월", and plain "12" where numeric months are allowed.
 int monthAt(QByteArray text, bool numeric)
 {
+    if (text.endsWith(',')) // "26. Juli, 20:10"
+        text.chop(1);
     if (chopMarker(text, Month) || (numeric && ListingFields::allDigits(text))) {
         const int m = ListingFields::number(text);
         return m >= 1 && m <= 12 ? m : 0;
@@ -88,6 +90,8 @@ int monthAt(QByteArray text, bool numeric)
 
 int dayAt(QByteArray text)
 {
+    if (text.endsWith(',')) // "Oct 08, 2002"
+        text.chop(1);
     if (!chopMarker(text, Day) && text.endsWith('.'))
         text.chop(1);
     const int d = ListingFields::number(text);
@@ -115,6 +119,20 @@ ListingDate::Read timeOrYear(const ListingFields &f, qsizetype i, int month, int
         return r;
     r.when = ListingDate::yearless(month, day, t, now);
     r.next = i + 1;
+    return r;
+}
+
+// "Oct 08, 2002 09:47": after a comma the year may be followed by a time.
+// Only then: "Jan 1 2000 10:00 x" is a file named "10:00 x".
+ListingDate::Read commaTime(const ListingFields &f, ListingDate::Read r, bool comma)
+{
+    if (!comma || !r.found() || f.length(r.next - 1) != 4)
+        return r;
+    const QTime t = ListingDate::time(f[r.next]);
+    if (t.isValid() && r.when.isValid()) {
+        r.when.setTime(t);
+        ++r.next;
+    }
     return r;
 }
 
@@ -297,7 +315,7 @@ ListingDate::Read ListingDate::unixAt(const ListingFields &f, qsizetype i, const
     }
     if (const int month = monthAt(f[i], true)) {
         if (const int day = dayAt(f[i + 1]))
-            return timeOrYear(f, i + 2, month, day, now);
+            return commaTime(f, timeOrYear(f, i + 2, month, day, now), f[i + 1].endsWith(','));
     }
     // Day before month: "8 Dez 22:18", "8. März 2020".
     if (const int day = dayAt(f[i])) {

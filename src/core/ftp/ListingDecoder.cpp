@@ -21,6 +21,7 @@ FtpListing ListingDecoder::parseLines(QByteArrayList lines, ListingMethod m) con
         l.entries.append(toEntry(e));
     l.badLines = parsed.unreadable;
     l.badSamples = parsed.samples;
+    l.partLines = parsed.partial;
     return l;
 }
 
@@ -54,6 +55,8 @@ QString ListingDecoder::decodeName(const QByteArray &raw) const
 
 // Control bytes would break lines in the log and the grid, and stored
 // catalogues hold the symbols in their place; the exact bytes stay in wireName.
+// A TAB too becomes U+2409: a display choice only, since ExactName and
+// wireName keep the byte that commands send back.
 QString ListingDecoder::visibleName(const QString &name)
 {
     const auto control = [](QChar c) { return c.unicode() < 0x20 || c.unicode() == 0x7f; };

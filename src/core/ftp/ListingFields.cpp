@@ -46,7 +46,7 @@ std::optional<quint64> suffixed(QByteArray text)
             return std::nullopt;
     }
     const double v = number.toDouble() * std::pow(1024.0, double(unit + 1));
-    if (!(v < 1.8e19))
+    if (!(v < 9.2e18))
         return std::nullopt;
     return quint64(v + 0.5);
 }
@@ -96,7 +96,8 @@ std::optional<quint64> ListingFields::plainDigits(QByteArrayView digits)
     quint64 v = 0;
     for (const char c : digits) {
         const unsigned digit = unsigned(c - '0');
-        if (v > (std::numeric_limits<quint64>::max() - digit) / 10)
+        // Past 2^63 - 1 the catalogue cannot hold the size exactly.
+        if (v > (quint64(std::numeric_limits<qint64>::max()) - digit) / 10)
             return std::nullopt;
         v = v * 10 + digit;
     }

@@ -26,7 +26,7 @@ public:
     // Exact digits, digits with "," "." "'" between groups of three, or a
     // decimal with a k/M/G/T suffix (powers of 1024, as ls -h prints).
     static std::optional<quint64> size(const QByteArray &text);
-    // 1 to 20 digits that fit 64 bits, read in place: MLSD sizes come here
+    // 1 to 20 digits up to 2^63 - 1, read in place: MLSD sizes come here
     // once per entry.
     static std::optional<quint64> plainDigits(QByteArrayView digits);
     static bool allDigits(QByteArrayView s);

@@ -129,6 +129,7 @@ ListingParser::Parsed ListingParser::parseListing(QByteArrayList lines) const
     for (const QByteArray &line : joined) {
         Line l = classify(line);
         if (l.kind == Line::Kind::Entry) {
+            p.partial += l.entry.partial ? 1 : 0;
             p.entries.append(std::move(l.entry));
         } else if (l.kind == Line::Kind::Unreadable) {
             if (++p.unreadable <= SampleCount)

@@ -28,6 +28,7 @@ public:
     {
         QList<ListedEntry> entries;
         int unreadable = 0;
+        int partial = 0; // entries stored with a field unknown
         QByteArrayList samples; // the first SampleCount unreadable lines
     };
     static constexpr int SampleCount = 3;

@@ -2,6 +2,8 @@
 #include "ListingDate.h"
 #include "ListingFields.h"
 
+#include <algorithm>
+
 namespace {
 using Kind = ListedEntry::Kind;
 
@@ -32,6 +34,32 @@ QDate os400Date(const QByteArray &text)
 {
     const QDate mdy = ListingDate::numericDate(text, "MDY");
     return mdy.isValid() ? mdy : ListingDate::numericDate(text, "DMY");
+}
+
+// "01.01": the ISPF version and modification level.
+bool isVersion(const QByteArray &text)
+{
+    return text.size() == 5 && text[2] == '.' && ListingFields::allDigits(text.left(2))
+        && ListingFields::allDigits(text.mid(3));
+}
+
+bool isHex(const QByteArray &text)
+{
+    return !text.isEmpty() && std::all_of(text.begin(), text.end(), [](char c) {
+        return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F');
+    });
+}
+
+// "IEFBR14  000002  00000A ...": the size and TTR in hex.
+bool isLoadModule(const ListingFields &f)
+{
+    return f.count() >= 3 && f[1].size() == 6 && f[2].size() == 6 && isHex(f[1]) && isHex(f[2]);
+}
+
+bool isObjectType(const QByteArray &type)
+{
+    return type.size() >= 4 && type.size() <= 11 && type[0] == '*'
+        && std::all_of(type.begin() + 1, type.end(), [](char c) { return c >= 'A' && c <= 'Z'; });
 }
 
 // "/QSYS.LIB/" or "MYLIB.FILE/MEMBER.MBR": the entry is the last part.
@@ -80,9 +108,18 @@ std::optional<ListedEntry> MainframeListing::mvsMember(const QByteArray &line)
         return std::nullopt;
     ListedEntry e;
     e.name = f[0];
+    if (f.count() == 1)
+        return e;
+    // Anything after the name must be the statistics or the load module's
+    // columns: a data set line this reader did not know ("NRP004 3390
+    // **NONE** ...", "V43525 Tape ...") would give its volume as the name.
+    if (isLoadModule(f))
+        return e;
     const QDate changed = slashedYmd(f[3]);
-    if (changed.isValid())
-        e.modified = QDateTime(changed, ListingDate::time(f[4]), Qt::UTC);
+    const QTime time = ListingDate::time(f[4]);
+    if (!isVersion(f[1]) || !slashedYmd(f[2]).isValid() || !changed.isValid() || !time.isValid())
+        return std::nullopt;
+    e.modified = QDateTime(changed, time, Qt::UTC);
     return e;
 }
 
@@ -125,10 +162,14 @@ std::optional<ListedEntry> MainframeListing::zvm(const QByteArray &line)
 std::optional<ListedEntry> MainframeListing::os400(const QByteArray &line)
 {
     const ListingFields f(line);
-    for (qsizetype c = 1; c <= 4 && c + 1 < f.count(); ++c) {
+    // The type stands second (members) or fifth; "*" and capitals only, so
+    // an MVS "**NONE**" is not taken for one.
+    for (qsizetype c : {1, 4}) {
         const QByteArray type = f[c];
-        if (!type.startsWith('*') || type.size() < 4)
+        if (c + 1 >= f.count() || !isObjectType(type))
             continue;
+        if (c == 4 && (!ListingFields::size(f[1]) || !ListingDate::time(f[3]).isValid()))
+            return std::nullopt;
         ListedEntry e;
         e.name = lastPart(f.fromField(c + 1));
         if (type == "*DIR" || type == "*LIB" || type == "*FLR" || type == "*FILE")

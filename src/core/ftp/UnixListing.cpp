@@ -2,6 +2,8 @@
 #include "ListingDate.h"
 #include "ListingFields.h"
 
+#include <algorithm>
+
 namespace {
 using Kind = ListedEntry::Kind;
 
@@ -43,6 +45,7 @@ void assignSize(ListedEntry &e, const ListingFields &f, qsizetype column)
         size = gluedSize(f[column]);
     e.sizeKnown = size.has_value();
     e.size = size.value_or(0);
+    e.partial = e.partial || !e.sizeKnown;
 }
 
 // "name -> target" keeps the name; a target ending in "/" (ls -F) tells the
@@ -77,6 +80,7 @@ std::optional<ListedEntry> afterColumns(const ListingFields &f, Kind kind, const
         if (e.name.isEmpty())
             continue;
         e.modified = date.when;
+        e.partial = !date.when.isValid(); // a date's shape with an impossible value
         if (m >= 2)
             assignSize(e, f, m - 1);
         applyKind(e, kind);
@@ -85,14 +89,27 @@ std::optional<ListedEntry> afterColumns(const ListingFields &f, Kind kind, const
     return std::nullopt;
 }
 
+// A word that may be part of a date or time this reader did not know:
+// digits ("09-26", "2000", "30:01") or a month name.
+bool mayBeDatePart(const QByteArray &word)
+{
+    return std::any_of(word.begin(), word.end(), [](char c) { return c >= '0' && c <= '9'; })
+        || ListingDate::monthName(word.endsWith(',') ? word.chopped(1) : word) != 0;
+}
+
 // Some servers print no date at all: "perms links owner group size name".
-// A time among the next words means a date was there but not read.
+// Any date-like word among the name's first ones means a date was there but
+// not read: the line is left unread rather than stored with the date in
+// its name. So is a name that starts with blanks, which a misread column
+// leaves behind.
 std::optional<ListedEntry> undated(const ListingFields &f, Kind kind)
 {
     if (f.count() < 6 || !ListingFields::allDigits(f[1]) || !ListingFields::size(f[4]))
         return std::nullopt;
-    for (qsizetype i = 5; i < 8 && i < f.count(); ++i) {
-        if (ListingDate::time(f[i]).isValid())
+    if (f.begin(5) != f.end(4) + 1)
+        return std::nullopt;
+    for (qsizetype i = 5; i < 9 && i < f.count(); ++i) {
+        if (mayBeDatePart(f[i]))
             return std::nullopt;
     }
     ListedEntry e;

@@ -147,6 +147,8 @@ QStringList HostScanner::closingLines() const
         lines << QStringLiteral("   Listing lines that could not be read: %1 in %2 folders")
                      .arg(stats.unreadLines)
                      .arg(stats.unreadFolders);
+    if (stats.partReadLines > 0)
+        lines << QStringLiteral("   Listing lines read in part: %1").arg(stats.partReadLines);
     if (m_context.wasConnected())
         lines << QStringLiteral("   Added %1, changed %2, removed %3")
                      .arg(stats.added)

@@ -12,6 +12,7 @@ struct ScanStats
     int passedOver = 0;
     qint64 unreadLines = 0; // listing lines no parser could read
     int unreadFolders = 0;  // folders whose listing had such lines
+    qint64 partReadLines = 0; // entries stored with a field left unknown
     bool terminated = false;
     bool loggedOn = false;
     bool cancelled = false;

@@ -168,6 +168,7 @@ void WalkContext::storeListed(const Folder &folder, const FtpSession::Listing &l
     ++m_stats.listed;
     storeListing(listing.entries, folder.parentId, path);
     noteUnreadable(listing.badLines, listing.badSamples, path);
+    m_stats.partReadLines += listing.partLines;
     // A line the parser could not read may be an entry: no removal on doubt.
     if (listing.ok && listing.badLines == 0 && !fresh) {
         if (QList<qint32> gone = m_catalogue.unlisted(); !gone.isEmpty())
