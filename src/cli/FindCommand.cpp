@@ -18,7 +18,12 @@ void line(const QString &text)
 
 QString sizeText(const QVariant &size)
 {
-    return size.isNull() ? QStringLiteral("-") : QString::number(size.toDouble(), 'f', 0);
+    if (size.isNull())
+        return QStringLiteral("-");
+    // Catalogues made before keep Size as a double; new ones as an exact integer.
+    if (size.typeId() == QMetaType::Double)
+        return QString::number(size.toDouble(), 'f', 0);
+    return QString::number(size.toLongLong());
 }
 
 // JSON gives null for no date; TSV and CSV an empty field.

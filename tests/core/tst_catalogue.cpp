@@ -4,7 +4,9 @@
 #include "core/catalogue/NameSearch.h"
 
 #include <QSqlQuery>
+#include <QDir>
 #include <QTemporaryDir>
+#include <limits>
 #include <QtTest>
 #include <cstring>
 #include <sqlite3.h>
@@ -18,6 +20,8 @@ private slots:
     void cleanup();
     void createsFolderAndTable();
     void schemaIsWhatStoredCataloguesHave();
+    void largestSizeIsExact();
+    void catalogueWithDoubleSizesStillReadsAndStores();
     void storesFieldsAsListed();
     void unknownSizeIsZero();
     void changedSizeOrTimeUpdatesTheRow();
@@ -108,7 +112,7 @@ void tst_Catalogue::schemaIsWhatStoredCataloguesHave()
     while (q.next())
         schema << q.value(0).toString() + ": " + q.value(1).toString();
     const QStringList expected{
-        "DB: CREATE TABLE DB (Name VARCHAR(80), ext VARCHAR(5), Size DOUBLE, Host VARCHAR(255), Attr INTEGER, "
+        "DB: CREATE TABLE DB (Name VARCHAR(80), ext VARCHAR(5), Size INTEGER, Host VARCHAR(255), Attr INTEGER, "
         "LAC DOUBLE, ID INTEGER, PID INTEGER)",
         "DB_Folder: CREATE INDEX DB_Folder ON DB(PID, Name, ext)",
         "DB_HostRows: CREATE INDEX DB_HostRows ON DB(+Host)",
@@ -122,6 +126,50 @@ void tst_Catalogue::schemaIsWhatStoredCataloguesHave()
     QCOMPARE(q.value(0).toInt(), 4096);
     QVERIFY(q.exec("PRAGMA journal_mode") && q.next());
     QCOMPARE(q.value(0).toString(), "wal");
+}
+
+void tst_Catalogue::largestSizeIsExact()
+{
+    const quint64 largest = quint64(std::numeric_limits<qint64>::max());
+    const qint32 id = m_cat->StoreEntry(entry("huge.img", 128, largest), 0, "h");
+    m_cat->flush();
+    const QVariant size = row(id)[2];
+    QCOMPARE(size.toLongLong(), std::numeric_limits<qint64>::max());
+    QCOMPARE(m_cat->StoreEntry(entry("huge.img", 128, largest), 0, "h"), id);
+    QCOMPARE(m_cat->lastOutcome(), Catalogue::Outcome::Unchanged);
+    QCOMPARE(m_cat->recordById(id)->size.toLongLong(), std::numeric_limits<qint64>::max());
+}
+
+// A catalogue made before keeps its DOUBLE column: its sizes read back, and
+// a rescan that lists the same size changes nothing.
+void tst_Catalogue::catalogueWithDoubleSizesStillReadsAndStores()
+{
+    m_cat.reset();
+    const QString folder = m_dir->filePath("old");
+    QDir().mkpath(folder);
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "old");
+        db.setDatabaseName(Catalogue::fileIn(folder));
+        QVERIFY(db.open());
+        QSqlQuery q(db);
+        QVERIFY(q.exec("CREATE TABLE DB (Name VARCHAR(80), ext VARCHAR(5), Size DOUBLE, Host VARCHAR(255), "
+                       "Attr INTEGER, LAC DOUBLE, ID INTEGER, PID INTEGER)"));
+        QVERIFY(q.exec("INSERT INTO DB VALUES ('old', 'iso', 5368709120.0, 'h', 128, 0, 7, 0)"));
+        q = QSqlQuery();
+        db.close();
+    }
+    QSqlDatabase::removeDatabase("old");
+    m_cat = std::make_unique<Catalogue>();
+    m_cat->open(folder);
+    QCOMPARE(row(7)[2].toLongLong(), 5368709120ll);
+    QCOMPARE(m_cat->StoreEntry(entry("old.iso", 128, 5368709120ull), 0, "h"), 7);
+    QCOMPARE(m_cat->lastOutcome(), Catalogue::Outcome::Unchanged);
+    const qint32 added = m_cat->StoreEntry(entry("new.bin", 128, 12345), 0, "h");
+    m_cat->flush();
+    QCOMPARE(row(added)[2].toLongLong(), 12345ll);
+    QSqlQuery q(m_cat->database());
+    QVERIFY(q.exec("SELECT sql FROM sqlite_master WHERE name = 'DB'") && q.next());
+    QVERIFY2(q.value(0).toString().contains("Size DOUBLE"), "a stored table keeps its column");
 }
 
 void tst_Catalogue::storesFieldsAsListed()

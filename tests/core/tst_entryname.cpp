@@ -29,7 +29,11 @@ void tst_EntryName::split_data()
     QTest::newRow("colon after dot") << "a.b:c" << 128u << "a.b:c" << "";
     QTest::newRow("backslash after dot") << "a.b\\c" << 128u << "a.b\\c" << "";
     QTest::newRow("only A-Z lowered") << QString::fromUtf8("x.ÄBC") << 128u << "x" << QString::fromUtf8("Äbc");
-    QTest::newRow("80 characters count") << QString(78, 'n') + ".txt" << 128u << QString(78, 'n') << "t";
+    QTest::newRow("type of a long name kept") << QString(78, 'n') + ".txt" << 128u << QString(78, 'n') << "txt";
+    QTest::newRow("100 characters: stem cut, type kept")
+        << QString(96, 'h') + ".JPG" << 128u << QString(80, 'h') << "jpg";
+    QTest::newRow("dot inside the cut stem is no type")
+        << "a.b" + QString(97, 'h') + ".jpg" << 128u << ("a.b" + QString(77, 'h')) << "jpg";
     QTest::newRow("case kept in name") << "readme" << 128u << "readme" << "";
     // U+1F600 takes two UTF-16 units; a cut between them left a lone half.
     const QString smile = QString::fromUtf8("\xF0\x9F\x98\x80");

@@ -149,7 +149,7 @@ void Catalogue::loadFolder(qint32 parentId, const QString &host)
         // A size stored as NULL by older versions differs from any listing: written again as a number.
         const QVariant size = m_children.value(3);
         m_folder.insert(childKey(m_children.value(0).toByteArray(), m_children.value(1).toInt() == 16),
-                        Child{m_children.value(2).toInt(), size.isNull() ? qQNaN() : size.toDouble(), bits, false});
+                        Child{m_children.value(2).toInt(), size.isNull() ? std::nullopt : std::optional<qint64>(size.toLongLong()), bits, false});
     }
     m_children.finish();
     m_folderPid = parentId;
@@ -211,7 +211,7 @@ qint32 Catalogue::StoreEntry(const FileEntry &entry, qint32 parentId, const QStr
     return id;
 }
 
-void Catalogue::updateIfChanged(Child &child, double size, double lac)
+void Catalogue::updateIfChanged(Child &child, qint64 size, double lac)
 {
     child.met = true;
     quint64 bits;

@@ -131,11 +131,11 @@ private:
     struct Child
     {
         qint32 id;
-        double size;
+        std::optional<qint64> size; // none: stored as NULL by older versions
         quint64 lac; // the LAC field's 8 bytes
         bool met;
     };
-    void updateIfChanged(Child &child, double size, double lac);
+    void updateIfChanged(Child &child, qint64 size, double lac);
     static QByteArray childKey(const QByteArray &bytes, bool folder);
 
     QString m_connection;

@@ -199,8 +199,9 @@ CatalogueQueries::Statement CatalogueQueries::find(const QString &pattern, const
 
 CatalogueQueries::Statement CatalogueQueries::hostSummary()
 {
-    // Quoted names: PostgreSQL would fold them to lower case.
-    return {QStringLiteral("SELECT Host AS \"Host\", COUNT(*) AS \"Rows\", SUM(Size) AS \"TotalSize\" FROM DB "
+    // Quoted names: PostgreSQL would fold them to lower case. Size + 0.0:
+    // SQLite's SUM of integers fails when it passes 2^63; a sum is shown, not counted on.
+    return {QStringLiteral("SELECT Host AS \"Host\", COUNT(*) AS \"Rows\", SUM(Size + 0.0) AS \"TotalSize\" FROM DB "
                            "GROUP BY Host ORDER BY Host"),
             {}};
 }

@@ -3,8 +3,8 @@
 QStringList CatalogueSchema::rowTable(const Spelling &s)
 {
     return {QStringLiteral("CREATE TABLE IF NOT EXISTS DB (Name VARCHAR(80), ext VARCHAR(5), "
-                           "Size %1, Host VARCHAR(255), Attr INTEGER, LAC %1, "
-                           "ID INTEGER, PID INTEGER)").arg(s.real),
+                           "Size %2, Host VARCHAR(255), Attr INTEGER, LAC %1, "
+                           "ID INTEGER, PID INTEGER)").arg(s.real, s.size),
             QStringLiteral("CREATE UNIQUE INDEX IF NOT EXISTS DB_ID ON DB(ID)"),
             QStringLiteral("CREATE INDEX IF NOT EXISTS DB_Folder ON DB(%1)").arg(s.folderKey),
             // Serves the grid sorted by size (a header click) and the largest

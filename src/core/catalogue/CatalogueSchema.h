@@ -11,6 +11,7 @@ public:
     struct Spelling
     {
         QString real;         // a double's type
+        QString size;         // Size's type on new catalogues: a 64-bit integer
         QString bytes;        // a byte string's type
         QString folderKey;    // the columns of index DB_Folder
         QString changeOrder;  // ScanChange's leading column of storing order, if it needs one

@@ -23,7 +23,7 @@ public:
     {
         const EntryName &split;
         qint32 pid;
-        double size;
+        qint64 size; // bytes
         double lac; // the listing's time bytes
         qint32 attr;
         const QByteArray &bytes; // the listed bytes
@@ -48,7 +48,7 @@ public:
 
     // Inside the open transaction; returns the row's ID. Throws CatalogueError.
     virtual qint32 insertRow(const NewRow &row) = 0;
-    virtual void updateRow(qint32 id, double size, double lac) = 0;
+    virtual void updateRow(qint32 id, qint64 size, double lac) = 0;
     virtual void insertCopies(const QList<CopiedRow> &rows) = 0;
     virtual void addChange(const QString &host, const QByteArray &hostUtf8, const QByteArray &change, qint32 id) = 0;
     // Writes change lines kept back, as what follows must come after them.

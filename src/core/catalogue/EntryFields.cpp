@@ -1,6 +1,7 @@
 #include "EntryFields.h"
 
 #include <cstring>
+#include <limits>
 
 EntryFields EntryFields::of(const FileEntry &entry)
 {
@@ -8,7 +9,7 @@ EntryFields EntryFields::of(const FileEntry &entry)
     f.attr = qint32(entry.attributes());
     f.split = EntryName::split(entry.name, quint32(f.attr));
     f.exact = exactBytes(entry);
-    f.size = entry.sizeKnown ? double(entry.size) : 0.0;
+    f.size = entry.sizeKnown && entry.size <= quint64(std::numeric_limits<qint64>::max()) ? qint64(entry.size) : 0;
     std::memcpy(&f.lac, &entry.time, sizeof f.lac);
     f.folder = entry.isDirectory();
     return f;

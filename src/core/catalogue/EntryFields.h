@@ -9,7 +9,7 @@ struct EntryFields
 {
     EntryName split;  // Name and ext
     QByteArray exact; // the listed bytes rows are matched by
-    double size = 0;  // a listing that gives no size stores 0
+    qint64 size = 0;  // bytes; a listing that gives no size (or one past qint64) stores 0
     double lac = 0;   // the 100-ns count's bits, as stored catalogues keep LAC
     qint32 attr = 0;
     bool folder = false;

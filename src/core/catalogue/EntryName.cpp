@@ -13,27 +13,30 @@ QString leftWhole(const QString &s, qsizetype n)
 }
 } // namespace
 
+// The type comes from the whole listed name and the stem is cut after it:
+// a name longer than NameSize keeps its type, so find by type sees it.
 EntryName EntryName::split(const QString &listedName, quint32 attributes)
 {
     EntryName e;
-    e.name = leftWhole(listedName, NameSize);
     if (attributes == 16) {
+        e.name = leftWhole(listedName, NameSize);
         e.ext = DirMarker;
         return e;
     }
     qsizetype last = -1;
-    for (qsizetype i = e.name.size() - 1; i >= 0; --i) {
-        const QChar c = e.name[i];
+    for (qsizetype i = listedName.size() - 1; i >= 0; --i) {
+        const QChar c = listedName[i];
         if (c == u'.' || c == u'\\' || c == u':') {
             last = i;
             break;
         }
     }
-    if (last < 0 || e.name[last] != u'.')
+    if (last < 0 || listedName[last] != u'.') {
+        e.name = leftWhole(listedName, NameSize);
         return e;
-    const QString withDot = lowerAsciiOnly(e.name.mid(last));
-    e.name.chop(withDot.size());
-    e.ext = leftWhole(withDot.mid(1), ExtSize);
+    }
+    e.name = leftWhole(listedName.left(last), NameSize);
+    e.ext = leftWhole(lowerAsciiOnly(listedName.mid(last + 1)), ExtSize);
     return e;
 }
 

@@ -16,7 +16,7 @@ QString rowValues(const PgBatch::Row &r)
     return QStringLiteral("(%1,%2,%3,%4,%5,%6,%7,%8)")
         .arg(r.id)
         .arg(r.pid)
-        .arg(PgBatch::literal(r.size), PgBatch::literal(r.name), PgBatch::literal(r.ext), PgBatch::literal(r.host),
+        .arg(QString::number(r.size), PgBatch::literal(r.name), PgBatch::literal(r.ext), PgBatch::literal(r.host),
              PgBatch::literal(r.lac))
         .arg(r.attr);
 }
@@ -66,7 +66,7 @@ void PgBatch::addChange(const QString &host, const QString &change, qint32 id)
     m_changes.append({host, change, id});
 }
 
-void PgBatch::addUpdate(qint32 id, double size, double lac)
+void PgBatch::addUpdate(qint32 id, qint64 size, double lac)
 {
     m_updates.append({id, size, lac});
 }
@@ -202,7 +202,7 @@ void PgBatch::sendUpdates()
         QStringList values;
         for (qsizetype i = from; i < qMin(m_updates.size(), from + RowsPerStatement); ++i) {
             const Update &u = m_updates[i];
-            values << QStringLiteral("(%1,%2,%3)").arg(u.id).arg(literal(u.size), literal(u.lac));
+            values << QStringLiteral("(%1,%2,%3)").arg(u.id).arg(u.size).arg(literal(u.lac));
         }
         run(QStringLiteral("UPDATE DB SET Size = v.Size, LAC = v.LAC FROM (VALUES %1) AS v(ID, Size, LAC) "
                            "WHERE DB.ID = v.ID")

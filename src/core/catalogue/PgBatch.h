@@ -23,7 +23,7 @@ public:
     {
         qint32 id;
         qint32 pid;
-        double size;
+        qint64 size;
         QString name, ext, host;
         double lac;
         qint32 attr;
@@ -36,7 +36,7 @@ public:
     qint32 add(Row row, IdDraw &ids);
     void addExact(qint32 id, const QByteArray &bytes);
     void addChange(const QString &host, const QString &change, qint32 id);
-    void addUpdate(qint32 id, double size, double lac);
+    void addUpdate(qint32 id, qint64 size, double lac);
     bool isEmpty() const { return m_rows.isEmpty() && m_exact.isEmpty() && m_changes.isEmpty() && m_updates.isEmpty(); }
     qsizetype rowCount() const { return m_rows.size(); }
     void clear();
@@ -77,7 +77,8 @@ private:
     struct Update
     {
         qint32 id;
-        double size, lac;
+        qint64 size;
+        double lac;
     };
     QList<Update> m_updates;
 };

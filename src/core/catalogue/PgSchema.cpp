@@ -40,7 +40,10 @@ void PgSchema::create(QSqlDatabase db)
 void PgSchema::createTables(const QSqlDatabase &db)
 {
     // Seq keeps the order SQLite's rowid gives.
-    const CatalogueSchema::Spelling spelling{QStringLiteral("DOUBLE PRECISION"), QStringLiteral("BYTEA"),
+    // Size is BIGINT on new databases, exact to 2^63 - 1; a database made
+    // before keeps its DOUBLE PRECISION column, which takes integers as well.
+    const CatalogueSchema::Spelling spelling{QStringLiteral("DOUBLE PRECISION"), QStringLiteral("BIGINT"),
+                                             QStringLiteral("BYTEA"),
                                              QStringLiteral("PID, Host, Name, ext"),
                                              QStringLiteral("Seq BIGINT GENERATED ALWAYS AS IDENTITY, ")};
     QStringList statements{QStringLiteral("CREATE EXTENSION IF NOT EXISTS pg_trgm")};

@@ -18,7 +18,7 @@ public:
     void open(const QString &url, const NameIndex::Progress &progress) override;
     bool isShared() const override { return true; }
     qint32 insertRow(const NewRow &row) override;
-    void updateRow(qint32 id, double size, double lac) override { m_batch.addUpdate(id, size, lac); }
+    void updateRow(qint32 id, qint64 size, double lac) override { m_batch.addUpdate(id, size, lac); }
     void insertCopies(const QList<CopiedRow> &rows) override;
     // Sent with the rows' batch.
     void addChange(const QString &host, const QByteArray &hostUtf8, const QByteArray &change, qint32 id) override;

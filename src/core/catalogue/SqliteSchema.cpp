@@ -73,7 +73,11 @@ void SqliteSchema::createTables(const QSqlDatabase &db)
     // hundred rows per host. Catalogues made before keep their DB_Folder
     // (PID, Host, Name, ext), which answers the same queries.
     // ScanChange keeps its order in SQLite's rowid.
-    const CatalogueSchema::Spelling spelling{QStringLiteral("DOUBLE"), QStringLiteral("BLOB"),
+    // Size is INTEGER on new catalogues: a REAL column turns every integer
+    // back into a double, which loses sizes past 2^53. Stored catalogues keep
+    // their DOUBLE column (it is the user's table, and rewriting it would copy
+    // every row); their sizes read the same, only as doubles.
+    const CatalogueSchema::Spelling spelling{QStringLiteral("DOUBLE"), QStringLiteral("INTEGER"), QStringLiteral("BLOB"),
                                              QStringLiteral("PID, Name, ext"), QString()};
     QStringList statements = CatalogueSchema::rowTable(spelling);
     // A host's rows in storage order, for what reads a whole host (its

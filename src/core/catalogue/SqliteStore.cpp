@@ -59,7 +59,7 @@ qint32 SqliteStore::insertRow(const NewRow &row)
     const QByteArray name = row.split.name.toUtf8();
     const QByteArray ext = row.split.ext.toUtf8();
     sqlite3_bind_int(m_insert, 2, row.pid);
-    sqlite3_bind_double(m_insert, 3, row.size);
+    sqlite3_bind_int64(m_insert, 3, row.size);
     sqlite3_bind_text(m_insert, 4, name.constData(), int(name.size()), SQLITE_STATIC);
     sqlite3_bind_text(m_insert, 5, ext.constData(), int(ext.size()), SQLITE_STATIC);
     sqlite3_bind_text(m_insert, 6, row.hostUtf8.constData(), int(row.hostUtf8.size()), SQLITE_STATIC);
@@ -88,9 +88,9 @@ qint32 SqliteStore::insertRow(const NewRow &row)
     }
 }
 
-void SqliteStore::updateRow(qint32 id, double size, double lac)
+void SqliteStore::updateRow(qint32 id, qint64 size, double lac)
 {
-    sqlite3_bind_double(m_update, 1, size);
+    sqlite3_bind_int64(m_update, 1, size);
     sqlite3_bind_double(m_update, 2, lac);
     sqlite3_bind_int(m_update, 3, id);
     step(m_update);

@@ -20,7 +20,7 @@ public:
     sqlite3 *handle() const override { return m_handle; }
     bool isShared() const override { return false; }
     qint32 insertRow(const NewRow &row) override;
-    void updateRow(qint32 id, double size, double lac) override;
+    void updateRow(qint32 id, qint64 size, double lac) override;
     void insertCopies(const QList<CopiedRow> &rows) override;
     // Kept back, to go out before the commit of its row.
     void addChange(const QString &host, const QByteArray &hostUtf8, const QByteArray &change, qint32 id) override;
