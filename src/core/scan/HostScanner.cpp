@@ -22,13 +22,17 @@ HostScanner::HostScanner(ScanConnection &connection, Catalogue &catalogue, Activ
     , m_view(view)
     , m_context(connection, catalogue, log, view)
 {
-    m_heartbeat.setInterval(ScanLock::HeartbeatSecs * 1000);
-    QObject::connect(&m_heartbeat, &QTimer::timeout, [this] { beat(); });
+    // Every walk pumps at each folder; a timer would need an event loop that
+    // the GUI's scan thread does not run while it walks.
+    m_context.setKeepAlive([this] { beat(); });
 }
 
 // A failed refresh is not the scan's failure: the next one, or the commit, tells.
 void HostScanner::beat()
 {
+    if (!m_heartbeat.isValid() || m_heartbeat.elapsed() < ScanLock::HeartbeatSecs * 1000)
+        return;
+    m_heartbeat.restart();
     try {
         ScanLock(m_catalogue.database()).refresh(m_context.host().left(Catalogue::HostSize));
     } catch (const CatalogueError &) {
@@ -161,7 +165,7 @@ void HostScanner::finish()
 {
     if (!m_context.stats().catalogueFailed) // a failed catalogue has been reported once already
         ScanRuns(m_catalogue.database()).record(m_context.host(), m_started, QDateTime::currentDateTimeUtc(), m_messages);
-    m_heartbeat.stop();
+    m_heartbeat.invalidate();
     ScanLock(m_catalogue.database()).release(m_context.host().left(Catalogue::HostSize));
     m_catalogue.unlockHost(m_context.host());
     m_connection.CloseConnection();

@@ -5,7 +5,7 @@
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
-#include <QTimer>
+#include <QElapsedTimer>
 #include <atomic>
 #include <functional>
 
@@ -102,5 +102,5 @@ private:
     QDateTime m_started; // UTC, for the catalogue's record of the run
     bool m_deferClosing = false;
     WalkContext m_context;
-    QTimer m_heartbeat; // keeps the host's ScanLock row fresh while the scan runs
+    QElapsedTimer m_heartbeat; // since the host's ScanLock row was last refreshed
 };

@@ -105,6 +105,8 @@ bool WalkContext::entryLimitReached()
 
 void WalkContext::startPass(qsizetype pending)
 {
+    if (m_keepAlive)
+        m_keepAlive();
     if (m_stats.directories != 0)
         m_view.setProgress(progressPosition(m_stats.entries, m_stats.directories, pending, m_view.progressMaximum()));
     m_view.setCounts(m_stats.directories, m_baseCount + m_catalogue.insertedCount() - m_insertedAtStart);

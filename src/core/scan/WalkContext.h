@@ -6,6 +6,7 @@
 #include "WorkList.h"
 
 #include <atomic>
+#include <functional>
 
 class ActivityLog;
 class Catalogue;
@@ -32,6 +33,8 @@ public:
     // Pause between reconnection tries, in ms; grows with each try.
     void setRetryPause(int ms) { m_retryPauseMs = ms; }
     int retryPauseMs() const { return m_retryPauseMs; }
+    // Called at the start of every pass; must be cheap.
+    void setKeepAlive(std::function<void()> f) { m_keepAlive = std::move(f); }
     // 0: no cap.
     void setEntryLimit(qint64 entries) { m_maxEntries = entries; }
 
@@ -107,6 +110,7 @@ private:
     int m_retryPauseMs = 500;
     qint64 m_maxEntries = 0;
     FolderWalk *m_walk = nullptr; // while a walk runs
+    std::function<void()> m_keepAlive;
 
     std::atomic_bool m_cancel{false};
     bool m_wasConnected = false;
