@@ -445,7 +445,7 @@ void tst_CliApp::limitsStopAnEndlessTree()
     FtpTestServer server(FtpTestServer::Kind::Scripted);
     if (!FtpTestServer::available(FtpTestServer::Kind::Scripted))
         QSKIP("no /usr/bin/python3");
-    QVERIFY(server.startScripted("endless"));
+    QVERIFY(server.startScripted("deep")); // unlike "endless", no listing repeats one above it
     QTemporaryDir data;
     QProcess p;
     p.start(QStringLiteral(HARVEX_CLI), QStringList{"scan", server.hostText(), "--passive", "--data", data.path()} + limit);

@@ -128,6 +128,7 @@ QStringList HostScanner::closingLines() const
         lines << QStringLiteral("   Listing lines that could not be read: %1 in %2 folders")
                      .arg(stats.unreadLines)
                      .arg(stats.unreadFolders);
+    lines << m_context.passOverSummary();
     if (m_context.wasConnected())
         lines << QStringLiteral("   Added %1, changed %2, removed %3")
                      .arg(stats.added)
