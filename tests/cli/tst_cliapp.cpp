@@ -429,24 +429,37 @@ void tst_CliApp::helpAndVersion()
 
 void tst_CliApp::limitsStopAnEndlessTree_data()
 {
+    QTest::addColumn<QByteArray>("settings");
     QTest::addColumn<QStringList>("limit");
     QTest::addColumn<QString>("logged");
     QTest::addColumn<int>("rows");
-    QTest::newRow("--max-entries") << QStringList{"--max-entries", "25"} << "the entry limit of 25 was reached" << 25;
-    QTest::newRow("--max-depth") << QStringList{"--max-depth", "6"} << "deeper than the depth limit of 6 levels" << 14;
+    const QString entryLimit = QStringLiteral("the entry limit of %1 was reached ([SCAN] Max Entries, --max-entries)");
+    QTest::newRow("--max-entries") << QByteArray() << QStringList{"--max-entries", "25"} << entryLimit.arg(25) << 25;
+    QTest::newRow("[SCAN] Max Entries") << QByteArray("[SCAN]\nMax Entries=18\n") << QStringList() << entryLimit.arg(18)
+                                        << 18;
+    QTest::newRow("--max-entries over the setting") << QByteArray("[SCAN]\nMax Entries=18\n")
+                                                    << QStringList{"--max-entries", "25"} << entryLimit.arg(25) << 25;
+    QTest::newRow("--max-depth") << QByteArray() << QStringList{"--max-depth", "6"}
+                                 << "deeper than the depth limit of 6 levels" << 14;
 }
 
 // A server that makes up a new folder in every folder.
 void tst_CliApp::limitsStopAnEndlessTree()
 {
+    QFETCH(QByteArray, settings);
     QFETCH(QStringList, limit);
     QFETCH(QString, logged);
     QFETCH(int, rows);
     FtpTestServer server(FtpTestServer::Kind::Scripted);
     if (!FtpTestServer::available(FtpTestServer::Kind::Scripted))
         QSKIP("no /usr/bin/python3");
-    QVERIFY(server.startScripted("endless"));
+    QVERIFY(server.startScripted("deep")); // unlike "endless", no listing repeats one above it
     QTemporaryDir data;
+    if (!settings.isEmpty()) {
+        QFile ini(data.filePath("Harvex.ini"));
+        QVERIFY(ini.open(QIODevice::WriteOnly));
+        ini.write(settings);
+    }
     QProcess p;
     p.start(QStringLiteral(HARVEX_CLI), QStringList{"scan", server.hostText(), "--passive", "--data", data.path()} + limit);
     QVERIFY(p.waitForFinished(60000));

@@ -126,6 +126,18 @@ void tst_ScanSetup::limitsAndConnections_data()
     QTest::newRow("flags win") << both << QVariant(3) << qint64(500) << QVariant(9) << 3 << qint64(500) << 9;
     QTest::newRow("one flag, the rest settings") << both << QVariant() << qint64(0) << QVariant(1) << 12 << qint64(0)
                                                  << 1;
+    const QByteArray entries = "[SCAN]\nMax Entries=40\n";
+    QTest::newRow("Max Entries") << entries << QVariant() << qint64(0) << QVariant() << HostScanner::MaxDepth
+                                 << qint64(40) << HostScanner::DefaultConnections;
+    QTest::newRow("--max-entries wins") << entries << QVariant() << qint64(7) << QVariant() << HostScanner::MaxDepth
+                                        << qint64(7) << HostScanner::DefaultConnections;
+    // Neither caps anything, as 0 does.
+    QTest::newRow("negative Max Entries") << QByteArray("[SCAN]\nMax Entries=-5\n") << QVariant() << qint64(0)
+                                          << QVariant() << HostScanner::MaxDepth << qint64(0)
+                                          << HostScanner::DefaultConnections;
+    QTest::newRow("Max Entries not a number") << QByteArray("[SCAN]\nMax Entries=lots\n") << QVariant() << qint64(0)
+                                              << QVariant() << HostScanner::MaxDepth << qint64(0)
+                                              << HostScanner::DefaultConnections;
 }
 
 void tst_ScanSetup::limitsAndConnections()

@@ -503,5 +503,99 @@ def endless_handle(self, line, plain=Session.handle):
 if ENDLESS_TREE:
     Session.handle = endless_handle
 
+# --- Hostile names, loops and slow listings ---------------------------------
+# "escape" lists with MLSD and resolves paths as a file system does, so a
+# client that sent a listed "../../escape" would get another folder's
+# contents. "loops" follows links: "self -> ." and "up -> .." list as the
+# folders they lead to, with no fact that tells them apart. "deep" makes up
+# a new folder in every folder, each listing unlike the ones above it. A
+# scenario ending in "-slow" takes 0.2 s over every listing. These log each
+# command line in full too, as "ARG " and the line, CR and LF as \r and \n.
+ESCAPE_TREE = {
+    "/": [("cdir", "."), ("pdir", ".."), ("dir", "../../escape"), ("dir", "a/b"), ("dir", ".."),
+          ("dir", "cr\rname"), ("dir", "pub"), ("file", "readme")],
+    "/pub": [("file", "inner.txt")],
+    "/escape": [("file", "secret.txt")],
+    "/a/b": [("file", "wrong.txt")],
+}
+# Every link leads to a folder above it; "/a/b" is an ordinary folder.
+LOOP_TREE = {
+    "/": [("d", "a"), ("f", "top.txt")],
+    "/a": [("d", "self"), ("d", "up"), ("d", "b"), ("f", "in-a.txt")],
+    "/a/b": [("f", "in-b.txt")],
+}
+LOOP_LINKS = {"self": ".", "up": ".."}
+OWN = ("escape", "loops", "deep")
+SLOW = SCENARIO.endswith("-slow")
+if SCENARIO == "escape":
+    MLSD = True
+
+
+def resolved(path, links=None):
+    # Path steps as a file system takes them: "..", "." and links.
+    parts = []
+    for step in path.split("/"):
+        step = (links or {}).get(step, step)
+        if step in ("", "."):
+            continue
+        if step == "..":
+            parts = parts[:-1]
+        else:
+            parts.append(step)
+    return "/" + "/".join(parts)
+
+
+def escape_lines(folder):
+    out = b""
+    for kind, name in ESCAPE_TREE.get(resolved(folder), []):
+        out += ("type=%s;size=5;modify=20261207220000; %s\r\n" % (kind, name)).encode("latin-1")
+    return out
+
+
+_plain_handle = Session.handle
+_plain_do_list = Session.do_list
+_plain_mlsd = Session.mlsd
+
+
+def _handle(self, line):
+    if COMMAND_LOG and SCENARIO in OWN:
+        with open(COMMAND_LOG, "a") as log:
+            log.write("ARG " + line.replace("\r", "\\r").replace("\n", "\\n") + "\n")
+    if SLOW and line.partition(" ")[0].upper() in ("LIST", "MLSD", "STAT"):
+        time.sleep(0.2)
+    return _plain_handle(self, line)
+
+
+def _do_list(self):
+    if SCENARIO == "loops":
+        return self.list_loops()
+    if SCENARIO == "deep":
+        depth = len([s for s in self.cwd.split("/") if s])
+        return self.serve_listing(b"-rw-r--r-- 1 0 0 %d Dec 07 22:00 f\r\n"
+                                  b"drwxr-xr-x 2 0 0 4096 Dec 07 22:00 d\r\n" % depth)
+    return _plain_do_list(self)
+
+
+def _list_loops(self):
+    # As "ls -lL" shows them: a link to a folder is a folder.
+    folder = resolved(self.cwd, LOOP_LINKS)
+    self.serve_listing(b"".join(
+        (b"drwxr-xr-x 2 0 0 4096 Dec 07 22:00 " if kind == "d" else b"-rw-r--r-- 1 0 0 3 Dec 07 22:00 ")
+        + name.encode("latin-1") + b"\r\n" for kind, name in LOOP_TREE.get(folder, [])))
+
+
+def _mlsd(self, arg):
+    if SCENARIO != "escape":
+        return _plain_mlsd(self, arg)
+    if self.pasv is None and self.active is None:
+        return self.send("425 Use EPSV first\r\n")
+    self.serve_listing(escape_lines(arg if arg else self.cwd))
+
+
+Session.handle = _handle
+Session.do_list = _do_list
+Session.list_loops = _list_loops
+Session.mlsd = _mlsd
+
 
 main()

@@ -17,6 +17,13 @@ FtpListing FolderLister::list(const ListingRequest &request)
         failed.error = QStringLiteral("Not connected");
         return failed;
     }
+    // The walk never builds such a path; a caller that did would list
+    // another folder than the one it names.
+    if (!ListingRequest::enterablePath(request.path)) {
+        FtpListing failed;
+        failed.error = QStringLiteral("The folder's path holds a name that cannot be sent to the server");
+        return failed;
+    }
     if (!listingOnControl(request.method))
         return m_data.list(request);
     if (!m_control.changeDir(request.path)) {

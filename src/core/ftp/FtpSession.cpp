@@ -17,7 +17,11 @@ bool FtpSession::open(const FtpLogon &logon)
     startOver(logon, logon.passive, false);
     if (!establish())
         return false;
-    m_probe.chooseMethod();
+    Listing top = m_probe.chooseMethod();
+    if (top.ok) {
+        m_probed = std::move(top);
+        m_probedWith = m_probe.method();
+    }
     return true;
 }
 
@@ -29,11 +33,12 @@ void FtpSession::startOver(const FtpLogon &logon, bool passive, bool modeNoted)
     m_data.startOver(passive, modeNoted);
     m_tls.forget();
     m_probe.forgetPathForm();
+    m_probed.reset();
 }
 
 FtpSession::Likeness FtpSession::likeness() const
 {
-    Likeness like{m_logon, m_probe.method(), m_probe.supported(), m_data.passive()};
+    Likeness like{m_logon, m_probe.method(), m_probe.supported(), m_data.passive(), m_probe.pathFormVerdict()};
     if (!m_tls.acceptedSha256().isEmpty())
         like.logon.pinnedSha256 = m_tls.acceptedSha256();
     if (m_tls.plainAfterRefusal())
@@ -48,6 +53,8 @@ bool FtpSession::openLike(const Likeness &like)
         return false;
     m_probe.setMethod(like.method);
     m_probe.setSupported(like.supported);
+    if (like.pathForm)
+        m_probe.shareVerdict(like.pathForm);
     return true;
 }
 
@@ -125,18 +132,15 @@ bool FtpSession::login()
 
 bool FtpSession::safeInPath(const QByteArray &name)
 {
-    return !name.contains('\0') && !name.contains('\r') && !name.contains('\n') && !name.contains('/');
+    return ListingRequest::enterableName(name);
 }
 
 // A listing that timed out leaves the session reset (ABOR answered, or a new
 // log-on), so the caller can go straight on with the next folder.
 FtpSession::Listing FtpSession::list(const QByteArray &path)
 {
-    if (m_probe.method() == Method::Mlsd && m_data.passive() && !m_probe.pathFormProbed() && !probePathForm()) {
-        Listing lost;
-        lost.error = lastError();
-        return lost;
-    }
+    if (std::optional<Listing> probed = takeProbed(path))
+        return std::move(*probed);
     m_control.clearProblems();
     m_waits.startDeadline(m_logon.listingDeadlineMs);
     Listing l = listNow(path);
@@ -154,15 +158,15 @@ FtpSession::Listing FtpSession::list(const QByteArray &path)
     return l;
 }
 
-// False when the trial lost the connection and a new one failed: the
-// listing asked for starts on a connection of its own otherwise (a stall, a
-// 421 during the trial).
-bool FtpSession::probePathForm()
+// Only for the method it was made with: a caller that switched methods
+// (LIST for its mode column) wants the server asked.
+std::optional<FtpSession::Listing> FtpSession::takeProbed(const QByteArray &path)
 {
-    m_waits.startDeadline(m_logon.listingDeadlineMs);
-    m_probe.probePathForm();
-    m_waits.endDeadline();
-    return isOpen() || m_waits.cancelled() || reopen();
+    if (!m_probed || !path.isEmpty() || m_probedWith != m_probe.method())
+        return std::nullopt;
+    std::optional<Listing> top = std::move(m_probed);
+    m_probed.reset();
+    return top;
 }
 
 FtpSession::Listing FtpSession::listNow(const QByteArray &path)
@@ -170,7 +174,7 @@ FtpSession::Listing FtpSession::listNow(const QByteArray &path)
     if (m_control.hasPrefetched() && m_control.prefetchedPath() == path)
         return m_lister.takePrefetched(m_probe.method());
     m_control.dropPrefetched();
-    return m_lister.list({m_probe.method(), path, m_probe.pathForm()});
+    return m_probe.list(path);
 }
 
 // Asks for a listing now and reads it at the next list() of that path, so the

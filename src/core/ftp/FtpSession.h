@@ -16,6 +16,8 @@
 #include <QList>
 #include <atomic>
 #include <functional>
+#include <memory>
+#include <optional>
 
 class TrustPrompt;
 
@@ -48,6 +50,8 @@ public:
         Method method = Method::List;
         QList<Method> supported;
         bool passive = false;
+        // Shared, not copied: what one connection learns, the others use.
+        std::shared_ptr<PathFormVerdict> pathForm;
     };
     Likeness likeness() const;
     bool openLike(const Likeness &like);
@@ -83,13 +87,19 @@ public:
     void setPassive(bool on) { m_data.setPassive(on); }
 
     // path: the names' original bytes joined by "/", "" for the top level.
+    // The first list() of the top after open() is the listing the method
+    // probe made, without a round trip.
     Listing list(const QByteArray &path);
+    // That listing, for a walk that lists by other means; once.
+    std::optional<Listing> takeProbed(const QByteArray &path);
     void prefetch(const QByteArray &path);
     // The classic pair: the first entry, then each next; false at the end.
     bool findFirstFile(const QByteArray &path, FileEntry &entry);
     bool findNextFile(FileEntry &entry);
     QString decodeName(const QByteArray &raw) const { return m_decoder.decodeName(raw); }
     FileEntry toEntry(const ListedEntry &e) const { return m_decoder.toEntry(e); }
+    // Whether a listed folder name may become a step of a path: never one
+    // that holds "/", NUL, CR or LF, nor "." or "..".
     static bool safeInPath(const QByteArray &name);
     // Control bytes shown as visible symbols (U+2400 + byte); the exact bytes stay in wireName.
     static QString visibleName(const QString &name) { return ListingDecoder::visibleName(name); }
@@ -118,7 +128,6 @@ private:
     Refusal refusal() const;
     bool connectControl();
     bool login();
-    bool probePathForm();
     Listing listNow(const QByteArray &path);
 
     // Every part below reads the log-on in use from here.
@@ -133,6 +142,10 @@ private:
     ListingProbe m_probe{m_control, m_lister, m_data, m_decoder};
     Refusal m_refusal = Refusal::None;
     int m_logons = 0;
+    // The top's listing that choosing the method made, with the method it
+    // was made with: the scan's listing of the top.
+    std::optional<Listing> m_probed;
+    Method m_probedWith = Method::List;
     QList<FileEntry> m_find;
     qsizetype m_findNext = 0;
 };

@@ -14,15 +14,6 @@ QSet<QByteArray> namesOf(const FtpListing &l)
     return names;
 }
 
-// Tells two folders apart where their names agree (a mirror of the same
-// layout at every level): the inode-like "unique" fact and the times.
-QSet<QByteArray> factsOf(const FtpListing &l)
-{
-    QSet<QByteArray> facts;
-    for (const FileEntry &e : l.entries)
-        facts.insert(e.wireName + '\0' + e.unique + '\0' + QByteArray::number(e.time));
-    return facts;
-}
 } // namespace
 
 ListingProbe::ListingProbe(ControlChannel &control, FolderLister &lister, const DataChannel &data,
@@ -78,74 +69,108 @@ void ListingProbe::selectFacts(const QByteArray &offered)
 void ListingProbe::readSystem()
 {
     const FtpReply r = m_control.command("SYST");
-    m_decoder.setFamily(r.isPositive() ? ListingParser::familyFromSyst(r.text()) : ListingParser::Family::Any);
+    m_family = r.isPositive() ? ListingParser::familyFromSyst(r.text()) : ListingParser::Family::Any;
+    m_decoder.setFamily(m_family);
 }
 
-void ListingProbe::chooseMethod()
+// Plain LIST hides dot-files on most servers; "-a" shows them where it is
+// understood, and is taken as a file name where it is not (an error, or an
+// empty listing). VMS and the mainframes have no such flag and no STAT that
+// lists like LIST: SYST decides there, without a listing.
+FtpListing ListingProbe::chooseMethod()
 {
     using M = ListingMethod;
     m_supported.clear();
     if (m_features.contains("MLST")) {
         m_method = M::Mlsd;
         m_supported = {M::Mlsd, M::List};
-        return;
+        return {};
     }
-    // Plain LIST hides dot-files on most servers; "-a" shows them where it is
-    // understood, and is taken as a file name where it is not.
-    const FtpListing plain = m_lister.list({M::List, QByteArray()});
+    if (m_family == ListingParser::Family::Vms || m_family == ListingParser::Family::Mvs
+        || m_family == ListingParser::Family::Os400) {
+        m_method = M::List;
+        m_supported = {M::List};
+        return {};
+    }
     const FtpListing all = m_lister.list({M::ListA, QByteArray()});
-    const bool dashA = all.ok && all.entries.size() >= plain.entries.size();
-    const FtpListing &reference = dashA ? all : plain;
+    if (all.ok && !all.entries.isEmpty()) {
+        m_method = M::ListA;
+        m_supported = {M::ListA};
+        // Servers differ in what STAT shows; use it only where it gives
+        // exactly the data-connection listing's entries.
+        const FtpListing viaStat = m_lister.list({M::StatA, QByteArray()});
+        if (!sameEntries(viaStat, all))
+            return all;
+        m_supported.append(M::StatA);
+        m_method = M::StatA;
+        return viaStat;
+    }
+    // Refused, or empty: "-a" may have been taken for a name. Without a
+    // listing with "-a" to compare, STAT is not tried.
+    const FtpListing plain = m_lister.list({M::List, QByteArray()});
+    const bool dashA = all.ok && plain.entries.isEmpty();
     m_method = dashA ? M::ListA : M::List;
     m_supported = {m_method};
-    const M stat = dashA ? M::StatA : M::Stat;
-    if (reference.ok && probeStat(reference, stat)) {
-        m_supported.append(stat);
-        m_method = stat;
-    }
+    return dashA ? all : plain;
 }
 
-// Servers differ in what STAT shows; use it only where it gives exactly the
-// data-connection listing's entries.
-bool ListingProbe::probeStat(const FtpListing &reference, ListingMethod statMethod)
+bool ListingProbe::sameEntries(const FtpListing &a, const FtpListing &b) const
 {
-    const FtpListing viaStat = m_lister.list({statMethod, QByteArray()});
-    return viaStat.ok && viaStat.badLines == reference.badLines && namesOf(viaStat) == namesOf(reference);
-}
-
-void ListingProbe::probePathForm()
-{
-    m_pathProbed = true;
-    m_pathForm = pathFormLists();
+    return a.ok && b.ok && a.badLines == b.badLines && namesOf(a) == namesOf(b);
 }
 
 void ListingProbe::forgetPathForm()
 {
-    m_pathForm = false;
-    m_pathProbed = false;
+    m_verdict = std::make_shared<PathFormVerdict>();
+    m_current = QByteArray();
+    m_currentSignature = ListingSignature();
+}
+
+FtpListing ListingProbe::list(const QByteArray &path)
+{
+    if (pathFormDue(path) && m_verdict->claim())
+        return tryPathForm(path);
+    FtpListing l = m_lister.list({m_method, path, pathForm()});
+    noteCurrent(path, l);
+    return l;
 }
 
 // "MLSD /a/b" spares the server a CWD per folder: a tenth of a scan's
 // processor time on ProFTPD. A server that ignored the argument would list
-// its current folder everywhere, so each connection lists one subfolder both
-// ways first, the path form from the top, where such a server would list the
-// top. Only passive listings that go out with EPSV take the path form.
-bool ListingProbe::pathFormLists()
+// its current folder everywhere, so the trial asks for a folder other than
+// the current one, whose listing is known. Only passive listings that go
+// out with EPSV take the path form.
+bool ListingProbe::pathFormDue(const QByteArray &path) const
 {
-    m_pathForm = false;
-    const FtpListing top = m_lister.list({ListingMethod::Mlsd, QByteArray()});
-    QByteArray sub;
-    for (const FileEntry &e : top.entries) {
-        if (e.opensAsFolder() && ListingRequest::plainPath(e.wireName)) {
-            sub = e.wireName;
-            break;
-        }
-    }
-    if (!top.ok || sub.isEmpty())
-        return false;
-    const FtpListing viaPath = m_lister.list({ListingMethod::Mlsd, sub, true});
+    return m_method == ListingMethod::Mlsd && m_data.passive() && !m_verdict->isKnown() && !path.isEmpty()
+        && ListingRequest::plainPath(path) && m_currentSignature.isValid() && path != m_current
+        && m_control.inFolder(m_current);
+}
+
+// One listing more, once per server: the path form from the current
+// folder, then the CWD way, whose listing is the one returned.
+FtpListing ListingProbe::tryPathForm(const QByteArray &path)
+{
+    const ListingSignature current = m_currentSignature;
+    const FtpListing viaPath = m_lister.list({ListingMethod::Mlsd, path, true});
     const bool sent = m_data.pathFormSent();
-    const FtpListing viaCwd = m_lister.list({ListingMethod::Mlsd, sub, false});
-    return sent && viaPath.ok && viaCwd.ok && namesOf(viaPath) == namesOf(viaCwd)
-        && factsOf(viaPath) == factsOf(viaCwd) && factsOf(viaPath) != factsOf(top);
+    FtpListing viaCwd = m_lister.list({ListingMethod::Mlsd, path, false});
+    noteCurrent(path, viaCwd);
+    if (!viaPath.ok || !viaCwd.ok) {
+        m_verdict->giveBack();
+        return viaCwd;
+    }
+    const ListingSignature listed = ListingSignature::of(viaCwd.entries);
+    m_verdict->settle(sent && ListingSignature::of(viaPath.entries) == listed && listed != current);
+    return viaCwd;
+}
+
+// Only while the path form is not known. A listing by path leaves the
+// server where it was, and the folder noted stays current.
+void ListingProbe::noteCurrent(const QByteArray &path, const FtpListing &listing)
+{
+    if (m_method != ListingMethod::Mlsd || m_verdict->isKnown() || !listing.ok || !m_control.inFolder(path))
+        return;
+    m_current = path;
+    m_currentSignature = ListingSignature::of(listing.entries);
 }

@@ -1,9 +1,13 @@
 #pragma once
 #include "FtpListing.h"
 #include "ListingMethod.h"
+#include "ListingParser.h"
+#include "ListingSignature.h"
+#include "PathFormVerdict.h"
 
 #include <QList>
 #include <QSet>
+#include <memory>
 
 class ControlChannel;
 class DataChannel;
@@ -12,7 +16,9 @@ class ListingDecoder;
 
 // Learns how a server lists: its features (FEAT, with OPTS for UTF-8 names
 // and the MLST facts), its system (SYST), which listing method shows every
-// entry, and whether "MLSD /path" lists what CWD and MLSD list.
+// entry, and whether "MLSD /path" lists what CWD and MLSD list. Learning
+// costs a scan at most one listing more than it makes anyway: the listings
+// the probe makes are the scan's own.
 class ListingProbe
 {
 public:
@@ -22,32 +28,45 @@ public:
     // After each log-on.
     void readFeatures();
     void readSystem();
-    // Once per server: lists the top folder to compare methods.
-    void chooseMethod();
+    // Once per server. Where FEAT or SYST do not tell, the top folder is
+    // listed with the methods compared; the listing of the method chosen is
+    // returned, for the top's listing. Not ok when none was made.
+    FtpListing chooseMethod();
     ListingMethod method() const { return m_method; }
     void setMethod(ListingMethod m) { m_method = m; }
     QList<ListingMethod> supported() const { return m_supported; }
     void setSupported(const QList<ListingMethod> &supported) { m_supported = supported; }
 
-    // The path form is tried once per connection to a server; a new server
-    // forgets the answer.
-    bool pathFormProbed() const { return m_pathProbed; }
-    bool pathForm() const { return m_pathForm; }
-    void probePathForm();
+    // The path form's answer, shared by every connection to the server that
+    // is opened like this one; a new server starts a new one.
+    std::shared_ptr<PathFormVerdict> pathFormVerdict() const { return m_verdict; }
+    void shareVerdict(std::shared_ptr<PathFormVerdict> verdict) { m_verdict = std::move(verdict); }
     void forgetPathForm();
+    bool pathForm() const { return m_verdict->pathFormLists(); }
+
+    // Lists path with the method chosen. The first folder where the path
+    // form can be told from the current folder is listed both ways, and the
+    // CWD way's listing is returned.
+    FtpListing list(const QByteArray &path);
 
 private:
     void selectFacts(const QByteArray &offered);
-    bool probeStat(const FtpListing &reference, ListingMethod statMethod);
-    bool pathFormLists();
+    bool sameEntries(const FtpListing &a, const FtpListing &b) const;
+    bool pathFormDue(const QByteArray &path) const;
+    FtpListing tryPathForm(const QByteArray &path);
+    void noteCurrent(const QByteArray &path, const FtpListing &listing);
 
     ControlChannel &m_control;
     FolderLister &m_lister;
     const DataChannel &m_data;
     ListingDecoder &m_decoder;
     QSet<QByteArray> m_features;
+    ListingParser::Family m_family = ListingParser::Family::Any;
     ListingMethod m_method = ListingMethod::List;
     QList<ListingMethod> m_supported;
-    bool m_pathForm = false;
-    bool m_pathProbed = false;
+    std::shared_ptr<PathFormVerdict> m_verdict = std::make_shared<PathFormVerdict>();
+    // The folder the server is in, as the last listing that changed there
+    // found it: what a server that ignores the path in "MLSD /path" lists.
+    QByteArray m_current;
+    ListingSignature m_currentSignature;
 };

@@ -153,6 +153,7 @@ QStringList HostScanner::closingLines() const
                      .arg(stats.unreadFolders);
     if (stats.partReadLines > 0)
         lines << QStringLiteral("   Listing lines read in part: %1").arg(stats.partReadLines);
+    lines << m_context.passOverSummary();
     if (m_context.wasConnected())
         lines << QStringLiteral("   Added %1, changed %2, removed %3")
                      .arg(stats.added)

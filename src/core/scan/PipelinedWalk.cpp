@@ -29,6 +29,7 @@ bool PipelinedWalk::going()
 
 void PipelinedWalk::run()
 {
+    takeProbed();
     askForFound();
     while (going()) {
         m_c.startPass(m_outstanding);
@@ -43,6 +44,20 @@ void PipelinedWalk::run()
     // flight is cut rather than read.
     m_pipeline->cancel();
     m_asked.clear();
+}
+
+// The top's listing the method probe made is the walk's: it is not asked
+// for again.
+void PipelinedWalk::takeProbed()
+{
+    if (m_c.work().isEmpty())
+        return;
+    std::optional<FtpSession::Listing> probed = m_session->takeProbed(m_c.work().last().path);
+    if (!probed)
+        return;
+    const WalkContext::Folder folder = m_c.work().takeLast();
+    if (m_c.admit(folder))
+        take(Asked{folder, false}, *probed);
 }
 
 // The subfolders the last listing found go out at once: their rows, and so

@@ -33,6 +33,7 @@ private:
     };
 
     bool going();
+    void takeProbed();
     void askForFound();
     void ask(const Asked &a);
     Asked answered(const QByteArray &path);

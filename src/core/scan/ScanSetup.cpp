@@ -7,6 +7,7 @@ namespace {
 const QString Ftp = QStringLiteral("FTP");
 const QString Tls = QStringLiteral("TLS");
 const QString Trust = QStringLiteral("TRUST");
+const QString Scan = QStringLiteral("SCAN");
 } // namespace
 
 ScanSetup::ScanSetup(IniFile &settings, const Overrides &run)
@@ -20,10 +21,12 @@ ScanSetup::ScanSetup(IniFile &settings)
 {
 }
 
+// A Max Entries that is no positive number caps nothing, as 0 does.
 HostScanner::Limits ScanSetup::limits() const
 {
-    const int depth = m_settings.readInt(QStringLiteral("SCAN"), QStringLiteral("Max Depth"), HostScanner::MaxDepth);
-    return {m_run.maxDepth.value_or(depth), m_run.maxEntries};
+    const int depth = m_settings.readInt(Scan, QStringLiteral("Max Depth"), HostScanner::MaxDepth);
+    const qint64 entries = m_settings.readString(Scan, QStringLiteral("Max Entries"), QString()).trimmed().toLongLong();
+    return {m_run.maxDepth.value_or(depth), m_run.maxEntries > 0 ? m_run.maxEntries : qMax<qint64>(0, entries)};
 }
 
 // Out-of-range values are HostScanner's to bound, as they always were.

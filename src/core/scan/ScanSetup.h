@@ -10,7 +10,7 @@ class FtpConnection;
 class IniFile;
 
 // How a scan runs, as the settings file has it ([FTP] Passive, Connections
-// and "Listing Deadline" in seconds, [SCAN] "Max Depth", [TLS]
+// and "Listing Deadline" in seconds, [SCAN] "Max Depth" and "Max Entries", [TLS]
 // host=require|try|off, [TRUST] host=SHA-256 fingerprint, [ENCODING]
 // host=code page), with what this run asks for over it. Both front ends
 // assemble their scans here; nothing else reads or writes those keys.
@@ -24,7 +24,7 @@ public:
         std::optional<FtpLogon::Tls> tls;
         QByteArray trustSha256; // 32 bytes, or empty: the host's pin, if any
         std::optional<int> maxDepth;
-        qint64 maxEntries = 0; // 0: no cap
+        qint64 maxEntries = 0; // 0: not given, [SCAN] Max Entries holds (0 there: no cap)
         std::optional<int> connections;
     };
 

@@ -1,5 +1,6 @@
 #include "WalkContext.h"
 #include "core/base/ActivityLog.h"
+#include "core/base/ElidedText.h"
 #include "core/catalogue/Catalogue.h"
 #include "core/catalogue/ExactNames.h"
 #include "FolderWalk.h"
@@ -98,7 +99,10 @@ bool WalkContext::entryLimitReached()
     if (m_maxEntries <= 0 || m_stats.entries < m_maxEntries)
         return false;
     if (!m_stats.entryLimitReached)
-        m_log.LogLine(QStringLiteral("   Scan stopped: the entry limit of %1 was reached").arg(m_maxEntries), false);
+        m_log.LogLine(
+            QStringLiteral("   Scan stopped: the entry limit of %1 was reached ([SCAN] Max Entries, --max-entries)")
+                .arg(m_maxEntries),
+            false);
     m_stats.entryLimitReached = true;
     return true;
 }
@@ -147,6 +151,7 @@ bool WalkContext::admit(const Folder &folder)
     if (!m_work.tooDeep(folder.path))
         return true;
     m_stats.depthLimitReached = true;
+    m_loops.drop(folder.parentId);
     passOver(folder.path, QStringLiteral("deeper than the depth limit of %1 levels").arg(m_work.maxDepth()));
     return false;
 }
@@ -189,6 +194,10 @@ void WalkContext::reportUnlisted(const QByteArray &path, const QString &error)
 
 void WalkContext::storeListing(const QList<FileEntry> &entries, qint32 parentId, const QByteArray &path)
 {
+    if (path.isEmpty())
+        m_loops.clear(); // a walk from the top knows no folder above it
+    if (listsAsAbove(entries, parentId, path))
+        return;
     for (const FileEntry &e : entries) {
         if (e.wireName == "." || e.wireName == "..")
             continue;
@@ -203,14 +212,52 @@ void WalkContext::storeListing(const QList<FileEntry> &entries, qint32 parentId,
         if (!shouldDescend(e, child))
             continue;
         ++m_stats.directories;
+        m_loops.add(parentId, id);
         m_work.add(Folder{child, id, m_catalogue.lastWasNew()});
     }
+    m_loops.settle(parentId);
 }
 
+namespace {
+QString whyNotEntered(const QByteArray &name)
+{
+    if (name.contains('/'))
+        return QStringLiteral("its name holds \"/\", so a path made of it would name another folder");
+    if (name.isEmpty())
+        return QStringLiteral("its name is empty");
+    return QStringLiteral("its name holds a NUL, CR or LF byte, which cannot be sent to the server");
+}
+
+// path without its last levels steps.
+QByteArray above(const QByteArray &path, int levels)
+{
+    qsizetype end = path.size();
+    for (int i = 0; i < levels && end > 0; ++i)
+        end = qMax<qsizetype>(0, path.lastIndexOf('/', end - 1));
+    return path.left(end);
+}
+} // namespace
+
+// A folder that lists what a folder above it lists is a link back up the
+// tree (a server that follows links lists "self -> ." as its folder): what
+// it shows is stored under the folder it is, not under this name again,
+// and nothing in it is entered.
+bool WalkContext::listsAsAbove(const QList<FileEntry> &entries, qint32 id, const QByteArray &path)
+{
+    const int levels = m_loops.listed(id, ListingSignature::of(entries));
+    if (levels == 0)
+        return false;
+    m_loops.settle(id);
+    passOver(path, QStringLiteral("it lists what %1 above it lists: a link back up the tree")
+                       .arg(logged(above(path, levels))));
+    return true;
+}
+
+// The row is stored as listed; only its path is never made of such a name.
 bool WalkContext::shouldDescend(const FileEntry &e, const QByteArray &childPath)
 {
     if (!FtpSession::safeInPath(e.wireName)) {
-        passOver(childPath, QStringLiteral("its name cannot be sent back to the server"));
+        passOver(childPath, whyNotEntered(e.wireName));
         return false;
     }
     // Servers that follow links list a folder again under another name;
@@ -232,7 +279,7 @@ void WalkContext::dropQueued(const QByteArray &path, const QByteArray &realPath)
     if (!m_work.withdraw(path) && !(m_walk && m_walk->withdraw(path)))
         return;
     --m_stats.directories;
-    passOver(path, QStringLiteral("a link to %1").arg(shown(realPath)));
+    passOver(path, QStringLiteral("a link to %1").arg(logged(realPath)));
 }
 
 void WalkContext::noteOutcome(qint32 id)
@@ -258,10 +305,31 @@ void WalkContext::removeUnlisted()
     m_unlisted.clear();
 }
 
+// An endless tree passes over folders without end: a few are named, the
+// rest counted in the closing lines.
 void WalkContext::passOver(const QByteArray &path, const QString &why)
 {
-    ++m_stats.passedOver;
-    m_log.LogLine(QStringLiteral("   Passed over %1: %2").arg(shown(path), why), false);
+    if (++m_stats.passedOver <= NamedPassOvers)
+        m_log.LogLine(QStringLiteral("   Passed over %1: %2").arg(logged(path), why), false);
+}
+
+QStringList WalkContext::passOverSummary() const
+{
+    QStringList lines;
+    if (m_stats.passedOver > NamedPassOvers)
+        lines << QStringLiteral("   Folders passed over: %1 (the first %2 are named above)")
+                     .arg(m_stats.passedOver)
+                     .arg(NamedPassOvers);
+    if (m_stats.depthLimitReached)
+        lines << QStringLiteral("   Folders deeper than the depth limit of %1 levels ([SCAN] Max Depth, --max-depth) "
+                                "were stored, not listed")
+                     .arg(m_work.maxDepth());
+    return lines;
+}
+
+QString WalkContext::logged(const QByteArray &path)
+{
+    return ElidedText::middle(FtpSession::visibleName(shown(path)));
 }
 
 // A listing format no parser reads must never pass for an empty folder: the

@@ -2,6 +2,7 @@
 #include "core/catalogue/ScanChanges.h"
 #include "core/ftp/FtpSession.h"
 #include "LinkResolver.h"
+#include "LoopGuard.h"
 #include "ScanStats.h"
 #include "WorkList.h"
 
@@ -22,6 +23,8 @@ class WalkContext
 public:
     using Folder = WorkList::Folder;
     static constexpr int ReconnectTries = 3;
+    // "Passed over" lines named in a scan's log; the rest are counted.
+    static constexpr int NamedPassOvers = 10;
 
     WalkContext(ScanConnection &connection, Catalogue &catalogue, ActivityLog &log, ScanView &view);
 
@@ -93,10 +96,17 @@ public:
     void storeListed(const Folder &folder, const FtpSession::Listing &listing);
     void reportUnlisted(const QByteArray &path, const QString &error);
     void passOver(const QByteArray &path, const QString &why);
+    // For the scan's closing lines: how many were passed over past those
+    // named, and the depth limit where it was met.
+    QStringList passOverSummary() const;
+    // A path as log lines show it: control bytes as symbols, a long one
+    // with its middle left out.
+    static QString logged(const QByteArray &path);
 
 private:
     void storeListing(const QList<FileEntry> &entries, qint32 parentId, const QByteArray &path);
     bool shouldDescend(const FileEntry &e, const QByteArray &childPath);
+    bool listsAsAbove(const QList<FileEntry> &entries, qint32 id, const QByteArray &path);
     void noteOutcome(qint32 id);
     void dropQueued(const QByteArray &path, const QByteArray &realPath);
     void removeUnlisted();
@@ -119,6 +129,7 @@ private:
     QString m_host;
     WorkList m_work;
     LinkResolver m_links;
+    LoopGuard m_loops;
     ScanChanges m_changes;
     // Rows that successfully listed folders no longer hold, by folder path:
     // removed only when the walk ends complete, never on doubt.

@@ -1,0 +1,210 @@
+#include "core/base/ActivityLog.h"
+#include "core/base/ElapsedCounter.h"
+#include "core/catalogue/Catalogue.h"
+#include "core/scan/FtpConnection.h"
+#include "core/scan/HostScanner.h"
+#include "FtpTestServer.h"
+#include "ScanTestDoubles.h"
+
+#include <QRegularExpression>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QtTest>
+
+// What a scan does with what servers list: names that are no plain names,
+// folders that list like one above them, how often each folder is listed,
+// and how much the log says of the folders passed over.
+namespace {
+struct ServerScan
+{
+    ActivityLog log;
+    ElapsedCounter timeConnect;
+    FixedHost hosts;
+    Recorder messages;
+    RecordingView view;
+    FtpConnection conn{log, timeConnect, hosts, messages};
+    HostScanner scanner;
+    ServerScan(const QString &hostText, Catalogue &cat)
+        : scanner(conn, cat, log, hosts, messages, view)
+    {
+        hosts.host = hostText;
+    }
+};
+
+// Each row as its parent's path and its own name as stored, "/"-joined:
+// a name that holds "/" shows as such, never as two steps.
+QStringList storedRows(Catalogue &cat)
+{
+    QSqlQuery q(cat.database());
+    q.exec("SELECT ID, PID, Name, ext FROM DB");
+    QMap<qint32, QPair<qint32, QString>> rows;
+    while (q.next()) {
+        const QString ext = q.value(3).toString();
+        const QString name = q.value(2).toString() + (ext.isEmpty() || ext == "<DIR>" ? QString() : "." + ext);
+        rows.insert(q.value(0).toInt(), {q.value(1).toInt(), name});
+    }
+    QStringList out;
+    for (auto r = rows.cbegin(); r != rows.cend(); ++r) {
+        QString path = r->second;
+        for (qint32 p = r->first; p != 0; p = rows.value(p, {0, "?"}).first)
+            path = rows.value(p, {0, "?"}).second + "|" + path;
+        out << path;
+    }
+    out.sort();
+    return out;
+}
+
+// Commands that ask for a listing, on data connections or the control one.
+qsizetype listingCommands(const QStringList &commands)
+{
+    return commands.filter(QRegularExpression("^(LIST|MLSD|STAT)( |$)")).size();
+}
+} // namespace
+
+class tst_WalkContext : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init();
+    void hostileNamesAreStoredNeverSent_data();
+    void hostileNamesAreStoredNeverSent();
+    void eachFolderListedOnce_data();
+    void eachFolderListedOnce();
+    void foldersListingAsOneAboveAreNotEntered_data();
+    void foldersListingAsOneAboveAreNotEntered();
+    void passedOverLinesStopAtTen();
+
+private:
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<Catalogue> m_cat;
+};
+
+void tst_WalkContext::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    m_cat = std::make_unique<Catalogue>();
+    m_cat->open(m_dir->filePath("DB"));
+}
+
+void tst_WalkContext::hostileNamesAreStoredNeverSent_data()
+{
+    QTest::addColumn<int>("connections");
+    QTest::newRow("1 connection") << 1;
+    QTest::newRow("4 connections") << 4;
+}
+
+// The server resolves paths as a file system does: a client that sent a
+// listed "../../escape" or "a/b" would store another folder's files.
+void tst_WalkContext::hostileNamesAreStoredNeverSent()
+{
+    QFETCH(int, connections);
+    if (!FtpTestServer::available(FtpTestServer::Kind::Scripted))
+        QSKIP("no /usr/bin/python3");
+    FtpTestServer server(FtpTestServer::Kind::Scripted);
+    QVERIFY(server.startScripted("escape"));
+    ServerScan scan(server.hostText(), *m_cat);
+    scan.scanner.setConnections(connections);
+    scan.scanner.ScanHost();
+    QVERIFY2(scan.messages.shown.isEmpty(), qPrintable(scan.messages.shown.join(';')));
+    QCOMPARE(scan.scanner.stats().failed, 0);
+    // The catalogue shows a control byte as its visible symbol, as it always has.
+    QCOMPARE(storedRows(*m_cat), (QStringList{"../../escape", "a/b", QStringLiteral("cr\u240Dname"), "pub",
+                                              "pub|inner.txt", "readme"}));
+    QCOMPARE(scan.scanner.stats().passedOver, 3);
+    const QStringList sent = server.receivedCommands().filter(QRegularExpression("^ARG "));
+    QVERIFY(!sent.isEmpty());
+    for (const QString &line : sent) {
+        QVERIFY2(!line.contains("escape") && !line.contains("a/b") && !line.contains("cr\\r")
+                     && !line.contains(".."),
+                 qPrintable(line));
+    }
+    const QStringList logged = scan.log.lines().filter("Passed over");
+    QCOMPARE(logged.size(), 3);
+    QVERIFY2(!logged.filter("holds \"/\"").isEmpty(), qPrintable(logged.join('\n')));
+    QVERIFY2(!logged.filter("NUL, CR or LF").isEmpty(), qPrintable(logged.join('\n')));
+}
+
+void tst_WalkContext::eachFolderListedOnce_data()
+{
+    QTest::addColumn<QString>("scenario");
+    QTest::addColumn<int>("connections");
+    // 1 + 8 + 24 folders; LIST servers are asked for STAT once, MLSD ones
+    // list one folder both ways once.
+    QTest::newRow("LIST, 1 connection") << "parallel" << 1;
+    QTest::newRow("LIST, 4 connections") << "parallel" << 4;
+    QTest::newRow("MLSD, 1 connection") << "parallel-mlsd" << 1;
+    QTest::newRow("MLSD, 4 connections") << "parallel-mlsd" << 4;
+}
+
+// Learning how a server lists costs a scan one listing at most: the top's
+// listing made to choose the method is the scan's, and what the first
+// connection learnt the others are given.
+void tst_WalkContext::eachFolderListedOnce()
+{
+    QFETCH(QString, scenario);
+    QFETCH(int, connections);
+    if (!FtpTestServer::available(FtpTestServer::Kind::Scripted))
+        QSKIP("no /usr/bin/python3");
+    FtpTestServer server(FtpTestServer::Kind::Scripted);
+    QVERIFY(server.startScripted(scenario));
+    ServerScan scan(server.hostText(), *m_cat);
+    scan.scanner.setConnections(connections);
+    scan.scanner.ScanHost();
+    QCOMPARE(scan.scanner.stats().failed, 0);
+    QCOMPARE(scan.scanner.stats().listed, 33);
+    const qsizetype asked = listingCommands(server.receivedCommands());
+    qDebug("%lld listing commands for 33 folders over %d connections", qint64(asked), connections);
+    QVERIFY2(asked >= 33 && asked <= 34, qPrintable(server.receivedCommands().join(',')));
+}
+
+void tst_WalkContext::foldersListingAsOneAboveAreNotEntered_data()
+{
+    QTest::addColumn<int>("connections");
+    QTest::newRow("1 connection") << 1;
+    QTest::newRow("4 connections") << 4;
+}
+
+// "self -> ." and "up -> .." list as the folder and its parent, with no
+// fact to tell them apart: stored, listed once, never entered.
+void tst_WalkContext::foldersListingAsOneAboveAreNotEntered()
+{
+    QFETCH(int, connections);
+    if (!FtpTestServer::available(FtpTestServer::Kind::Scripted))
+        QSKIP("no /usr/bin/python3");
+    FtpTestServer server(FtpTestServer::Kind::Scripted);
+    QVERIFY(server.startScripted("loops"));
+    ServerScan scan(server.hostText(), *m_cat);
+    scan.scanner.setConnections(connections);
+    scan.scanner.ScanHost();
+    QCOMPARE(scan.scanner.stats().failed, 0);
+    QCOMPARE(storedRows(*m_cat), (QStringList{"a", "a|b", "a|b|in-b.txt", "a|in-a.txt", "a|self", "a|up", "top.txt"}));
+    QCOMPARE(scan.scanner.stats().listed, 5); // the top, a, b, and self and up once each
+    const QStringList logged = scan.log.lines().filter("Passed over");
+    QCOMPARE(logged.size(), 2);
+    QVERIFY2(logged.filter("/a/self: ").size() == 1 && logged.filter("/a/up: ").size() == 1,
+             qPrintable(logged.join('\n')));
+    QVERIFY2(logged.filter("link back up the tree").size() == 2, qPrintable(logged.join('\n')));
+    QVERIFY(listingCommands(server.receivedCommands()) <= 5 + 1);
+}
+
+// A tree too deep everywhere: ten folders named, the rest counted once.
+void tst_WalkContext::passedOverLinesStopAtTen()
+{
+    if (!FtpTestServer::available(FtpTestServer::Kind::Vsftpd))
+        QSKIP("server not installed or not root");
+    QTemporaryDir tree;
+    for (int i = 0; i < 14; ++i)
+        FtpTestServer::makeFile(tree.filePath(QStringLiteral("d%1/deeper/f.txt").arg(i)), 3);
+    FtpTestServer server{FtpTestServer::Kind::Vsftpd};
+    QVERIFY(server.start(tree.path()));
+    ServerScan scan(server.hostText(), *m_cat);
+    scan.scanner.setLimits({1, 0});
+    scan.scanner.ScanHost();
+    QCOMPARE(scan.scanner.stats().passedOver, 14);
+    QCOMPARE(scan.log.lines().filter("   Passed over").size(), 10);
+    QCOMPARE(scan.log.lines().filter("Folders passed over: 14 (the first 10 are named above)").size(), 1);
+    QCOMPARE(scan.log.lines().filter("([SCAN] Max Depth, --max-depth)").size(), 1);
+}
+
+QTEST_GUILESS_MAIN(tst_WalkContext)
+#include "tst_walkcontext.moc"
