@@ -120,7 +120,8 @@ void tst_Catalogue::schemaIsWhatStoredCataloguesHave()
         "DB_Size: CREATE INDEX DB_Size ON DB(Size)",
         "ExactName: CREATE TABLE ExactName (ID INTEGER PRIMARY KEY, Bytes BLOB NOT NULL)",
         "HostCodePage: CREATE TABLE HostCodePage (Host TEXT PRIMARY KEY, CodePage TEXT)",
-        "ScanChange: CREATE TABLE ScanChange (Host TEXT, Change TEXT, ID INTEGER, Path BLOB)"};
+        "ScanChange: CREATE TABLE ScanChange (Host TEXT, Change TEXT, ID INTEGER, Path BLOB)",
+        "ScanLock: CREATE TABLE ScanLock (Host TEXT PRIMARY KEY, Machine TEXT, Boot TEXT, Pid BIGINT, Heartbeat TEXT)"};
     QCOMPARE(schema, expected);
     QVERIFY(q.exec("PRAGMA page_size") && q.next());
     QCOMPARE(q.value(0).toInt(), 4096);

@@ -231,12 +231,14 @@ void tst_PgCatalogue::schemaIsWhatStoredCataloguesHave()
     }
     const QStringList expectedColumns{
         "db name character varying 80 YES NO", "db ext character varying 5 YES NO",
-        "db size double precision 0 YES NO", "db host character varying 255 YES NO", "db attr integer 0 YES NO",
+        // Size is the one column new catalogues declare otherwise: an integer keeps sizes past 2^53 exact.
+        "db size bigint 0 YES NO", "db host character varying 255 YES NO", "db attr integer 0 YES NO",
         "db lac double precision 0 YES NO", "db id integer 0 YES NO", "db pid integer 0 YES NO",
         "exactname id integer 0 NO NO", "exactname bytes bytea 0 NO NO", "harvexschema version integer 0 NO NO",
         "hostcodepage host text 0 NO NO", "hostcodepage codepage text 0 YES NO", "scanchange seq bigint 0 NO YES",
         "scanchange host text 0 YES NO", "scanchange change text 0 YES NO", "scanchange id integer 0 YES NO",
-        "scanchange path bytea 0 YES NO"};
+        "scanchange path bytea 0 YES NO", "scanlock host text 0 NO NO", "scanlock machine text 0 YES NO",
+        "scanlock boot text 0 YES NO", "scanlock pid bigint 0 YES NO", "scanlock heartbeat text 0 YES NO"};
     QCOMPARE(columns, expectedColumns);
     QVERIFY(q.exec("SELECT indexdef FROM pg_indexes WHERE schemaname = 'public' ORDER BY indexname"));
     QStringList indexes;
@@ -250,7 +252,8 @@ void tst_PgCatalogue::schemaIsWhatStoredCataloguesHave()
         "CREATE INDEX db_size ON public.db USING btree (size)",
         "CREATE UNIQUE INDEX exactname_pkey ON public.exactname USING btree (id)",
         "CREATE UNIQUE INDEX hostcodepage_pkey ON public.hostcodepage USING btree (host)",
-        "CREATE INDEX scanchange_host ON public.scanchange USING btree (host)"};
+        "CREATE INDEX scanchange_host ON public.scanchange USING btree (host)",
+        "CREATE UNIQUE INDEX scanlock_pkey ON public.scanlock USING btree (host)"};
     QCOMPARE(indexes, expectedIndexes);
     QVERIFY(q.exec("SELECT Version FROM HarvexSchema") && q.next());
     QCOMPARE(q.value(0).toInt(), Catalogue::PgSchemaVersion);

@@ -114,6 +114,7 @@ void tst_ScanLock::leftLockIsTakenOverWhenItsScanDied_data()
     const QString thisBoot = QString::fromLatin1(QSysInfo::bootUniqueId());
     // The live PID is this process's parent's: running, and not this one.
     QTest::newRow("here, process gone") << here << thisBoot << false << 0 << true;
+    QTest::newRow("this process, release never written") << here << thisBoot << true << -1 << true;
     QTest::newRow("here, process running") << here << thisBoot << true << 3600 << false;
     QTest::newRow("here, before a restart") << here << "another boot" << true << 0 << true;
     QTest::newRow("elsewhere, fresh heartbeat") << "elsewhere" << thisBoot << false << 10 << false;
@@ -131,8 +132,16 @@ void tst_ScanLock::leftLockIsTakenOverWhenItsScanDied()
     Catalogue left, next;
     left.open(where("sqlite"));
     next.open(where("sqlite"));
-    const qint64 pid = livePid ? qint64(getppid()) : deadPid();
-    leaveLock(left.database(), machine, boot, pid, QDateTime::currentDateTimeUtc().addSecs(-beatAgeSecs));
+    // beatAgeSecs -1: this process's own row, as a scan whose catalogue
+    // server went away before the release leaves it.
+    const qint64 pid = beatAgeSecs < 0 ? QCoreApplication::applicationPid() : livePid ? qint64(getppid()) : deadPid();
+    leaveLock(left.database(), machine, boot, pid, QDateTime::currentDateTimeUtc().addSecs(-qMax(0, beatAgeSecs)));
+    if (beatAgeSecs < 0) {
+        ScanLock(left.database()).release("H");
+        SqlStatement::run(left.database(), "INSERT INTO ScanLock (Host, Machine, Boot, Pid, Heartbeat) VALUES "
+                                           "('H', ?, ?, ?, ?)",
+                          {machine, boot, pid, stamp(QDateTime::currentDateTimeUtc())});
+    }
     QCOMPARE(ScanLock(next.database()).claim("H"), takenOver);
     // Taken over, it is this process's: another claim from here is refused.
     if (takenOver)

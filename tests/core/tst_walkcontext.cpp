@@ -176,6 +176,7 @@ void tst_WalkContext::foldersListingAsOneAboveAreNotEntered()
     ServerScan scan(server.hostText(), *m_cat);
     scan.scanner.setConnections(connections);
     scan.scanner.ScanHost();
+    QVERIFY2(scan.scanner.stats().loggedOn, qPrintable(scan.log.lines().join('\n')));
     QCOMPARE(scan.scanner.stats().failed, 0);
     QCOMPARE(storedRows(*m_cat), (QStringList{"a", "a|b", "a|b|in-b.txt", "a|in-a.txt", "a|self", "a|up", "top.txt"}));
     QCOMPARE(scan.scanner.stats().listed, 5); // the top, a, b, and self and up once each

@@ -18,5 +18,8 @@ QStringList CatalogueSchema::sideTables(const Spelling &s)
             // The code page a host's stored names were decoded with.
             QStringLiteral("CREATE TABLE IF NOT EXISTS HostCodePage (Host TEXT PRIMARY KEY, CodePage TEXT)"),
             QStringLiteral("CREATE TABLE IF NOT EXISTS ScanChange (%1Host TEXT, Change TEXT, ID INTEGER, Path %2)")
-                .arg(s.changeOrder, s.bytes)};
+                .arg(s.changeOrder, s.bytes),
+            // Who scans a host now; see ScanLock.
+            QStringLiteral("CREATE TABLE IF NOT EXISTS ScanLock (Host TEXT PRIMARY KEY, Machine TEXT, Boot TEXT, "
+                           "Pid BIGINT, Heartbeat TEXT)")};
 }

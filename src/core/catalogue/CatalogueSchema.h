@@ -19,6 +19,6 @@ public:
 
     // Table DB and its indexes DB_ID, DB_Folder and DB_Size.
     static QStringList rowTable(const Spelling &s);
-    // ExactName, HostCodePage and ScanChange.
+    // ExactName, HostCodePage, ScanChange and ScanLock.
     static QStringList sideTables(const Spelling &s);
 };

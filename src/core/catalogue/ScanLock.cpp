@@ -3,6 +3,8 @@
 #include "SqlStatement.h"
 
 #include <QCoreApplication>
+#include <QMutex>
+#include <QSet>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSysInfo>
@@ -25,6 +27,27 @@ QString stamp(const QDateTime &when)
     return when.toUTC().toString(Qt::ISODate);
 }
 
+// The catalogues and hosts this process holds now. A row naming this process but no host
+// here was left by one of its own scans whose release could not be written
+// (the catalogue's server went away): it blocks nothing.
+QMutex heldMutex;
+QSet<QString> held;
+
+bool heldHere(const QString &key)
+{
+    QMutexLocker lock(&heldMutex);
+    return held.contains(key);
+}
+
+void setHeldHere(const QString &key, bool on)
+{
+    QMutexLocker lock(&heldMutex);
+    if (on)
+        held.insert(key);
+    else
+        held.remove(key);
+}
+
 // kill(pid, 0) sends nothing: ESRCH says no such process. EPERM is a live
 // process of another user.
 bool processGone(qint64 pid)
@@ -38,17 +61,10 @@ ScanLock::ScanLock(const QSqlDatabase &db)
 {
 }
 
-void ScanLock::ensureTable()
+bool ScanLock::isDead(const Holder &h, const QDateTime &nowUtc) const
 {
-    // Run as it is, not prepared: PostgreSQL prepares no CREATE.
-    QSqlQuery create(m_db);
-    if (!create.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS ScanLock (Host TEXT PRIMARY KEY, Machine TEXT, "
-                                    "Boot TEXT, Pid BIGINT, Heartbeat TEXT)")))
-        throw CatalogueError(create.lastError().text());
-}
-
-bool ScanLock::isDead(const Holder &h, const QDateTime &nowUtc)
-{
+    if (h.machine == machine() && h.boot == boot() && h.pid == QCoreApplication::applicationPid())
+        return !heldHere(m_db.databaseName() + u'\n' + h.host);
     if (h.machine == machine())
         return h.boot != boot() || processGone(h.pid); // a restart ended every process of before
     // Another machine sharing the file: only the heartbeat tells.
@@ -62,7 +78,10 @@ bool ScanLock::insert(const QString &host)
                                                          "VALUES (?, ?, ?, ?, ?) ON CONFLICT (Host) DO NOTHING"),
                                     {host, machine(), boot(), QCoreApplication::applicationPid(),
                                      stamp(QDateTime::currentDateTimeUtc())});
-    return q.numRowsAffected() == 1;
+    const bool claimed = q.numRowsAffected() == 1;
+    if (claimed)
+        setHeldHere(m_db.databaseName() + u'\n' + host, true);
+    return claimed;
 }
 
 // Only the row as it was read is replaced: of two scans taking over one dead
@@ -79,7 +98,6 @@ bool ScanLock::takeOver(const QString &host, const Holder &h)
 
 bool ScanLock::claim(const QString &host)
 {
-    ensureTable();
     if (insert(host))
         return true;
     QSqlQuery q = SqlStatement::run(
@@ -87,9 +105,12 @@ bool ScanLock::claim(const QString &host)
     if (!q.next())
         return insert(host); // released in between
     const Holder h{q.value(0).toString(), q.value(1).toString(), q.value(2).toLongLong(),
-                   QDateTime::fromString(q.value(3).toString(), Qt::ISODate).toUTC()};
+                   QDateTime::fromString(q.value(3).toString(), Qt::ISODate).toUTC(), host};
     q.finish();
-    return isDead(h, QDateTime::currentDateTimeUtc()) && takeOver(host, h);
+    if (!isDead(h, QDateTime::currentDateTimeUtc()) || !takeOver(host, h))
+        return false;
+    setHeldHere(m_db.databaseName() + u'\n' + host, true);
+    return true;
 }
 
 void ScanLock::refresh(const QString &host)
@@ -100,6 +121,7 @@ void ScanLock::refresh(const QString &host)
 
 void ScanLock::release(const QString &host)
 {
+    setHeldHere(m_db.databaseName() + u'\n' + host, false);
     QSqlQuery q(m_db);
     q.prepare(QStringLiteral("DELETE FROM ScanLock WHERE Host = ? AND Machine = ? AND Pid = ?"));
     q.addBindValue(host);

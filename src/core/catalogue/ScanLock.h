@@ -32,11 +32,11 @@ public:
         QString boot;
         qint64 pid = 0;
         QDateTime heartbeat; // UTC
+        QString host;
     };
-    static bool isDead(const Holder &h, const QDateTime &nowUtc);
+    bool isDead(const Holder &h, const QDateTime &nowUtc) const;
 
 private:
-    void ensureTable();
     bool insert(const QString &host);
     bool takeOver(const QString &host, const Holder &h);
 

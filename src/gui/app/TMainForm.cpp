@@ -185,8 +185,15 @@ void TMainForm::wireWorker()
 {
     const auto queued = Qt::QueuedConnection;
     connect(m_worker, &ScanWorker::logLinesWaiting, this, [this] { m_worker->deliverLog(m_log); }, queued);
-    connect(m_worker, &ScanWorker::message, this, [this](const QString &t) { m_messages.showMessage(t); }, queued);
-    connect(m_worker, &ScanWorker::walkStarted, m_scan, &TScanForm::walkStarted, queued);
+    // What logs a line here takes the worker's waiting lines first, so the log keeps the order things happened in.
+    connect(m_worker, &ScanWorker::message, this, [this](const QString &t) {
+        m_worker->deliverLog(m_log);
+        m_messages.showMessage(t);
+    }, queued);
+    connect(m_worker, &ScanWorker::walkStarted, this, [this] {
+        m_worker->deliverLog(m_log);
+        m_scan->walkStarted();
+    }, queued);
     connect(m_worker, &ScanWorker::progress, m_scan, &TScanForm::setProgress, queued);
     connect(m_worker, &ScanWorker::counts, m_scan, &TScanForm::setCounts, queued);
     connect(m_worker, &ScanWorker::currentFolder, m_scan, &TScanForm::setCurrentFolder, queued);
