@@ -120,8 +120,11 @@ void tst_Catalogue::schemaIsWhatStoredCataloguesHave()
         "DB_Size: CREATE INDEX DB_Size ON DB(Size)",
         "ExactName: CREATE TABLE ExactName (ID INTEGER PRIMARY KEY, Bytes BLOB NOT NULL)",
         "HostCodePage: CREATE TABLE HostCodePage (Host TEXT PRIMARY KEY, CodePage TEXT)",
+        "PendingFolder: CREATE TABLE PendingFolder (Host TEXT NOT NULL, Seq BIGINT NOT NULL, Path BLOB NOT NULL, "
+        "ParentId INTEGER NOT NULL, Fresh INTEGER NOT NULL, PRIMARY KEY (Host, Seq))",
         "ScanChange: CREATE TABLE ScanChange (Host TEXT, Change TEXT, ID INTEGER, Path BLOB)",
-        "ScanLock: CREATE TABLE ScanLock (Host TEXT PRIMARY KEY, Machine TEXT, Boot TEXT, Pid BIGINT, Heartbeat TEXT)"};
+        "ScanLock: CREATE TABLE ScanLock (Host TEXT PRIMARY KEY, Machine TEXT, Boot TEXT, Pid BIGINT, Heartbeat TEXT)",
+        "UnlistedRow: CREATE TABLE UnlistedRow (Host TEXT NOT NULL, ID INTEGER NOT NULL, Folder BLOB NOT NULL)"};
     QCOMPARE(schema, expected);
     QVERIFY(q.exec("PRAGMA page_size") && q.next());
     QCOMPARE(q.value(0).toInt(), 4096);

@@ -235,10 +235,13 @@ void tst_PgCatalogue::schemaIsWhatStoredCataloguesHave()
         "db size bigint 0 YES NO", "db host character varying 255 YES NO", "db attr integer 0 YES NO",
         "db lac double precision 0 YES NO", "db id integer 0 YES NO", "db pid integer 0 YES NO",
         "exactname id integer 0 NO NO", "exactname bytes bytea 0 NO NO", "harvexschema version integer 0 NO NO",
-        "hostcodepage host text 0 NO NO", "hostcodepage codepage text 0 YES NO", "scanchange seq bigint 0 NO YES",
+        "hostcodepage host text 0 NO NO", "hostcodepage codepage text 0 YES NO", "pendingfolder host text 0 NO NO",
+        "pendingfolder seq bigint 0 NO NO", "pendingfolder path bytea 0 NO NO", "pendingfolder parentid integer 0 NO NO",
+        "pendingfolder fresh integer 0 NO NO", "scanchange seq bigint 0 NO YES",
         "scanchange host text 0 YES NO", "scanchange change text 0 YES NO", "scanchange id integer 0 YES NO",
         "scanchange path bytea 0 YES NO", "scanlock host text 0 NO NO", "scanlock machine text 0 YES NO",
-        "scanlock boot text 0 YES NO", "scanlock pid bigint 0 YES NO", "scanlock heartbeat text 0 YES NO"};
+        "scanlock boot text 0 YES NO", "scanlock pid bigint 0 YES NO", "scanlock heartbeat text 0 YES NO",
+        "unlistedrow host text 0 NO NO", "unlistedrow id integer 0 NO NO", "unlistedrow folder bytea 0 NO NO"};
     QCOMPARE(columns, expectedColumns);
     QVERIFY(q.exec("SELECT indexdef FROM pg_indexes WHERE schemaname = 'public' ORDER BY indexname"));
     QStringList indexes;
@@ -252,6 +255,7 @@ void tst_PgCatalogue::schemaIsWhatStoredCataloguesHave()
         "CREATE INDEX db_size ON public.db USING btree (size)",
         "CREATE UNIQUE INDEX exactname_pkey ON public.exactname USING btree (id)",
         "CREATE UNIQUE INDEX hostcodepage_pkey ON public.hostcodepage USING btree (host)",
+        "CREATE UNIQUE INDEX pendingfolder_pkey ON public.pendingfolder USING btree (host, seq)",
         "CREATE INDEX scanchange_host ON public.scanchange USING btree (host)",
         "CREATE UNIQUE INDEX scanlock_pkey ON public.scanlock USING btree (host)"};
     QCOMPARE(indexes, expectedIndexes);

@@ -1,4 +1,5 @@
 #include "Catalogue.h"
+#include "PendingFolders.h"
 #include "CatalogueAddress.h"
 #include "CatalogueError.h"
 #include "EntryFields.h"
@@ -307,6 +308,7 @@ void Catalogue::send()
     m_moved.insert(moved);
     for (Child &c : m_folder)
         c.id = moved.value(c.id, c.id);
+    PendingFolders::renumber(m_store->database(), moved);
 }
 
 QString Catalogue::failure(const QString &why)

@@ -107,6 +107,10 @@ public:
     // from what the table holds, never from what an earlier scan saw.
     void forgetFolder() { m_folderValid = false; }
 
+    // why as the user is told it: on a shared database whose connection is
+    // gone, it says so. For errors of statements run beside the store's own.
+    QString describe(const QString &why) { return failure(why); }
+
     qint64 recordCount();
     // Rows this object has inserted since it was opened: lets a scan show the
     // table's size without counting it per folder.

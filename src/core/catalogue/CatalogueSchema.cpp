@@ -21,5 +21,14 @@ QStringList CatalogueSchema::sideTables(const Spelling &s)
                 .arg(s.changeOrder, s.bytes),
             // Who scans a host now; see ScanLock.
             QStringLiteral("CREATE TABLE IF NOT EXISTS ScanLock (Host TEXT PRIMARY KEY, Machine TEXT, Boot TEXT, "
-                           "Pid BIGINT, Heartbeat TEXT)")};
+                           "Pid BIGINT, Heartbeat TEXT)"),
+            // A scan's folders still to list, and the rows its listings no
+            // longer hold: an interrupted scan resumes from them.
+            QStringLiteral("CREATE TABLE IF NOT EXISTS PendingFolder (Host TEXT NOT NULL, Seq BIGINT NOT NULL, "
+                           "Path %1 NOT NULL, ParentId INTEGER NOT NULL, Fresh INTEGER NOT NULL, "
+                           "PRIMARY KEY (Host, Seq))")
+                .arg(s.bytes),
+            QStringLiteral("CREATE TABLE IF NOT EXISTS UnlistedRow (Host TEXT NOT NULL, ID INTEGER NOT NULL, "
+                           "Folder %1 NOT NULL)")
+                .arg(s.bytes)};
 }

@@ -19,6 +19,6 @@ public:
 
     // Table DB and its indexes DB_ID, DB_Folder and DB_Size.
     static QStringList rowTable(const Spelling &s);
-    // ExactName, HostCodePage, ScanChange and ScanLock.
+    // ExactName, HostCodePage, ScanChange, ScanLock, PendingFolder and UnlistedRow.
     static QStringList sideTables(const Spelling &s);
 };

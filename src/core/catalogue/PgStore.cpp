@@ -92,10 +92,13 @@ void PgStore::discard()
 // connection itself is gone the user is told that instead.
 QString PgStore::failure(const QString &why)
 {
+    static const QString lost = QStringLiteral("The connection to the catalogue database was lost: ");
+    if (why.startsWith(lost))
+        return why; // told once already
     QSqlQuery probe(m_db);
     if (m_db.isOpen() && probe.exec(QStringLiteral("SELECT 1")))
         return why.trimmed();
-    return QStringLiteral("The connection to the catalogue database was lost: %1").arg(why.trimmed());
+    return lost + why.trimmed();
 }
 
 bool PgStore::lockHost(const QString &host)

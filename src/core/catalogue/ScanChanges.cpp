@@ -33,11 +33,16 @@ QString ScanChanges::kindText(Kind k)
     return QStringLiteral("removed");
 }
 
-void ScanChanges::begin(const QString &host)
+void ScanChanges::carryOn(const QString &host)
 {
     m_host = host;
     m_hostUtf8 = host.toUtf8();
     m_added = m_changed = m_removed = 0;
+}
+
+void ScanChanges::begin(const QString &host)
+{
+    carryOn(host);
     m_catalogue.beginWrite();
     // A scan that failed may have left lines kept back: they go too.
     m_catalogue.writeKeptChanges();

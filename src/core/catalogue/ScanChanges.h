@@ -28,6 +28,8 @@ public:
 
     // Forgets the host's earlier scan. Throws CatalogueError.
     void begin(const QString &host);
+    // A resumed scan keeps what its earlier parts found.
+    void carryOn(const QString &host);
     void added(qint32 id);
     void changed(qint32 id);
     // Removes the rows of ids and everything below them; folder is the path

@@ -14,6 +14,8 @@ class SqlStatement
 {
 public:
     static QSqlQuery run(const QSqlDatabase &db, const QString &sql, const QVariantList &values = {});
+    // Bytes to bind: an empty path (the top folder's) as itself, never as NULL.
+    static QVariant bytes(const QByteArray &b) { return b.isNull() ? QByteArray("", 0) : b; }
     // A statement run as written, unprepared: PostgreSQL prepares only a few
     // kinds, and SQLite's BEGIN and PRAGMA need no preparing.
     static QSqlQuery exec(const QSqlDatabase &db, const QString &sql);
