@@ -91,7 +91,7 @@ QString FtpTestServer::vsftpdConfig(const QString &root)
 
 bool FtpTestServer::start(const QString &root, const QString &user, const QString &password)
 {
-    m_port = freePort();
+    m_port = m_fixedPort ? m_fixedPort : freePort();
     openUpTo(root);
     if (m_kind == Kind::Vsftpd)
         return launch(QString::fromLatin1(Vsftpd), {vsftpdConfig(QFileInfo(root).absoluteFilePath())});

@@ -14,6 +14,9 @@ public:
     explicit FtpTestServer(Kind kind);
     ~FtpTestServer();
 
+    // Before start(): listen on port rather than on a free one, as a server
+    // that comes back after it went away does.
+    void setPort(quint16 port) { m_fixedPort = port; }
     // Serves root (made readable for the server's unprivileged user).
     bool start(const QString &root, const QString &user = QString(), const QString &password = QString());
     // Kind::Scripted: the misbehaving server, playing one scenario, on
@@ -50,6 +53,7 @@ private:
     Kind m_kind;
     QString m_host = QStringLiteral("127.0.0.1");
     quint16 m_port = 0;
+    quint16 m_fixedPort = 0;
     bool m_tls = false;
     bool m_implicit = false;
     QString m_fingerprint;

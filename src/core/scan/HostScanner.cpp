@@ -58,14 +58,14 @@ void HostScanner::ScanHost()
     }
     connect();
     m_view.showView();
-    m_context.startAtTop();
     try {
+        m_context.startWork(m_resume);
         m_context.beginStoring();
         walk();
         m_context.endStoring();
     } catch (const CatalogueError &e) {
         m_context.stats().catalogueFailed = true;
-        m_messages.showMessage(e.message());
+        m_messages.showMessage(m_catalogue.describe(e.message()));
     }
     finish();
 }

@@ -50,6 +50,9 @@ public:
         qint64 maxEntries = 0;
     };
     void setLimits(const Limits &limits);
+    // Off: a scan of a host whose last scan was interrupted starts at the
+    // top, rather than carrying on from the folders it left.
+    void setResume(bool on) { m_resume = on; }
     // Off: one listing at a time on every server.
     void setPipelining(bool on) { m_pipelining = on; }
     // At most this many connections at once (1 to MaxConnections); servers
@@ -97,6 +100,7 @@ private:
     ScanView &m_view;
     std::function<void()> m_afterScan;
     bool m_pipelining = true;
+    bool m_resume = true;
     int m_connections = DefaultConnections;
     bool m_running = false;
     QDateTime m_started; // UTC, for the catalogue's record of the run

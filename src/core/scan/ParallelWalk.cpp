@@ -45,7 +45,8 @@ void ParallelWalk::run()
 {
     handOut();
     int most = 1;
-    while (m_c.going() && pending() > 0) {
+    while (m_c.going() && (pending() > 0 || !m_c.work().isEmpty())) {
+        handOut();
         handle(m_queue.takeReports(0));
         openMore();
         most = qMax(most, connectionsNow());
@@ -63,11 +64,14 @@ void ParallelWalk::run()
     m_c.log().LogLine(QStringLiteral("   Connections used: %1").arg(most), false);
 }
 
-// The subfolders the last listing found are queued at once: their rows, and
-// so their IDs, are stored.
+// The subfolders the last listing found are queued at once, up to
+// MostHandedOut: their rows, and so their IDs, are stored. The rest wait in
+// the work list, which keeps a tree of any shape out of memory.
 void ParallelWalk::handOut()
 {
-    m_c.takeFound([this](const WalkContext::Folder &f) {
+    if (pending() >= MostHandedOut)
+        return;
+    m_c.takeFound(MostHandedOut - pending(), [this](const WalkContext::Folder &f) {
         const qint64 ticket = m_nextTicket++;
         m_tickets.emplace(ticket, f);
         m_queue.push({ticket, f.path});
@@ -142,8 +146,8 @@ void ParallelWalk::take(qint64 ticket, const FtpSession::Listing &listing)
     const WalkContext::Folder folder = it->second;
     m_tickets.erase(it);
     m_losses.remove(ticket);
-    m_c.startPass(pending() + 1);
-    if (!m_c.somethingListed(folder.path, listing))
+    m_c.startPass(pending() + 1 + m_c.work().size());
+    if (!m_c.somethingListed(folder, listing))
         return;
     m_c.view().setCurrentFolder(WalkContext::shown(folder.path));
     m_c.storeListed(folder, listing);
@@ -156,8 +160,9 @@ void ParallelWalk::lost(const FolderQueue::Job &job, FtpSession::Refusal why, co
 {
     if (!m_c.isCancelled() && m_tickets.count(job.ticket)) {
         if (++m_losses[job.ticket] >= MaxLosses) {
-            m_tickets.erase(job.ticket);
-            m_c.reportUnlisted(job.path, error);
+            const auto it = m_tickets.find(job.ticket);
+            m_c.giveUp(it->second, error);
+            m_tickets.erase(it);
         } else {
             m_queue.push(job);
         }
@@ -192,7 +197,7 @@ void ParallelWalk::end()
     m_listers.clear(); // waits for each thread
     m_queue.takeReports(0);
     for (auto &[ticket, folder] : m_tickets)
-        m_c.work().add(std::move(folder));
+        m_c.work().putBack(std::move(folder));
     m_tickets.clear();
 }
 
@@ -200,6 +205,7 @@ bool ParallelWalk::withdraw(const QByteArray &path)
 {
     for (auto it = m_tickets.begin(); it != m_tickets.end(); ++it) {
         if (it->second.path == path && m_queue.withdraw(it->first)) {
+            m_c.work().done(it->second);
             m_tickets.erase(it);
             return true;
         }

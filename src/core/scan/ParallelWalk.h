@@ -22,6 +22,10 @@ class ListerThread;
 class ParallelWalk : public FolderWalk
 {
 public:
+    // Folders queued and not yet stored at most: enough that no connection
+    // waits for work.
+    static constexpr qsizetype MostHandedOut = 256;
+
     // connections: the most that list at once.
     ParallelWalk(WalkContext &context, int connections);
     ~ParallelWalk() override;

@@ -24,7 +24,7 @@ bool PipelinedWalk::start()
 
 bool PipelinedWalk::going()
 {
-    return !m_pipeline->isIdle() && m_c.going();
+    return (!m_pipeline->isIdle() || !m_c.work().isEmpty()) && m_c.going();
 }
 
 void PipelinedWalk::run()
@@ -32,7 +32,11 @@ void PipelinedWalk::run()
     takeProbed();
     askForFound();
     while (going()) {
-        m_c.startPass(m_outstanding);
+        if (m_pipeline->isIdle()) {
+            askForFound(); // everything in flight was stored: the work list's folders go out
+            continue;
+        }
+        m_c.startPass(m_outstanding + m_c.work().size());
         const StatPipeline::Result r = m_pipeline->next();
         const Asked a = answered(r.path);
         if (m_c.isCancelled())
@@ -60,11 +64,14 @@ void PipelinedWalk::takeProbed()
         take(Asked{folder, false}, *probed);
 }
 
-// The subfolders the last listing found go out at once: their rows, and so
-// their IDs, are stored.
+// The subfolders the last listing found go out at once, up to MostAsked:
+// their rows, and so their IDs, are stored. The rest wait in the work list,
+// which keeps a tree of any shape out of memory.
 void PipelinedWalk::askForFound()
 {
-    m_c.takeFound([this](const WalkContext::Folder &f) { ask(Asked{f, false}); });
+    if (m_outstanding >= MostAsked)
+        return;
+    m_c.takeFound(MostAsked - m_outstanding, [this](const WalkContext::Folder &f) { ask(Asked{f, false}); });
 }
 
 void PipelinedWalk::ask(const Asked &a)
@@ -90,7 +97,7 @@ void PipelinedWalk::take(const Asked &a, const FtpSession::Listing &listing)
 {
     if (WalkContext::nothingListed(listing) && askAgainAfterLoss(a, listing))
         return;
-    if (!m_c.somethingListed(a.folder.path, listing))
+    if (!m_c.somethingListed(a.folder, listing))
         return;
     m_c.view().pumpEvents();
     m_c.storeListed(a.folder, listing);

@@ -60,6 +60,7 @@ void ScanSetup::applyTo(FtpConnection &connection, HostScanner &scanner)
 {
     connection.setSetup(this);
     scanner.setLimits(limits());
+    scanner.setResume(!m_run.restart);
     scanner.setConnections(connections());
 }
 

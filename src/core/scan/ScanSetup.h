@@ -26,6 +26,7 @@ public:
         std::optional<int> maxDepth;
         qint64 maxEntries = 0; // 0: not given, [SCAN] Max Entries holds (0 there: no cap)
         std::optional<int> connections;
+        bool restart = false; // a scan of the host cut short is not carried on
     };
 
     // Not owned; outlives this. Read when asked, so that a certificate

@@ -60,7 +60,7 @@ bool ScanWorker::ensureParts()
     return true;
 }
 
-void ScanWorker::scan(const QString &host, const QString &user, const QString &password)
+void ScanWorker::scan(const QString &host, const QString &user, const QString &password, bool resume)
 {
     if (!ensureParts()) {
         emit scanEnded(HostScanner::Stats());
@@ -68,6 +68,7 @@ void ScanWorker::scan(const QString &host, const QString &user, const QString &p
     }
     m_host = HostSnapshot(host, user, password);
     readSettings();
+    m_scanner->setResume(resume);
     // Cleared first, then a Cancel that came before the scan started is
     // passed on: one arriving in between reaches the scanner itself.
     m_scanner->resetCancel();

@@ -54,7 +54,8 @@ public:
     void deliverLog(ActivityLog &log);
 
 public slots:
-    void scan(const QString &host, const QString &user, const QString &password);
+    // resume: a scan of host that was cut short carries on where it stopped.
+    void scan(const QString &host, const QString &user, const QString &password, bool resume = true);
     void connectToHost(const QString &host, const QString &user, const QString &password);
     void closeConnection();
 

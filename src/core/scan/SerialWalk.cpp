@@ -32,7 +32,7 @@ void SerialWalk::listOne()
         }
         listing = connection.list(path);
     }
-    if (!m_c.somethingListed(path, listing))
+    if (!m_c.somethingListed(folder, listing))
         return;
     m_c.view().pumpEvents();
     prefetchNext(listing.entries, path);

@@ -41,12 +41,29 @@ void WalkContext::setConnected(bool connected)
     m_stats.loggedOn = connected;
 }
 
-void WalkContext::startAtTop()
+void WalkContext::startWork(bool resume)
 {
-    m_work.startAtTop();
     m_catalogue.forgetFolder();
     m_links.clear();
-    m_unlisted.clear();
+    m_resumed = 0;
+    // Without a connection nothing is listed: what an interrupted scan left stays for the next.
+    if (!m_wasConnected || !m_catalogue.isOpen()) {
+        m_work.startAtTop();
+        return;
+    }
+    const QString stored = m_host.left(Catalogue::HostSize);
+    m_catalogue.beginWrite();
+    m_pending.emplace(m_catalogue.database(), stored);
+    m_unlisted.emplace(m_catalogue.database(), stored);
+    m_work.setStore(&*m_pending);
+    if (resume && m_pending->count() > 0) {
+        m_pending->dropInsideWaiting();
+        m_resumed = m_work.resume();
+        m_log.LogLine(QStringLiteral("   Resuming the scan of %1: %2 folders left").arg(m_host).arg(m_resumed), false);
+        return;
+    }
+    m_unlisted->clear();
+    m_work.startAtTop();
 }
 
 void WalkContext::beginStoring()
@@ -59,14 +76,17 @@ void WalkContext::beginStoring()
     // Names stored with another code page are decoded again first, so that
     // the whole host reads alike.
     ExactNames::recodeIfChanged(m_catalogue, stored, m_connection.codePage());
-    m_changes.begin(stored);
+    if (m_resumed > 0)
+        m_changes.carryOn(stored);
+    else
+        m_changes.begin(stored);
 }
 
 void WalkContext::endStoring()
 {
     // Only a walk that ended complete removes: a cancel or an entry limit
     // may have cut the last listing's storing short.
-    if (m_work.isEmpty() && !m_stats.terminated && !isCancelled() && !m_stats.entryLimitReached)
+    if (m_work.isEmpty() && !m_stats.terminated && !isCancelled() && !m_stats.entryLimitReached && !m_lost)
         removeUnlisted();
     m_catalogue.flush();
 }
@@ -74,7 +94,9 @@ void WalkContext::endStoring()
 void WalkContext::clear()
 {
     m_work.clear();
-    m_unlisted.clear();
+    m_work.setStore(nullptr);
+    m_pending.reset();
+    m_unlisted.reset();
 }
 
 void WalkContext::run(FolderWalk &walk)
@@ -150,21 +172,28 @@ bool WalkContext::admit(const Folder &folder)
 {
     if (!m_work.tooDeep(folder.path))
         return true;
+    m_work.done(folder);
     m_stats.depthLimitReached = true;
     m_loops.drop(folder.parentId);
     passOver(folder.path, QStringLiteral("deeper than the depth limit of %1 levels").arg(m_work.maxDepth()));
     return false;
 }
 
-bool WalkContext::somethingListed(const QByteArray &path, const FtpSession::Listing &listing)
+bool WalkContext::somethingListed(const Folder &folder, const FtpSession::Listing &listing)
 {
     if (!nothingListed(listing))
         return true;
     // Never connected (only the one-at-a-time walk runs then): the log
     // already says the host is not available.
     if (m_wasConnected)
-        reportUnlisted(path, listing.error);
+        giveUp(folder, listing.error);
     return false;
+}
+
+void WalkContext::giveUp(const Folder &folder, const QString &error)
+{
+    m_work.done(folder);
+    reportUnlisted(folder.path, error);
 }
 
 void WalkContext::storeListed(const Folder &folder, const FtpSession::Listing &listing)
@@ -172,15 +201,19 @@ void WalkContext::storeListed(const Folder &folder, const FtpSession::Listing &l
     const QByteArray &path = folder.path;
     const bool fresh = !path.isEmpty() && folder.fresh;
     m_catalogue.beginListing(folder.parentId, m_host, fresh);
+    // Cut short by Cancel or the entry limit, the folder waits for the next
+    // scan, which lists it again.
+    if (!storeListing(listing.entries, folder.parentId, path))
+        return;
     ++m_stats.listed;
-    storeListing(listing.entries, folder.parentId, path);
     noteUnreadable(listing.badLines, listing.badSamples, path);
     m_stats.partReadLines += listing.partLines;
     // A line the parser could not read may be an entry: no removal on doubt.
-    if (listing.ok && listing.badLines == 0 && !fresh) {
-        if (QList<qint32> gone = m_catalogue.unlisted(); !gone.isEmpty())
-            m_unlisted.append({std::move(gone), path});
+    if (listing.ok && listing.badLines == 0 && !fresh && m_unlisted) {
+        if (const QList<qint32> gone = m_catalogue.unlisted(); !gone.isEmpty())
+            m_unlisted->add(gone, path);
     }
+    m_work.done(folder);
     // What came before a failure stays stored; the folder still counts as not listed.
     if (!listing.ok)
         reportUnlisted(path, listing.error);
@@ -192,17 +225,20 @@ void WalkContext::reportUnlisted(const QByteArray &path, const QString &error)
     m_log.LogLine(QStringLiteral("   Could not list %1: %2").arg(shown(path), error), false);
 }
 
-void WalkContext::storeListing(const QList<FileEntry> &entries, qint32 parentId, const QByteArray &path)
+bool WalkContext::storeListing(const QList<FileEntry> &entries, qint32 parentId, const QByteArray &path)
 {
     if (path.isEmpty())
         m_loops.clear(); // a walk from the top knows no folder above it
     if (listsAsAbove(entries, parentId, path))
-        return;
+        return true;
+    qsizetype stored = 0;
     for (const FileEntry &e : entries) {
         if (e.wireName == "." || e.wireName == "..")
             continue;
-        if (entryLimitReached())
-            return;
+        // A listing already read is stored whole, unless it is one of
+        // 200,000 files, which takes seconds: Cancel cuts that short too.
+        if (entryLimitReached() || ((++stored % CancelCheckEvery) == 0 && isCancelled()))
+            return false;
         const qint32 id = m_catalogue.StoreEntry(e, parentId, m_host);
         ++m_stats.entries;
         noteOutcome(id);
@@ -216,6 +252,7 @@ void WalkContext::storeListing(const QList<FileEntry> &entries, qint32 parentId,
         m_work.add(Folder{child, id, m_catalogue.lastWasNew()});
     }
     m_loops.settle(parentId);
+    return true;
 }
 
 namespace {
@@ -300,9 +337,14 @@ void WalkContext::noteOutcome(qint32 id)
 
 void WalkContext::removeUnlisted()
 {
-    for (const Unlisted &u : std::as_const(m_unlisted))
-        m_stats.removed += m_changes.removeSubtrees(u.ids, u.folder);
-    m_unlisted.clear();
+    if (!m_unlisted)
+        return;
+    m_unlisted->forEach([this](const QList<qint32> &ids, const QByteArray &folder) {
+        m_stats.removed += m_changes.removeSubtrees(ids, folder);
+    });
+    m_catalogue.beginWrite();
+    m_unlisted->clear();
+    m_pending->clear();
 }
 
 // An endless tree passes over folders without end: a few are named, the

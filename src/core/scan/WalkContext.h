@@ -1,5 +1,7 @@
 #pragma once
+#include "core/catalogue/PendingFolders.h"
 #include "core/catalogue/ScanChanges.h"
+#include "core/catalogue/UnlistedRows.h"
 #include "core/ftp/FtpSession.h"
 #include "LinkResolver.h"
 #include "LoopGuard.h"
@@ -8,6 +10,7 @@
 
 #include <atomic>
 #include <functional>
+#include <optional>
 
 class ActivityLog;
 class Catalogue;
@@ -25,6 +28,8 @@ public:
     static constexpr int ReconnectTries = 3;
     // "Passed over" lines named in a scan's log; the rest are counted.
     static constexpr int NamedPassOvers = 10;
+    // Entries stored between looks at Cancel within one listing: about 20 ms.
+    static constexpr int CancelCheckEvery = 1024;
 
     WalkContext(ScanConnection &connection, Catalogue &catalogue, ActivityLog &log, ScanView &view);
 
@@ -41,11 +46,15 @@ public:
     // 0: no cap.
     void setEntryLimit(qint64 entries) { m_maxEntries = entries; }
 
-    // A scan of host: begin() and beginStoring() before the walks,
-    // endStoring() after a walk that did not throw, clear() last.
+    // A scan of host: begin(), startWork() and beginStoring() before the
+    // walks, endStoring() after a walk that did not throw, clear() last.
     void begin(const QString &host);
     void setConnected(bool connected);
-    void startAtTop();
+    // Carries on from the folders an interrupted scan of the host left, when
+    // there are some and resume is true; else starts at the top. Throws CatalogueError.
+    void startWork(bool resume);
+    // Folders an earlier part of this scan left when startWork() resumed; 0: started at the top.
+    qint64 resumedFolders() const { return m_resumed; }
     void beginStoring();
     void endStoring();
     void clear();
@@ -81,20 +90,21 @@ public:
 
     // False, with the folder passed over, when it lies deeper than the limit.
     bool admit(const Folder &folder);
-    // Each folder the last listings found and admit() lets through, in the
-    // order found; the work list is left empty.
+    // Up to most of the newest folders waiting that admit() lets through,
+    // in the order found: for walks that keep their own queue.
     template<typename F>
-    void takeFound(F &&take)
+    void takeFound(qsizetype most, F &&take)
     {
-        m_work.drain([&](const Folder &f) {
+        m_work.take(most, [&](const Folder &f) {
             if (admit(f))
                 take(f);
         });
     }
     // False, with the folder reported as not listed, when the listing brought nothing.
-    bool somethingListed(const QByteArray &path, const FtpSession::Listing &listing);
+    bool somethingListed(const Folder &folder, const FtpSession::Listing &listing);
     void storeListed(const Folder &folder, const FtpSession::Listing &listing);
-    void reportUnlisted(const QByteArray &path, const QString &error);
+    // The folder is not listed in this scan.
+    void giveUp(const Folder &folder, const QString &error);
     void passOver(const QByteArray &path, const QString &why);
     // For the scan's closing lines: how many were passed over past those
     // named, and the depth limit where it was met.
@@ -104,7 +114,8 @@ public:
     static QString logged(const QByteArray &path);
 
 private:
-    void storeListing(const QList<FileEntry> &entries, qint32 parentId, const QByteArray &path);
+    bool storeListing(const QList<FileEntry> &entries, qint32 parentId, const QByteArray &path);
+    void reportUnlisted(const QByteArray &path, const QString &error);
     bool shouldDescend(const FileEntry &e, const QByteArray &childPath);
     bool listsAsAbove(const QList<FileEntry> &entries, qint32 id, const QByteArray &path);
     void noteOutcome(qint32 id);
@@ -131,14 +142,10 @@ private:
     LinkResolver m_links;
     LoopGuard m_loops;
     ScanChanges m_changes;
-    // Rows that successfully listed folders no longer hold, by folder path:
-    // removed only when the walk ends complete, never on doubt.
-    struct Unlisted
-    {
-        QList<qint32> ids;
-        QByteArray folder;
-    };
-    QList<Unlisted> m_unlisted;
+    // Both in the catalogue while a connected scan runs; see WorkList.
+    std::optional<PendingFolders> m_pending;
+    std::optional<UnlistedRows> m_unlisted;
+    qint64 m_resumed = 0;
     qint64 m_baseCount = 0;
     qint64 m_insertedAtStart = 0;
 };
