@@ -24,6 +24,7 @@ CommandLine::CommandLine()
         {"max-depth", "Depth limit.", "N"},
         {"connections", "Connections at once.", "N"},
         {"save", "Keep the scan options in the settings."},
+        {"restart", "Start the scan over."},
         {"to", "Copy into this database.", "URL"},
         {"from", "Copy from this database.", "URL"},
         {{"h", "help"}, "Usage."},
@@ -50,7 +51,7 @@ QString CommandLine::usage()
     return QStringLiteral(
         "usage: harvex-cli COMMAND [options]\n"
         "  scan HOST[:PORT] [--user NAME] [--password-stdin] [--passive] [--tls require|try|off]\n"
-        "       [--trust FINGERPRINT] [--max-entries N] [--max-depth N] [--connections N] [--save]\n"
+        "       [--trust FINGERPRINT] [--max-entries N] [--max-depth N] [--connections N] [--restart] [--save]\n"
         "  find PATTERN [--type EXT] [--host HOST] [--long] [--limit N]\n"
         "  sql STATEMENT\n"
         "  tree [HOST]\n"
@@ -84,6 +85,8 @@ QString CommandLine::commandUsage(const QString &command)
         "  --max-depth N           do not list folders deeper than N levels (default 256)\n"
         "  --connections N         list over at most N connections at once (default 4,\n"
         "                          or [FTP] Connections in the settings file; 1 to 16)\n"
+        "  --restart               list the whole tree again: without it, a scan of this host\n"
+        "                          that was cut short carries on from the folders it left\n"
         "  --save                  keep --passive, --tls and --trust in the settings file;\n"
         "                          without it they apply to this run only\n"
         "  --data DIR              data folder\n"

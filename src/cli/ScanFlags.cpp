@@ -12,6 +12,7 @@ std::optional<ScanSetup::Overrides> ScanFlags::read(const CommandLine &line, con
     ScanSetup::Overrides run;
     if (line.isSet("passive"))
         run.passive = true;
+    run.restart = line.isSet("restart");
     if (!readTls(line, run) || !readTrust(line, run) || !readConnections(line, run) || !readLimits(line, run))
         return std::nullopt;
     return run;

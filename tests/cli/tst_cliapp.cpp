@@ -43,6 +43,7 @@ private slots:
     void helpAndVersion();
     void limitsStopAnEndlessTree_data();
     void limitsStopAnEndlessTree();
+    void endlessTreeStaysSmallAndStopsOnSigterm();
     void flagsAreForOneRunUnlessSaved();
     void unreadableListingLinesGiveExitThree();
     void rescanChangesAndRecode();
@@ -322,6 +323,8 @@ void tst_CliApp::passwordIsNowhereOnDisk()
     }
 }
 
+// SIGTERM ends a scan as Cancel does, SIGKILL with no chance to commit;
+// the next scan completes the tree, each row once.
 void tst_CliApp::stoppedAndKilledScansAreCompletedByARescan()
 {
     QTemporaryDir tree, data;
@@ -357,10 +360,13 @@ void tst_CliApp::stoppedAndKilledScansAreCompletedByARescan()
     QTest::qWait(300);
     killed.kill(); // no chance to commit what it holds
     killed.waitForFinished();
+    // Each scan carries on from the folders the one before left.
     QProcess again;
     again.start(QStringLiteral(HARVEX_CLI), scan);
     QVERIFY(again.waitForFinished(120000));
     QCOMPARE(again.exitCode(), 0);
+    const QString againSaid = QString::fromUtf8(again.readAllStandardError());
+    QVERIFY2(againSaid.contains(QStringLiteral("Resuming the scan of %1: ").arg(server.hostText())), qPrintable(againSaid));
     QProcess check;
     check.start(QStringLiteral(HARVEX_CLI),
                 {"sql", "SELECT COUNT(*) AS n, COUNT(DISTINCT PID || '/' || Name || '.' || ext) AS d FROM DB",
@@ -472,6 +478,52 @@ void tst_CliApp::limitsStopAnEndlessTree()
     QCOMPARE(QString::fromUtf8(count.readAllStandardOutput()).split('\n').value(1).toInt(), rows);
 }
 
+namespace {
+// VmHWM: the most resident memory the process has had, in KiB.
+qint64 peakResidentKb(qint64 pid)
+{
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
+    }
+    return -1;
+}
+} // namespace
+
+// Every folder holds two new ones, forever: the folders waiting pile up in
+// the catalogue, not in memory, the log stays short, and SIGTERM ends it.
+void tst_CliApp::endlessTreeStaysSmallAndStopsOnSigterm()
+{
+    if (!FtpTestServer::available(FtpTestServer::Kind::Scripted))
+        QSKIP("no /usr/bin/python3");
+    FtpTestServer server(FtpTestServer::Kind::Scripted);
+    QVERIFY(server.startScripted("endless-tree"));
+    QTemporaryDir data;
+    QProcess p;
+    p.start(QStringLiteral(HARVEX_CLI), {"scan", server.hostText(), "--data", data.path()});
+    QVERIFY(p.waitForStarted());
+    QTest::qWait(8000);
+    QCOMPARE(p.state(), QProcess::Running);
+    const qint64 peak = peakResidentKb(p.processId());
+    QElapsedTimer clock;
+    clock.start();
+    p.terminate();
+    QVERIFY(p.waitForFinished(10000));
+    const qint64 took = clock.elapsed();
+    QCOMPARE(p.exitCode(), 130);
+    QVERIFY2(peak > 0 && peak < 256 * 1024, qPrintable(QString::number(peak)));
+    QVERIFY2(took < 1000, qPrintable(QString::number(took)));
+    const QByteArray err = p.readAllStandardError();
+    QVERIFY2(err.size() < 64 * 1024, qPrintable(QString::number(err.size())));
+    QProcess left;
+    left.start(QStringLiteral(HARVEX_CLI), {"sql", "SELECT COUNT(*) FROM PendingFolder", "--data", data.path()});
+    QVERIFY(left.waitForFinished());
+    QVERIFY(QString::fromUtf8(left.readAllStandardOutput()).split('\n').value(1).toInt() > 0);
+}
+
 // harvex-cli runs while the desktop program holds the same settings file:
 // flags stay out of it unless --save, and neither program loses the other's keys.
 void tst_CliApp::flagsAreForOneRunUnlessSaved()
@@ -549,7 +601,7 @@ void tst_CliApp::rescanChangesAndRecode()
     QVERIFY(f);
     std::fclose(f);
     const Result rescan = run({"scan", host});
-    QCOMPARE(rescan.code, 0);
+    QVERIFY2(rescan.code == 0, qPrintable(rescan.err));
     QVERIFY2(rescan.err.contains("; 2 added, 1 changed, 1 removed"), qPrintable(rescan.err));
     QStringList lines = run({"changes", host}).out.split('\n', Qt::SkipEmptyParts);
     for (QString &l : lines)

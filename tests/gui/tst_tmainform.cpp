@@ -30,6 +30,8 @@ private slots:
     void unavailableHost();
     void scanLogsInOrderAndFillsTree();
     void cancelKeepsWhatWasStored();
+    void aCancelledScanIsOfferedToResume_data();
+    void aCancelledScanIsOfferedToResume();
     void scanWindowShowsHostAndUser();
     void disconnectAndExitDuringAScan();
     void hostHistory();
@@ -200,6 +202,44 @@ void tst_TMainForm::cancelKeepsWhatWasStored()
     QCOMPARE(lines.indexOf(QRegularExpression("   Scan cancelled.*")) + 1,
              lines.indexOf(QRegularExpression("   Scanning complete.*")));
     QCOMPARE(rowCount(), stored);
+}
+
+void tst_TMainForm::aCancelledScanIsOfferedToResume_data()
+{
+    QTest::addColumn<bool>("resume");
+    QTest::newRow("Resume") << true;
+    QTest::newRow("Start over") << false;
+}
+
+// A scan cut short leaves folders to list: the next one asks first.
+void tst_TMainForm::aCancelledScanIsOfferedToResume()
+{
+    QFETCH(bool, resume);
+    TMainForm *m = m_app->MainForm;
+    TScanForm *panel = m->scanForm();
+    // On the scan's thread as the walk starts: a loaded machine cannot let the walk end first.
+    ScanWorker *worker = m->worker();
+    const auto cancel = connect(worker, &ScanWorker::walkStarted, worker, [worker] { worker->cancel(); },
+                                Qt::DirectConnection);
+    QVERIFY(runScan());
+    QVERIFY(m->lastScan().cancelled);
+    disconnect(cancel);
+    m->ScanHost();
+    QVERIFY(!m->isScanning());
+    QVERIFY(panel->isVisible());
+    QVERIFY(panel->btnResume->isVisible() && panel->btnStartOver->isVisible());
+    QVERIFY2(panel->Label5->text().contains("folders are left to list"), qPrintable(panel->Label5->text()));
+    const int start = m->log().lines().size();
+    QSignalSpy ended(m, &TMainForm::scanFinished);
+    (resume ? panel->btnResume : panel->btnStartOver)->click();
+    QVERIFY(m->isScanning());
+    QVERIFY(!panel->btnResume->isVisible());
+    QVERIFY(ended.wait(20000));
+    QVERIFY(!m->lastScan().cancelled);
+    QCOMPARE(linesAfter(start).filter("Resuming the scan of").size(), resume ? 1 : 0);
+    QCOMPARE(rowCount(), 9);
+    // Nothing is left: the next scan asks nothing.
+    QVERIFY(runScan());
 }
 
 void tst_TMainForm::scanWindowShowsHostAndUser()

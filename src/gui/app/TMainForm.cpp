@@ -2,6 +2,8 @@
 #include "core/base/AppPaths.h"
 #include "core/catalogue/CatalogueAddress.h"
 #include "core/catalogue/CatalogueError.h"
+#include "core/catalogue/Catalogue.h"
+#include "core/catalogue/PendingFolders.h"
 #include "core/scan/ScanWorker.h"
 #include "core/base/IniFile.h"
 #include "ftp/GuiTrustPrompt.h"
@@ -200,6 +202,7 @@ void TMainForm::wireWorker()
     connect(m_worker, &ScanWorker::scanEnded, this, &TMainForm::scanEnded, queued);
     connect(m_worker, &ScanWorker::connectEnded, this, &TMainForm::connectEnded, queued);
     connect(m_scan, &TScanForm::cancelRequested, this, [this] { m_worker->cancel(); });
+    connect(m_scan, &TScanForm::resumeChosen, this, &TMainForm::startScan);
 }
 
 // Names stored while a host's [ENCODING] said otherwise are decoded again
@@ -356,14 +359,36 @@ void TMainForm::ScanHost()
     m_workHost = hostForWork();
     if (m_workHost.isEmpty())
         return;
+    if (const qint64 left = foldersLeft(m_workHost); left > 0)
+        m_scan->offerResume(m_workHost, m_selHost->CurrentUser(), left);
+    else
+        startScan(true);
+}
+
+qint64 TMainForm::foldersLeft(const QString &host) const
+{
+    if (!m_catalogue || !m_catalogue->isOpen())
+        return 0;
+    try {
+        return PendingFolders::waiting(m_catalogue->database(), host.left(Catalogue::HostSize));
+    } catch (const CatalogueError &e) {
+        UiSeam::message(e.message());
+        return 0;
+    }
+}
+
+void TMainForm::startScan(bool resume)
+{
+    if (m_scanning)
+        return;
     const QString user = m_selHost->CurrentUser();
     const QString password = m_selHost->CurrentPassword();
     m_connected = false;
     m_worker->prepareScan();
     setScanning(true);
     m_scan->beginScan(m_workHost, user);
-    QMetaObject::invokeMethod(m_worker, [w = m_worker, host = m_workHost, user, password] {
-        w->scan(host, user, password);
+    QMetaObject::invokeMethod(m_worker, [w = m_worker, host = m_workHost, user, password, resume] {
+        w->scan(host, user, password, resume);
     });
 }
 

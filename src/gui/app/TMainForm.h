@@ -61,6 +61,9 @@ public:
     void ConnectToHost();
     void CloseConnection();
     void ScanHost();
+    // The scan ScanHost() asked for, carrying on from where the host's last
+    // scan stopped, or from the top.
+    void startScan(bool resume);
     void ShowRecordSummary(qint32 id);
     void FormActivate();
 
@@ -93,6 +96,8 @@ private:
     void connectEnded(bool connected);
     // The host as the dialog gives it, read once; empty (after one message) when none is named.
     QString hostForWork();
+    // Folders an interrupted scan of host left in the catalogue.
+    qint64 foldersLeft(const QString &host) const;
 
     ActivityLog m_log;
     GuiMessages m_messages;

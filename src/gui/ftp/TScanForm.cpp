@@ -51,13 +51,50 @@ TScanForm::TScanForm(ActivityLog &log, ElapsedCounter &timeScan, QWidget *parent
     m_refresh = new QTimer(this);
     m_refresh->setInterval(RefreshMs);
     connect(m_refresh, &QTimer::timeout, this, &TScanForm::refreshProgress);
-    btnCancel = new TCoolBtn(this);
-    btnCancel->setText(QStringLiteral("&Cancel"));
-    QFont buttonFont = btnCancel->font();
-    buttonFont.setPixelSize(9);
-    btnCancel->setFont(buttonFont);
-    btnCancel->setGeometry(158, 173, 75, 21);
+    btnCancel = button(QStringLiteral("&Cancel"), 158);
     connect(btnCancel, &QPushButton::clicked, this, &TScanForm::btnCancelClick);
+    btnResume = button(QStringLiteral("&Resume"), 15);
+    connect(btnResume, &QPushButton::clicked, this, [this] { choose(true); });
+    btnStartOver = button(QStringLiteral("&Start over"), 86);
+    connect(btnStartOver, &QPushButton::clicked, this, [this] { choose(false); });
+    btnResume->hide();
+    btnStartOver->hide();
+}
+
+TCoolBtn *TScanForm::button(const QString &text, int x)
+{
+    auto *b = new TCoolBtn(this);
+    b->setText(text);
+    QFont buttonFont = b->font();
+    buttonFont.setPixelSize(9);
+    b->setFont(buttonFont);
+    b->setGeometry(x, 173, x == 158 ? 75 : 68, 21);
+    return b;
+}
+
+void TScanForm::offerResume(const QString &host, const QString &user, qint64 folders)
+{
+    laHost->setText(host);
+    laUser->setText(user);
+    Label5->setText(QStringLiteral("The last scan was cut short:\n%1 folders are left to list").arg(folders));
+    Label5->adjustSize();
+    laStored->clear();
+    laRate->clear();
+    laFolder->clear();
+    btnResume->show();
+    btnStartOver->show();
+    show();
+    raise();
+    btnResume->setFocus();
+}
+
+void TScanForm::choose(bool resume)
+{
+    btnResume->hide();
+    btnStartOver->hide();
+    Label5->setText(QStringLiteral("Saning in progress ..."));
+    Label5->adjustSize();
+    emit resumeChosen(resume);
 }
 
 QLabel *TScanForm::label(const QString &text, int x, int y)
@@ -72,6 +109,8 @@ void TScanForm::resizeEvent(QResizeEvent *)
 {
     pb->setGeometry(1, 0, 11, height() - 1);
     btnCancel->move(width() - 245 + 158, height() - 202 + 173);
+    btnResume->move(15, btnCancel->y());
+    btnStartOver->move(86, btnCancel->y());
     placeProgressLabels();
 }
 
@@ -120,6 +159,8 @@ void TScanForm::setCounts(int directories, qint64 records)
 
 void TScanForm::beginScan(const QString &host, const QString &user)
 {
+    btnResume->hide();
+    btnStartOver->hide();
     m_host = host;
     laHost->setText(host);
     laUser->setText(user);

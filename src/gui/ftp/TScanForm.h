@@ -24,9 +24,15 @@ public:
     // Below the box: what this scan has stored, how fast, and where it is.
     QLabel *laStored, *laRate, *laFolder;
     TCoolBtn *btnCancel;
+    // Shown only while offerResume() waits for an answer.
+    TCoolBtn *btnResume, *btnStartOver;
 
     // The panel for a scan of host by user, over the browser.
     void beginScan(const QString &host, const QString &user);
+    // Before a scan of a host whose last scan was cut short with folders
+    // left: the panel asks whether to carry on from them or list the whole
+    // tree again, and says so with resumeChosen(); Cancel asks nothing more.
+    void offerResume(const QString &host, const QString &user, qint64 folders);
     // The log-on is done and the walk starts: the start line and the counter.
     void walkStarted() { FormShow(); }
     // The scan has ended, however: the end line, and the panel goes.
@@ -43,6 +49,7 @@ public:
 
 signals:
     void cancelRequested();
+    void resumeChosen(bool resume);
 
 public slots:
     void btnCancelClick() { hide(); }
@@ -55,6 +62,8 @@ private:
     void FormHide();
     QLabel *label(const QString &text, int x, int y);
     void placeProgressLabels();
+    void choose(bool resume);
+    TCoolBtn *button(const QString &text, int x);
 
     ActivityLog &m_log;
     ElapsedCounter &m_timeScan;
