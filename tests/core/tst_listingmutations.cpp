@@ -51,7 +51,11 @@ QList<QByteArray> mutations(const QByteArray &line)
         doubled.insert(i, w[i]);
         if (i + 1 < w.size())
             shifted.swapItemsAt(i, i + 1);
-        out << cut.join("  ") << doubled.join("  ") << shifted.join("  ") << w.mid(0, i + 1).join("  ");
+        out << cut.join("  ") << doubled.join("  ") << shifted.join("  ");
+        // Cut to its first word a line is a bare PDS member name, which no
+        // reader can tell from one.
+        if (i > 0)
+            out << w.mid(0, i + 1).join("  ");
     }
     return out;
 }
@@ -99,10 +103,11 @@ void tst_ListingMutations::noNameHoldsAnotherField()
         }
     }
     QVERIFY(checked > 0);
-    QEXPECT_FAIL("", "the MVS data set and member, NetWare and ISO-dated IIS readers still take some mutated columns "
-                     "for a name",
-                 Continue);
-    QVERIFY2(wrong.isEmpty(), wrong.join('\n').constData());
+    // One per line: a failure message joined whole is cut short by the
+    // test runner, and hid all but the first few.
+    for (const QByteArray &w : wrong.mid(0, 40))
+        qWarning("%s", w.constData());
+    QVERIFY2(wrong.isEmpty(), qPrintable(QString::number(wrong.size()) + " mutated lines gave a wrong name"));
 }
 
 QTEST_GUILESS_MAIN(tst_ListingMutations)

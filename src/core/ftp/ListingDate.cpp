@@ -98,10 +98,13 @@ int dayAt(QByteArray text)
     return d >= 1 && d <= 31 && text.size() <= 2 ? d : 0;
 }
 
+// Four digits in the years files are dated with: "4096" after a day is a
+// size the reader met too early, not a year.
 int yearAt(QByteArray text)
 {
     chopMarker(text, Year);
-    return text.size() == 4 ? ListingFields::number(text) : -1;
+    const int year = text.size() == 4 ? ListingFields::number(text) : -1;
+    return ListingDate::plausibleYear(year) ? year : -1;
 }
 
 // The third part of "Mon DD x": a time (year inferred) or a year.
@@ -284,6 +287,29 @@ QDate ListingDate::numericDate(const QByteArray &text, const char *order)
         (order[k] == 'Y' ? y : order[k] == 'M' ? m : d) = v;
     }
     return QDate(fullYear(y), m, d);
+}
+
+bool ListingDate::plausibleYear(int year)
+{
+    return year >= 1900 && year < 2200;
+}
+
+bool ListingDate::mayBeColumn(const QByteArray &word)
+{
+    int offset = 0;
+    if (zoneOffset(word, offset))
+        return true;
+    if (word.isEmpty() || word[0] < '0' || word[0] > '9')
+        return false;
+    if (ListingFields::size(word) || time(word).isValid())
+        return true;
+    // "255," "04-23-103" "14-DEC-1999" "2003/03/12": digits and date
+    // separators, or a day, a month name and a year.
+    const QByteArray rest = QByteArray(word).replace('-', "").replace('/', "").replace('.', "").replace(',', "").replace(':', "");
+    if (rest.isEmpty() || ListingFields::allDigits(rest))
+        return true;
+    const QList<QByteArray> parts = word.split('-');
+    return parts.size() == 3 && ListingFields::allDigits(parts[0]) && monthName(parts[1]) != 0;
 }
 
 int ListingDate::fullYear(int year)

@@ -63,6 +63,44 @@ void applyKind(ListedEntry &e, Kind kind)
     e.name.truncate(arrow);
 }
 
+// A word that may be part of a date or time this reader did not know:
+// digits ("09-26", "2000", "30:01") or a month name.
+bool mayBeDatePart(const QByteArray &word)
+{
+    return std::any_of(word.begin(), word.end(), [](char c) { return c >= '0' && c <= '9'; })
+        || ListingDate::monthName(word.endsWith(',') ? word.chopped(1) : word) != 0;
+}
+
+// ls puts one blank between the date and the name: a name that starts with
+// more blanks and holds a date-like word is columns the date was read
+// before or without. A name in its own padded column (NetWare) never starts
+// with a date, time or size.
+bool plausibleName(const QByteArray &name, bool nameInColumn)
+{
+    if (name.isEmpty())
+        return false;
+    const ListingFields words(name);
+    if (nameInColumn)
+        return !ListingDate::mayBeColumn(words[0]);
+    if (!name.startsWith(' ') && !name.startsWith('\t'))
+        return true;
+    if (mayBeDatePart(words[0]))
+        return false;
+    for (qsizetype i = 1; i < words.count(); ++i) {
+        if (ListingDate::mayBeColumn(words[i]) || ListingDate::monthName(words[i]) != 0)
+            return false;
+    }
+    return true;
+}
+
+// The column before the date is the size, glued to a long group, or at
+// least begins like a number (a size too large or misprinted is read in
+// part): "group" there means the date was read a column too far left.
+bool sizeLike(const QByteArray &text)
+{
+    return (!text.isEmpty() && text[0] >= '0' && text[0] <= '9') || gluedSize(text);
+}
+
 // Owner and group columns vary (missing, glued, month-like: an owner "jun"
 // with group "20" reads as a date), so the date is the one nearest the name:
 // the rightmost that can stand in ls's widest layout.
@@ -77,7 +115,7 @@ std::optional<ListedEntry> afterColumns(const ListingFields &f, Kind kind, const
             continue;
         ListedEntry e;
         e.name = nameInColumn ? f.fromField(date.next) : f.afterField(date.next - 1);
-        if (e.name.isEmpty())
+        if (!plausibleName(e.name, nameInColumn) || (m >= 2 && !sizeLike(f[m - 1])))
             continue;
         e.modified = date.when;
         e.partial = !date.when.isValid(); // a date's shape with an impossible value
@@ -87,14 +125,6 @@ std::optional<ListedEntry> afterColumns(const ListingFields &f, Kind kind, const
         return e;
     }
     return std::nullopt;
-}
-
-// A word that may be part of a date or time this reader did not know:
-// digits ("09-26", "2000", "30:01") or a month name.
-bool mayBeDatePart(const QByteArray &word)
-{
-    return std::any_of(word.begin(), word.end(), [](char c) { return c >= '0' && c <= '9'; })
-        || ListingDate::monthName(word.endsWith(',') ? word.chopped(1) : word) != 0;
 }
 
 // Some servers print no date at all: "perms links owner group size name".
