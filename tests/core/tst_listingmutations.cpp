@@ -60,11 +60,14 @@ QList<QByteArray> mutations(const QByteArray &line)
     return out;
 }
 
+// A link's target after " -> " is neither date, size nor time: a line cut
+// before the arrow may rightly read it as part of the name.
 QByteArrayList otherFieldWords(const QByteArray &line, const QByteArray &name)
 {
     const QByteArrayList nameWords = words(name);
+    const qsizetype arrow = line.indexOf(" -> ");
     QByteArrayList forbidden;
-    for (const QByteArray &w : words(line)) {
+    for (const QByteArray &w : words(arrow < 0 ? line : line.left(arrow))) {
         const bool digit = std::any_of(w.begin(), w.end(), [](char c) { return c >= '0' && c <= '9'; });
         if (digit && !nameWords.contains(w) && !name.contains(w))
             forbidden << w;

@@ -65,15 +65,17 @@ bool nameInPlace(const QByteArray &name)
     return true;
 }
 
-// "04-23-103": month, day, and a year of two to four digits.
-QDate os2Date(const QByteArray &text)
+// "04-23-103" or "04-23-2003": month, day, and a year of two to four
+// digits. A date of that shape with an impossible value is an invalid
+// date; any other shape, none.
+std::optional<QDate> os2Date(const QByteArray &text)
 {
     const QList<QByteArray> parts = text.split('-');
     if (parts.size() != 3 || parts[0].size() > 2 || parts[1].size() > 2 || parts[2].size() < 2)
-        return {};
+        return std::nullopt;
     for (const QByteArray &p : parts) {
         if (!ListingFields::allDigits(p))
-            return {};
+            return std::nullopt;
     }
     return ListingDate::numericDate(text, "MDY");
 }
@@ -137,11 +139,13 @@ std::optional<ListedEntry> DosListing::os2(const QByteArray &line)
         const QTime t = ListingDate::time(f[c + 1]);
         if (date.count('-') != 2 || date.size() < 8 || date.size() > 10 || !t.isValid())
             continue;
+        const std::optional<QDate> d = os2Date(date);
         ListedEntry e;
-        e.modified = QDateTime(os2Date(date), t, Qt::UTC);
         e.name = f.fromField(c + 2);
-        if (!e.modified.isValid() || !nameInPlace(e.name))
+        if (!d || !nameInPlace(e.name))
             return std::nullopt;
+        e.modified = QDateTime(*d, t, Qt::UTC);
+        e.partial = !d->isValid();
         assignSize(e, f[0]);
         for (qsizetype a = 1; a < c; ++a) {
             if (f[a] == "DIR")
@@ -153,7 +157,8 @@ std::optional<ListedEntry> DosListing::os2(const QByteArray &line)
 }
 
 // VxWorks: "  4096  JAN 01 1980  00:00:00  bin   <DIR>": size first, the
-// year before the time, folders marked after the name.
+// year before the time (seconds left out by some builds), folders marked
+// after the name.
 std::optional<ListedEntry> DosListing::vxWorks(const QByteArray &line)
 {
     const ListingFields f(line);
@@ -163,7 +168,7 @@ std::optional<ListedEntry> DosListing::vxWorks(const QByteArray &line)
     const int day = ListingFields::number(f[2]);
     const int year = ListingFields::number(f[3]);
     const QTime t = ListingDate::time(f[4]);
-    if (month == 0 || day < 1 || !ListingDate::plausibleYear(year) || !t.isValid() || f[4].count(':') != 2)
+    if (month == 0 || day < 1 || !ListingDate::plausibleYear(year) || !t.isValid())
         return std::nullopt;
     ListedEntry e;
     e.modified = QDateTime(QDate(year, month, day), t, Qt::UTC);

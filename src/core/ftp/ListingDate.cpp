@@ -3,6 +3,7 @@
 #include <QStringDecoder>
 #include <QStringList>
 #include <cstring>
+#include <optional>
 
 namespace {
 const char *const Year[] = {"\xE5\xB9\xB4", "\xEB\x85\x84"};  // 年, 년
@@ -217,6 +218,70 @@ ListingDate::Read yearFirstAt(const ListingFields &f, qsizetype i)
     return r;
 }
 
+// The parts of "1999/10/12", "24-04-2003", "2004.07.15" or "09-26": one
+// separator throughout, digits between.
+QList<QByteArray> numericParts(const QByteArray &text)
+{
+    const char sep = text.contains('-') ? '-' : text.contains('/') ? '/' : '.';
+    const QList<QByteArray> parts = text.split(sep);
+    if (parts.size() < 2 || parts.size() > 3)
+        return {};
+    for (const QByteArray &p : parts) {
+        if (!ListingFields::allDigits(p) || p.size() > 4)
+            return {};
+    }
+    return parts;
+}
+
+// Year first, or last with the day and month told apart by a part above
+// 12. "04-05-2003" could be either: the date's place is known but not its
+// value, so the entry is kept with no time rather than a guess. Any other
+// shape is no date at all.
+std::optional<QDate> threePartDate(const QList<QByteArray> &p)
+{
+    const bool yearFirst = p[0].size() == 4 && p[1].size() <= 2 && p[2].size() <= 2;
+    const bool yearLast = p[2].size() == 4 && p[0].size() <= 2 && p[1].size() <= 2;
+    const int year = (yearFirst ? p[0] : p[2]).toInt();
+    if ((!yearFirst && !yearLast) || !ListingDate::plausibleYear(year))
+        return std::nullopt;
+    if (yearFirst)
+        return QDate(year, p[1].toInt(), p[2].toInt());
+    const int a = p[0].toInt(), b = p[1].toInt();
+    if (a > 12)
+        return QDate(year, b, a);
+    if (b > 12 || a == b)
+        return QDate(year, a, b);
+    return QDate();
+}
+
+// Dates in digits other than ISO's: "1999/10/12", "24-04-2003",
+// "2004.07.15" (maybe with a time), and "09-26 13:45", month and day with a
+// time and no year. A two-part date needs its time: "09-26 2000" could be a
+// year or the start of a name.
+ListingDate::Read numericAt(const ListingFields &f, qsizetype i, const QDateTime &now)
+{
+    ListingDate::Read r;
+    const QList<QByteArray> parts = numericParts(f[i]);
+    const QTime t = ListingDate::time(f[i + 1]);
+    if (parts.size() == 2) {
+        const int month = parts[0].toInt(), day = parts[1].toInt();
+        if (!t.isValid() || parts[0].size() > 2 || parts[1].size() > 2 || month < 1 || month > 12 || day < 1
+            || day > 31)
+            return r;
+        r.when = ListingDate::yearless(month, day, t, now);
+        r.next = i + 2;
+        return r;
+    }
+    if (parts.size() != 3)
+        return r;
+    const std::optional<QDate> d = threePartDate(parts);
+    if (!d)
+        return r;
+    r.next = t.isValid() ? i + 2 : i + 1;
+    r.when = QDateTime(*d, t.isValid() ? t : QTime(0, 0), Qt::UTC);
+    return r;
+}
+
 // Most servers print English; this path costs no decoding.
 int englishMonth(const QByteArray &w)
 {
@@ -339,6 +404,8 @@ ListingDate::Read ListingDate::unixAt(const ListingFields &f, qsizetype i, const
         if (Read r = form(f, i); r.found())
             return r;
     }
+    if (Read r = numericAt(f, i, now); r.found())
+        return r;
     if (const int month = monthAt(f[i], true)) {
         if (const int day = dayAt(f[i + 1]))
             return commaTime(f, timeOrYear(f, i + 2, month, day, now), f[i + 1].endsWith(','));
