@@ -49,7 +49,6 @@ bool applyMarker(ListedEntry &e, const QByteArray &column)
     return true;
 }
 
-// "DIR<blank>" padding before VxWorks' folder marker is column filling.
 // The name's column comes after the date and time: a name starting with a
 // time, date or size is one of those read a column early, and a name
 // holding a time is a line whose time stood after its name.
@@ -80,6 +79,7 @@ std::optional<QDate> os2Date(const QByteArray &text)
     return ListingDate::numericDate(text, "MDY");
 }
 
+// "DIR<blank>" padding before VxWorks' folder marker is column filling.
 bool chopTrailingMarker(QByteArray &name, const QByteArray &marker)
 {
     if (!name.endsWith(marker))
@@ -89,6 +89,7 @@ bool chopTrailingMarker(QByteArray &name, const QByteArray &marker)
         name.chop(1);
     return true;
 }
+
 bool isHex(const QByteArray &text)
 {
     return !text.isEmpty() && std::all_of(text.begin(), text.end(), [](char c) {
@@ -115,13 +116,12 @@ std::optional<ListedEntry> DosListing::dos(const QByteArray &line)
     ListedEntry e;
     e.modified = QDateTime(d, t, Qt::UTC);
     e.name = f.fromField(col + 1);
-    // A second number before the name is a column this reader does not
-    // know, not the start of the name.
-    if (f.count() > col + 2 && ListingDate::mayBeColumn(f[col + 1]))
-        return std::nullopt;
     if (!applyMarker(e, f[col])) {
         assignSize(e, f[col]);
-        if (!e.sizeKnown)
+        // A second number, time or date before the name is a column this
+        // reader does not know, not the start of the name; after a folder
+        // marker the name always follows.
+        if (!e.sizeKnown || (f.count() > col + 2 && ListingDate::mayBeColumn(f[col + 1])))
             return std::nullopt;
     }
     return e;

@@ -2,6 +2,7 @@
 
 #include <QStringDecoder>
 #include <QStringList>
+#include <algorithm>
 #include <cstring>
 #include <optional>
 
@@ -219,12 +220,13 @@ ListingDate::Read yearFirstAt(const ListingFields &f, qsizetype i)
 }
 
 // The parts of "1999/10/12", "24-04-2003", "2004.07.15" or "09-26": one
-// separator throughout, digits between.
+// separator throughout, digits between. Two parts only with "-" or "/":
+// "1.5" is a size.
 QList<QByteArray> numericParts(const QByteArray &text)
 {
     const char sep = text.contains('-') ? '-' : text.contains('/') ? '/' : '.';
     const QList<QByteArray> parts = text.split(sep);
-    if (parts.size() < 2 || parts.size() > 3)
+    if (parts.size() < 2 || parts.size() > 3 || (parts.size() == 2 && sep == '.'))
         return {};
     for (const QByteArray &p : parts) {
         if (!ListingFields::allDigits(p) || p.size() > 4)
@@ -370,8 +372,10 @@ bool ListingDate::mayBeColumn(const QByteArray &word)
         return true;
     // "255," "04-23-103" "14-DEC-1999" "2003/03/12": digits and date
     // separators, or a day, a month name and a year.
-    const QByteArray rest = QByteArray(word).replace('-', "").replace('/', "").replace('.', "").replace(',', "").replace(':', "");
-    if (rest.isEmpty() || ListingFields::allDigits(rest))
+    const bool separated = std::all_of(word.begin(), word.end(), [](char c) {
+        return (c >= '0' && c <= '9') || c == '-' || c == '/' || c == '.' || c == ',' || c == ':';
+    });
+    if (separated)
         return true;
     const QList<QByteArray> parts = word.split('-');
     return parts.size() == 3 && ListingFields::allDigits(parts[0]) && monthName(parts[1]) != 0;

@@ -53,11 +53,10 @@ bool isBatchFlags(const QByteArray &p)
     if (p.size() < 10 || isPermissions(p))
         return false;
     const QByteArrayView flags = QByteArrayView(p).first(10);
-    const bool capitals = std::all_of(flags.begin(), flags.end(), [](char c) { return c == '-' || (c >= 'A' && c <= 'Z'); });
     const QByteArrayView protocol = QByteArrayView(p).sliced(10);
-    return capitals && flags.count('-') < 10 && std::all_of(protocol.begin(), protocol.end(), [](char c) {
-        return c >= 'A' && c <= 'Z';
-    });
+    const auto capital = [](char c) { return c >= 'A' && c <= 'Z'; };
+    return std::all_of(flags.begin(), flags.end(), [&](char c) { return c == '-' || capital(c); })
+        && std::all_of(protocol.begin(), protocol.end(), capital);
 }
 
 // A long group name leaves no blank before the size ("longgroup123456");
