@@ -32,17 +32,18 @@ std::optional<quint64> sizeOf(const QByteArray &text)
     return ListingFields::size(text);
 }
 
-// "2-JUL-2003", a day, a month name and a four-digit year.
-QDate vmsDate(const QByteArray &date)
+// "2-JUL-2003", a day, a month name and a four-digit year. "31-FEB-2003"
+// is a date with no valid value, anything else no date.
+std::optional<QDate> vmsDate(const QByteArray &date)
 {
     const QList<QByteArray> parts = date.split('-');
-    if (parts.size() != 3 || parts[2].size() != 4)
-        return {};
+    if (parts.size() != 3 || parts[0].size() > 2 || parts[2].size() != 4)
+        return std::nullopt;
     const int day = ListingFields::number(parts[0]);
     const int month = ListingDate::monthName(parts[1]);
     const int year = ListingFields::number(parts[2]);
     if (day < 1 || month == 0 || !ListingDate::plausibleYear(year))
-        return {};
+        return std::nullopt;
     return QDate(year, month, day);
 }
 
@@ -55,9 +56,10 @@ bool readColumns(const ListingFields &f, ListedEntry &e)
     bool size = false, date = false, owner = false, protection = false;
     for (qsizetype i = 1; i < f.count(); ++i) {
         const QByteArray c = f[i];
-        if (const QDate d = vmsDate(c); d.isValid() && !date) {
+        if (const std::optional<QDate> d = vmsDate(c); d && !date) {
             const QTime t = ListingDate::time(f[i + 1]);
-            e.modified = QDateTime(d, t.isValid() ? t : QTime(0, 0), Qt::UTC);
+            e.modified = QDateTime(*d, t.isValid() ? t : QTime(0, 0), Qt::UTC);
+            e.partial = !d->isValid();
             i += t.isValid() ? 1 : 0;
             date = true;
         } else if (const auto bytes = sizeOf(c); bytes && !size) {
