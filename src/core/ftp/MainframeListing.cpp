@@ -18,7 +18,6 @@ bool isMemberName(const QByteArray &name)
         && !(name[0] >= '0' && name[0] <= '9');
 }
 
-
 // "2003/03/12": MVS writes the year first; servers before z/OS wrote
 // "07/16/97", month first, and members' "94/01/05", year first.
 QDate slashedYmd(const QByteArray &text)
@@ -63,8 +62,9 @@ bool isOrganisation(const QByteArray &text)
     return known.contains(text);
 }
 
-// "USER01": a TSO user or job name, up to eight characters.
-bool isUserId(const QByteArray &text)
+// "USER01", "WYOSPT": a TSO user, job name or volume serial, up to eight
+// letters, digits and national characters.
+bool isIdentifier(const QByteArray &text)
 {
     return !text.isEmpty() && text.size() <= 8 && std::all_of(text.begin(), text.end(), isNational);
 }
@@ -143,7 +143,7 @@ std::optional<ListedEntry> MainframeListing::mvsDataSet(const QByteArray &line)
         return std::nullopt;
     const qsizetype d = n - 8; // the referred date's column
     const QDate referred = d == 2 && shortSlashed(f[2], "MDY").isValid() ? shortSlashed(f[2], "MDY") : slashedYmd(f[d]);
-    if (!referred.isValid() || !isUserId(f[0]) || !ListingFields::allDigits(f[d + 1])
+    if (!referred.isValid() || !isIdentifier(f[0]) || !ListingFields::allDigits(f[d + 1])
         || !ListingFields::allDigits(f[d + 2]) || !isRecordFormat(f[d + 3]) || !ListingFields::allDigits(f[d + 4])
         || !ListingFields::allDigits(f[d + 5]) || !isOrganisation(f[n - 2]))
         return std::nullopt;
@@ -176,7 +176,7 @@ std::optional<ListedEntry> MainframeListing::mvsMember(const QByteArray &line)
     const QTime time = ListingDate::time(f[4]);
     if ((f.count() != 8 && f.count() != 9) || !isVersion(f[1]) || !memberDate(f[2]).isValid() || !changed.isValid()
         || !time.isValid() || !ListingFields::allDigits(f[5]) || !ListingFields::allDigits(f[6])
-        || !ListingFields::allDigits(f[7]) || (f.count() == 9 && !isUserId(f[8])))
+        || !ListingFields::allDigits(f[7]) || (f.count() == 9 && !isIdentifier(f[8])))
         return std::nullopt;
     e.modified = QDateTime(changed, time, Qt::UTC);
     return e;
