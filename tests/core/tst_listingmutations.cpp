@@ -51,16 +51,23 @@ QList<QByteArray> mutations(const QByteArray &line)
         doubled.insert(i, w[i]);
         if (i + 1 < w.size())
             shifted.swapItemsAt(i, i + 1);
-        out << cut.join("  ") << doubled.join("  ") << shifted.join("  ") << w.mid(0, i + 1).join("  ");
+        out << cut.join("  ") << doubled.join("  ") << shifted.join("  ");
+        // Cut to its first word a line is a bare PDS member name, which no
+        // reader can tell from one.
+        if (i > 0)
+            out << w.mid(0, i + 1).join("  ");
     }
     return out;
 }
 
+// A link's target after " -> " is neither date, size nor time: a line cut
+// before the arrow may rightly read it as part of the name.
 QByteArrayList otherFieldWords(const QByteArray &line, const QByteArray &name)
 {
     const QByteArrayList nameWords = words(name);
+    const qsizetype arrow = line.indexOf(" -> ");
     QByteArrayList forbidden;
-    for (const QByteArray &w : words(line)) {
+    for (const QByteArray &w : words(arrow < 0 ? line : line.left(arrow))) {
         const bool digit = std::any_of(w.begin(), w.end(), [](char c) { return c >= '0' && c <= '9'; });
         if (digit && !nameWords.contains(w) && !name.contains(w))
             forbidden << w;
@@ -99,10 +106,11 @@ void tst_ListingMutations::noNameHoldsAnotherField()
         }
     }
     QVERIFY(checked > 0);
-    QEXPECT_FAIL("", "the MVS data set and member, NetWare and ISO-dated IIS readers still take some mutated columns "
-                     "for a name",
-                 Continue);
-    QVERIFY2(wrong.isEmpty(), wrong.join('\n').constData());
+    // One per line: a failure message joined whole is cut short by the
+    // test runner, and hid all but the first few.
+    for (const QByteArray &w : wrong.mid(0, 40))
+        qWarning("%s", w.constData());
+    QVERIFY2(wrong.isEmpty(), qPrintable(QString::number(wrong.size()) + " mutated lines gave a wrong name"));
 }
 
 QTEST_GUILESS_MAIN(tst_ListingMutations)

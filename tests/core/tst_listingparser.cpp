@@ -27,6 +27,21 @@ private slots:
     void unixPunctuated() { checkRow(); }
     void unixNumericMode_data() { addRows("unix-numeric-mode"); }
     void unixNumericMode() { checkRow(); }
+    // Owners and groups with blanks, mode bits without a type letter, type
+    // letters ls does not print.
+    void unixOwners_data() { addRows("unix-owners"); }
+    void unixOwners() { checkRow(); }
+    // Day and month that could be either are read in part, never guessed.
+    void unixNumericDates_data() { addRows("unix-numeric-dates"); }
+    void unixNumericDates() { checkRow(); }
+    void connectEnterprise_data() { addRows("connect-enterprise"); }
+    void connectEnterprise() { checkRow(); }
+    // LIST as vsftpd and pyftpdlib sent it over a tree made for the purpose:
+    // odd names, old, recent and future dates, sizes past 4 GiB, links.
+    void vsftpd_data() { addRows("vsftpd"); }
+    void vsftpd() { checkRow(); }
+    void pyftpdlib_data() { addRows("pyftpdlib"); }
+    void pyftpdlib() { checkRow(); }
     void netware_data() { addRows("netware"); }
     void netware() { checkRow(); }
     void dosIis_data() { addRows("iis", Family::WindowsNt); }
@@ -181,8 +196,9 @@ void tst_ListingParser::wholeListingsWithoutSyst_data()
 {
     QTest::addColumn<QString>("family");
     QTest::addColumn<int>("hint");
-    for (const char *f : {"unix-english", "unix-localized", "unix-dates", "unix-sizes", "unix-punctuated", "unix-numeric-mode",
-                          "netware", "iis", "os2", "vxworks", "os9", "vshell", "facts-as-list", "vms",
+    for (const char *f : {"unix-english", "unix-localized", "unix-dates", "unix-sizes", "unix-punctuated",
+                          "unix-numeric-mode", "unix-owners", "unix-numeric-dates", "connect-enterprise", "vsftpd",
+                          "pyftpdlib", "netware", "iis", "os2", "vxworks", "os9", "vshell", "facts-as-list", "vms",
                           "mvs-datasets", "zvm", "os400", "nonstop", "unread", "mvs-unread"})
         QTest::newRow(f) << QString(f) << int(Family::Any);
     QTest::newRow("mvs-members") << "mvs-members" << int(Family::Mvs);
@@ -273,9 +289,10 @@ void tst_ListingParser::partialLinesAreCounted()
     const ListingParser parser(ListingParser::Format::List, Family::Any, Now);
     const ListingParser::Parsed p = parser.parseListing(
         {"-rw-r--r-- 1 a b 1 Feb 30 10:00 bad-date", "-rw-r--r-- 1 a b 9223372036854775808 Dec 08 22:18 huge",
-         "-rw-r--r-- 1 a b 9223372036854775807 Dec 08 22:18 largest", "garbage"});
-    QCOMPARE(p.entries.size(), 3);
-    QCOMPARE(p.partial, 2);
+         "-rw-r--r-- 1 a b 9223372036854775807 Dec 08 22:18 largest", "garbage",
+         "-rw-r--r-- 1 a b 1 04-05-2003 day-or-month"});
+    QCOMPARE(p.entries.size(), 4);
+    QCOMPARE(p.partial, 3);
     QCOMPARE(p.unreadable, 1);
     QCOMPARE(p.entries[2].size, quint64(9223372036854775807));
 }

@@ -2,6 +2,8 @@
 #include "ListingDate.h"
 #include "ListingFields.h"
 
+#include <algorithm>
+
 namespace {
 using Kind = ListedEntry::Kind;
 
@@ -47,6 +49,36 @@ bool applyMarker(ListedEntry &e, const QByteArray &column)
     return true;
 }
 
+// The name's column comes after the date and time: a name starting with a
+// time, date or size is one of those read a column early, and a name
+// holding a time is a line whose time stood after its name.
+bool nameInPlace(const QByteArray &name)
+{
+    const ListingFields words(name);
+    if (words.count() == 0 || ListingDate::mayBeColumn(words[0]))
+        return false;
+    for (qsizetype i = 1; i < words.count(); ++i) {
+        if (words[i].contains(':') && ListingDate::time(words[i]).isValid())
+            return false;
+    }
+    return true;
+}
+
+// "04-23-103" or "04-23-2003": month, day, and a year of two to four
+// digits. A date of that shape with an impossible value is an invalid
+// date; any other shape, none.
+std::optional<QDate> os2Date(const QByteArray &text)
+{
+    const QList<QByteArray> parts = text.split('-');
+    if (parts.size() != 3 || parts[0].size() > 2 || parts[1].size() > 2 || parts[2].size() < 2)
+        return std::nullopt;
+    for (const QByteArray &p : parts) {
+        if (!ListingFields::allDigits(p))
+            return std::nullopt;
+    }
+    return ListingDate::numericDate(text, "MDY");
+}
+
 // "DIR<blank>" padding before VxWorks' folder marker is column filling.
 bool chopTrailingMarker(QByteArray &name, const QByteArray &marker)
 {
@@ -56,6 +88,13 @@ bool chopTrailingMarker(QByteArray &name, const QByteArray &marker)
     while (name.endsWith(' ') || name.endsWith('\t'))
         name.chop(1);
     return true;
+}
+
+bool isHex(const QByteArray &text)
+{
+    return !text.isEmpty() && std::all_of(text.begin(), text.end(), [](char c) {
+        return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
+    });
 }
 } // namespace
 
@@ -79,9 +118,10 @@ std::optional<ListedEntry> DosListing::dos(const QByteArray &line)
     e.name = f.fromField(col + 1);
     if (!applyMarker(e, f[col])) {
         assignSize(e, f[col]);
-        // A second number before the name is a column this reader does not
-        // know, not the start of the name.
-        if (!e.sizeKnown || (f.count() > col + 2 && ListingFields::allDigits(f[col + 1])))
+        // A second number, time or date before the name is a column this
+        // reader does not know, not the start of the name; after a folder
+        // marker the name always follows.
+        if (!e.sizeKnown || (f.count() > col + 2 && ListingDate::mayBeColumn(f[col + 1])))
             return std::nullopt;
     }
     return e;
@@ -97,11 +137,15 @@ std::optional<ListedEntry> DosListing::os2(const QByteArray &line)
     for (qsizetype c = 1; c <= 3 && c + 2 < f.count(); ++c) {
         const QByteArray date = f[c];
         const QTime t = ListingDate::time(f[c + 1]);
-        if (date.count('-') != 2 || date.size() < 8 || date.size() > 9 || !t.isValid())
+        if (date.count('-') != 2 || date.size() < 8 || date.size() > 10 || !t.isValid())
             continue;
+        const std::optional<QDate> d = os2Date(date);
         ListedEntry e;
-        e.modified = QDateTime(ListingDate::numericDate(date, "MDY"), t, Qt::UTC);
         e.name = f.fromField(c + 2);
+        if (!d || !nameInPlace(e.name))
+            return std::nullopt;
+        e.modified = QDateTime(*d, t, Qt::UTC);
+        e.partial = !d->isValid();
         assignSize(e, f[0]);
         for (qsizetype a = 1; a < c; ++a) {
             if (f[a] == "DIR")
@@ -113,7 +157,8 @@ std::optional<ListedEntry> DosListing::os2(const QByteArray &line)
 }
 
 // VxWorks: "  4096  JAN 01 1980  00:00:00  bin   <DIR>": size first, the
-// year before the time, folders marked after the name.
+// year before the time (seconds left out by some builds), folders marked
+// after the name.
 std::optional<ListedEntry> DosListing::vxWorks(const QByteArray &line)
 {
     const ListingFields f(line);
@@ -123,11 +168,13 @@ std::optional<ListedEntry> DosListing::vxWorks(const QByteArray &line)
     const int day = ListingFields::number(f[2]);
     const int year = ListingFields::number(f[3]);
     const QTime t = ListingDate::time(f[4]);
-    if (month == 0 || day < 1 || year < 1000 || !t.isValid() || f[4].count(':') != 2)
+    if (month == 0 || day < 1 || !ListingDate::plausibleYear(year) || !t.isValid())
         return std::nullopt;
     ListedEntry e;
     e.modified = QDateTime(QDate(year, month, day), t, Qt::UTC);
     e.name = f.fromField(5);
+    if (!nameInPlace(e.name))
+        return std::nullopt;
     if (chopTrailingMarker(e.name, "<DIR>"))
         e.kind = Kind::Directory;
     else
@@ -144,7 +191,8 @@ std::optional<ListedEntry> DosListing::os9(const QByteArray &line)
     const QByteArray hhmm = f[2];
     const QByteArray attrs = f[3];
     if (f.count() < 7 || owner.count('.') != 1 || f[1].count('/') != 2 || hhmm.size() != 4
-        || !ListingFields::allDigits(hhmm) || attrs.size() != 8)
+        || !ListingFields::allDigits(hhmm) || attrs.size() != 8 || !isHex(f[4]) || !ListingFields::allDigits(f[5])
+        || !nameInPlace(f.fromField(6)))
         return std::nullopt;
     ListedEntry e;
     const QTime t(hhmm.left(2).toInt(), hhmm.mid(2).toInt());
@@ -160,7 +208,9 @@ std::optional<ListedEntry> DosListing::os9(const QByteArray &line)
 std::optional<ListedEntry> DosListing::vshell(const QByteArray &line, const QDateTime &now)
 {
     const ListingFields f(line);
-    if (f.count() < 5 || !ListingFields::size(f[0]))
+    // Only the month-first date ls prints: a size before "14-DEC-1999" is
+    // a VMS line cut short.
+    if (f.count() < 5 || !ListingFields::size(f[0]) || ListingDate::monthName(f[1]) == 0)
         return std::nullopt;
     const ListingDate::Read date = ListingDate::unixAt(f, 1, now);
     if (!date.found() || date.next >= f.count())
@@ -168,6 +218,8 @@ std::optional<ListedEntry> DosListing::vshell(const QByteArray &line, const QDat
     ListedEntry e;
     e.modified = date.when;
     e.name = f.fromField(date.next);
+    if (!nameInPlace(e.name))
+        return std::nullopt;
     if (chopTrailingMarker(e.name, "<DIR>"))
         e.kind = Kind::Directory;
     else

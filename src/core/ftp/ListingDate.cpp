@@ -2,7 +2,9 @@
 
 #include <QStringDecoder>
 #include <QStringList>
+#include <algorithm>
 #include <cstring>
+#include <optional>
 
 namespace {
 const char *const Year[] = {"\xE5\xB9\xB4", "\xEB\x85\x84"};  // 年, 년
@@ -98,10 +100,13 @@ int dayAt(QByteArray text)
     return d >= 1 && d <= 31 && text.size() <= 2 ? d : 0;
 }
 
+// Four digits in the years files are dated with: "4096" after a day is a
+// size the reader met too early, not a year.
 int yearAt(QByteArray text)
 {
     chopMarker(text, Year);
-    return text.size() == 4 ? ListingFields::number(text) : -1;
+    const int year = text.size() == 4 ? ListingFields::number(text) : -1;
+    return ListingDate::plausibleYear(year) ? year : -1;
 }
 
 // The third part of "Mon DD x": a time (year inferred) or a year.
@@ -214,6 +219,71 @@ ListingDate::Read yearFirstAt(const ListingFields &f, qsizetype i)
     return r;
 }
 
+// The parts of "1999/10/12", "24-04-2003", "2004.07.15" or "09-26": one
+// separator throughout, digits between. Two parts only with "-" or "/":
+// "1.5" is a size.
+QList<QByteArray> numericParts(const QByteArray &text)
+{
+    const char sep = text.contains('-') ? '-' : text.contains('/') ? '/' : '.';
+    const QList<QByteArray> parts = text.split(sep);
+    if (parts.size() < 2 || parts.size() > 3 || (parts.size() == 2 && sep == '.'))
+        return {};
+    for (const QByteArray &p : parts) {
+        if (!ListingFields::allDigits(p) || p.size() > 4)
+            return {};
+    }
+    return parts;
+}
+
+// Year first, or last with the day and month told apart by a part above
+// 12. "04-05-2003" could be either: the date's place is known but not its
+// value, so the entry is kept with no time rather than a guess. Any other
+// shape is no date at all.
+std::optional<QDate> threePartDate(const QList<QByteArray> &p)
+{
+    const bool yearFirst = p[0].size() == 4 && p[1].size() <= 2 && p[2].size() <= 2;
+    const bool yearLast = p[2].size() == 4 && p[0].size() <= 2 && p[1].size() <= 2;
+    const int year = (yearFirst ? p[0] : p[2]).toInt();
+    if ((!yearFirst && !yearLast) || !ListingDate::plausibleYear(year))
+        return std::nullopt;
+    if (yearFirst)
+        return QDate(year, p[1].toInt(), p[2].toInt());
+    const int a = p[0].toInt(), b = p[1].toInt();
+    if (a > 12)
+        return QDate(year, b, a);
+    if (b > 12 || a == b)
+        return QDate(year, a, b);
+    return QDate();
+}
+
+// Dates in digits other than ISO's: "1999/10/12", "24-04-2003",
+// "2004.07.15" (maybe with a time), and "09-26 13:45", month and day with a
+// time and no year. A two-part date needs its time: "09-26 2000" could be a
+// year or the start of a name.
+ListingDate::Read numericAt(const ListingFields &f, qsizetype i, const QDateTime &now)
+{
+    ListingDate::Read r;
+    const QList<QByteArray> parts = numericParts(f[i]);
+    const QTime t = ListingDate::time(f[i + 1]);
+    if (parts.size() == 2) {
+        const int month = parts[0].toInt(), day = parts[1].toInt();
+        if (!t.isValid() || parts[0].size() > 2 || parts[1].size() > 2 || month < 1 || month > 12 || day < 1
+            || day > 31)
+            return r;
+        r.when = ListingDate::yearless(month, day, t, now);
+        r.next = i + 2;
+        return r;
+    }
+    if (parts.size() != 3)
+        return r;
+    const std::optional<QDate> d = threePartDate(parts);
+    if (!d)
+        return r;
+    r.next = t.isValid() ? i + 2 : i + 1;
+    r.when = QDateTime(*d, t.isValid() ? t : QTime(0, 0), Qt::UTC);
+    return r;
+}
+
 // Most servers print English; this path costs no decoding.
 int englishMonth(const QByteArray &w)
 {
@@ -286,6 +356,31 @@ QDate ListingDate::numericDate(const QByteArray &text, const char *order)
     return QDate(fullYear(y), m, d);
 }
 
+bool ListingDate::plausibleYear(int year)
+{
+    return year >= 1900 && year < 2200;
+}
+
+bool ListingDate::mayBeColumn(const QByteArray &word)
+{
+    int offset = 0;
+    if (zoneOffset(word, offset))
+        return true;
+    if (word.isEmpty() || word[0] < '0' || word[0] > '9')
+        return false;
+    if (ListingFields::size(word) || time(word).isValid())
+        return true;
+    // "255," "04-23-103" "14-DEC-1999" "2003/03/12": digits and date
+    // separators, or a day, a month name and a year.
+    const bool separated = std::all_of(word.begin(), word.end(), [](char c) {
+        return (c >= '0' && c <= '9') || c == '-' || c == '/' || c == '.' || c == ',' || c == ':';
+    });
+    if (separated)
+        return true;
+    const QList<QByteArray> parts = word.split('-');
+    return parts.size() == 3 && ListingFields::allDigits(parts[0]) && monthName(parts[1]) != 0;
+}
+
 int ListingDate::fullYear(int year)
 {
     if (year < 100)
@@ -313,6 +408,8 @@ ListingDate::Read ListingDate::unixAt(const ListingFields &f, qsizetype i, const
         if (Read r = form(f, i); r.found())
             return r;
     }
+    if (Read r = numericAt(f, i, now); r.found())
+        return r;
     if (const int month = monthAt(f[i], true)) {
         if (const int day = dayAt(f[i + 1]))
             return commaTime(f, timeOrYear(f, i + 2, month, day, now), f[i + 1].endsWith(','));

@@ -32,6 +32,12 @@ public:
     // Two-digit years as the listing's era reads them; three digits count
     // from 1900 (OS/2 prints 103 for 2003).
     static int fullYear(int year);
+    // 1900 to 2199: a four-digit number outside is no file's year.
+    static bool plausibleYear(int year);
+    // A word that reads as a date, a time or a size ("10:57", "255,",
+    // "2003/03/12", "9,730"): a name whose first word is one, right after
+    // the columns, is a column the reader misplaced.
+    static bool mayBeColumn(const QByteArray &word);
     // No year given: the date is within the last year, as ls prints it.
     static QDateTime yearless(int month, int day, QTime t, const QDateTime &now);
 };

@@ -7,25 +7,72 @@
 namespace {
 using Kind = ListedEntry::Kind;
 
-bool isMemberName(const QByteArray &name)
+bool isNational(char c)
 {
-    static const QByteArray national = "@#$";
-    if (name.isEmpty() || name.size() > 8)
-        return false;
-    for (char c : name) {
-        const bool ok = (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || national.contains(c);
-        if (!ok)
-            return false;
-    }
-    return !(name[0] >= '0' && name[0] <= '9');
+    return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '@' || c == '#' || c == '$';
 }
 
-// "2003/03/12": MVS always writes the year first.
+bool isMemberName(const QByteArray &name)
+{
+    return !name.isEmpty() && name.size() <= 8 && std::all_of(name.begin(), name.end(), isNational)
+        && !(name[0] >= '0' && name[0] <= '9');
+}
+
+// "2003/03/12": MVS writes the year first; servers before z/OS wrote
+// "07/16/97", month first, and members' "94/01/05", year first.
 QDate slashedYmd(const QByteArray &text)
 {
     if (text.size() != 10 || text[4] != '/' || text[7] != '/')
         return {};
     return ListingDate::numericDate(text, "YMD");
+}
+
+QDate shortSlashed(const QByteArray &text, const char *order)
+{
+    if (text.size() != 8 || text[2] != '/' || text[5] != '/')
+        return {};
+    return ListingDate::numericDate(text, order);
+}
+
+// "USER.DATA", "SYS1.PROCLIB": qualifiers of one to eight letters, digits
+// and national characters, none starting with a digit; 44 bytes at most.
+bool isDataSetName(const QByteArray &name)
+{
+    if (name.isEmpty() || name.size() > 44)
+        return false;
+    for (const QByteArray &q : name.split('.')) {
+        if (q.isEmpty() || q.size() > 8 || (q[0] >= '0' && q[0] <= '9') || q[0] == '-')
+            return false;
+        if (!std::all_of(q.begin(), q.end(), [](char c) { return isNational(c) || c == '-'; }))
+            return false;
+    }
+    return true;
+}
+
+// "FB", "VBA", "U": the record format's letters, "?" where unknown.
+bool isRecordFormat(const QByteArray &text)
+{
+    return !text.isEmpty() && text.size() <= 4
+        && std::all_of(text.begin(), text.end(), [](char c) { return QByteArray("FVUBSAMT?").contains(c); });
+}
+
+bool isOrganisation(const QByteArray &text)
+{
+    static const QByteArrayList known = {"PS", "PO", "PO-E", "DA", "IS", "VS", "VSAM", "??", "**"};
+    return known.contains(text);
+}
+
+// "USER01", "WYOSPT": a TSO user, job name or volume serial, up to eight
+// letters, digits and national characters.
+bool isIdentifier(const QByteArray &text)
+{
+    return !text.isEmpty() && text.size() <= 8 && std::all_of(text.begin(), text.end(), isNational);
+}
+
+// "2002/09/12" or, from older servers, "02/09/12": year first.
+QDate memberDate(const QByteArray &text)
+{
+    return text.size() == 8 ? shortSlashed(text, "YMD") : slashedYmd(text);
 }
 
 // OS/400 writes dates in the job's format, by default MM/DD/YY; a first
@@ -71,14 +118,19 @@ QByteArray lastPart(QByteArray path)
 }
 } // namespace
 
-// "WYOSPT 3390 2003/03/12 1 1 FB 80 3120 PS USER.DATA": the data set name
-// last, its organisation before it (PO, partitioned, holds members like a
-// folder); sizes are in tracks and stay unknown. Migrated data sets show
-// only "Migrated", folder-like qualifiers "Pseudo Directory".
+// "WYOSPT 3390 2003/03/12 1 1 FB 80 3120 PS USER.DATA": volume, unit (z/OS
+// 2 leaves it out), last referred, extents, tracks used, record format,
+// record length, block size, organisation and the data set name. PO,
+// partitioned, holds members like a folder; sizes are in tracks and stay
+// unknown. Migrated data sets show only "Migrated", folder-like
+// qualifiers "Pseudo Directory". Every column is checked: a line cut or
+// shifted would give a number or a volume as the name.
 std::optional<ListedEntry> MainframeListing::mvsDataSet(const QByteArray &line)
 {
     const ListingFields f(line);
     const qsizetype n = f.count();
+    if (n < 2 || f.begin(0) != 0 || !isDataSetName(f[n - 1]))
+        return std::nullopt;
     ListedEntry e;
     e.name = f[n - 1];
     if (n == 2 && (f[0] == "Migrated" || f[0] == "MIGRATED"))
@@ -87,20 +139,25 @@ std::optional<ListedEntry> MainframeListing::mvsDataSet(const QByteArray &line)
         e.kind = Kind::Directory;
         return e;
     }
-    if (n < 6 || !slashedYmd(f[2]).isValid() || f.begin(0) != 0)
+    if (n != 9 && n != 10)
         return std::nullopt;
-    const QByteArray dsorg = f[n - 2];
-    if (dsorg.size() < 2 || dsorg.size() > 4)
+    const qsizetype d = n - 8; // the referred date's column
+    const QDate referred = d == 2 && shortSlashed(f[2], "MDY").isValid() ? shortSlashed(f[2], "MDY") : slashedYmd(f[d]);
+    if (!referred.isValid() || !isIdentifier(f[0]) || !ListingFields::allDigits(f[d + 1])
+        || !ListingFields::allDigits(f[d + 2]) || !isRecordFormat(f[d + 3]) || !ListingFields::allDigits(f[d + 4])
+        || !ListingFields::allDigits(f[d + 5]) || !isOrganisation(f[n - 2]))
         return std::nullopt;
-    e.modified = QDateTime(slashedYmd(f[2]), QTime(0, 0), Qt::UTC);
-    if (dsorg.startsWith("PO"))
+    e.modified = QDateTime(referred, QTime(0, 0), Qt::UTC);
+    if (f[n - 2].startsWith("PO"))
         e.kind = Kind::Directory;
     return e;
 }
 
-// Inside a PDS: "MEMBER1  01.01 2002/09/12 2002/09/12 10:40  26  26  0 USER01"
-// (changed date and time kept; the size counts lines and stays unknown), a
-// load module's "IEFBR14  000002  00000A ..." or the bare member name.
+// Inside a PDS: "MEMBER1  01.01 2002/09/12 2002/09/12 10:40  26  26  0 USER01":
+// version and modification level, created, changed date and time, size,
+// initial size and lines modified (lines, so the size stays unknown), and
+// the user who changed it, which may be missing. A load module's
+// "IEFBR14  000002  00000A ..." or the bare member name stand alone.
 std::optional<ListedEntry> MainframeListing::mvsMember(const QByteArray &line)
 {
     const ListingFields f(line);
@@ -115,9 +172,11 @@ std::optional<ListedEntry> MainframeListing::mvsMember(const QByteArray &line)
     // **NONE** ...", "V43525 Tape ...") would give its volume as the name.
     if (isLoadModule(f))
         return e;
-    const QDate changed = slashedYmd(f[3]);
+    const QDate changed = memberDate(f[3]);
     const QTime time = ListingDate::time(f[4]);
-    if (!isVersion(f[1]) || !slashedYmd(f[2]).isValid() || !changed.isValid() || !time.isValid())
+    if ((f.count() != 8 && f.count() != 9) || !isVersion(f[1]) || !memberDate(f[2]).isValid() || !changed.isValid()
+        || !time.isValid() || !ListingFields::allDigits(f[5]) || !ListingFields::allDigits(f[6])
+        || !ListingFields::allDigits(f[7]) || (f.count() == 9 && !isIdentifier(f[8])))
         return std::nullopt;
     e.modified = QDateTime(changed, time, Qt::UTC);
     return e;

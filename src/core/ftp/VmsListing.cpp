@@ -14,32 +14,71 @@ qsizetype versionAt(const QByteArray &field)
     return semi;
 }
 
-// "155" or "155/160": blocks used, then allocated.
-void assignBlocks(ListedEntry &e, const QByteArray &text)
+// "155" or "170774/170775": blocks used, then allocated; "2KB" or "1.5MB"
+// from servers that print bytes.
+std::optional<quint64> sizeOf(const QByteArray &text)
 {
-    const qsizetype slash = text.indexOf('/');
-    const int blocks = ListingFields::number(slash < 0 ? text : text.left(slash));
-    e.sizeKnown = blocks >= 0;
-    e.size = e.sizeKnown ? quint64(blocks) * BlockBytes : 0;
+    const QList<QByteArray> parts = text.split('/');
+    if (parts.size() == 2 && !ListingFields::allDigits(parts[1]))
+        return std::nullopt;
+    if (parts.size() <= 2 && ListingFields::allDigits(parts[0])) {
+        const std::optional<quint64> blocks = ListingFields::plainDigits(parts[0]);
+        if (blocks && *blocks < (quint64(1) << 54))
+            return *blocks * BlockBytes;
+        return std::nullopt;
+    }
+    if (!text.endsWith('B') || text.size() < 3)
+        return std::nullopt;
+    return ListingFields::size(text);
 }
 
-// "2-JUL-2003" and a time, maybe with hundredths.
-QDateTime vmsDate(const QByteArray &date, const QByteArray &time)
+// "2-JUL-2003", a day, a month name and a four-digit year. "31-FEB-2003"
+// is a date with no valid value, anything else no date.
+std::optional<QDate> vmsDate(const QByteArray &date)
 {
     const QList<QByteArray> parts = date.split('-');
-    if (parts.size() != 3)
-        return {};
+    if (parts.size() != 3 || parts[0].size() > 2 || parts[2].size() != 4)
+        return std::nullopt;
     const int day = ListingFields::number(parts[0]);
     const int month = ListingDate::monthName(parts[1]);
     const int year = ListingFields::number(parts[2]);
-    const QTime t = ListingDate::time(time);
-    if (day < 1 || month == 0 || year < 0)
-        return {};
-    return QDateTime(QDate(year, month, day), t.isValid() ? t : QTime(0, 0), Qt::UTC);
+    if (day < 1 || month == 0 || !ListingDate::plausibleYear(year))
+        return std::nullopt;
+    return QDate(year, month, day);
+}
+
+// The columns after the name, in whatever order the server prints them:
+// the size, the date with its time (maybe with hundredths), the owner in
+// brackets and the protection in parentheses, each once at most. Any other
+// column means the line is not what this reader knows.
+bool readColumns(const ListingFields &f, ListedEntry &e)
+{
+    bool size = false, date = false, owner = false, protection = false;
+    for (qsizetype i = 1; i < f.count(); ++i) {
+        const QByteArray c = f[i];
+        if (const std::optional<QDate> d = vmsDate(c); d && !date) {
+            const QTime t = ListingDate::time(f[i + 1]);
+            e.modified = QDateTime(*d, t.isValid() ? t : QTime(0, 0), Qt::UTC);
+            e.partial = !d->isValid();
+            i += t.isValid() ? 1 : 0;
+            date = true;
+        } else if (const auto bytes = sizeOf(c); bytes && !size) {
+            e.sizeKnown = size = true;
+            e.size = *bytes;
+        } else if (c.startsWith('[') && c.endsWith(']') && !owner) {
+            owner = true;
+        } else if (c.startsWith('(') && c.endsWith(')') && !protection) {
+            protection = true;
+        } else {
+            return false;
+        }
+    }
+    return size || date;
 }
 } // namespace
 
-// "NAME.EXT;1  155  2-JUL-2003 10:30:13.64  [SYSTEM]  (RWED,RWED,RE,RE)";
+// "NAME.EXT;1  155  2-JUL-2003 10:30:13.64  [SYSTEM]  (RWED,RWED,RE,RE)",
+// or those columns in another order, the size as "155/160" or "2KB";
 // a folder is "NAME.DIR;1" and is named NAME, as CWD takes it. A file the
 // server may not read shows "%RMS-E-PRV" instead of its size and date: it
 // is still there, with what is known of it.
@@ -58,10 +97,8 @@ std::optional<ListedEntry> VmsListing::parse(const QByteArray &line)
     }
     if (f.count() == 1 || f[1].startsWith('%'))
         return e.name.isEmpty() ? std::nullopt : std::optional(e);
-    assignBlocks(e, f[1]);
-    if (!e.sizeKnown)
+    if (!readColumns(f, e))
         return std::nullopt;
-    e.modified = vmsDate(f[2], f[3]);
     return e.name.isEmpty() ? std::nullopt : std::optional(e);
 }
 
