@@ -120,12 +120,15 @@ void tst_WorkList::aWideTreeWaitsInTheStore()
     Stored s;
     WorkList work;
     work.setStore(&*s.pending);
+    int spilled = 0;
+    work.setOnSpill([&spilled](const WorkList::Folder &) { ++spilled; });
     work.startAtTop();
     work.done(work.takeLast());
     const int n = int(WorkList::Window) * 3 + 7;
     for (int i = 0; i < n; ++i)
         work.add(folder(numbered(i), i + 1));
     QCOMPARE(work.size(), n);
+    QVERIFY(spilled >= n - WorkList::Window && spilled < n);
     QCOMPARE(s.pending->count(), n);
     QSet<QByteArray> seen;
     while (!work.isEmpty()) {

@@ -22,7 +22,8 @@ LinkResolver::Decision LinkResolver::meet(const QByteArray &unique, const QByteA
         return {};
     const auto it = m_paths.constFind(unique);
     if (it == m_paths.constEnd()) {
-        m_paths.insert(unique, path);
+        if (m_paths.size() < MostFolders)
+            m_paths.insert(unique, path);
         return {};
     }
     const QByteArray earlier = it.value();

@@ -19,6 +19,11 @@ public:
     {
     }
 
+    // Folders whose unique fact is remembered at most: about 30 MB with
+    // their paths. Past it, a link to a folder met later is listed as a
+    // folder of its own, as on a server that gives no unique facts.
+    static constexpr qsizetype MostFolders = 200000;
+
     enum class Verdict {
         Descend,        // first time this folder is met, or no unique fact
         PassOver,       // met before under another path, and this one is the link

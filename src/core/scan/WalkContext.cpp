@@ -19,6 +19,10 @@ WalkContext::WalkContext(ScanConnection &connection, Catalogue &catalogue, Activ
     , m_links(connection)
     , m_changes(catalogue)
 {
+    // A folder waiting in the catalogue only is listed as if it had no
+    // folder above it: a loop below it costs one level more, and the guard
+    // stays as small as the work list's window.
+    m_work.setOnSpill([this](const Folder &f) { m_loops.drop(f.parentId); });
 }
 
 // Double precision in exactly this order; halfway goes to the even integer.

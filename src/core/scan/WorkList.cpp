@@ -49,6 +49,10 @@ void WorkList::spill()
     if (!m_store || m_folders.size() <= Window)
         return;
     const qsizetype half = Window / 2;
+    if (m_onSpill) {
+        for (qsizetype i = 0; i < half; ++i)
+            m_onSpill(m_folders.at(i));
+    }
     m_folders.remove(0, half);
     m_spilled += half;
 }

@@ -2,6 +2,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QSet>
+#include <functional>
 #include <utility>
 
 class PendingFolders;
@@ -35,6 +36,9 @@ public:
 
     // Not owned; null: memory only. Throws CatalogueError from here on.
     void setStore(PendingFolders *store) { m_store = store; }
+    // Called for each folder that leaves memory for the store only, so that
+    // what keeps state per waiting folder can let it go too.
+    void setOnSpill(std::function<void(const Folder &)> f) { m_onSpill = std::move(f); }
     // The store's folders of an earlier part are forgotten.
     void startAtTop();
     // Carries on with the folders an earlier part left in the store; returns
@@ -78,6 +82,7 @@ private:
     QList<Folder> m_folders;
     int m_maxDepth = DefaultMaxDepth;
     PendingFolders *m_store = nullptr;
+    std::function<void(const Folder &)> m_onSpill;
     qsizetype m_spilled = 0; // waiting in the store only
     QSet<qint64> m_out;      // taken and not yet done or put back
     qint64 m_ownFrom = 0;    // Seqs below were left by an earlier part
