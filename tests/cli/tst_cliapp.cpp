@@ -36,14 +36,8 @@ private slots:
     void badArguments();
     void unreachableHost();
     void passwordIsNowhereOnDisk();
-    void stoppedAndKilledScansAreCompletedByARescan();
-    void stalledListingStoppedBySignal_data();
-    void stalledListingStoppedBySignal();
     void helpAndVersion_data();
     void helpAndVersion();
-    void limitsStopAnEndlessTree_data();
-    void limitsStopAnEndlessTree();
-    void endlessTreeStaysSmallAndStopsOnSigterm();
     void flagsAreForOneRunUnlessSaved();
     void unreadableListingLinesGiveExitThree();
     void rescanChangesAndRecode();
@@ -323,97 +317,6 @@ void tst_CliApp::passwordIsNowhereOnDisk()
     }
 }
 
-// SIGTERM ends a scan as Cancel does, SIGKILL with no chance to commit;
-// the next scan completes the tree, each row once.
-void tst_CliApp::stoppedAndKilledScansAreCompletedByARescan()
-{
-    QTemporaryDir tree, data;
-    int expected = 0;
-    for (int a = 0; a < 10; ++a)
-        for (int b = 0; b < 10; ++b)
-            for (int c = 0; c < 10; ++c) {
-                for (int f = 0; f < 5; ++f)
-                    FtpTestServer::makeFile(tree.filePath(QStringLiteral("d%1/d%2/d%3/f%4.dat").arg(a).arg(b).arg(c).arg(f)), 1);
-                expected += 6;
-            }
-    expected += 10 + 100;
-    FtpTestServer server(FtpTestServer::Kind::Pyftpdlib);
-    if (!FtpTestServer::available(FtpTestServer::Kind::Pyftpdlib) || !server.start(tree.path()))
-        QSKIP("pyftpdlib not available");
-    const QStringList scan{"scan", server.hostText(), "--data", data.path()};
-    QProcess stopped;
-    stopped.setReadChannel(QProcess::StandardError);
-    stopped.start(QStringLiteral(HARVEX_CLI), scan);
-    QVERIFY(stopped.waitForStarted());
-    QByteArray said;
-    while (!said.contains(" started:") && stopped.waitForReadyRead(10000))
-        said += stopped.readAllStandardError();
-    QTest::qWait(200);
-    stopped.terminate(); // as a timer would: the scan ends like a Cancel
-    QVERIFY(stopped.waitForFinished(30000));
-    said += stopped.readAllStandardError();
-    QCOMPARE(stopped.exitCode(), 130);
-    QVERIFY(said.contains("   Scanning complete. Scan time:"));
-    QProcess killed;
-    killed.start(QStringLiteral(HARVEX_CLI), scan);
-    QVERIFY(killed.waitForStarted());
-    QTest::qWait(300);
-    killed.kill(); // no chance to commit what it holds
-    killed.waitForFinished();
-    // Each scan carries on from the folders the one before left.
-    QProcess again;
-    again.start(QStringLiteral(HARVEX_CLI), scan);
-    QVERIFY(again.waitForFinished(120000));
-    QCOMPARE(again.exitCode(), 0);
-    const QString againSaid = QString::fromUtf8(again.readAllStandardError());
-    QVERIFY2(againSaid.contains(QStringLiteral("Resuming the scan of %1: ").arg(server.hostText())), qPrintable(againSaid));
-    QProcess check;
-    check.start(QStringLiteral(HARVEX_CLI),
-                {"sql", "SELECT COUNT(*) AS n, COUNT(DISTINCT PID || '/' || Name || '.' || ext) AS d FROM DB",
-                 "--data", data.path()});
-    QVERIFY(check.waitForFinished());
-    QCOMPARE(QString::fromUtf8(check.readAllStandardOutput()), QStringLiteral("n\td\n%1\t%1\n").arg(expected));
-}
-
-void tst_CliApp::stalledListingStoppedBySignal_data()
-{
-    QTest::addColumn<bool>("kill");
-    QTest::newRow("SIGTERM ends the scan within a second") << false;
-    QTest::newRow("SIGKILL loses no row listed before the stall") << true;
-}
-
-// The top level is listed, then the listing of "sub dir" stalls for good.
-void tst_CliApp::stalledListingStoppedBySignal()
-{
-    QFETCH(bool, kill);
-    if (!FtpTestServer::available(FtpTestServer::Kind::Scripted))
-        QSKIP("no /usr/bin/python3");
-    FtpTestServer bad(FtpTestServer::Kind::Scripted);
-    QVERIFY(bad.startScripted("stall-sub"));
-    QTemporaryDir data;
-    QProcess p;
-    p.start(QStringLiteral(HARVEX_CLI), {"scan", bad.hostText(), "--passive", "--data", data.path()});
-    QVERIFY(p.waitForStarted());
-    QTest::qWait(1000);
-    QCOMPARE(p.state(), QProcess::Running);
-    QElapsedTimer clock;
-    clock.start();
-    if (kill)
-        p.kill();
-    else
-        p.terminate();
-    QVERIFY(p.waitForFinished(3000));
-    if (!kill) {
-        QVERIFY2(clock.elapsed() < 1000, qPrintable(QString::number(clock.elapsed())));
-        QCOMPARE(p.exitCode(), 130);
-        QVERIFY(QString::fromUtf8(p.readAllStandardError()).contains("   Scan cancelled"));
-    }
-    QProcess sql;
-    sql.start(QStringLiteral(HARVEX_CLI), {"sql", "SELECT Name FROM DB ORDER BY Name", "--data", data.path()});
-    QVERIFY(sql.waitForFinished(10000));
-    QCOMPARE(QString::fromUtf8(sql.readAllStandardOutput()), QString("Name\ngood\nsub dir\n"));
-}
-
 void tst_CliApp::helpAndVersion_data()
 {
     QTest::addColumn<QStringList>("args");
@@ -431,97 +334,6 @@ void tst_CliApp::helpAndVersion()
     const Result r = cli(args);
     QCOMPARE(r.code, 0);
     QVERIFY2(r.out.contains(says), qPrintable(r.out));
-}
-
-void tst_CliApp::limitsStopAnEndlessTree_data()
-{
-    QTest::addColumn<QByteArray>("settings");
-    QTest::addColumn<QStringList>("limit");
-    QTest::addColumn<QString>("logged");
-    QTest::addColumn<int>("rows");
-    const QString entryLimit = QStringLiteral("the entry limit of %1 was reached ([SCAN] Max Entries, --max-entries)");
-    QTest::newRow("--max-entries") << QByteArray() << QStringList{"--max-entries", "25"} << entryLimit.arg(25) << 25;
-    QTest::newRow("[SCAN] Max Entries") << QByteArray("[SCAN]\nMax Entries=18\n") << QStringList() << entryLimit.arg(18)
-                                        << 18;
-    QTest::newRow("--max-entries over the setting") << QByteArray("[SCAN]\nMax Entries=18\n")
-                                                    << QStringList{"--max-entries", "25"} << entryLimit.arg(25) << 25;
-    QTest::newRow("--max-depth") << QByteArray() << QStringList{"--max-depth", "6"}
-                                 << "deeper than the depth limit of 6 levels" << 14;
-}
-
-// A server that makes up a new folder in every folder.
-void tst_CliApp::limitsStopAnEndlessTree()
-{
-    QFETCH(QByteArray, settings);
-    QFETCH(QStringList, limit);
-    QFETCH(QString, logged);
-    QFETCH(int, rows);
-    FtpTestServer server(FtpTestServer::Kind::Scripted);
-    if (!FtpTestServer::available(FtpTestServer::Kind::Scripted))
-        QSKIP("no /usr/bin/python3");
-    QVERIFY(server.startScripted("deep")); // unlike "endless", no listing repeats one above it
-    QTemporaryDir data;
-    if (!settings.isEmpty()) {
-        QFile ini(data.filePath("Harvex.ini"));
-        QVERIFY(ini.open(QIODevice::WriteOnly));
-        ini.write(settings);
-    }
-    QProcess p;
-    p.start(QStringLiteral(HARVEX_CLI), QStringList{"scan", server.hostText(), "--passive", "--data", data.path()} + limit);
-    QVERIFY(p.waitForFinished(60000));
-    const QString err = QString::fromUtf8(p.readAllStandardError());
-    QCOMPARE(p.exitCode(), 3);
-    QVERIFY2(err.contains(logged), qPrintable(err));
-    QProcess count;
-    count.start(QStringLiteral(HARVEX_CLI), {"sql", "SELECT COUNT(*) FROM DB", "--data", data.path()});
-    QVERIFY(count.waitForFinished());
-    QCOMPARE(QString::fromUtf8(count.readAllStandardOutput()).split('\n').value(1).toInt(), rows);
-}
-
-namespace {
-// VmHWM: the most resident memory the process has had, in KiB.
-qint64 peakResidentKb(qint64 pid)
-{
-    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
-    }
-    return -1;
-}
-} // namespace
-
-// Every folder holds two new ones, forever: the folders waiting pile up in
-// the catalogue, not in memory, the log stays short, and SIGTERM ends it.
-void tst_CliApp::endlessTreeStaysSmallAndStopsOnSigterm()
-{
-    if (!FtpTestServer::available(FtpTestServer::Kind::Scripted))
-        QSKIP("no /usr/bin/python3");
-    FtpTestServer server(FtpTestServer::Kind::Scripted);
-    QVERIFY(server.startScripted("endless-tree"));
-    QTemporaryDir data;
-    QProcess p;
-    p.start(QStringLiteral(HARVEX_CLI), {"scan", server.hostText(), "--data", data.path()});
-    QVERIFY(p.waitForStarted());
-    QTest::qWait(8000);
-    QCOMPARE(p.state(), QProcess::Running);
-    const qint64 peak = peakResidentKb(p.processId());
-    QElapsedTimer clock;
-    clock.start();
-    p.terminate();
-    QVERIFY(p.waitForFinished(10000));
-    const qint64 took = clock.elapsed();
-    QCOMPARE(p.exitCode(), 130);
-    QVERIFY2(peak > 0 && peak < 256 * 1024, qPrintable(QString::number(peak)));
-    QVERIFY2(took < 1000, qPrintable(QString::number(took)));
-    const QByteArray err = p.readAllStandardError();
-    QVERIFY2(err.size() < 64 * 1024, qPrintable(QString::number(err.size())));
-    QProcess left;
-    left.start(QStringLiteral(HARVEX_CLI), {"sql", "SELECT COUNT(*) FROM PendingFolder", "--data", data.path()});
-    QVERIFY(left.waitForFinished());
-    QVERIFY(QString::fromUtf8(left.readAllStandardOutput()).split('\n').value(1).toInt() > 0);
 }
 
 // harvex-cli runs while the desktop program holds the same settings file:
