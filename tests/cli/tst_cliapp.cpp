@@ -11,7 +11,6 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
-#include <csignal>
 
 // harvex-cli as scripts run it: a real scan of a local server, then every
 // command against that catalogue.
