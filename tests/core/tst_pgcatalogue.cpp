@@ -480,8 +480,8 @@ void tst_PgCatalogue::collidingIdIsDrawnAgain()
     cat.open(m_url);
     PgBatch batch(cat.database());
     IdDraw state(7);
-    const qint32 folder = batch.add({0, 0, 0, "folder", "<DIR>", "H", 0, 16}, state);
-    const qint32 child = batch.add({0, folder, 1, "child", "txt", "H", 0, 128}, state);
+    const qint32 folder = batch.add({0, 0, 0, "folder", "<DIR>", "H", 0, 16, "folder"}, state);
+    const qint32 child = batch.add({0, folder, 1, "child", "txt", "H", 0, 128, "child"}, state);
     batch.addExact(folder, "Folder");
     QSqlQuery q(cat.database());
     QVERIFY(q.exec(QStringLiteral("INSERT INTO DB (Name, ext, Host, Attr, ID, PID) VALUES ('theirs', 'txt', 'G', 128, %1, 0)")

@@ -3,8 +3,9 @@
 #include <QString>
 #include <functional>
 
-// The trigram index on DB's names: an FTS5 table that holds only the index
-// (no second copy of the names), keyed by DB's rowid. Rows up to a mark are
+// The trigram index on DB's names as finds compare them (folded by
+// NameFold, through SqliteNameFold's function): an FTS5 table that holds
+// only the index (no second copy of the names), keyed by DB's rowid. Rows up to a mark are
 // indexed; the catalogue indexes the rows above it in the transaction that
 // stores them, just before the commit. Rows changed or removed (through the
 // SQL window) are kept in step by triggers. A find reads the rows above the
@@ -12,8 +13,8 @@
 class NameIndex
 {
 public:
-    static constexpr auto Table = "DB_NameTrigrams";
-    static constexpr auto StateTable = "DB_NameTrigramsState";
+    static constexpr auto Table = "DB_FoldedNames";
+    static constexpr auto StateTable = "DB_FoldedNamesState";
     static constexpr qint64 BuildBatch = 200000; // rowids per transaction of the build
 
     // Told the rows done and the rows to do before each batch and at the
@@ -28,6 +29,10 @@ public:
     static bool exists(QSqlDatabase db);
     // Indexes the rows above the mark; runs inside the caller's transaction.
     static void indexTail(QSqlDatabase db);
+    // Removes the index of catalogues made before, which held names folded
+    // only as FTS5 folds them (no ß to ss): a find of theirs would miss
+    // rows. Runs inside the caller's transaction.
+    static void dropFormer(QSqlDatabase db);
 
 private:
     static void create(QSqlDatabase db);

@@ -2,6 +2,8 @@
 #include "Catalogue.h"
 #include "CatalogueError.h"
 #include "NameIndex.h"
+#include "SqlDialect.h"
+#include "SqliteNameFold.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -25,6 +27,7 @@ public:
         // A scan by the other program on the same catalogue may hold the
         // write lock for a commit.
         QSqlQuery(m_db).exec(QStringLiteral("PRAGMA busy_timeout=10000"));
+        SqliteNameFold::install(SqlDialect::sqliteHandle(m_db));
     }
     ~OwnConnection()
     {
