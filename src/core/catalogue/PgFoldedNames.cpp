@@ -61,10 +61,9 @@ void PgFoldedNames::fill(QSqlDatabase db, const NameIndex::Progress &progress)
         if (progress)
             progress(done, total);
         // By ID, on DB's unique index: each batch goes on where the last ended.
-        QSqlQuery rows = SqlStatement::run(db, QStringLiteral("SELECT d.ID, d.Name FROM DB d WHERE d.ID > ? AND NOT EXISTS "
-                                                              "(SELECT 1 FROM DB_FoldedNames f WHERE f.ID = d.ID) "
-                                                              "ORDER BY d.ID LIMIT %1").arg(FillBatch),
-                                           {after});
+        QSqlQuery rows = SqlStatement::exec(db, QStringLiteral("SELECT d.ID, d.Name FROM DB d WHERE d.ID > %1 AND NOT EXISTS "
+                                                               "(SELECT 1 FROM DB_FoldedNames f WHERE f.ID = d.ID) "
+                                                               "ORDER BY d.ID LIMIT %2").arg(after).arg(FillBatch));
         QStringList values;
         while (rows.next()) {
             after = rows.value(0).toLongLong();
