@@ -68,17 +68,18 @@ NameSearch::Condition NameSearch::condition(const QString &pattern) const
 
 NameSearch::Condition NameSearch::sqliteCondition(const QString &folded) const
 {
-    // SQLite's LIKE folds A to Z only, which folded text no longer holds:
-    // on folded names against a folded pattern it compares exactly.
-    const QString like = QStringLiteral("(harvex_fold(Name) LIKE ?)");
+    // SQLite's LIKE folds A to Z only: the folded name is matched against
+    // the folded pattern by the program's own function.
+    const QString like = QStringLiteral("(harvex_match(?, Name))");
     const QString trigrams = m_hasIndex ? trigramQuery(folded) : QString();
     if (trigrams.isEmpty())
         return {like, {folded}, false};
-    // Rows above the index's mark (a build not finished, rows added through
-    // the SQL window) are all candidates.
+    // The index gives the candidates, harvex_match keeps exactly the
+    // matching ones. Rows above the index's mark (a build not finished,
+    // rows added through the SQL window) are all candidates.
     return {QStringLiteral("(DB.rowid IN (SELECT rowid FROM DB_FoldedNames WHERE DB_FoldedNames MATCH ? "
                            "UNION ALL SELECT rowid FROM DB WHERE rowid > "
-                           "(SELECT indexedTo FROM DB_FoldedNamesState)) AND harvex_fold(Name) LIKE ?)"),
+                           "(SELECT indexedTo FROM DB_FoldedNamesState)) AND harvex_match(?, Name))"),
             {trigrams, folded},
             true};
 }
