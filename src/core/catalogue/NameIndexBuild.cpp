@@ -10,6 +10,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QThread>
+#include <sqlite3.h>
 
 namespace {
 // A connection for this thread only: QtSql ties a connection to the thread
@@ -71,7 +72,8 @@ bool NameIndexBuild::needed(const QString &file)
     if (!QFile::exists(file))
         return false;
     const OwnConnection c(file);
-    return hasTable(c.db()) && !NameIndex::isReady(c.db());
+    const bool writable = sqlite3_db_readonly(SqlDialect::sqliteHandle(c.db()), "main") != 1;
+    return writable && hasTable(c.db()) && !NameIndex::isReady(c.db());
 }
 
 void NameIndexBuild::start()

@@ -41,7 +41,7 @@ void PgStore::open(const QString &url, const NameIndex::Progress &progress)
     SqlStatement::exec(m_db, QStringLiteral("SET client_min_messages = warning"));
     PgSchema::create(m_db, progress);
     PgFoldedNames::refresh(m_db);
-    m_nameIndexReady = true; // the trigram index is kept by PostgreSQL itself
+    m_nameIndexReady = true; // folded names go with their rows, and PostgreSQL keeps their index
     m_batch.setDatabase(m_db);
 }
 

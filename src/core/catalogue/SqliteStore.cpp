@@ -38,7 +38,12 @@ void SqliteStore::open(const QString &folder, const NameIndex::Progress &progres
     SqliteSchema::tune(m_db);
     SqliteSchema::create(m_db);
     CatalogueUpgrade::upgradeSqlite(m_db);
-    m_nameIndexReady = NameIndex::ensure(m_db, progress);
+    // A file that cannot be written keeps what it has: without the index
+    // its finds scan, and find the same.
+    if (sqlite3_db_readonly(SqlDialect::sqliteHandle(m_db), "main") == 1)
+        m_nameIndexReady = NameIndex::isReady(m_db);
+    else
+        m_nameIndexReady = NameIndex::ensure(m_db, progress);
     prepareStatements();
 }
 
