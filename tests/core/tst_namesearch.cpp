@@ -5,6 +5,7 @@
 #include "FoldedLike.h"
 
 #include <QRandomGenerator>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -21,6 +22,7 @@ private slots:
     void usesIndexOnlyWithLongRun_data();
     void usesIndexOnlyWithLongRun();
     void changesThroughSqlKeepIndexInStep();
+    void changesByAnotherProgramKeepIndexInStep();
     void extensionNarrowsFind();
     void interruptedBuildsFindWhatLikeFinds();
     void caseFreeInEveryScript_data();
@@ -34,6 +36,7 @@ private:
     FoldedTable foldedTable();
     std::set<qint32> likeIds(const QString &pattern, const FoldedTable &table);
     std::set<qint32> likeIds(const QString &pattern);
+    std::set<qint32> indexOnlyIds(const QString &trigram);
     QString randomName();
     QString randomPattern();
 
@@ -261,6 +264,71 @@ void tst_NameSearch::extensionNarrowsFind()
     QCOMPARE(ids(search.find("narrowed", "t%")).size(), 1u);
 }
 
+std::set<qint32> tst_NameSearch::indexOnlyIds(const QString &trigram)
+{
+    QSqlQuery q(m_cat.database());
+    q.prepare("SELECT ID FROM DB WHERE rowid IN (SELECT rowid FROM DB_FoldedNames WHERE DB_FoldedNames MATCH ?)");
+    q.addBindValue('"' + trigram + '"');
+    if (!q.exec())
+        qFatal("%s", qPrintable(q.lastError().text()));
+    return ids(std::move(q));
+}
+
+// Another program has none of the program's SQL functions: its deletes and
+// renames must still go through, and finds must stay exact before the
+// program folds the renamed names and after (the index alone answers then).
+void tst_NameSearch::changesByAnotherProgramKeepIndexInStep()
+{
+    QMap<QString, qint32> id;
+    for (const char *name : {"Plain Koala", "Plain Emu", "Ärger Koala", "Große Koala", "Drop Ödland", "Drop Plain",
+                             "Twice Koala", "Gone Koala"}) {
+        FileEntry e;
+        e.name = QString::fromUtf8(name);
+        id[e.name] = m_cat.StoreEntry(e, 0, QStringLiteral("edited"));
+    }
+    m_cat.flush();
+    {
+        QSqlDatabase other = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("other"));
+        other.setDatabaseName(m_cat.database().databaseName());
+        QVERIFY(other.open());
+        QSqlQuery q(other);
+        const QList<std::pair<QString, QString>> edits{
+            {"Plain Koala", "Plain Wallaby"},      // plain to plain: folded by lower()
+            {"Ärger Koala", "ÄRGER WALLABY"},      // to a name lower() cannot fold: stale
+            {"Große Koala", "Grosse Wallaby"},     // forgotten through its stored folded name
+            {"Plain Emu", "Émeu Wallaby"},
+            {"Twice Koala", "Ñandú Wallaby"},
+            {"Ñandú Wallaby", "Ñandú Twice Wallaby"}, // a stale row renamed again
+            {"Gone Koala", "Gone Wallaby"}};
+        for (const auto &[from, to] : edits)
+            QVERIFY2(q.exec(QStringLiteral("UPDATE DB SET Name = '%1' WHERE Name = '%2'").arg(to, from)),
+                     qPrintable(q.lastError().text()));
+        for (const char *gone : {"Drop Ödland", "Drop Plain", "Gone Wallaby"}) // the last one stale
+            QVERIFY2(q.exec(QStringLiteral("DELETE FROM DB WHERE Name = '%1'").arg(QString::fromUtf8(gone))),
+                     qPrintable(q.lastError().text()));
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("other"));
+    const auto findsExact = [this] {
+        const NameSearch search(m_cat.database());
+        for (const char *pattern : {"%koala%", "%wallaby%", "%ödland%", "%ärger%", "%große%", "%ÉMEU%", "%ñandú twice%",
+                                    "drop%", "gone%"})
+            QVERIFY2(ids(search.find(QString::fromUtf8(pattern))) == likeIds(QString::fromUtf8(pattern)), pattern);
+        QCOMPARE(ids(search.find("%wallaby%")).size(), 5u);
+    };
+    findsExact();
+    m_cat.close();
+    m_cat.open(m_dir.path());
+    QVERIFY(m_cat.nameIndexReady());
+    QSqlQuery q(m_cat.database());
+    QVERIFY(q.exec("SELECT COUNT(*) FROM DB_FoldedNamesStale") && q.next());
+    QCOMPARE(q.value(0).toInt(), 0);
+    findsExact();
+    // Every old name forgotten with the very trigrams it was indexed by (folded: ß is ss).
+    for (const char *trigram : {"koa", "wal", "ödl", "ärg", "ros", "dro", "ñan", "éme"})
+        QVERIFY2(indexOnlyIds(QString::fromUtf8(trigram)) == likeIds(u'%' + QString::fromUtf8(trigram) + u'%'), trigram);
+    QVERIFY(q.exec("INSERT INTO DB_FoldedNames (DB_FoldedNames) VALUES ('integrity-check')"));
+}
+
 // A catalogue from before the index, its build stopped after every batch
 // and resumed at the next open: finds equal LIKE at each step, and the
 // index ends whole. Last: it leaves the index complete, as it found it.
@@ -269,7 +337,8 @@ void tst_NameSearch::interruptedBuildsFindWhatLikeFinds()
     QSqlDatabase db = m_cat.database();
     QSqlQuery q(db);
     for (const char *drop : {"DROP TRIGGER DB_FoldedNamesDelete", "DROP TRIGGER DB_FoldedNamesUpdate",
-                             "DROP TABLE DB_FoldedNames", "DROP TABLE DB_FoldedNamesState"})
+                             "DROP TABLE DB_FoldedNames", "DROP TABLE DB_FoldedNamesState", "DROP TABLE DB_FoldedNonAscii",
+                             "DROP TABLE DB_FoldedNamesStale"})
         QVERIFY2(q.exec(drop), drop);
     QVERIFY(!NameIndex::exists(db));
     int steps = 0;

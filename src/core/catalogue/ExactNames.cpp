@@ -105,7 +105,8 @@ int ExactNames::recode(Catalogue &catalogue, const QString &host, const QByteArr
     }
     note(catalogue, host, codePage);
     // PostgreSQL cannot fold as the program does: its trigger only marked
-    // the renamed rows (SQLite's triggers fold them themselves).
+    // the renamed rows. SQLite's marked the ones not plain ASCII, and the
+    // commit below folds them.
     if (catalogue.isShared())
         PgFoldedNames::refresh(catalogue.database());
     catalogue.flush();

@@ -76,10 +76,11 @@ NameSearch::Condition NameSearch::sqliteCondition(const QString &folded) const
         return {like, {folded}, false};
     // The index gives the candidates, harvex_match keeps exactly the
     // matching ones. Rows above the index's mark (a build not finished,
-    // rows added through the SQL window) are all candidates.
+    // rows added through the SQL window) and rows renamed by another
+    // program, not folded yet, are all candidates.
     return {QStringLiteral("(DB.rowid IN (SELECT rowid FROM DB_FoldedNames WHERE DB_FoldedNames MATCH ? "
-                           "UNION ALL SELECT rowid FROM DB WHERE rowid > "
-                           "(SELECT indexedTo FROM DB_FoldedNamesState)) AND harvex_match(?, Name))"),
+                           "UNION ALL SELECT rowid FROM DB WHERE rowid > (SELECT indexedTo FROM DB_FoldedNamesState) "
+                           "UNION ALL SELECT ID FROM DB_FoldedNamesStale) AND harvex_match(?, Name))"),
             {trigrams, folded},
             true};
 }

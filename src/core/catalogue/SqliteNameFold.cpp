@@ -55,7 +55,7 @@ void dropBuffer(void *buffer)
 
 void SqliteNameFold::install(sqlite3 *db)
 {
-    // Innocuous: the schema's triggers call them, and no harm can come of them.
+    // Innocuous: no harm can come of them, so a view or trigger a user writes may call them.
     const int flags = SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS;
     // Each function has a buffer of its own: SQLite frees it with the connection.
     if (sqlite3_create_function_v2(db, "harvex_fold", 1, flags, new QByteArray, foldValue, nullptr, nullptr, dropBuffer)
