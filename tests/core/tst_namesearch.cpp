@@ -337,7 +337,7 @@ void tst_NameSearch::interruptedBuildsFindWhatLikeFinds()
     QSqlDatabase db = m_cat.database();
     QSqlQuery q(db);
     for (const char *drop : {"DROP TRIGGER DB_FoldedNamesDelete", "DROP TRIGGER DB_FoldedNamesUpdate",
-                             "DROP TABLE DB_FoldedNames", "DROP TABLE DB_FoldedNamesState", "DROP TABLE DB_FoldedNonAscii",
+                             "DROP TABLE DB_FoldedNames", "DROP TABLE DB_FoldedNamesState", "DROP TABLE DB_FoldedNamesNonAscii",
                              "DROP TABLE DB_FoldedNamesStale"})
         QVERIFY2(q.exec(drop), drop);
     QVERIFY(!NameIndex::exists(db));

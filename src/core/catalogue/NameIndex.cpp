@@ -89,7 +89,7 @@ QString NameIndex::plainAscii(const QString &value)
     // program (with ICU's lower() as well). GLOB stops at a NUL and length()
     // does too, where the bytes go on; GLOB reads bytes that are not UTF-8
     // as characters past '~'. Tabs and the like count as not plain: such a
-    // name only costs a row of DB_FoldedNonAscii.
+    // name only costs a row of DB_FoldedNamesNonAscii.
     return QStringLiteral("(typeof(%1) = 'text' AND length(%1) = length(CAST(%1 AS BLOB)) AND %1 NOT GLOB '*[^ -~]*')")
         .arg(value);
 }
@@ -99,7 +99,7 @@ void NameIndex::fold(QSqlDatabase db, const QString &rows, const QVariantList &v
     SqlStatement::run(db, QStringLiteral("INSERT INTO DB_FoldedNames (rowid, Name) SELECT rowid, harvex_fold(Name) FROM DB WHERE %1")
                               .arg(rows),
                       values);
-    SqlStatement::run(db, QStringLiteral("INSERT INTO DB_FoldedNonAscii (ID, Name) SELECT rowid, harvex_fold(Name) FROM DB "
+    SqlStatement::run(db, QStringLiteral("INSERT INTO DB_FoldedNamesNonAscii (ID, Name) SELECT rowid, harvex_fold(Name) FROM DB "
                                          "WHERE (%1) AND NOT %2")
                               .arg(rows, plainAscii(QStringLiteral("Name"))),
                       values);
@@ -147,7 +147,7 @@ void NameIndex::create(QSqlDatabase db)
     // not plain ASCII, a few in most catalogues; a second copy of every
     // name doubled the index's size), and the rows renamed to such names,
     // out of the index until the program folds them.
-    SqlStatement::run(db, QStringLiteral("CREATE TABLE DB_FoldedNonAscii (ID INTEGER PRIMARY KEY, Name TEXT)"));
+    SqlStatement::run(db, QStringLiteral("CREATE TABLE DB_FoldedNamesNonAscii (ID INTEGER PRIMARY KEY, Name TEXT)"));
     SqlStatement::run(db, QStringLiteral("CREATE TABLE DB_FoldedNamesStale (ID INTEGER PRIMARY KEY)"));
     createTriggers(db);
 }
@@ -162,9 +162,9 @@ void NameIndex::createTriggers(QSqlDatabase db)
     const QString indexed = QStringLiteral("old.rowid <= (SELECT indexedTo FROM DB_FoldedNamesState)");
     const QString forget = QStringLiteral(
         "INSERT INTO DB_FoldedNames (DB_FoldedNames, rowid, Name) SELECT 'delete', old.rowid, "
-        "COALESCE((SELECT Name FROM DB_FoldedNonAscii WHERE ID = old.rowid), lower(old.Name)) "
+        "COALESCE((SELECT Name FROM DB_FoldedNamesNonAscii WHERE ID = old.rowid), lower(old.Name)) "
         "WHERE %1 AND NOT EXISTS (SELECT 1 FROM DB_FoldedNamesStale WHERE ID = old.rowid); "
-        "DELETE FROM DB_FoldedNonAscii WHERE ID = old.rowid; DELETE FROM DB_FoldedNamesStale WHERE ID = old.rowid; ")
+        "DELETE FROM DB_FoldedNamesNonAscii WHERE ID = old.rowid; DELETE FROM DB_FoldedNamesStale WHERE ID = old.rowid; ")
                                .arg(indexed);
     // Removing the last rows lets SQLite give their rowids again: the mark
     // comes down with them, so rows stored later are indexed.
