@@ -2,6 +2,8 @@
 #include "core/catalogue/CatalogueError.h"
 #include "core/catalogue/IdDraw.h"
 #include "core/catalogue/NameSearch.h"
+#include "core/catalogue/SqlDialect.h"
+#include "core/catalogue/SqliteNameFold.h"
 
 #include <QSqlQuery>
 #include <QDir>
@@ -44,6 +46,7 @@ private slots:
     void keptChangesGoOutWithTheirCommit();
     void oldCatalogueGainsNameIndex();
     void interruptedIndexBuildLeavesUsableCatalogue();
+    void catalogueOfThePreviousSchemaIsUpgradedOnce();
 
 private:
     static FileEntry entry(const QString &name, quint32 attr = 128, quint64 size = 0);
@@ -106,7 +109,7 @@ void tst_Catalogue::createsFolderAndTable()
 void tst_Catalogue::schemaIsWhatStoredCataloguesHave()
 {
     QSqlQuery q(m_cat->database());
-    QVERIFY(q.exec("SELECT name, sql FROM sqlite_master WHERE name NOT LIKE 'DB_NameTrigrams%' "
+    QVERIFY(q.exec("SELECT name, sql FROM sqlite_master WHERE name NOT LIKE 'DB_FoldedNames%' "
                    "AND name NOT LIKE 'sqlite_%' ORDER BY name"));
     QStringList schema;
     while (q.next())
@@ -130,6 +133,9 @@ void tst_Catalogue::schemaIsWhatStoredCataloguesHave()
     QCOMPARE(q.value(0).toInt(), 4096);
     QVERIFY(q.exec("PRAGMA journal_mode") && q.next());
     QCOMPARE(q.value(0).toString(), "wal");
+    // A new catalogue needs none of the upgrades.
+    QVERIFY(q.exec("PRAGMA user_version") && q.next());
+    QCOMPARE(q.value(0).toInt(), 1);
 }
 
 void tst_Catalogue::largestSizeIsExact()
@@ -580,11 +586,12 @@ void tst_Catalogue::interruptedIndexBuildLeavesUsableCatalogue()
         QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "old");
         db.setDatabaseName(Catalogue::fileIn(folder));
         QVERIFY(db.open());
+        SqliteNameFold::install(SqlDialect::sqliteHandle(db));
         int batches = 0;
         QVERIFY(!NameIndex::ensure(db, [&](qint64, qint64) { return batches++ < 3; }, 100));
         QVERIFY(!NameIndex::isReady(db));
         QSqlQuery q(db);
-        QVERIFY(q.exec("SELECT indexedTo FROM DB_NameTrigramsState") && q.next());
+        QVERIFY(q.exec("SELECT indexedTo FROM DB_FoldedNamesState") && q.next());
         QCOMPARE(q.value(0).toInt(), 300);
     }
     QSqlDatabase::removeDatabase("old");
@@ -603,7 +610,64 @@ void tst_Catalogue::interruptedIndexBuildLeavesUsableCatalogue()
     QVERIFY(NameSearch(cat.database()).condition("%report%").indexed);
     QCOMPARE(foundNames(cat, "report5%").size(), 112);
     QSqlQuery q(cat.database());
-    QVERIFY(q.exec("INSERT INTO DB_NameTrigrams (DB_NameTrigrams) VALUES ('integrity-check')"));
+    QVERIFY(q.exec("INSERT INTO DB_FoldedNames (DB_FoldedNames) VALUES ('integrity-check')"));
+}
+
+// As the version before this one left a catalogue: its trigram index on
+// names as FTS5 folds them, and a name over 80 characters whose type was
+// taken from the cut name (ext "p" of "rrr...r.pdf").
+void tst_Catalogue::catalogueOfThePreviousSchemaIsUpgradedOnce()
+{
+    const QString folder = m_dir->filePath("previous");
+    makeOldCatalogue(folder, 10);
+    const QString listed = QString(78, u'r') + QStringLiteral(".pdf");
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "old");
+        db.setDatabaseName(Catalogue::fileIn(folder));
+        QVERIFY(db.open());
+        QSqlQuery q(db);
+        for (const char *sql : {
+                 "CREATE TABLE ExactName (ID INTEGER PRIMARY KEY, Bytes BLOB NOT NULL)",
+                 "CREATE VIRTUAL TABLE DB_NameTrigrams USING fts5(Name, content='', columnsize=0, detail=none, tokenize='trigram')",
+                 "CREATE TABLE DB_NameTrigramsState (indexedTo INTEGER)",
+                 "CREATE TRIGGER DB_NameTrigramsDelete AFTER DELETE ON DB BEGIN INSERT INTO DB_NameTrigrams "
+                 "(DB_NameTrigrams, rowid, Name) SELECT 'delete', old.rowid, old.Name; END",
+                 "INSERT INTO DB (Name, ext, Host, Attr, ID, PID) VALUES ('ДОКУМЕНТЫ', '', 'old', 128, 100, 0)",
+                 "INSERT INTO DB_NameTrigrams (rowid, Name) SELECT rowid, Name FROM DB",
+                 "INSERT INTO DB_NameTrigramsState SELECT MAX(rowid) FROM DB"})
+            QVERIFY2(q.exec(sql), sql);
+        q.prepare("INSERT INTO DB (Name, ext, Host, Attr, ID, PID) VALUES (?, 'p', 'old', 128, 101, 0)");
+        q.addBindValue(QString(78, u'r'));
+        QVERIFY(q.exec());
+        q.prepare("INSERT INTO ExactName (ID, Bytes) VALUES (101, ?)");
+        q.addBindValue(listed.toUtf8());
+        QVERIFY(q.exec());
+        QVERIFY(q.exec("PRAGMA user_version") && q.next());
+        QCOMPARE(q.value(0).toInt(), 0);
+    }
+    QSqlDatabase::removeDatabase("old");
+    Catalogue cat;
+    cat.open(folder);
+    QVERIFY(cat.nameIndexReady());
+    QSqlQuery q(cat.database());
+    QVERIFY(q.exec("SELECT ext FROM DB WHERE ID = 101") && q.next());
+    QCOMPARE(q.value(0).toString(), "pdf");
+    QCOMPARE(NameSearch(cat.database()).find("%rrr%", "pdf").next(), true);
+    QVERIFY(NameSearch(cat.database()).condition("%документы%").indexed);
+    QCOMPARE(foundNames(cat, "%документы%"), QStringList{"ДОКУМЕНТЫ"});
+    QVERIFY(q.exec("SELECT COUNT(*) FROM sqlite_master WHERE name LIKE 'DB_NameTrigrams%'") && q.next());
+    QCOMPARE(q.value(0).toInt(), 0);
+    QVERIFY(q.exec("DELETE FROM DB WHERE ID = 1"));
+    QVERIFY(q.exec("PRAGMA user_version") && q.next());
+    QCOMPARE(q.value(0).toInt(), 1);
+    // Once: the next open leaves ext as the user set it.
+    QVERIFY(q.exec("UPDATE DB SET ext = 'p' WHERE ID = 101"));
+    q = QSqlQuery();
+    cat.close();
+    cat.open(folder);
+    q = QSqlQuery(cat.database());
+    QVERIFY(q.exec("SELECT ext FROM DB WHERE ID = 101") && q.next());
+    QCOMPARE(q.value(0).toString(), "p");
 }
 
 QTEST_GUILESS_MAIN(tst_Catalogue)

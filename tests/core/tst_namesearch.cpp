@@ -2,8 +2,10 @@
 #include "core/catalogue/CatalogueError.h"
 #include "core/catalogue/NameIndex.h"
 #include "core/catalogue/NameSearch.h"
+#include "FoldedLike.h"
 
 #include <QRandomGenerator>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -20,12 +22,21 @@ private slots:
     void usesIndexOnlyWithLongRun_data();
     void usesIndexOnlyWithLongRun();
     void changesThroughSqlKeepIndexInStep();
+    void changesByAnotherProgramKeepIndexInStep();
     void extensionNarrowsFind();
     void interruptedBuildsFindWhatLikeFinds();
+    void caseFreeInEveryScript_data();
+    void caseFreeInEveryScript();
+    void typeOfALongName();
 
 private:
     std::set<qint32> ids(QSqlQuery &&q);
+    // The rows whose names match, by a plain scan of the table folded in C++.
+    using FoldedTable = QList<std::pair<qint32, QList<uint>>>;
+    FoldedTable foldedTable();
+    std::set<qint32> likeIds(const QString &pattern, const FoldedTable &table);
     std::set<qint32> likeIds(const QString &pattern);
+    std::set<qint32> indexOnlyIds(const QString &trigram);
     QString randomName();
     QString randomPattern();
 
@@ -36,9 +47,10 @@ private:
 };
 
 namespace {
-// Latin and Cyrillic in both cases, digits, a space, a dot, a quote (the FTS5
+// Latin, Cyrillic and Greek in both cases (final sigma too), letters whose
+// folding is longer (ß, ẞ, ﬁ), digits, a space, a dot, a quote (the FTS5
 // query's delimiter) and a character outside the 16-bit range.
-const QString Alphabet = QStringLiteral("abcABCxyzXYZ019 .\"абвАБВжЖёЁ") + QString::fromUcs4(U"\U0001F600", 1);
+const QString Alphabet = QStringLiteral("abcABCxyzXYZ019 .\"абвАБВжЖёЁσςΣάΆßẞﬁsS") + QString::fromUcs4(U"\U0001F600", 1);
 } // namespace
 
 QString tst_NameSearch::randomName()
@@ -93,6 +105,12 @@ void tst_NameSearch::initTestCase()
         if (e.isDirectory())
             folder = id;
     }
+    for (const char *name : {"ДОКУМЕНТЫ", "Документы", "документы.txt", "ΣΊΣΥΦΟΣ", "σίσυφος", "Hauptstraße",
+                             "HAUPTSTRASSE", "HAUPTSTRAẞE", "profile", "PROFILE", "proﬁle"}) {
+        FileEntry e;
+        e.name = QString::fromUtf8(name);
+        m_cat.StoreEntry(e, 0, QStringLiteral("scripts"));
+    }
     m_cat.flush();
     QSqlQuery q(m_cat.database());
     QVERIFY(q.exec("SELECT Name FROM DB"));
@@ -109,14 +127,30 @@ std::set<qint32> tst_NameSearch::ids(QSqlQuery &&q)
     return result;
 }
 
-std::set<qint32> tst_NameSearch::likeIds(const QString &pattern)
+tst_NameSearch::FoldedTable tst_NameSearch::foldedTable()
 {
     QSqlQuery q(m_cat.database());
-    q.prepare("SELECT ID FROM DB WHERE Name LIKE ?");
-    q.addBindValue(pattern);
-    if (!q.exec())
+    if (!q.exec("SELECT ID, Name FROM DB WHERE Name IS NOT NULL"))
         qFatal("%s", qPrintable(q.lastQuery()));
-    return ids(std::move(q));
+    FoldedTable table;
+    while (q.next())
+        table.append({q.value(0).toInt(), NameFold::fold(q.value(1).toString()).toUcs4()});
+    return table;
+}
+
+std::set<qint32> tst_NameSearch::likeIds(const QString &pattern, const FoldedTable &table)
+{
+    const QList<uint> folded = NameFold::fold(pattern).toUcs4();
+    std::set<qint32> result;
+    for (const auto &[id, name] : table)
+        if (FoldedLike::matchesFolded(name, folded))
+            result.insert(id);
+    return result;
+}
+
+std::set<qint32> tst_NameSearch::likeIds(const QString &pattern)
+{
+    return likeIds(pattern, foldedTable());
 }
 
 void tst_NameSearch::trigramQuery_data()
@@ -127,10 +161,11 @@ void tst_NameSearch::trigramQuery_data()
     QTest::newRow("every trigram of a run") << "abcd" << "\"abc\" AND \"bcd\"";
     QTest::newRow("runs split by wildcards") << "ab_cde%fgh" << "\"cde\" AND \"fgh\"";
     QTest::newRow("no run of three") << "ab%cd_ef" << "";
+    QTest::newRow("folded first") << "%STRAẞE%" << "\"str\" AND \"tra\" AND \"ras\" AND \"ass\" AND \"sse\"";
     QTest::newRow("wildcards only") << "%_%" << "";
     QTest::newRow("repeated trigram asked once") << "aaaa" << "\"aaa\"";
     QTest::newRow("quote doubled") << "a\"bc" << "\"a\"\"b\" AND \"\"\"bc\"";
-    QTest::newRow("Cyrillic") << "%Жёл%" << "\"Жёл\"";
+    QTest::newRow("Cyrillic") << "%Жёл%" << "\"жёл\"";
     QTest::newRow("characters, not UTF-16 units") << QString::fromUcs4(U"\U0001F600ab", 3)
                                                   << "\"" + QString::fromUcs4(U"\U0001F600ab", 3) + "\"";
 }
@@ -147,9 +182,10 @@ void tst_NameSearch::indexedFindEqualsLike()
     const NameSearch search(m_cat.database());
     QVERIFY(search.hasIndex());
     int indexed = 0, found = 0;
+    const FoldedTable table = foldedTable();
     for (int i = 0; i < 1000; ++i) {
         const QString pattern = randomPattern();
-        const std::set<qint32> expected = likeIds(pattern);
+        const std::set<qint32> expected = likeIds(pattern, table);
         const std::set<qint32> actual = ids(search.find(pattern));
         QVERIFY2(actual == expected, qPrintable(QStringLiteral("pattern %1: %2 rows, LIKE %3")
                                                     .arg(pattern).arg(actual.size()).arg(expected.size())));
@@ -207,9 +243,12 @@ void tst_NameSearch::changesThroughSqlKeepIndexInStep()
     QVERIFY(q.exec(QStringLiteral("UPDATE DB SET Name = 'Wombat' WHERE ID = %1").arg(id)));
     QVERIFY(ids(search.find("%quokka%")).empty());
     QCOMPARE(ids(search.find("wom%")), (std::set<qint32>{id}));
+    // A rename folds anew: the old folded name leaves the index whole.
+    QVERIFY(q.exec(QStringLiteral("UPDATE DB SET Name = 'ΣΟΦΊΑ' WHERE ID = %1").arg(id)));
+    QCOMPARE(ids(search.find("%σοφία%")), (std::set<qint32>{id}));
     QVERIFY(q.exec(QStringLiteral("DELETE FROM DB WHERE ID = %1").arg(id)));
-    QVERIFY(ids(search.find("wom%")).empty());
-    QVERIFY(q.exec("INSERT INTO DB_NameTrigrams (DB_NameTrigrams) VALUES ('integrity-check')"));
+    QVERIFY(ids(search.find("%σοφία%")).empty());
+    QVERIFY(q.exec("INSERT INTO DB_FoldedNames (DB_FoldedNames) VALUES ('integrity-check')"));
 }
 
 void tst_NameSearch::extensionNarrowsFind()
@@ -225,6 +264,71 @@ void tst_NameSearch::extensionNarrowsFind()
     QCOMPARE(ids(search.find("narrowed", "t%")).size(), 1u);
 }
 
+std::set<qint32> tst_NameSearch::indexOnlyIds(const QString &trigram)
+{
+    QSqlQuery q(m_cat.database());
+    q.prepare("SELECT ID FROM DB WHERE rowid IN (SELECT rowid FROM DB_FoldedNames WHERE DB_FoldedNames MATCH ?)");
+    q.addBindValue('"' + trigram + '"');
+    if (!q.exec())
+        qFatal("%s", qPrintable(q.lastError().text()));
+    return ids(std::move(q));
+}
+
+// Another program has none of the program's SQL functions: its deletes and
+// renames must still go through, and finds must stay exact before the
+// program folds the renamed names and after (the index alone answers then).
+void tst_NameSearch::changesByAnotherProgramKeepIndexInStep()
+{
+    QMap<QString, qint32> id;
+    for (const char *name : {"Plain Koala", "Plain Emu", "Ärger Koala", "Große Koala", "Drop Ödland", "Drop Plain",
+                             "Twice Koala", "Gone Koala"}) {
+        FileEntry e;
+        e.name = QString::fromUtf8(name);
+        id[e.name] = m_cat.StoreEntry(e, 0, QStringLiteral("edited"));
+    }
+    m_cat.flush();
+    {
+        QSqlDatabase other = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("other"));
+        other.setDatabaseName(m_cat.database().databaseName());
+        QVERIFY(other.open());
+        QSqlQuery q(other);
+        const QList<std::pair<QString, QString>> edits{
+            {"Plain Koala", "Plain Wallaby"},      // plain to plain: folded by lower()
+            {"Ärger Koala", "ÄRGER WALLABY"},      // to a name lower() cannot fold: stale
+            {"Große Koala", "Grosse Wallaby"},     // forgotten through its stored folded name
+            {"Plain Emu", "Émeu Wallaby"},
+            {"Twice Koala", "Ñandú Wallaby"},
+            {"Ñandú Wallaby", "Ñandú Twice Wallaby"}, // a stale row renamed again
+            {"Gone Koala", "Gone Wallaby"}};
+        for (const auto &[from, to] : edits)
+            QVERIFY2(q.exec(QStringLiteral("UPDATE DB SET Name = '%1' WHERE Name = '%2'").arg(to, from)),
+                     qPrintable(q.lastError().text()));
+        for (const char *gone : {"Drop Ödland", "Drop Plain", "Gone Wallaby"}) // the last one stale
+            QVERIFY2(q.exec(QStringLiteral("DELETE FROM DB WHERE Name = '%1'").arg(QString::fromUtf8(gone))),
+                     qPrintable(q.lastError().text()));
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("other"));
+    const auto findsExact = [this] {
+        const NameSearch search(m_cat.database());
+        for (const char *pattern : {"%koala%", "%wallaby%", "%ödland%", "%ärger%", "%große%", "%ÉMEU%", "%ñandú twice%",
+                                    "drop%", "gone%"})
+            QVERIFY2(ids(search.find(QString::fromUtf8(pattern))) == likeIds(QString::fromUtf8(pattern)), pattern);
+        QCOMPARE(ids(search.find("%wallaby%")).size(), 5u);
+    };
+    findsExact();
+    m_cat.close();
+    m_cat.open(m_dir.path());
+    QVERIFY(m_cat.nameIndexReady());
+    QSqlQuery q(m_cat.database());
+    QVERIFY(q.exec("SELECT COUNT(*) FROM DB_FoldedNamesStale") && q.next());
+    QCOMPARE(q.value(0).toInt(), 0);
+    findsExact();
+    // Every old name forgotten with the very trigrams it was indexed by (folded: ß is ss).
+    for (const char *trigram : {"koa", "wal", "ödl", "ärg", "ros", "dro", "ñan", "éme"})
+        QVERIFY2(indexOnlyIds(QString::fromUtf8(trigram)) == likeIds(u'%' + QString::fromUtf8(trigram) + u'%'), trigram);
+    QVERIFY(q.exec("INSERT INTO DB_FoldedNames (DB_FoldedNames) VALUES ('integrity-check')"));
+}
+
 // A catalogue from before the index, its build stopped after every batch
 // and resumed at the next open: finds equal LIKE at each step, and the
 // index ends whole. Last: it leaves the index complete, as it found it.
@@ -232,8 +336,9 @@ void tst_NameSearch::interruptedBuildsFindWhatLikeFinds()
 {
     QSqlDatabase db = m_cat.database();
     QSqlQuery q(db);
-    for (const char *drop : {"DROP TRIGGER DB_NameTrigramsDelete", "DROP TRIGGER DB_NameTrigramsUpdate",
-                             "DROP TABLE DB_NameTrigrams", "DROP TABLE DB_NameTrigramsState"})
+    for (const char *drop : {"DROP TRIGGER DB_FoldedNamesDelete", "DROP TRIGGER DB_FoldedNamesUpdate",
+                             "DROP TABLE DB_FoldedNames", "DROP TABLE DB_FoldedNamesState", "DROP TABLE DB_FoldedNamesNonAscii",
+                             "DROP TABLE DB_FoldedNamesStale"})
         QVERIFY2(q.exec(drop), drop);
     QVERIFY(!NameIndex::exists(db));
     int steps = 0;
@@ -241,15 +346,68 @@ void tst_NameSearch::interruptedBuildsFindWhatLikeFinds()
         int batches = 0;
         NameIndex::ensure(db, [&](qint64, qint64) { return batches++ < 1; }, 700);
         const NameSearch search(db);
+        const FoldedTable table = foldedTable();
         for (int i = 0; i < 100; ++i) {
             const QString pattern = randomPattern();
-            QVERIFY2(ids(search.find(pattern)) == likeIds(pattern), qPrintable(pattern));
+            QVERIFY2(ids(search.find(pattern)) == likeIds(pattern, table), qPrintable(pattern));
         }
         ++steps;
     } while (!NameIndex::isReady(db));
     QVERIFY(steps >= 5);
-    QVERIFY(q.exec("INSERT INTO DB_NameTrigrams (DB_NameTrigrams) VALUES ('integrity-check')"));
+    QVERIFY(q.exec("INSERT INTO DB_FoldedNames (DB_FoldedNames) VALUES ('integrity-check')"));
     QVERIFY(NameSearch(db).condition("%abc%").indexed);
+}
+
+void tst_NameSearch::caseFreeInEveryScript_data()
+{
+    QTest::addColumn<QString>("pattern");
+    QTest::addColumn<QStringList>("found");
+    const QStringList documents{"ДОКУМЕНТЫ", "Документы", "документы.txt"};
+    QTest::newRow("Cyrillic, upper") << "%ДОКУМЕНТЫ%" << documents;
+    QTest::newRow("Cyrillic, mixed") << "%Документы%" << documents;
+    QTest::newRow("Cyrillic, lower") << "документы%" << documents;
+    QTest::newRow("Cyrillic, one letter open") << "доку_енты" << documents;
+    // Final sigma folds as sigma does.
+    const QStringList sisyphus{"ΣΊΣΥΦΟΣ", "σίσυφος"};
+    QTest::newRow("Greek, upper") << "%ΣΊΣΥΦΟΣ%" << sisyphus;
+    QTest::newRow("Greek, lower") << "σίσυφοσ" << sisyphus;
+    const QStringList street{"Hauptstraße", "HAUPTSTRASSE", "HAUPTSTRAẞE"};
+    QTest::newRow("German, ss") << "%STRASSE" << street;
+    QTest::newRow("German, sharp s") << "%straße" << street;
+    QTest::newRow("German, capital sharp s") << "%STRAẞE" << street;
+    // "_" stands for one character of the folded name: ß is two.
+    QTest::newRow("German, ss as two characters") << "%stra__e" << street;
+    QTest::newRow("ligature") << "%ﬁle%" << QStringList{"profile", "PROFILE", "proﬁle"};
+}
+
+// Each answer is also checked against a plain scan folded in C++.
+void tst_NameSearch::caseFreeInEveryScript()
+{
+    QFETCH(QString, pattern);
+    QFETCH(QStringList, found);
+    const NameSearch search(m_cat.database());
+    QSqlQuery q = search.find(pattern);
+    QStringList names;
+    while (q.next()) {
+        if (q.value("Host").toString() == QLatin1String("scripts"))
+            names << EntryName{q.value("Name").toString(), q.value("ext").toString()}.fileName();
+    }
+    names.sort();
+    found.sort();
+    QCOMPARE(names, found);
+    QCOMPARE(ids(search.find(pattern)), likeIds(pattern));
+}
+
+// The type comes from the whole listed name, however long.
+void tst_NameSearch::typeOfALongName()
+{
+    FileEntry e;
+    e.name = QString(96, u'L') + QStringLiteral(".PDF");
+    const qint32 id = m_cat.StoreEntry(e, 0, QStringLiteral("long"));
+    m_cat.flush();
+    const NameSearch search(m_cat.database());
+    QCOMPARE(ids(search.find("%llll%", "pdf")), (std::set<qint32>{id}));
+    QCOMPARE(ids(search.find("%", "pdf")).count(id), 1u);
 }
 
 QTEST_GUILESS_MAIN(tst_NameSearch)

@@ -106,6 +106,8 @@ void tst_PathSearch::limitFiltersAndStop()
     QCOMPARE(count("%", "pdf", "h.example", 0), 1);
     QCOMPARE(count("%", "ALL", "other.example", 0), 0);
     QCOMPARE(count("%EAD%", "ALL", {}, 0), 1); // indexed: three letters
+    QCOMPARE(count("README", "ALL", {}, 0), 1); // case folded, as the command line's find asks
+    QCOMPARE(count("%NNN%", "iso", {}, 0), 1);  // a long name keeps its type
     int told = 0;
     QCOMPARE(search.find("%", "ALL", {}, 0, [&](const PathSearch::Hit &) { return ++told < 2; }), 2);
 }

@@ -16,6 +16,7 @@
 #include "core/scan/HostSource.h"
 #include "core/scan/ScanConnection.h"
 #include "core/scan/ScanView.h"
+#include "FoldedLike.h"
 #include "PgTestServer.h"
 
 #include <QAbstractItemModelTester>
@@ -137,7 +138,8 @@ private slots:
     void schemaIsWhatStoredCataloguesHave();
     void storesAndRescansAlike_data();
     void storesAndRescansAlike();
-    void findMatchesLike();
+    void findsFoldCaseAlike();
+    void previousSchemaIsUpgradedOnOpen();
     void sqlWindowRunsAsTyped_data();
     void sqlWindowRunsAsTyped();
     void twoWritersAtOnce_data();
@@ -234,6 +236,8 @@ void tst_PgCatalogue::schemaIsWhatStoredCataloguesHave()
         // Size is the one column new catalogues declare otherwise: an integer keeps sizes past 2^53 exact.
         "db size bigint 0 YES NO", "db host character varying 255 YES NO", "db attr integer 0 YES NO",
         "db lac double precision 0 YES NO", "db id integer 0 YES NO", "db pid integer 0 YES NO",
+        // The folded names (PgFoldedNames): a table of their own, so that DB shows the columns it always had.
+        "db_foldednames id integer 0 NO NO", "db_foldednames name text 0 YES NO",
         "exactname id integer 0 NO NO", "exactname bytes bytea 0 NO NO", "harvexschema version integer 0 NO NO",
         "hostcodepage host text 0 NO NO", "hostcodepage codepage text 0 YES NO", "pendingfolder host text 0 NO NO",
         "pendingfolder seq bigint 0 NO NO", "pendingfolder path bytea 0 NO NO", "pendingfolder parentid integer 0 NO NO",
@@ -248,10 +252,11 @@ void tst_PgCatalogue::schemaIsWhatStoredCataloguesHave()
     while (q.next())
         indexes << q.value(0).toString();
     const QStringList expectedIndexes{
+        "CREATE UNIQUE INDEX db_foldednames_pkey ON public.db_foldednames USING btree (id)",
+        "CREATE INDEX db_foldednamesstale ON public.db_foldednames USING btree (id) WHERE (name IS NULL)",
+        "CREATE INDEX db_foldednamestrigrams ON public.db_foldednames USING gin (name gin_trgm_ops)",
         "CREATE INDEX db_folder ON public.db USING btree (pid, host, name, ext)",
         "CREATE UNIQUE INDEX db_id ON public.db USING btree (id)",
-        "CREATE INDEX db_nametrigrams ON public.db USING gin (translate((name)::text, "
-        "'ABCDEFGHIJKLMNOPQRSTUVWXYZ'::text, 'abcdefghijklmnopqrstuvwxyz'::text) gin_trgm_ops)",
         "CREATE INDEX db_size ON public.db USING btree (size)",
         "CREATE UNIQUE INDEX exactname_pkey ON public.exactname USING btree (id)",
         "CREATE UNIQUE INDEX hostcodepage_pkey ON public.hostcodepage USING btree (host)",
@@ -323,13 +328,14 @@ void tst_PgCatalogue::storesAndRescansAlike()
     QVERIFY(duplicates(cat.database()).isEmpty());
 }
 
-// The trigram index's find gives exactly the rows SQLite's LIKE gives:
-// A to Z fold, other letters (Cyrillic, accented) do not, "_" is one
-// character, and a backslash is an ordinary character.
-void tst_PgCatalogue::findMatchesLike()
+// The folded names' find gives on both databases exactly the rows a scan
+// folded in C++ gives: letters of every script fold, ß as ss, "_" is one
+// character of the folded name, and a backslash is an ordinary character.
+void tst_PgCatalogue::findsFoldCaseAlike()
 {
     const QStringList names = {"Report.txt", "REPORT.TXT", "report_2024.doc", "Отчёт.txt", "отчёт.txt",
-                               "ОТЧЁТ.TXT", "Ärger.txt", "ärger.txt", "back\\slash.txt", "50%off.txt", "a.b"};
+                               "ОТЧЁТ.TXT", "Ärger.txt", "ärger.txt", "back\\slash.txt", "50%off.txt", "a.b",
+                               "ΣΊΣΥΦΟΣ.txt", "σίσυφος.txt", "Straße.txt", "STRASSE.TXT", "ﬁle.txt"};
     Catalogue lite, pg;
     lite.open(where("sqlite"));
     pg.open(where("postgresql"));
@@ -343,8 +349,16 @@ void tst_PgCatalogue::findMatchesLike()
         cat->flush();
     }
     const QStringList patterns = {"report%", "%EPOR%", "%отч%", "%ОТЧ%", "Отчёт", "%ärg%", "%ÄRG%", "%_2024",
-                                  "%k\\s%", "50%", "%", "report", "r_port", "%ёт", "%xyz%"};
+                                  "%k\\s%", "50%", "%", "report", "r_port", "%ёт", "%xyz%", "%ΣΊΣΥΦ%",
+                                  "σίσυφοσ", "%straße%", "STRA__E", "%FILE%", "%ΣΟΣ"};
     for (const QString &p : patterns) {
+        QStringList scanned;
+        for (const QString &n : names) {
+            const EntryName split = EntryName::split(n, 128);
+            if (FoldedLike::matches(split.name, p))
+                scanned << split.name + '.' + split.ext;
+        }
+        scanned.sort();
         QStringList found[2];
         int i = 0;
         for (Catalogue *cat : {&lite, &pg}) {
@@ -353,7 +367,8 @@ void tst_PgCatalogue::findMatchesLike()
                 found[i] << q.value(0).toString() + '.' + q.value(1).toString();
             found[i++].sort();
         }
-        QVERIFY2(found[0] == found[1], qPrintable(p + ": " + found[0].join(',') + " / " + found[1].join(',')));
+        QVERIFY2(found[0] == scanned, qPrintable(p + ": " + found[0].join(',') + " / " + scanned.join(',')));
+        QVERIFY2(found[1] == scanned, qPrintable(p + ": " + found[1].join(',') + " / " + scanned.join(',')));
     }
     QVERIFY(NameSearch(pg.database()).hasIndex());
     // With a scan of the table made dear, the planner takes the trigram index.
@@ -364,7 +379,69 @@ void tst_PgCatalogue::findMatchesLike()
     QString plan;
     while (q.next())
         plan += q.value(0).toString() + '\n';
-    QVERIFY2(plan.contains("db_nametrigrams"), qPrintable(plan));
+    QVERIFY2(plan.contains("db_foldednamestrigrams"), qPrintable(plan));
+}
+
+// A database as the version before left it (schema 1: a trigram index on
+// names with A to Z folded, no folded names, a cut name's type taken from
+// the cut) gets its names folded, its ext right and schema 2 on open.
+void tst_PgCatalogue::previousSchemaIsUpgradedOnOpen()
+{
+    const QString cut = QString(78, u'r');
+    {
+        Catalogue cat;
+        cat.open(m_url);
+        for (const QString &n : {QStringLiteral("ДОКУМЕНТЫ"), QStringLiteral("Straße"), cut + QStringLiteral(".pdf")}) {
+            FileEntry e;
+            e.name = n;
+            cat.StoreEntry(e, 0, "H");
+        }
+        cat.flush();
+        QSqlQuery q(cat.database());
+        for (const QString &sql : {QStringLiteral("DROP TABLE DB_FoldedNames"),
+                                   QStringLiteral("DROP FUNCTION harvex_name_changed CASCADE"),
+                                   QStringLiteral("CREATE INDEX DB_NameTrigrams ON DB USING gin (translate(Name, "
+                                                  "'ABCDEFGHIJKLMNOPQRSTUVWXYZ', 'abcdefghijklmnopqrstuvwxyz') gin_trgm_ops)"),
+                                   QStringLiteral("UPDATE HarvexSchema SET Version = 1"),
+                                   "UPDATE DB SET ext = 'p' WHERE Name = '" + cut + "'",
+                                   "INSERT INTO ExactName (ID, Bytes) SELECT ID, convert_to(Name || '.pdf', 'UTF8') "
+                                   "FROM DB WHERE Name = '" + cut + "'"})
+            QVERIFY2(q.exec(sql), qPrintable(sql + ": " + q.lastError().text()));
+    }
+    Catalogue cat;
+    QList<qint64> told;
+    cat.open(m_url, [&](qint64 done, qint64 total) {
+        told << done;
+        return total == 3;
+    });
+    QCOMPARE(told.first(), 0);
+    QCOMPARE(told.last(), 3);
+    QCOMPARE(column(cat.database(), "SELECT ext FROM DB WHERE Name = '" + cut + "'"), QStringList{"pdf"});
+    QCOMPARE(column(cat.database(), "SELECT MAX(Version) FROM HarvexSchema"), QStringList{"2"});
+    QCOMPARE(column(cat.database(), "SELECT indexname FROM pg_indexes WHERE indexname LIKE 'db_%trigrams'"),
+             QStringList{"db_foldednamestrigrams"});
+    const auto found = [&cat](const QString &pattern) {
+        QStringList names;
+        QSqlQuery q = NameSearch(cat.database()).find(pattern);
+        while (q.next())
+            names << q.value("Name").toString();
+        return names;
+    };
+    QCOMPARE(found("%документы%"), QStringList{"ДОКУМЕНТЫ"});
+    QCOMPARE(found("%STRASSE"), QStringList{"Straße"});
+    // A name the SQL window changes is folded again at the next open.
+    QSqlQuery q(cat.database());
+    QVERIFY(q.exec("UPDATE DB SET Name = 'ΣΟΦΊΑ' WHERE Name = 'Straße'"));
+    QVERIFY(found("%σοφία%").isEmpty());
+    q = QSqlQuery();
+    cat.close();
+    cat.open(m_url);
+    QCOMPARE(found("%σοφία%"), QStringList{"ΣΟΦΊΑ"});
+    QVERIFY(found("%strasse%").isEmpty());
+    // A removed row takes its folded name along.
+    q = QSqlQuery(cat.database());
+    QVERIFY(q.exec("DELETE FROM DB"));
+    QCOMPARE(column(cat.database(), "SELECT COUNT(*) FROM DB_FoldedNames"), QStringList{"0"});
 }
 
 void tst_PgCatalogue::sqlWindowRunsAsTyped_data()
@@ -484,8 +561,8 @@ void tst_PgCatalogue::collidingIdIsDrawnAgain()
     cat.open(m_url);
     PgBatch batch(cat.database());
     IdDraw state(7);
-    const qint32 folder = batch.add({0, 0, 0, "folder", "<DIR>", "H", 0, 16}, state);
-    const qint32 child = batch.add({0, folder, 1, "child", "txt", "H", 0, 128}, state);
+    const qint32 folder = batch.add({0, 0, 0, "folder", "<DIR>", "H", 0, 16, "folder"}, state);
+    const qint32 child = batch.add({0, folder, 1, "child", "txt", "H", 0, 128, "child"}, state);
     batch.addExact(folder, "Folder");
     QSqlQuery q(cat.database());
     QVERIFY(q.exec(QStringLiteral("INSERT INTO DB (Name, ext, Host, Attr, ID, PID) VALUES ('theirs', 'txt', 'G', 128, %1, 0)")

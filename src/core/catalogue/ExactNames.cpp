@@ -2,6 +2,7 @@
 #include "SqlStatement.h"
 #include "Catalogue.h"
 #include "CatalogueError.h"
+#include "PgFoldedNames.h"
 #include "SqlDialect.h"
 
 #include <QSqlError>
@@ -103,6 +104,11 @@ int ExactNames::recode(Catalogue &catalogue, const QString &host, const QByteArr
         changed += update.numRowsAffected();
     }
     note(catalogue, host, codePage);
+    // PostgreSQL cannot fold as the program does: its trigger only marked
+    // the renamed rows. SQLite's marked the ones not plain ASCII, and the
+    // commit below folds them.
+    if (catalogue.isShared())
+        PgFoldedNames::refresh(catalogue.database());
     catalogue.flush();
     return changed;
 }

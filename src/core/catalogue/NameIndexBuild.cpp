@@ -2,12 +2,15 @@
 #include "Catalogue.h"
 #include "CatalogueError.h"
 #include "NameIndex.h"
+#include "SqlDialect.h"
+#include "SqliteNameFold.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QThread>
+#include <sqlite3.h>
 
 namespace {
 // A connection for this thread only: QtSql ties a connection to the thread
@@ -25,6 +28,7 @@ public:
         // A scan by the other program on the same catalogue may hold the
         // write lock for a commit.
         QSqlQuery(m_db).exec(QStringLiteral("PRAGMA busy_timeout=10000"));
+        SqliteNameFold::install(SqlDialect::sqliteHandle(m_db));
     }
     ~OwnConnection()
     {
@@ -68,7 +72,8 @@ bool NameIndexBuild::needed(const QString &file)
     if (!QFile::exists(file))
         return false;
     const OwnConnection c(file);
-    return hasTable(c.db()) && !NameIndex::isReady(c.db());
+    const bool writable = sqlite3_db_readonly(SqlDialect::sqliteHandle(c.db()), "main") != 1;
+    return writable && hasTable(c.db()) && !NameIndex::isReady(c.db());
 }
 
 void NameIndexBuild::start()

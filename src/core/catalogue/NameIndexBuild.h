@@ -5,7 +5,8 @@
 
 class QThread;
 
-// The trigram index's build for a catalogue from before it, on a thread and
+// The trigram index's build for a catalogue from before it (or from before
+// its names were folded: NameIndex, CatalogueUpgrade), on a thread and
 // a connection of its own, so that a window stays live while it runs (tens
 // of seconds on ten million rows). Progress and the end arrive as signals
 // on the thread that made the object. Cancel stops it after the batch in
@@ -21,7 +22,8 @@ public:
     // Cancels a build still running and waits for its batch to end.
     ~NameIndexBuild() override;
 
-    // True when the catalogue file holds rows the index does not. Throws CatalogueError.
+    // True when the catalogue file holds rows the index does not, and can
+    // be written. Throws CatalogueError.
     static bool needed(const QString &file);
     void start();
     void cancel() { m_cancel = true; }

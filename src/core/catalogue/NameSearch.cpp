@@ -1,6 +1,8 @@
 #include "NameSearch.h"
 #include "CatalogueError.h"
+#include "NameFold.h"
 #include "NameIndex.h"
+#include "PgFoldedNames.h"
 #include "SqlDialect.h"
 
 #include <QSqlError>
@@ -37,7 +39,7 @@ NameSearch::NameSearch(QSqlDatabase db)
 QString NameSearch::trigramQuery(const QString &pattern)
 {
     // Code points, not UTF-16 units: the tokenizer counts characters.
-    const QList<uint> ucs4 = pattern.toUcs4();
+    const QList<uint> ucs4 = NameFold::fold(pattern).toUcs4();
     QStringList terms;
     QList<char32_t> run;
     for (uint c : ucs4) {
@@ -54,22 +56,32 @@ QString NameSearch::trigramQuery(const QString &pattern)
 
 NameSearch::Condition NameSearch::condition(const QString &pattern) const
 {
-    // PostgreSQL's trigram index holds the names folded as LIKE folds them:
-    // the planner takes the candidates from it and checks each.
-    const QString like = u'(' + SqlDialect::like(m_db, QStringLiteral("Name")) + u')';
+    // Nothing but "%" matches every name alike: folding would only cost.
+    if (NameFold::matchesAll(pattern))
+        return {u'(' + SqlDialect::like(m_db, QStringLiteral("Name")) + u')', {pattern}, false};
+    const QString folded = NameFold::fold(pattern);
+    // PostgreSQL's planner takes the candidates from the folded names' index and checks each.
     if (SqlDialect::plannerUsesNameIndex(m_db))
-        return {like, {pattern}, m_hasIndex};
-    const QString trigrams = m_hasIndex ? trigramQuery(pattern) : QString();
+        return {PgFoldedNames::condition(), {folded}, m_hasIndex};
+    return sqliteCondition(folded);
+}
+
+NameSearch::Condition NameSearch::sqliteCondition(const QString &folded) const
+{
+    // SQLite's LIKE folds A to Z only: the folded name is matched against
+    // the folded pattern by the program's own function.
+    const QString like = QStringLiteral("(harvex_match(?, Name))");
+    const QString trigrams = m_hasIndex ? trigramQuery(folded) : QString();
     if (trigrams.isEmpty())
-        return {like, {pattern}, false};
-    // The index's case folding covers every letter, LIKE's only A to Z: the
-    // index gives a superset and LIKE keeps exactly its own rows. Rows above
-    // the index's mark (a build not finished, rows added through the SQL
-    // window) are all candidates.
-    return {QStringLiteral("(DB.rowid IN (SELECT rowid FROM DB_NameTrigrams WHERE DB_NameTrigrams MATCH ? "
-                           "UNION ALL SELECT rowid FROM DB WHERE rowid > "
-                           "(SELECT indexedTo FROM DB_NameTrigramsState)) AND Name LIKE ?)"),
-            {trigrams, pattern},
+        return {like, {folded}, false};
+    // The index gives the candidates, harvex_match keeps exactly the
+    // matching ones. Rows above the index's mark (a build not finished,
+    // rows added through the SQL window) and rows renamed by another
+    // program, not folded yet, are all candidates.
+    return {QStringLiteral("(DB.rowid IN (SELECT rowid FROM DB_FoldedNames WHERE DB_FoldedNames MATCH ? "
+                           "UNION ALL SELECT rowid FROM DB WHERE rowid > (SELECT indexedTo FROM DB_FoldedNamesState) "
+                           "UNION ALL SELECT ID FROM DB_FoldedNamesStale) AND harvex_match(?, Name))"),
+            {trigrams, folded},
             true};
 }
 

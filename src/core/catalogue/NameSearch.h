@@ -4,11 +4,15 @@
 #include <QString>
 #include <QVariantList>
 
-// Finds DB rows by a name pattern with LIKE's meaning: "%" any run of
-// characters, "_" one character, ASCII letters in either case, anything else
-// exactly. When the pattern holds a run of at least three literal characters,
+// Finds DB rows by a name pattern with LIKE's meaning and no escape
+// character: "%" any run of characters, "_" one character, and letters of
+// every script in either case: pattern and names compare folded by NameFold.
+// When the folded pattern holds a run of at least three literal characters,
 // the trigram index picks the candidate rows (with the rows it does not hold
-// yet) and LIKE checks each of them, so the answer is always exactly LIKE's.
+// yet) and LIKE on the folded name checks each of them, so the answer never
+// depends on the index. SQLite folds through SqliteNameFold's function;
+// PostgreSQL keeps the folded names in a table of their own, with its
+// trigram index (PgFoldedNames).
 class NameSearch
 {
 public:
@@ -34,11 +38,13 @@ public:
     // CatalogueError.
     QSqlQuery find(const QString &pattern, const QString &extPattern = QStringLiteral("%")) const;
 
-    // An FTS5 query asking for every trigram of the pattern's literal runs
-    // of MinRun characters or more; empty when there is none.
+    // An FTS5 query asking for every trigram of the folded pattern's literal
+    // runs of MinRun characters or more; empty when there is none.
     static QString trigramQuery(const QString &pattern);
 
 private:
+    Condition sqliteCondition(const QString &folded) const;
+
     QSqlDatabase m_db;
     bool m_hasIndex = false;
 };

@@ -1,6 +1,7 @@
 #include "PgBatch.h"
 #include "CatalogueError.h"
 #include "IdDraw.h"
+#include "PgFoldedNames.h"
 
 #include <QSqlError>
 #include <QSqlQuery>
@@ -122,6 +123,7 @@ QHash<qint32, qint32> PgBatch::send()
         pending = missing;
     }
     followMoved(moved);
+    sendFolded(moved);
     sendExact();
     sendChanges();
     sendUpdates();
@@ -170,6 +172,19 @@ void PgBatch::followMoved(const QHash<qint32, qint32> &moved)
         e.id = moved.value(e.id, e.id);
     for (Change &c : m_changes)
         c.id = moved.value(c.id, c.id);
+}
+
+// After the rows, by their final IDs: each folded name refers to its row.
+void PgBatch::sendFolded(const QHash<qint32, qint32> &moved)
+{
+    for (qsizetype from = 0; from < m_rows.size(); from += RowsPerStatement) {
+        QStringList values;
+        for (qsizetype i = from; i < qMin(m_rows.size(), from + RowsPerStatement); ++i) {
+            const Row &r = m_rows[i];
+            values << QStringLiteral("(%1,%2)").arg(moved.value(r.id, r.id)).arg(literal(r.folded));
+        }
+        run(PgFoldedNames::insertSql(values));
+    }
 }
 
 void PgBatch::sendExact()

@@ -27,6 +27,7 @@ public:
         QString name, ext, host;
         double lac;
         qint32 attr;
+        QString folded; // the name as finds compare it (PgFoldedNames)
     };
 
     explicit PgBatch(const QSqlDatabase &db) : m_db(db) {}
@@ -54,6 +55,7 @@ private:
     QSet<qint32> insertRows(const QList<Row> &rows);
     void redraw(QList<Row> &missing, QHash<qint32, qint32> &moved);
     void followMoved(const QHash<qint32, qint32> &moved);
+    void sendFolded(const QHash<qint32, qint32> &moved);
     void sendExact();
     void sendChanges();
     void sendUpdates();

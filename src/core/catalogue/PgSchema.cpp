@@ -1,7 +1,8 @@
 #include "PgSchema.h"
 #include "CatalogueError.h"
 #include "CatalogueSchema.h"
-#include "SqlDialect.h"
+#include "CatalogueUpgrade.h"
+#include "PgFoldedNames.h"
 #include "SqlStatement.h"
 
 #include <QSqlError>
@@ -13,7 +14,7 @@ namespace {
 constexpr int SchemaLockClass = 0x48617277;
 } // namespace
 
-void PgSchema::create(QSqlDatabase db)
+void PgSchema::create(QSqlDatabase db, const NameIndex::Progress &progress)
 {
     if (!db.transaction())
         throw CatalogueError(db.lastError().text());
@@ -25,8 +26,11 @@ void PgSchema::create(QSqlDatabase db)
         if (version > Version)
             throw CatalogueError(QStringLiteral("The catalogue database was made by a newer version of Harvex "
                                                 "(schema %1; this one knows %2)").arg(version).arg(Version));
-        if (version < Version) {
+        if (version == 0)
             createTables(db);
+        else if (version < Version)
+            upgrade(db, progress);
+        if (version < Version) {
             SqlStatement::exec(db, QStringLiteral("INSERT INTO HarvexSchema (Version) VALUES (%1)").arg(Version));
         }
         if (!db.commit())
@@ -48,11 +52,20 @@ void PgSchema::createTables(const QSqlDatabase &db)
                                              QStringLiteral("Seq BIGINT GENERATED ALWAYS AS IDENTITY, ")};
     QStringList statements{QStringLiteral("CREATE EXTENSION IF NOT EXISTS pg_trgm")};
     statements << CatalogueSchema::rowTable(spelling);
-    // Substring find: trigrams of the name as LIKE compares it (A to Z folded).
-    statements << QStringLiteral("CREATE INDEX IF NOT EXISTS DB_NameTrigrams ON DB USING gin (%1 gin_trgm_ops)")
-                      .arg(SqlDialect::asciiFolded(QStringLiteral("Name")));
+    statements << PgFoldedNames::schema();
     statements << CatalogueSchema::sideTables(spelling);
     statements << QStringLiteral("CREATE INDEX IF NOT EXISTS ScanChange_Host ON ScanChange(Host)");
     for (const QString &sql : statements)
         SqlStatement::exec(db, sql);
+}
+
+// A database of version 1: its names are folded once, in the schema's
+// transaction, while other writers wait on the lock.
+void PgSchema::upgrade(const QSqlDatabase &db, const NameIndex::Progress &progress)
+{
+    SqlStatement::exec(db, QStringLiteral("DROP INDEX IF EXISTS DB_NameTrigrams"));
+    for (const QString &sql : PgFoldedNames::schema())
+        SqlStatement::exec(db, sql);
+    CatalogueUpgrade::takeExtFromExactNames(db);
+    PgFoldedNames::fill(db, progress);
 }

@@ -1,17 +1,24 @@
 #pragma once
+#include "NameIndex.h"
+
 #include <QSqlDatabase>
 
 // The schema of a catalogue in a shared PostgreSQL database: the tables of
-// CatalogueSchema spelled for PostgreSQL, with its trigram index. Every
+// CatalogueSchema spelled for PostgreSQL, with its folded names. Every
 // writer runs create() on open, one at a time, and the version row says what
 // a later version has to migrate. Throws CatalogueError.
+// Version 2: names folded by the program in PgFoldedNames (version 1 had a
+// trigram index on names with A to Z folded), and ext taken again from the
+// listed names that were cut (CatalogueUpgrade).
 class PgSchema
 {
 public:
-    static constexpr int Version = 1;
+    static constexpr int Version = 2;
 
-    static void create(QSqlDatabase db);
+    // progress: told how the folding of a database made before goes.
+    static void create(QSqlDatabase db, const NameIndex::Progress &progress = {});
 
 private:
     static void createTables(const QSqlDatabase &db);
+    static void upgrade(const QSqlDatabase &db, const NameIndex::Progress &progress);
 };

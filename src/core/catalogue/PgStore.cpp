@@ -2,6 +2,8 @@
 #include "CatalogueAddress.h"
 #include "CatalogueError.h"
 #include "ExactNames.h"
+#include "NameFold.h"
+#include "PgFoldedNames.h"
 #include "PgSchema.h"
 #include "SqlStatement.h"
 
@@ -27,7 +29,7 @@ QString literal(const QVariant &v)
 }
 } // namespace
 
-void PgStore::open(const QString &url, const NameIndex::Progress &)
+void PgStore::open(const QString &url, const NameIndex::Progress &progress)
 {
     m_db = CatalogueAddress::connection(url, m_connection);
     if (!m_db.open())
@@ -37,14 +39,17 @@ void PgStore::open(const QString &url, const NameIndex::Progress &)
     SqlStatement::exec(m_db, QStringLiteral("SET standard_conforming_strings = on"));
     // "already exists, skipping" and the like are not for the user's terminal.
     SqlStatement::exec(m_db, QStringLiteral("SET client_min_messages = warning"));
-    PgSchema::create(m_db);
-    m_nameIndexReady = true; // the trigram index is kept by PostgreSQL itself
+    PgSchema::create(m_db, progress);
+    PgFoldedNames::refresh(m_db);
+    m_nameIndexReady = true; // folded names go with their rows, and PostgreSQL keeps their index
     m_batch.setDatabase(m_db);
 }
 
 qint32 PgStore::insertRow(const NewRow &row)
 {
-    const qint32 id = m_batch.add({0, row.pid, row.size, row.split.name, row.split.ext, row.host, row.lac, row.attr}, m_ids);
+    const qint32 id = m_batch.add({0, row.pid, row.size, row.split.name, row.split.ext, row.host, row.lac, row.attr,
+                                   NameFold::fold(row.split.name)},
+                                  m_ids);
     if (ExactNames::needsRow(row.split, row.bytes))
         m_batch.addExact(id, row.bytes);
     m_sendDue = m_batch.rowCount() >= SendEvery;
@@ -53,8 +58,9 @@ qint32 PgStore::insertRow(const NewRow &row)
 
 void PgStore::insertCopies(const QList<CopiedRow> &rows)
 {
-    QStringList values, exact;
+    QStringList values, exact, folded;
     for (const CopiedRow &r : rows) {
+        folded << PgFoldedNames::value(r.id, r.name.toString());
         values << QStringLiteral("(%1,%2,%3,%4,%5,%6,%7,%8)")
                       .arg(literal(r.name), literal(r.ext), literal(r.size), literal(r.host), literal(r.attr),
                            literal(r.lac))
@@ -65,6 +71,8 @@ void PgStore::insertCopies(const QList<CopiedRow> &rows)
     }
     SqlStatement::run(m_db, QStringLiteral("INSERT INTO DB (Name, ext, Size, Host, Attr, LAC, ID, PID) VALUES %1")
                                 .arg(values.join(u',')));
+    if (!folded.isEmpty())
+        SqlStatement::run(m_db, PgFoldedNames::insertSql(folded));
     if (!exact.isEmpty())
         SqlStatement::run(m_db, QStringLiteral("INSERT INTO ExactName (ID, Bytes) VALUES %1").arg(exact.join(u',')));
 }

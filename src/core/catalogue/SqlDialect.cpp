@@ -72,7 +72,7 @@ QString SqlDialect::changeOrder(const QSqlDatabase &db)
 QString SqlDialect::nameIndexProbe(const QSqlDatabase &db)
 {
     return pick(db, QStringLiteral("SELECT 1 FROM sqlite_schema WHERE name = '%1'").arg(QLatin1String(NameIndex::StateTable)),
-                QStringLiteral("SELECT 1 FROM pg_indexes WHERE indexname = 'db_nametrigrams'"));
+                QStringLiteral("SELECT 1 FROM pg_indexes WHERE indexname = 'db_foldednamestrigrams'"));
 }
 
 bool SqlDialect::plannerUsesNameIndex(const QSqlDatabase &db)

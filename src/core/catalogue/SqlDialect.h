@@ -14,7 +14,7 @@ class SqlDialect
 public:
     // LIKE as SQLite reads it, spelled for PostgreSQL: no escape character,
     // A to Z match a to z and no other letter folds, whatever the database's
-    // locale. The folded column is what the trigram index holds.
+    // locale.
     static QString asciiLike(const QString &column, const QString &value = QStringLiteral("?"));
     static QString asciiFolded(const QString &expression);
     // "column LIKE ?" with SQLite's meaning, on either database.
@@ -40,8 +40,8 @@ public:
     // The column of ScanChange's storing order: SQLite's rowid, or the
     // identity column the PostgreSQL schema gives it.
     static QString changeOrder(const QSqlDatabase &db);
-    // A statement that finds the trigram index on names: FTS5's state table
-    // on SQLite, the GIN index the schema makes on PostgreSQL.
+    // A statement that finds the trigram index on folded names: FTS5's state
+    // table on SQLite, the GIN index of PgFoldedNames on PostgreSQL.
     static QString nameIndexProbe(const QSqlDatabase &db);
     // True when the planner takes LIKE's candidates from the name index by
     // itself; FTS5's table must be asked with MATCH.

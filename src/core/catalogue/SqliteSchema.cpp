@@ -1,6 +1,7 @@
 #include "SqliteSchema.h"
 #include "CatalogueError.h"
 #include "CatalogueSchema.h"
+#include "CatalogueUpgrade.h"
 #include "SqlStatement.h"
 
 #include <QSqlQuery>
@@ -54,6 +55,7 @@ void SqliteSchema::create(QSqlDatabase db)
     SqlStatement::exec(db, QStringLiteral("BEGIN IMMEDIATE"));
     try {
         createTables(db);
+        CatalogueUpgrade::markSqliteCurrent(db);
         SqlStatement::exec(db, QStringLiteral("COMMIT"));
     } catch (const CatalogueError &) {
         QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));

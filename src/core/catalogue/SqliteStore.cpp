@@ -1,8 +1,10 @@
 #include "SqliteStore.h"
 #include "CatalogueError.h"
+#include "CatalogueUpgrade.h"
 #include "IdDraw.h"
 #include "SqlDialect.h"
 #include "SqlStatement.h"
+#include "SqliteNameFold.h"
 #include "SqliteSchema.h"
 
 #include <QDir>
@@ -32,9 +34,16 @@ void SqliteStore::open(const QString &folder, const NameIndex::Progress &progres
     m_db.setDatabaseName(fileIn(folder));
     if (!m_db.open())
         throw CatalogueError(m_db.lastError().text());
+    SqliteNameFold::install(SqlDialect::sqliteHandle(m_db));
     SqliteSchema::tune(m_db);
     SqliteSchema::create(m_db);
-    m_nameIndexReady = NameIndex::ensure(m_db, progress);
+    CatalogueUpgrade::upgradeSqlite(m_db);
+    // A file that cannot be written keeps what it has: without the index
+    // its finds scan, and find the same.
+    if (sqlite3_db_readonly(SqlDialect::sqliteHandle(m_db), "main") == 1)
+        m_nameIndexReady = NameIndex::isReady(m_db);
+    else
+        m_nameIndexReady = NameIndex::ensure(m_db, progress);
     prepareStatements();
 }
 

@@ -4,12 +4,18 @@
 #include "core/catalogue/NameIndexBuild.h"
 #include "widgets/UiSeam.h"
 
+#include <QCoreApplication>
 #include <QEventLoop>
 #include <QProgressDialog>
 #include <QScopeGuard>
+#include <memory>
 
 void CatalogueOpener::open(Catalogue &catalogue, const QString &where)
 {
+    if (CatalogueAddress::isUrl(where)) {
+        openShared(catalogue, where);
+        return;
+    }
     if (buildNameIndex(where))
         catalogue.open(where);
     else
@@ -27,11 +33,33 @@ void setUpIndexProgress(QProgressDialog &dialog)
 }
 } // namespace
 
+// A shared database made before folds its names once, inside the open's
+// transaction on this thread (PgSchema): the window tells how far it has
+// got and has no Cancel, as that upgrade cannot stop half way. A database
+// that is current never calls progress, and shows nothing.
+void CatalogueOpener::openShared(Catalogue &catalogue, const QString &url)
+{
+    std::unique_ptr<QProgressDialog> dialog;
+    auto forget = qScopeGuard([this] { m_indexProgress = nullptr; });
+    catalogue.open(url, [&](qint64 done, qint64 total) {
+        if (!dialog) {
+            dialog = std::make_unique<QProgressDialog>(QStringLiteral("Folding names for finds..."), QString(), 0, 1000);
+            dialog->setCancelButton(nullptr);
+            setUpIndexProgress(*dialog);
+            dialog->show();
+            m_indexProgress = dialog.get();
+        }
+        dialog->setValue(total > 0 ? int(1000 * done / total) : 0);
+        emit nameIndexProgress(done, total);
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        return true;
+    });
+}
+
 // False when the index is not complete.
 bool CatalogueOpener::buildNameIndex(const QString &folder)
 {
-    // A shared database keeps its trigram index itself.
-    if (CatalogueAddress::isUrl(folder) || !NameIndexBuild::needed(Catalogue::fileIn(folder)))
+    if (!NameIndexBuild::needed(Catalogue::fileIn(folder)))
         return true;
     NameIndexBuild build(Catalogue::fileIn(folder));
     QProgressDialog dialog(QStringLiteral("Indexing names for fast finds..."), QStringLiteral("Cancel"), 0, 1000);
