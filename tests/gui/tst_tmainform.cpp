@@ -333,6 +333,8 @@ void tst_TMainForm::stalledServerKeepsTheWindowAlive_data()
     QTest::addColumn<int>("rowsKept");
     QTest::newRow("stall after the log-on") << "stall-logon" << 0;
     QTest::newRow("stall in a listing") << "stall-sub" << 2;
+    // Every folder holds two new ones, forever, with log lines to match.
+    QTest::newRow("endless tree") << "endless-tree-noisy" << -1;
 }
 
 // A 50 ms timer on the window's thread never misses more than two ticks in
@@ -350,9 +352,11 @@ void tst_TMainForm::stalledServerKeepsTheWindowAlive()
     TMainForm *m = m_app->MainForm;
     QElapsedTimer sinceTick;
     qint64 longestGap = 0;
+    QSet<QString> shownCounts; // what the panel showed stored, as it went
     QTimer ticker;
     connect(&ticker, &QTimer::timeout, [&] {
         longestGap = qMax(longestGap, sinceTick.restart());
+        shownCounts.insert(m_app->MainForm->scanForm()->laStored->text());
     });
     sinceTick.start();
     ticker.start(50);
@@ -366,7 +370,10 @@ void tst_TMainForm::stalledServerKeepsTheWindowAlive()
     QVERIFY(ended.wait(2000));
     QVERIFY2(cancel.elapsed() < 1000, qPrintable(QString::number(cancel.elapsed())));
     QVERIFY2(longestGap <= 150, qPrintable(QString::number(longestGap)));
-    QCOMPARE(rowCount(), qint64(rowsKept));
+    if (rowsKept >= 0)
+        QCOMPARE(rowCount(), qint64(rowsKept));
+    else // the panel moved on at least twice a second
+        QVERIFY2(shownCounts.size() >= 3, qPrintable(QStringList(shownCounts.begin(), shownCounts.end()).join('|')));
     QVERIFY(m->lastScan().cancelled);
 }
 
