@@ -3,6 +3,7 @@
 #include "SqlStatement.h"
 
 #include <QSqlError>
+#include <algorithm>
 
 PendingFolders::PendingFolders(const QSqlDatabase &db, const QString &host)
     : m_db(db)
@@ -69,8 +70,9 @@ QList<PendingFolders::Row> PendingFolders::newest(qsizetype limit, const QSet<qi
     while (q.next() && rows.size() < limit) {
         const qint64 seq = q.value(0).toLongLong();
         if (!skip.contains(seq))
-            rows.prepend(Row{seq, q.value(1).toByteArray(), q.value(2).toInt(), q.value(3).toInt() != 0});
+            rows.append(Row{seq, q.value(1).toByteArray(), q.value(2).toInt(), q.value(3).toInt() != 0});
     }
+    std::reverse(rows.begin(), rows.end()); // read newest first, given oldest first
     return rows;
 }
 

@@ -1,5 +1,8 @@
 #include "UnlistedRows.h"
+#include "CatalogueError.h"
 #include "SqlStatement.h"
+
+#include <QSqlError>
 
 UnlistedRows::UnlistedRows(const QSqlDatabase &db, const QString &host)
     : m_db(db)
@@ -9,9 +12,17 @@ UnlistedRows::UnlistedRows(const QSqlDatabase &db, const QString &host)
 
 void UnlistedRows::add(const QList<qint32> &ids, const QByteArray &folder)
 {
-    for (const qint32 id : ids)
-        SqlStatement::run(m_db, QStringLiteral("INSERT INTO UnlistedRow (Host, ID, Folder) VALUES (?, ?, ?)"),
-                          {m_host, id, SqlStatement::bytes(folder)});
+    // Prepared once for the folder: a rescan of a pruned tree lists thousands.
+    QSqlQuery q(m_db);
+    if (!q.prepare(QStringLiteral("INSERT INTO UnlistedRow (Host, ID, Folder) VALUES (?, ?, ?)")))
+        throw CatalogueError(q.lastError().text());
+    q.bindValue(0, m_host);
+    q.bindValue(2, SqlStatement::bytes(folder));
+    for (const qint32 id : ids) {
+        q.bindValue(1, id);
+        if (!q.exec())
+            throw CatalogueError(q.lastError().text());
+    }
 }
 
 void UnlistedRows::forEach(const std::function<void(const QList<qint32> &, const QByteArray &)> &take)
