@@ -23,6 +23,7 @@ private slots:
     void usesIndexOnlyWithLongRun();
     void changesThroughSqlKeepIndexInStep();
     void changesByAnotherProgramKeepIndexInStep();
+    void namesAtTheEdgeOfPlainAreForgottenExactly();
     void extensionNarrowsFind();
     void interruptedBuildsFindWhatLikeFinds();
     void caseFreeInEveryScript_data();
@@ -327,6 +328,37 @@ void tst_NameSearch::changesByAnotherProgramKeepIndexInStep()
     for (const char *trigram : {"koa", "wal", "ödl", "ärg", "ros", "dro", "ñan", "éme"})
         QVERIFY2(indexOnlyIds(QString::fromUtf8(trigram)) == likeIds(u'%' + QString::fromUtf8(trigram) + u'%'), trigram);
     QVERIFY(q.exec("INSERT INTO DB_FoldedNames (DB_FoldedNames) VALUES ('integrity-check')"));
+}
+
+// The program decides in C which folded names to keep beside the index,
+// where the triggers of another program decide in SQL which to fold by
+// lower(): the two must agree on every name, or a removal forgets trigrams
+// the index never held.
+void tst_NameSearch::namesAtTheEdgeOfPlainAreForgottenExactly()
+{
+    const QStringList names{QStringLiteral("edge ~tilde~"), QStringLiteral("edge\ttab"), QStringLiteral("edge\x7f del"),
+                            QStringLiteral("edge \x1f unit"), QStringLiteral("EDGE é"), QStringLiteral("Edge Space ")};
+    for (const QString &name : names) {
+        FileEntry e;
+        e.name = name;
+        m_cat.StoreEntry(e, 0, QStringLiteral("edges"));
+    }
+    m_cat.flush();
+    QSqlQuery q(m_cat.database());
+    QVERIFY(q.exec("SELECT COUNT(*) FROM DB_FoldedNamesNonAscii WHERE ID IN (SELECT rowid FROM DB WHERE Host = 'edges')")
+            && q.next());
+    QCOMPARE(q.value(0).toInt(), 4); // tab, DEL, unit separator, é
+    {
+        QSqlDatabase other = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("other"));
+        other.setDatabaseName(m_cat.database().databaseName());
+        QVERIFY(other.open());
+        QSqlQuery d(other);
+        QVERIFY2(d.exec("DELETE FROM DB WHERE Host = 'edges'"), qPrintable(d.lastError().text()));
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("other"));
+    QVERIFY2(q.exec("INSERT INTO DB_FoldedNames (DB_FoldedNames) VALUES ('integrity-check')"), qPrintable(q.lastError().text()));
+    QVERIFY(ids(NameSearch(m_cat.database()).find("edge%")).empty());
+    QVERIFY(indexOnlyIds(QStringLiteral("edg")).empty());
 }
 
 // A catalogue from before the index, its build stopped after every batch

@@ -100,8 +100,8 @@ void NameIndex::fold(QSqlDatabase db, const QString &rows, const QVariantList &v
                               .arg(rows),
                       values);
     SqlStatement::run(db, QStringLiteral("INSERT INTO DB_FoldedNamesNonAscii (ID, Name) SELECT rowid, harvex_fold(Name) FROM DB "
-                                         "WHERE (%1) AND NOT %2")
-                              .arg(rows, plainAscii(QStringLiteral("Name"))),
+                                         "WHERE (%1) AND NOT harvex_plain(Name)")
+                              .arg(rows),
                       values);
 }
 
