@@ -8,6 +8,7 @@
 #include "core/base/ActivityLog.h"
 #include "core/base/ElapsedCounter.h"
 #include "core/base/IniFile.h"
+#include "core/base/NetrcFile.h"
 #include "core/catalogue/HostHistory.h"
 #include "core/scan/FtpConnection.h"
 #include "core/scan/HostSnapshot.h"
@@ -17,7 +18,10 @@
 
 int ScanCommand::run()
 {
-    HostSnapshot host = hostToScan();
+    std::optional<HostSnapshot> chosen = hostToScan();
+    if (!chosen)
+        return ExitCode::Failed;
+    HostSnapshot host = *chosen;
     const std::optional<ScanSetup::Overrides> flags = ScanFlags::read(m_c.line, host.host);
     if (!flags)
         return ExitCode::Failed;
@@ -40,8 +44,9 @@ int ScanCommand::run()
     return outcome(scanner.stats(), connection.lastError());
 }
 
-// The password never appears on the command line, where ps would show it.
-HostSnapshot ScanCommand::hostToScan() const
+// The password never appears on the command line, where ps would show it:
+// it comes on standard input, or, for scans nobody watches, from ~/.netrc.
+std::optional<HostSnapshot> ScanCommand::hostToScan() const
 {
     HostSnapshot host;
     host.host = m_c.args.first();
@@ -49,6 +54,17 @@ HostSnapshot ScanCommand::hostToScan() const
     if (m_c.line.isSet("password-stdin")) {
         QTextStream in(stdin);
         host.password = in.readLine();
+        return host;
+    }
+    QString error;
+    const auto logon = NetrcFile::find(NetrcFile::defaultPath(), FtpLogon::fromHostText(host.host).host, host.user, error);
+    if (!error.isEmpty()) {
+        ConsoleLine::err(error);
+        return std::nullopt;
+    }
+    if (logon) {
+        host.user = logon->user;
+        host.password = logon->password;
     }
     return host;
 }

@@ -2,6 +2,8 @@
 #include "CommandContext.h"
 #include "core/scan/HostScanner.h"
 
+#include <optional>
+
 class HostSnapshot;
 class ScanSetup;
 
@@ -15,7 +17,8 @@ public:
     int run();
 
 private:
-    HostSnapshot hostToScan() const;
+    // Nothing, with the reason on standard error, when no log-on can be made up.
+    std::optional<HostSnapshot> hostToScan() const;
     void keepRunOptions(ScanSetup &setup, const QString &hostText);
     void rememberHost(const QString &host);
     static int outcome(const HostScanner::Stats &stats, const QString &lastError);

@@ -6,12 +6,14 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-// harvex-cli scan cut short, as scripts and timers cut it: by a signal, by
-// a limit, by a server without end; what it stored, and what the next scan does.
+// harvex-cli scan as scripts and timers run it: logging on with nobody at
+// the terminal, and cut short by a signal, by a limit, by a server without
+// end; what it stored, and what the next scan does.
 class tst_ScanCommand : public QObject
 {
     Q_OBJECT
 private slots:
+    void logsOnFromNetrc();
     void stoppedAndKilledScansAreCompletedByARescan();
     void stalledListingStoppedBySignal_data();
     void stalledListingStoppedBySignal();
@@ -19,6 +21,44 @@ private slots:
     void limitsStopAnEndlessTree();
     void endlessTreeStaysSmallAndStopsOnSigterm();
 };
+
+// The user and password of an unattended scan come from ~/.netrc, and only
+// while no one else can read it.
+void tst_ScanCommand::logsOnFromNetrc()
+{
+    QTemporaryDir tree, data, home;
+    FtpTestServer::makeFile(tree.filePath(QStringLiteral("private/report.txt")), 10);
+    FtpTestServer server(FtpTestServer::Kind::Pyftpdlib);
+    if (!FtpTestServer::available(FtpTestServer::Kind::Pyftpdlib)
+        || !server.start(tree.path(), QStringLiteral("scanner"), QStringLiteral("s3cret pass")))
+        QSKIP("pyftpdlib not available");
+    QFile netrc(home.filePath(QStringLiteral(".netrc")));
+    QVERIFY(netrc.open(QIODevice::WriteOnly));
+    netrc.write("machine 127.0.0.1\n  login scanner\n  password \"s3cret pass\"\n");
+    netrc.close();
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("HOME"), home.path());
+    // The exit code, then what was said.
+    const auto scan = [&] {
+        QProcess p;
+        p.setProcessEnvironment(env);
+        p.start(QStringLiteral(HARVEX_CLI), {"scan", server.hostText(), "--data", data.path()});
+        p.closeWriteChannel();
+        const bool ended = p.waitForFinished(60000);
+        return std::pair{ended ? p.exitCode() : -1, QString::fromUtf8(p.readAllStandardError())};
+    };
+    QVERIFY(netrc.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther));
+    const auto [refusedCode, refused] = scan();
+    QCOMPARE(refusedCode, 1);
+    QVERIFY2(refused.contains(QStringLiteral("can be read by others")), qPrintable(refused));
+    QVERIFY(netrc.setPermissions(QFile::ReadOwner | QFile::WriteOwner));
+    const auto [code, said] = scan();
+    QVERIFY2(code == 0, qPrintable(said));
+    QProcess check;
+    check.start(QStringLiteral(HARVEX_CLI), {"sql", "SELECT Name FROM DB ORDER BY Name", "--data", data.path()});
+    QVERIFY(check.waitForFinished());
+    QCOMPARE(QString::fromUtf8(check.readAllStandardOutput()), QStringLiteral("Name\nprivate\nreport\n"));
+}
 
 // SIGTERM ends a scan as Cancel does, SIGKILL with no chance to commit;
 // the next scan completes the tree, each row once.
