@@ -50,7 +50,7 @@ QString CommandLine::usage()
 {
     return QStringLiteral(
         "usage: harvex-cli COMMAND [options]\n"
-        "  scan HOST[:PORT] [--user NAME] [--password-stdin] [--passive] [--tls require|try|off]\n"
+        "  scan HOST[:PORT][/FOLDER] [--user NAME] [--password-stdin] [--passive] [--tls require|try|off]\n"
         "       [--trust FINGERPRINT] [--max-entries N] [--max-depth N] [--connections N] [--restart] [--save]\n"
         "  find PATTERN [--type EXT] [--host HOST] [--long] [--limit N]\n"
         "  sql STATEMENT\n"
@@ -72,9 +72,10 @@ QString CommandLine::commandUsage(const QString &command)
     if (command != QLatin1String("scan"))
         return usage();
     return QStringLiteral(
-        "usage: harvex-cli scan HOST[:PORT] [options]\n"
+        "usage: harvex-cli scan [ftp://|ftps://][USER@]HOST[:PORT][/FOLDER] [options]\n"
         "  HOST may be host, host:port, [IPv6]:port, ftp://host or ftps://host (TLS from\n"
-        "  the start; port 990 means the same)\n"
+        "  the start; port 990 means the same); with /FOLDER only that folder is listed\n"
+        "  (%XX for a byte of a name), and the folders above it are kept as rows\n"
         "  --user NAME             log on as NAME (anonymous without it)\n"
         "  --password-stdin        read the password from the first line of standard input;\n"
         "                          without it, the user and password of the host's entry in\n"

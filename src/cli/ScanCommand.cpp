@@ -10,6 +10,7 @@
 #include "core/base/IniFile.h"
 #include "core/base/NetrcFile.h"
 #include "core/catalogue/HostHistory.h"
+#include "core/ftp/FtpAddress.h"
 #include "core/scan/FtpConnection.h"
 #include "core/scan/HostSnapshot.h"
 #include "core/scan/ScanSetup.h"
@@ -18,13 +19,14 @@
 
 int ScanCommand::run()
 {
-    std::optional<HostSnapshot> chosen = hostToScan();
+    const std::optional<ScanSetup::Overrides> flags = ScanFlags::read(m_c.line, m_c.args.first());
+    if (!flags)
+        return ExitCode::Failed;
+    const FtpAddress address = FtpAddress::parse(m_c.args.first());
+    std::optional<HostSnapshot> chosen = hostToScan(address);
     if (!chosen)
         return ExitCode::Failed;
     HostSnapshot host = *chosen;
-    const std::optional<ScanSetup::Overrides> flags = ScanFlags::read(m_c.line, host.host);
-    if (!flags)
-        return ExitCode::Failed;
     ScanSetup setup(m_c.settings, *flags);
     if (m_c.line.isSet("save"))
         keepRunOptions(setup, host.host);
@@ -36,6 +38,7 @@ int ScanCommand::run()
     FtpConnection connection(log, timeConnect, host, messages);
     HostScanner scanner(connection, m_c.catalogue, log, host, messages, progress);
     setup.applyTo(connection, scanner);
+    scanner.setStartFolder(address.startPath);
     TerminalProgress::cancelOnSignals(scanner.cancelFlag());
     scanner.ScanHost();
     TerminalProgress::cancelOnSignals(nullptr);
@@ -46,11 +49,11 @@ int ScanCommand::run()
 
 // The password never appears on the command line, where ps would show it:
 // it comes on standard input, or, for scans nobody watches, from ~/.netrc.
-std::optional<HostSnapshot> ScanCommand::hostToScan() const
+std::optional<HostSnapshot> ScanCommand::hostToScan(const FtpAddress &address) const
 {
     HostSnapshot host;
-    host.host = m_c.args.first();
-    host.user = m_c.line.value("user");
+    host.host = address.hostText;
+    host.user = m_c.line.isSet("user") ? m_c.line.value("user") : address.user;
     if (m_c.line.isSet("password-stdin")) {
         QTextStream in(stdin);
         host.password = in.readLine();

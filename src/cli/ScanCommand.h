@@ -4,10 +4,11 @@
 
 #include <optional>
 
+struct FtpAddress;
 class HostSnapshot;
 class ScanSetup;
 
-// harvex-cli scan: walks one host into the catalogue, telling progress and
+// harvex-cli scan: walks one host, or one folder of it, into the catalogue, telling progress and
 // the log on standard error; Ctrl-C and SIGTERM end it keeping what it stored.
 // The exit code says how complete the catalogue of the host now is.
 class ScanCommand
@@ -18,7 +19,7 @@ public:
 
 private:
     // Nothing, with the reason on standard error, when no log-on can be made up.
-    std::optional<HostSnapshot> hostToScan() const;
+    std::optional<HostSnapshot> hostToScan(const FtpAddress &address) const;
     void keepRunOptions(ScanSetup &setup, const QString &hostText);
     void rememberHost(const QString &host);
     static int outcome(const HostScanner::Stats &stats, const QString &lastError);

@@ -1,12 +1,13 @@
 #include "ScanFlags.h"
 #include "CommandLine.h"
 #include "core/ftp/CertificateFingerprint.h"
+#include "core/ftp/FtpAddress.h"
 
 std::optional<ScanSetup::Overrides> ScanFlags::read(const CommandLine &line, const QString &hostText)
 {
-    const FtpLogon logon = FtpLogon::fromHostText(hostText);
-    if (!logon.valid) {
-        rejected(logon.error);
+    const FtpAddress address = FtpAddress::parse(hostText);
+    if (!address.valid) {
+        rejected(address.error);
         return std::nullopt;
     }
     ScanSetup::Overrides run;

@@ -14,6 +14,7 @@ class tst_ScanCommand : public QObject
     Q_OBJECT
 private slots:
     void logsOnFromNetrc();
+    void startFolderListsOnlyItsSubtree();
     void stoppedAndKilledScansAreCompletedByARescan();
     void stalledListingStoppedBySignal_data();
     void stalledListingStoppedBySignal();
@@ -60,6 +61,45 @@ void tst_ScanCommand::logsOnFromNetrc()
     QCOMPARE(QString::fromUtf8(check.readAllStandardOutput()), QStringLiteral("Name\nprivate\nreport\n"));
 }
 
+namespace {
+QString cli(const QStringList &args)
+{
+    QProcess p;
+    p.start(QStringLiteral(HARVEX_CLI), args);
+    p.closeWriteChannel();
+    if (!p.waitForFinished(60000))
+        return QStringLiteral("no end");
+    return p.exitCode() == 0 ? QString::fromUtf8(p.readAllStandardOutput())
+                             : QStringLiteral("exit %1: %2").arg(p.exitCode()).arg(QString::fromUtf8(p.readAllStandardError()));
+}
+} // namespace
+
+// A scan of ftp://host/pub/linux fills the host's one tree below that
+// folder, and its rescan removes only what vanished there.
+void tst_ScanCommand::startFolderListsOnlyItsSubtree()
+{
+    QTemporaryDir tree, data;
+    for (const char *file : {"top.txt", "pub/linux/disc one.iso", "pub/linux/old.iso", "pub/linux/sub/a.txt", "pub/other/b.txt"})
+        FtpTestServer::makeFile(tree.filePath(QString::fromLatin1(file)), 3);
+    FtpTestServer server(FtpTestServer::Kind::Pyftpdlib);
+    if (!FtpTestServer::available(FtpTestServer::Kind::Pyftpdlib) || !server.start(tree.path()))
+        QSKIP("pyftpdlib not available");
+    const QString host = server.hostText();
+    const QStringList paths{"sql", "SELECT Name, ext FROM DB ORDER BY Name, ext", "--data", data.path()};
+    QCOMPARE(cli({"scan", host + "/pub/linux", "--data", data.path()}), QString());
+    QCOMPARE(cli(paths), QStringLiteral("Name\text\na\ttxt\ndisc one\tiso\nlinux\t<DIR>\nold\tiso\npub\t<DIR>\nsub\t<DIR>\n"));
+    // The whole host, then a file gone inside the folder and one outside it.
+    QCOMPARE(cli({"scan", host, "--data", data.path()}), QString());
+    QVERIFY(QFile::remove(tree.filePath("pub/linux/old.iso")));
+    QVERIFY(QFile::remove(tree.filePath("pub/other/b.txt")));
+    QCOMPARE(cli({"scan", host + "/pub/linux", "--data", data.path()}), QString());
+    QCOMPARE(cli({"sql", "SELECT COUNT(*) FROM DB WHERE Name = 'old'", "--data", data.path()}), QStringLiteral("COUNT(*)\n0\n"));
+    QCOMPARE(cli({"sql", "SELECT COUNT(*) FROM DB WHERE Name = 'b'", "--data", data.path()}), QStringLiteral("COUNT(*)\n1\n"));
+    QCOMPARE(cli({"sql", "SELECT COUNT(*) FROM DB WHERE Name = 'pub'", "--data", data.path()}), QStringLiteral("COUNT(*)\n1\n"));
+    const QString found = cli({"find", "disc%", "--data", data.path()});
+    QCOMPARE(found, host + QStringLiteral("/pub/linux/disc one.iso\n"));
+}
+
 // SIGTERM ends a scan as Cancel does, SIGKILL with no chance to commit;
 // the next scan completes the tree, each row once.
 void tst_ScanCommand::stoppedAndKilledScansAreCompletedByARescan()
@@ -92,8 +132,13 @@ void tst_ScanCommand::stoppedAndKilledScansAreCompletedByARescan()
     QCOMPARE(stopped.exitCode(), 130);
     QVERIFY(said.contains("   Scanning complete. Scan time:"));
     QProcess killed;
+    killed.setReadChannel(QProcess::StandardError);
     killed.start(QStringLiteral(HARVEX_CLI), scan);
     QVERIFY(killed.waitForStarted());
+    // Killed once it is listing, however long a loaded machine takes to log on.
+    said.clear();
+    while (!said.contains(" started:") && killed.waitForReadyRead(10000))
+        said += killed.readAllStandardError();
     QTest::qWait(300);
     killed.kill(); // no chance to commit what it holds
     killed.waitForFinished();

@@ -212,6 +212,18 @@ qint32 Catalogue::StoreEntry(const FileEntry &entry, qint32 parentId, const QStr
     return id;
 }
 
+qint32 Catalogue::keepFolder(const FileEntry &folder, qint32 parentId, const QString &host)
+{
+    if (isOpen()) {
+        loadFolder(currentId(parentId), host.left(HostSize));
+        if (const auto it = m_folder.constFind(childKey(EntryFields::exactBytes(folder), true)); it != m_folder.cend()) {
+            m_lastOutcome = Outcome::Unchanged;
+            return it->id;
+        }
+    }
+    return StoreEntry(folder, parentId, host);
+}
+
 void Catalogue::updateIfChanged(Child &child, qint64 size, double lac)
 {
     child.met = true;

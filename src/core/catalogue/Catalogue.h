@@ -81,6 +81,9 @@ public:
     // folder); returns the row's ID. A found row whose size or time differ
     // from the listing's is updated. Throws CatalogueError.
     qint32 StoreEntry(const FileEntry &entry, qint32 parentId, const QString &host);
+    // A folder above the part of a host a scan lists: its row as it is
+    // (outcome Unchanged), or added as StoreEntry adds it.
+    qint32 keepFolder(const FileEntry &folder, qint32 parentId, const QString &host);
     // An ID no row has yet; 0 when the catalogue is not open.
     qint32 NewRecordId();
     // Rows read from another catalogue, stored with their IDs in the open

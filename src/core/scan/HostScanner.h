@@ -53,6 +53,8 @@ public:
     // Off: a scan of a host whose last scan was interrupted starts at the
     // top, rather than carrying on from the folders it left.
     void setResume(bool on) { m_resume = on; }
+    // Lists only below this folder (names as listed, joined by "/"; "" the top).
+    void setStartFolder(const QByteArray &path) { m_context.setStartFolder(path); }
     // Off: one listing at a time on every server.
     void setPipelining(bool on) { m_pipelining = on; }
     // At most this many connections at once (1 to MaxConnections); servers

@@ -3,6 +3,7 @@
 #include "core/base/ElidedText.h"
 #include "core/catalogue/Catalogue.h"
 #include "core/catalogue/ExactNames.h"
+#include "core/ftp/ListingDecoder.h"
 #include "FolderWalk.h"
 #include "ScanConnection.h"
 #include "ScanView.h"
@@ -67,7 +68,29 @@ void WalkContext::startWork(bool resume)
         return;
     }
     m_unlisted->clear();
-    m_work.startAtTop();
+    startAtFolder();
+}
+
+// The folders above the start are rows of their own, found or added, so
+// that the paths of what is listed below stay whole; nothing above is
+// listed, so nothing there is removed.
+void WalkContext::startAtFolder()
+{
+    if (m_startPath.isEmpty()) {
+        m_work.startAtTop();
+        return;
+    }
+    const QString stored = m_host.left(Catalogue::HostSize);
+    qint32 parent = 0;
+    for (const QByteArray &step : m_startPath.split('/')) {
+        FileEntry folder;
+        folder.wireName = step;
+        folder.name = ListingDecoder::visibleName(ExactNames::decode(step, m_connection.codePage()));
+        folder.kind = FileEntry::Kind::Directory;
+        folder.sizeKnown = false;
+        parent = m_catalogue.keepFolder(folder, parent, stored);
+    }
+    m_work.startAt(Folder{m_startPath, parent, m_catalogue.lastWasNew()});
 }
 
 void WalkContext::beginStoring()

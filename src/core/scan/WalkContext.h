@@ -50,8 +50,12 @@ public:
     // walks, endStoring() after a walk that did not throw, clear() last.
     void begin(const QString &host);
     void setConnected(bool connected);
+    // Where the walk starts: the listed names of a folder joined by "/", ""
+    // (the top) unless set. Before startWork().
+    void setStartFolder(const QByteArray &path) { m_startPath = path; }
     // Carries on from the folders an interrupted scan of the host left, when
-    // there are some and resume is true; else starts at the top. Throws CatalogueError.
+    // there are some and resume is true; else starts at the start folder.
+    // Throws CatalogueError.
     void startWork(bool resume);
     // Folders an earlier part of this scan left when startWork() resumed; 0: started at the top.
     qint64 resumedFolders() const { return m_resumed; }
@@ -114,6 +118,7 @@ public:
     static QString logged(const QByteArray &path);
 
 private:
+    void startAtFolder();
     bool storeListing(const QList<FileEntry> &entries, qint32 parentId, const QByteArray &path);
     void reportUnlisted(const QByteArray &path, const QString &error);
     bool shouldDescend(const FileEntry &e, const QByteArray &childPath);
@@ -124,6 +129,7 @@ private:
     void noteUnreadable(int lines, const QByteArrayList &samples, const QByteArray &path);
     void pause(int ms);
 
+    QByteArray m_startPath;
     ScanConnection &m_connection;
     Catalogue &m_catalogue;
     ActivityLog &m_log;

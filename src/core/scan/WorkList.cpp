@@ -3,12 +3,12 @@
 
 #include <algorithm>
 
-void WorkList::startAtTop()
+void WorkList::startAt(Folder top)
 {
     clear();
     if (m_store)
         m_store->clear();
-    add(Folder{});
+    add(std::move(top));
 }
 
 qint64 WorkList::resume()

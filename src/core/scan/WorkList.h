@@ -39,8 +39,10 @@ public:
     // Called for each folder that leaves memory for the store only, so that
     // what keeps state per waiting folder can let it go too.
     void setOnSpill(std::function<void(const Folder &)> f) { m_onSpill = std::move(f); }
-    // The store's folders of an earlier part are forgotten.
-    void startAtTop();
+    // The store's folders of an earlier part are forgotten; the walk starts
+    // at the top, or at a folder below it.
+    void startAtTop() { startAt(Folder{}); }
+    void startAt(Folder top);
     // Carries on with the folders an earlier part left in the store; returns
     // how many wait. Their rows may hold part of a listing, so none is fresh.
     qint64 resume();
