@@ -18,6 +18,15 @@ CommandLine::CommandLine()
         {"host", "Host.", "HOST"},
         {"long", "Size, date and type before each path."},
         {"limit", "Row limit.", "N"},
+        {"regex", "The pattern is a regular expression."},
+        {"min-size", "Smallest size.", "SIZE"},
+        {"max-size", "Largest size.", "SIZE"},
+        {"newer", "Listed after.", "WHEN"},
+        {"older", "Listed before.", "WHEN"},
+        {"under", "Only below this folder.", "HOST/PATH"},
+        {"files", "Only files."},
+        {"folders", "Only folders."},
+        {"count", "Only the number of matches."},
         {"tls", "TLS mode.", "MODE"},
         {"trust", "Trusted certificate fingerprint.", "FINGERPRINT"},
         {"max-entries", "Entry limit.", "N"},
@@ -52,7 +61,8 @@ QString CommandLine::usage()
         "usage: harvex-cli COMMAND [options]\n"
         "  scan HOST[:PORT][/FOLDER] [--user NAME] [--password-stdin] [--passive] [--tls require|try|off]\n"
         "       [--trust FINGERPRINT] [--max-entries N] [--max-depth N] [--connections N] [--restart] [--save]\n"
-        "  find PATTERN [--type EXT] [--host HOST] [--long] [--limit N]\n"
+        "  find PATTERN [--regex] [--type EXT,...] [--host HOST] [--under HOST/PATH] [--files|--folders]\n"
+        "       [--min-size SIZE] [--max-size SIZE] [--newer WHEN] [--older WHEN] [--count] [--long] [--limit N]\n"
         "  sql STATEMENT\n"
         "  tree [HOST]\n"
         "  path ID\n"

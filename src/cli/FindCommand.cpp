@@ -5,11 +5,21 @@
 #include "core/catalogue/Catalogue.h"
 #include "core/catalogue/LacTime.h"
 #include "core/catalogue/PathSearch.h"
+#include "core/catalogue/SearchStatement.h"
+#include "core/catalogue/SearchTermText.h"
+#include "ExitCode.h"
 #include "core/scan/ScanSetup.h"
 
 #include <cstdio>
 
 namespace {
+// The usage error is out; the options are not taken.
+bool refused(const QString &why)
+{
+    CommandLine::usageError(why);
+    return false;
+}
+
 void line(const QString &text)
 {
     const QByteArray bytes = text.toUtf8() + '\n';
@@ -50,23 +60,70 @@ QString FindCommand::usage()
     return QStringLiteral(
         "usage: harvex-cli find PATTERN [options]\n"
         "  PATTERN matches whole names as SQL LIKE does: % any run of characters, _ one\n"
-        "  character, A to Z in either case\n"
+        "  character; letters of every script match in either case\n"
         "  prints host/path/name for every match, one a line, as they are found\n"
-        "  --type EXT          only this type (\"<DIR>\" folders, \"\" files without one)\n"
-        "  --host HOST         only this host\n"
+        "  --regex             PATTERN is a regular expression found anywhere in the name,\n"
+        "                      letters in either case\n"
+        "  --type EXT[,EXT...] only these types (\"<DIR>\" folders, \"\" files without one)\n"
+        "  --files, --folders  only files, only folders\n"
+        "  --min-size SIZE, --max-size SIZE  sizes in bytes or with K, M, G, T (of 1024)\n"
+        "  --newer WHEN, --older WHEN  listed after, before: a date (2024-01-31, UTC),\n"
+        "                      a time (2024-01-31T12:00:00Z) or an age (90min, 12h, 30d, 2w)\n"
+        "  --host HOST         only this host (a LIKE pattern when it holds % or _)\n"
+        "  --under HOST/PATH   only below this folder, named as find prints it\n"
+        "  --count             print only the number of matches\n"
         "  --long              size in bytes, date (UTC, ISO 8601) and type before each path\n"
         "  --limit N           stop after N matches\n"
         "  --format tsv|csv|json  every stored field with Path and Date, a header first\n"
         "  --data DIR          data folder");
 }
 
+bool FindCommand::readTerms(const CommandContext &c, SearchTerms &terms)
+{
+    terms.pattern = c.args.first();
+    terms.regex = c.line.isSet("regex");
+    // "ALL" has always meant every type.
+    if (c.line.isSet("type") && c.line.value("type") != QLatin1String("ALL"))
+        terms.types = c.line.value("type").split(u',');
+    terms.host = c.line.value("host");
+    if (c.line.isSet("files") && c.line.isSet("folders"))
+        return refused(QStringLiteral("--files and --folders exclude each other"));
+    terms.kind = c.line.isSet("files") ? SearchTerms::Kind::Files
+        : c.line.isSet("folders")      ? SearchTerms::Kind::Folders
+                                       : SearchTerms::Kind::Any;
+    if (!readBounds(c, terms))
+        return false;
+    if (const QString why = SearchStatement::problem(terms); !why.isEmpty())
+        return refused(why);
+    return true;
+}
+
+bool FindCommand::readBounds(const CommandContext &c, SearchTerms &terms)
+{
+    for (const auto &[option, bound] : {std::pair{"min-size", &terms.minSize}, std::pair{"max-size", &terms.maxSize}}) {
+        if (!c.line.isSet(option))
+            continue;
+        *bound = SearchTermText::size(c.line.value(option));
+        if (!*bound)
+            return refused(QStringLiteral("--%1 takes a size such as 700M or 5G").arg(QLatin1String(option)));
+    }
+    for (const auto &[option, bound] : {std::pair{"newer", &terms.newer}, std::pair{"older", &terms.older}}) {
+        if (!c.line.isSet(option))
+            continue;
+        *bound = SearchTermText::time(c.line.value(option));
+        if (!bound->isValid())
+            return refused(QStringLiteral("--%1 takes a date (2024-01-31) or an age (30d, 12h, 2w)").arg(QLatin1String(option)));
+    }
+    return true;
+}
+
 int FindCommand::fromCommandLine(const CommandContext &c)
 {
     Options options;
-    options.pattern = c.args.first();
-    if (c.line.isSet("type"))
-        options.type = c.line.value("type");
-    options.host = c.line.value("host");
+    if (!readTerms(c, options.terms))
+        return ExitCode::Failed;
+    options.under = c.line.value("under");
+    options.countOnly = c.line.isSet("count");
     options.longList = c.line.isSet("long");
     if (c.line.isSet("format"))
         options.format = c.format;
@@ -100,6 +157,11 @@ void FindCommand::run(const Options &options)
 {
     PathSearch search(m_catalogue.database(),
                       [this](const QString &host) { return ScanSetup::codePageFor(m_settings, host); });
+    if (options.countOnly) {
+        line(QString::number(search.count(options.terms, options.under)));
+        std::fflush(stdout);
+        return;
+    }
     std::optional<ResultWriter> table;
     if (options.format) {
         table.emplace(*options.format);
@@ -108,7 +170,7 @@ void FindCommand::run(const Options &options)
     m_sinceFlush.start();
     m_sinceRow.start();
     qint64 unknown = 0;
-    search.find(options.pattern, options.type, options.host, options.limit, [&](const PathSearch::Hit &hit) {
+    search.find(options.terms, options.under, options.limit, [&](const PathSearch::Hit &hit) {
         const CatalogueRecord &r = hit.row;
         if (table)
             table->row({r.name, r.ext, r.size, r.host, r.attr, hit.lac, r.id, r.pid, hit.path, dateValue(hit.lac)});

@@ -1,5 +1,6 @@
 #pragma once
 #include "ResultWriter.h"
+#include "core/catalogue/SearchTerms.h"
 
 #include <QElapsedTimer>
 #include <QString>
@@ -17,9 +18,9 @@ class FindCommand
 public:
     struct Options
     {
-        QString pattern;
-        QString type = QStringLiteral("ALL");
-        QString host;
+        SearchTerms terms;
+        QString under; // "host/a/b": only below that folder
+        bool countOnly = false;
         qint64 limit = 0; // 0: every row
         bool longList = false;
         std::optional<ResultWriter::Format> format;
@@ -40,6 +41,9 @@ public:
     static QString isoDate(double lac);
 
 private:
+    // The options' terms checked: a usage error said, and false, for a bad one.
+    static bool readTerms(const CommandContext &c, SearchTerms &terms);
+    static bool readBounds(const CommandContext &c, SearchTerms &terms);
     void rowWritten();
 
     Catalogue &m_catalogue;

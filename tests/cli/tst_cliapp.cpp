@@ -25,6 +25,7 @@ private slots:
     void findByPatternTypeAndHost_data();
     void findByPatternTypeAndHost();
     void jsonAndCsv();
+    void findCountsAndRefusesBadTerms();
     void findPrintsPaths();
     void findLongAndLimit();
     void findEscapesNamesInEveryFormat();
@@ -119,6 +120,28 @@ void tst_CliApp::findByPatternTypeAndHost_data()
     QTest::newRow("folders") << QStringList{"find", "%", "--type", "<DIR>"} << 4;
     QTest::newRow("ALL") << QStringList{"find", "read%", "--type", "ALL"} << 2;
     QTest::newRow("other host") << QStringList{"find", "%", "--host", "elsewhere"} << 0;
+    QTest::newRow("types") << QStringList{"find", "%", "--type", "txt,pdf"} << 3;
+    QTest::newRow("regex") << QStringList{"find", "^READ|^man", "--regex"} << 3;
+    QTest::newRow("under") << QStringList{"find", "%", "--under", m_server->hostText() + "/pub"} << 3;
+    QTest::newRow("under nothing") << QStringList{"find", "%", "--under", m_server->hostText() + "/nowhere"} << 0;
+    QTest::newRow("files") << QStringList{"find", "%", "--files"} << 5;
+    QTest::newRow("folders only") << QStringList{"find", "%", "--folders", "--host", "%"} << 4;
+    QTest::newRow("sizes") << QStringList{"find", "%", "--files", "--min-size", "100", "--max-size", "1k"} << 5;
+    QTest::newRow("too small") << QStringList{"find", "%", "--files", "--max-size", "99"} << 0;
+}
+
+// --count says how many, and terms that cannot be asked are usage errors.
+void tst_CliApp::findCountsAndRefusesBadTerms()
+{
+    const Result count = cli({"find", "%", "--files", "--count"});
+    QCOMPARE(count.code, 0);
+    QCOMPARE(count.out, QString("5\n"));
+    for (const QStringList &bad : {QStringList{"--min-size", "lots"}, QStringList{"--newer", "yesterday"},
+                                   QStringList{"--regex"}, QStringList{"--files", "--folders"}}) {
+        const Result r = cli(QStringList{"find", bad.contains("--regex") ? "(unclosed" : "%"} + bad);
+        QCOMPARE(r.code, 1);
+        QVERIFY2(r.err.startsWith("harvex-cli: "), qPrintable(r.err));
+    }
 }
 
 void tst_CliApp::findByPatternTypeAndHost()

@@ -23,6 +23,16 @@ QDateTime LacTime::toDateTime(double lac)
     return QDateTime::fromMSecsSinceEpoch(ms, Qt::LocalTime);
 }
 
+double LacTime::fromDateTime(const QDateTime &when)
+{
+    if (!when.isValid())
+        return 0;
+    const quint64 ft = quint64(when.toMSecsSinceEpoch() + EpochOffsetMs) * 10000;
+    double lac;
+    std::memcpy(&lac, &ft, sizeof lac);
+    return lac;
+}
+
 QString LacTime::text(double lac)
 {
     const QDateTime t = toDateTime(lac);

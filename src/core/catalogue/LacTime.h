@@ -11,6 +11,8 @@ namespace LacTime {
 quint64 fileTime(double lac);
 // Invalid for 0 (no time was listed).
 QDateTime toDateTime(double lac);
+// The LAC value of a time; 0 for an invalid one.
+double fromDateTime(const QDateTime &when);
 // Local time, "2026-12-09 01:08"; empty for 0.
 QString text(double lac);
 }

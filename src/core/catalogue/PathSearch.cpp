@@ -3,6 +3,7 @@
 #include "CatalogueQueries.h"
 #include "ExactNames.h"
 #include "NameSearch.h"
+#include "SearchStatement.h"
 #include "SqlDialect.h"
 
 #include <QSqlError>
@@ -18,9 +19,61 @@ qint64 PathSearch::find(const QString &pattern, const QString &type, const QStri
                         const OnHit &onHit)
 {
     const NameSearch search(m_db);
-    CatalogueQueries::Statement st = CatalogueQueries::find(pattern, type, host, &search);
-    // Each row's listed bytes come with it; SQLite steps through the find
-    // and the join together, so nothing is collected first.
+    return tell(CatalogueQueries::find(pattern, type, host, &search), limit, onHit);
+}
+
+qint64 PathSearch::find(const SearchTerms &terms, const QString &under, qint64 limit, const OnHit &onHit)
+{
+    return tell(statement(terms, under), limit, onHit);
+}
+
+qint64 PathSearch::count(const SearchTerms &terms, const QString &under)
+{
+    return CatalogueQueries(m_db).countRows(statement(terms, under));
+}
+
+// A folder that is not there finds nothing, as an empty folder would; the
+// path is no SQL, only compared with the paths the catalogue gives.
+CatalogueQueries::Statement PathSearch::statement(const SearchTerms &terms, const QString &under)
+{
+    if (const QString why = SearchStatement::problem(terms); !why.isEmpty())
+        throw CatalogueError(why);
+    const NameSearch search(m_db);
+    if (under.isEmpty())
+        return SearchStatement::build(terms, search);
+    const std::optional<qint32> folder = folderAt(under);
+    CatalogueQueries::Statement st = SearchStatement::build(terms, search, folder.value_or(0));
+    if (!folder)
+        st.sql += QStringLiteral(" AND 1 = 0");
+    return st;
+}
+
+std::optional<qint32> PathSearch::folderAt(const QString &path)
+{
+    QStringList steps = path.split(u'/', Qt::SkipEmptyParts);
+    if (steps.size() < 2)
+        return std::nullopt;
+    const QString host = steps.takeFirst();
+    const CatalogueQueries queries(m_db);
+    qint32 parent = 0;
+    QString reached = host;
+    for (const QString &step : std::as_const(steps)) {
+        reached += u'/' + step;
+        const QList<CatalogueQueries::Folder> level = queries.subfolders(host, CatalogueQueries::HostMatch::Exact, {parent});
+        const auto it = std::find_if(level.begin(), level.end(), [&](const CatalogueQueries::Folder &f) {
+            return m_folders.path(f.id) == reached;
+        });
+        if (it == level.end())
+            return std::nullopt;
+        parent = it->id;
+    }
+    return parent;
+}
+
+// Each row's listed bytes come with it; SQLite steps through the find and
+// the join together, so nothing is collected first.
+qint64 PathSearch::tell(CatalogueQueries::Statement st, qint64 limit, const OnHit &onHit)
+{
     QString sql = QStringLiteral("SELECT d.Name, d.ext, d.Size, d.Host, d.Attr, d.ID, d.PID, %1, d.LAC FROM (%2) d "
                                  "LEFT JOIN ExactName x ON x.ID = d.ID")
                       .arg(ExactNames::sqlBytes(m_db), st.sql);

@@ -1,6 +1,8 @@
 #pragma once
 #include "CatalogueRecord.h"
+#include "CatalogueQueries.h"
 #include "FolderPaths.h"
+#include "SearchTerms.h"
 
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -33,10 +35,20 @@ public:
     // when it can; the rows are LIKE's. Returns the rows told. Throws
     // CatalogueError.
     qint64 find(const QString &pattern, const QString &type, const QString &host, qint64 limit, const OnHit &onHit);
+    // The rows that meet every term, below the folder under names
+    // ("host/a/b", as find prints it; empty: anywhere).
+    qint64 find(const SearchTerms &terms, const QString &under, qint64 limit, const OnHit &onHit);
+    // How many rows find() would tell, without their paths.
+    qint64 count(const SearchTerms &terms, const QString &under);
+    // The ID of the folder a path names ("host/a/b", names as find prints
+    // them); nothing when the catalogue holds no such folder. Throws CatalogueError.
+    std::optional<qint32> folderAt(const QString &path);
     static QStringList fieldNames() { return {"Name", "ext", "Size", "Host", "Attr", "LAC", "ID", "PID"}; }
 
 private:
     Hit hitAt(const QSqlQuery &q);
+    CatalogueQueries::Statement statement(const SearchTerms &terms, const QString &under);
+    qint64 tell(CatalogueQueries::Statement st, qint64 limit, const OnHit &onHit);
 
     QSqlDatabase m_db;
     FolderPaths m_folders;

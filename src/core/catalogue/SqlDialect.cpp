@@ -20,6 +20,11 @@ QString SqlDialect::like(const QSqlDatabase &db, const QString &column)
     return pick(db, column + QStringLiteral(" LIKE ?"), asciiLike(column));
 }
 
+QString SqlDialect::regexMatch(const QSqlDatabase &db, const QString &column)
+{
+    return pick(db, column + QStringLiteral(" REGEXP ?"), column + QStringLiteral(" ~* ?"));
+}
+
 QString SqlDialect::bytesType(const QSqlDatabase &db)
 {
     return pick(db, QStringLiteral("BLOB"), QStringLiteral("BYTEA"));

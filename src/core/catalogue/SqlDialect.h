@@ -22,6 +22,9 @@ public:
 
     // A byte string's type.
     static QString bytesType(const QSqlDatabase &db);
+    // "column matches the regular expression ?, letters in either case":
+    // SQLite's REGEXP (the program's SqliteRegexp), PostgreSQL's ~*.
+    static QString regexMatch(const QSqlDatabase &db, const QString &column);
     // A UTF-8 text expression as a byte string.
     static QString utf8Bytes(const QSqlDatabase &db, const QString &text);
     // "IS NOT", with NULL equal to NULL.

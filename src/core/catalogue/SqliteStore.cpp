@@ -5,6 +5,7 @@
 #include "SqlDialect.h"
 #include "SqlStatement.h"
 #include "SqliteNameFold.h"
+#include "SqliteRegexp.h"
 #include "SqliteSchema.h"
 
 #include <QDir>
@@ -35,6 +36,7 @@ void SqliteStore::open(const QString &folder, const NameIndex::Progress &progres
     if (!m_db.open())
         throw CatalogueError(m_db.lastError().text());
     SqliteNameFold::install(SqlDialect::sqliteHandle(m_db));
+    SqliteRegexp::install(SqlDialect::sqliteHandle(m_db));
     SqliteSchema::tune(m_db);
     SqliteSchema::create(m_db);
     CatalogueUpgrade::upgradeSqlite(m_db);
