@@ -4,6 +4,7 @@
 #include "core/scan/ScanOptionsDraft.h"
 
 #include <QComboBox>
+#include <QFontDatabase>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -12,6 +13,7 @@
 #include <QPushButton>
 
 namespace {
+constexpr int PinLine = 16 * 3; // "AB:" per byte
 // The code pages FTP servers are met with; any other name Qt knows can be typed.
 const char *const CodePages[] = {"latin1", "cp1251", "koi8-r", "cp866", "cp1252", "cp1250", "iso-8859-2",
                                  "iso-8859-5", "shift_jis", "euc-jp", "gbk", "big5", "euc-kr"};
@@ -38,7 +40,7 @@ HostOptionsPage::HostOptionsPage(Catalogue &catalogue, QWidget *parent)
     cbTls = tlsChoice(this);
     laPin = new QLabel(this);
     laPin->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    laPin->setWordWrap(true);
+    laPin->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     btnForget = new QPushButton(QStringLiteral("&Forget"), this);
     btnForget->setToolTip(QStringLiteral("The next log-on asks about the certificate again"));
     cbCodePage = new QComboBox(this);
@@ -50,11 +52,12 @@ HostOptionsPage::HostOptionsPage(Catalogue &catalogue, QWidget *parent)
     laPreview->setWordWrap(true);
     lbPreview = new QListWidget(this);
     auto *pin = new QHBoxLayout;
-    pin->addWidget(laPin, 1);
+    pin->addStretch(1);
     pin->addWidget(btnForget);
     form->addRow(QStringLiteral("&Host"), cbHost);
     form->addRow(QStringLiteral("&TLS"), cbTls);
     form->addRow(QStringLiteral("Pinned certificate"), pin);
+    form->addRow(laPin);
     form->addRow(QStringLiteral("Code &page"), cbCodePage);
     form->addRow(laPreview);
     form->addRow(lbPreview);
@@ -116,7 +119,9 @@ void HostOptionsPage::showHost()
 void HostOptionsPage::showPin()
 {
     const QByteArray sha = m_draft && !m_host.isEmpty() ? m_draft->host(m_host).pinnedSha256 : QByteArray();
-    laPin->setText(sha.isEmpty() ? QStringLiteral("None") : CertificateFingerprint::text(sha));
+    // 95 characters do not fit the dialog's width: two lines of 16 bytes.
+    const QString text = CertificateFingerprint::text(sha);
+    laPin->setText(sha.isEmpty() ? QStringLiteral("None") : text.left(PinLine) + u'\n' + text.mid(PinLine));
     btnForget->setEnabled(!sha.isEmpty());
 }
 
