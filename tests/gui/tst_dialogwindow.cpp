@@ -127,7 +127,10 @@ void tst_DialogWindow::mainWindowActivatedBringsTheDialogBack()
     TSeekForm *seek = m_app->SeekForm;
     seek->show();
     QTRY_VERIFY(seek->isActiveWindow());
-    main->activateWindow();
+    QSignalSpy focus(qApp, &QGuiApplication::focusWindowChanged);
+    // As the window manager does on a click.
+    main->windowHandle()->requestActivate();
+    QTRY_VERIFY(!focus.isEmpty() && focus.first().first().value<QWindow *>() == main->windowHandle());
     QTRY_VERIFY(seek->isActiveWindow());
     seek->hide();
     QVERIFY(main->isEnabled());
