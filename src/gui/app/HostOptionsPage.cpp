@@ -103,17 +103,24 @@ void HostOptionsPage::showHost()
         w->setEnabled(any);
     const ScanOptions::Host h = any ? m_draft->host(m_host) : ScanOptions::Host();
     cbTls->setCurrentIndex(qMax(0, cbTls->findData(int(h.tls))));
-    m_previewError.clear();
-    try {
-        m_preview = any ? CodePagePreview(m_catalogue, m_host) : CodePagePreview();
-    } catch (const CatalogueError &e) {
-        m_preview = CodePagePreview();
-        m_previewError = e.message();
-    }
+    readPreview();
     const QSignalBlocker quiet(cbCodePage);
     cbCodePage->setEditText(QString::fromLatin1(h.codePage));
     showPreview();
     showPin();
+}
+
+void HostOptionsPage::readPreview()
+{
+    m_previewError.clear();
+    m_preview = CodePagePreview();
+    if (m_host.isEmpty())
+        return;
+    try {
+        m_preview = CodePagePreview(m_catalogue, m_host);
+    } catch (const CatalogueError &e) {
+        m_previewError = e.message();
+    }
 }
 
 void HostOptionsPage::showPin()

@@ -33,6 +33,7 @@ public:
 private:
     void hostChosen(const QString &hostText);
     void showHost();
+    void readPreview();
     void showPin();
     void showPreview();
     QString previewCaption(const QByteArray &codePage) const;
