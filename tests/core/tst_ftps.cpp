@@ -19,6 +19,7 @@ private slots:
     void pinnedCertificateScans();
     void unpinnedCertificateIsRefused();
     void promptPinsOnce();
+    void changedCertificateDeclined();
     void implicitTls();
 
 private:
@@ -31,8 +32,11 @@ struct Prompt : TrustPrompt
 {
     bool answer = false;
     QStringList asked;
-    bool trustCertificate(const QString &host, const QString &fingerprint, const QString &) override
+    QStringList pinned;
+    bool trustCertificate(const QString &host, const QString &fingerprint, const QString &,
+                          const QString &pinnedFingerprint) override
     {
+        pinned << pinnedFingerprint;
         asked << host + ' ' + fingerprint;
         return answer;
     }
@@ -141,6 +145,31 @@ void tst_Ftps::promptPinsOnce()
     // Reconnecting within the session does not ask again.
     QVERIFY(s.reopen());
     QCOMPARE(prompt.asked.size(), 2);
+}
+
+// A pin for another certificate: the prompt hears of both, and a no is
+// reported as the user's refusal, in the error and in the log.
+void tst_Ftps::changedCertificateDeclined()
+{
+    FtpTestServer server(FtpTestServer::Kind::Vsftpd);
+    QVERIFY(server.enableTls());
+    QVERIFY(server.start(m_root.path()));
+    FtpLogon logon = logonFor(server);
+    logon.tls = FtpLogon::Tls::Require;
+    logon.pinnedSha256 = QByteArray(32, '\x01');
+    const QString oldPin = CertificateFingerprint::text(logon.pinnedSha256);
+    Prompt prompt;
+    QStringList notices;
+    FtpSession s;
+    s.setTrustPrompt(&prompt);
+    s.setNoticeHandler([&](const QString &n) { notices << n; });
+    QVERIFY(!s.open(logon));
+    QCOMPARE(prompt.asked, QStringList{"127.0.0.1 " + openSslText(server)});
+    QCOMPARE(prompt.pinned, QStringList{oldPin});
+    QVERIFY2(s.lastError().startsWith("Certificate declined: ") && s.lastError().contains("not trusted"),
+             qPrintable(s.lastError()));
+    const QString log = notices.join('\n');
+    QVERIFY2(log.contains("was declined") && log.contains("not the one pinned") && log.contains(oldPin), qPrintable(log));
 }
 
 void tst_Ftps::implicitTls()

@@ -12,6 +12,8 @@ private slots:
     void defaultsWhenMissing();
     void untouchedKeysSurvive();
     void bothProgramsWritingMerge();
+    void removalMerges();
+    void reloadSeesTheOtherProgramAndKeepsOwnChanges();
 };
 
 void tst_IniFile::keysWithSpacesStayAsWritten()
@@ -94,6 +96,54 @@ void tst_IniFile::bothProgramsWritingMerge()
     // After a save the object sees the other program's keys too.
     QCOMPARE(desktop.readBool("FTP", "Passive", false), true);
     QVERIFY(!desktop.hasChanges());
+}
+
+// A key removed here goes from the file at save(), whatever the other
+// program wrote meanwhile elsewhere; its emptied section goes with it.
+void tst_IniFile::removalMerges()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("Harvex.ini");
+    {
+        IniFile first(path);
+        first.writeString("TRUST", "b.example.org", "AB");
+        first.writeString("TRUST", "a.example.org", "CD");
+        first.writeString("TLS", "a.example.org", "require");
+        QVERIFY(first.save());
+    }
+    IniFile desktop(path);
+    QCOMPARE(desktop.keys("TRUST"), (QStringList{"b.example.org", "a.example.org"}));
+    IniFile cli(path);
+    cli.writeString("TRUST", "c.example.org", "EF");
+    QVERIFY(cli.save());
+    desktop.remove("TRUST", "b.example.org");
+    desktop.remove("TLS", "a.example.org");
+    desktop.remove("TLS", "never.example.org");
+    QVERIFY(!desktop.hasKey("TRUST", "b.example.org"));
+    QVERIFY(desktop.save());
+    IniFile after(path);
+    QCOMPARE(after.keys("TRUST"), (QStringList{"a.example.org", "c.example.org"}));
+    QVERIFY(after.keys("TLS").isEmpty());
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QVERIFY(!f.readAll().contains("[TLS]"));
+}
+
+void tst_IniFile::reloadSeesTheOtherProgramAndKeepsOwnChanges()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("Harvex.ini");
+    IniFile desktop(path);
+    desktop.writeInt("FORM", "Top", 5);
+    IniFile cli(path);
+    cli.writeString("TRUST", "a.example.org", "AB");
+    QVERIFY(cli.save());
+    QVERIFY(!desktop.hasKey("TRUST", "a.example.org"));
+    desktop.reload();
+    QCOMPARE(desktop.readString("TRUST", "a.example.org", ""), QString("AB"));
+    QCOMPARE(desktop.readInt("FORM", "Top", 0), 5);
+    QVERIFY(desktop.hasChanges());
+    QVERIFY(!QFile::exists(path) || !IniFile(path).hasKey("FORM", "Top"));
 }
 
 QTEST_GUILESS_MAIN(tst_IniFile)

@@ -1,6 +1,8 @@
 #include "core/base/AppPaths.h"
 #include "app/HarvexApplication.h"
 #include "app/TMainForm.h"
+#include "app/ScanOptionsPage.h"
+#include "app/TOptionsForm.h"
 #include "browse/TQueryForm.h"
 #include "browse/TSeekForm.h"
 #include "browse/TTabForm.h"
@@ -10,6 +12,8 @@
 #include "widgets/UiSeam.h"
 
 #include <QCheckBox>
+#include <QPlainTextEdit>
+#include <QWindow>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -23,6 +27,9 @@ private slots:
     void initTestCase();
     void cleanupTestCase();
     void centredOnTheMainWindow();
+    void belongsToTheMainWindow_data();
+    void belongsToTheMainWindow();
+    void mainWindowActivatedBringsTheDialogBack();
     void hostDialogReturnSubmits();
     void hostDialogEscapeAndCancelRestore();
     void passwordHiddenUntilShown();
@@ -31,6 +38,7 @@ private slots:
     void mnemonicsOnlyUnderline();
 
 private:
+    DialogWindow *dialog(const QString &name) const;
     QTemporaryDir m_dir;
     std::unique_ptr<HarvexApplication> m_app;
     QStringList m_messages;
@@ -58,7 +66,8 @@ void tst_DialogWindow::cleanupTestCase()
 void tst_DialogWindow::centredOnTheMainWindow()
 {
     const QPoint centre = m_app->MainForm->frameGeometry().center();
-    for (QWidget *w : std::initializer_list<QWidget *>{m_app->SelHost, m_app->SeekForm, m_app->QueryForm, m_app->About}) {
+    for (QWidget *w : std::initializer_list<QWidget *>{m_app->SelHost, m_app->SeekForm, m_app->QueryForm, m_app->About,
+                                                       m_app->Options}) {
         w->show();
         QVERIFY(QTest::qWaitForWindowExposed(w));
         const QPoint d = w->frameGeometry().center() - centre;
@@ -66,6 +75,65 @@ void tst_DialogWindow::centredOnTheMainWindow()
         w->hide();
         QVERIFY(m_app->MainForm->isEnabled());
     }
+}
+
+DialogWindow *tst_DialogWindow::dialog(const QString &name) const
+{
+    const QMap<QString, DialogWindow *> all{{"host", m_app->SelHost}, {"find", m_app->SeekForm},
+                                            {"SQL", m_app->QueryForm}, {"About", m_app->About},
+                                            {"Options", m_app->Options}};
+    return all.value(name);
+}
+
+// Opened from the menu, each dialog is the main window's: the window
+// manager keeps it above it, and the keyboard is in its first field.
+void tst_DialogWindow::belongsToTheMainWindow_data()
+{
+    QTest::addColumn<QString>("name");
+    for (const char *name : {"host", "find", "SQL", "About", "Options"})
+        QTest::newRow(name) << QString(name);
+}
+
+void tst_DialogWindow::belongsToTheMainWindow()
+{
+    QFETCH(QString, name);
+    TMainForm *main = m_app->MainForm;
+    main->activateWindow();
+    QTRY_VERIFY(main->isActiveWindow());
+    const QMap<QString, QAction *> actions{{"host", main->SelectHost1}, {"find", main->Find1}, {"SQL", main->Query1},
+                                           {"About", main->About1}, {"Options", main->Options1}};
+    // About's one field is its Close button.
+    const QMap<QString, QWidget *> fields{{"host", m_app->SelHost->cbHost}, {"find", m_app->SeekForm->edName},
+                                          {"SQL", m_app->QueryForm->Memo1}, {"About", m_app->About->btnClose},
+                                          {"Options", m_app->Options->ScanPage->cbPassive}};
+    actions.value(name)->trigger();
+    DialogWindow *d = dialog(name);
+    QVERIFY(d->isVisible());
+    QVERIFY(QTest::qWaitForWindowExposed(d));
+    QVERIFY(d->windowHandle());
+    QCOMPARE(d->windowHandle()->transientParent(), main->windowHandle());
+    QVERIFY(!main->isEnabled());
+    QTRY_VERIFY(d->isActiveWindow());
+    QTRY_COMPARE(QApplication::focusWidget(), fields.value(name));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    QVERIFY(d->isHidden());
+    QVERIFY(main->isEnabled());
+}
+
+// A click on the disabled main window puts the dialog back on top.
+void tst_DialogWindow::mainWindowActivatedBringsTheDialogBack()
+{
+    TMainForm *main = m_app->MainForm;
+    TSeekForm *seek = m_app->SeekForm;
+    seek->show();
+    QTRY_VERIFY(seek->isActiveWindow());
+    QSignalSpy focus(qApp, &QGuiApplication::focusWindowChanged);
+    // As the window manager does on a click.
+    main->windowHandle()->requestActivate();
+    QTRY_VERIFY(!focus.isEmpty() && focus.first().first().value<QWindow *>() == main->windowHandle());
+    QTRY_VERIFY(seek->isActiveWindow());
+    seek->hide();
+    QVERIFY(main->isEnabled());
 }
 
 void tst_DialogWindow::hostDialogReturnSubmits()

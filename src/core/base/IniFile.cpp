@@ -4,6 +4,7 @@
 #include <QSaveFile>
 #include <QList>
 #include <QPair>
+#include <optional>
 #include <string>
 // Names are UTF-8 bytes both in the file and for us: no conversion layer.
 #define SI_NO_CONVERSION
@@ -12,8 +13,9 @@
 struct IniFile::Impl
 {
     CSimpleIniCaseA ini{true, false, false};
-    // Section, key and value of every write that changed a value, in order.
-    QList<QPair<QPair<QByteArray, QByteArray>, QByteArray>> changes;
+    // Section, key and value of every write that changed a value, in order;
+    // no value: the key was removed.
+    QList<QPair<QPair<QByteArray, QByteArray>, std::optional<QByteArray>>> changes;
 
     void load(const QString &path)
     {
@@ -21,6 +23,16 @@ struct IniFile::Impl
         ini.SetSpaces(false);
         if (QFile::exists(path))
             ini.LoadFile(QFile::encodeName(path).constData());
+    }
+
+    void applyChanges()
+    {
+        for (const auto &c : changes) {
+            if (c.second)
+                ini.SetValue(c.first.first.constData(), c.first.second.constData(), c.second->constData());
+            else
+                ini.Delete(c.first.first.constData(), c.first.second.constData(), true);
+        }
     }
 };
 
@@ -75,6 +87,31 @@ void IniFile::writeString(const QString &section, const QString &key, const QStr
     m_d->changes.append({{s, k}, v});
 }
 
+void IniFile::remove(const QString &section, const QString &key)
+{
+    const QByteArray s = u8(section), k = u8(key);
+    if (!m_d->ini.Delete(s.constData(), k.constData(), true))
+        return; // not there: another program's later write of it is kept
+    m_d->changes.append({{s, k}, std::nullopt});
+}
+
+QStringList IniFile::keys(const QString &section) const
+{
+    CSimpleIniCaseA::TNamesDepend names;
+    m_d->ini.GetAllKeys(u8(section).constData(), names);
+    names.sort(CSimpleIniCaseA::Entry::LoadOrder());
+    QStringList keys;
+    for (const auto &n : names)
+        keys << QString::fromUtf8(n.pItem);
+    return keys;
+}
+
+void IniFile::reload()
+{
+    m_d->load(m_path);
+    m_d->applyChanges();
+}
+
 bool IniFile::hasChanges() const
 {
     return !m_d->changes.isEmpty();
@@ -92,9 +129,7 @@ void IniFile::writeBool(const QString &section, const QString &key, bool value)
 
 bool IniFile::save()
 {
-    m_d->load(m_path);
-    for (const auto &c : m_d->changes)
-        m_d->ini.SetValue(c.first.first.constData(), c.first.second.constData(), c.second.constData());
+    reload();
     std::string text;
     if (m_d->ini.Save(text, false) < 0)
         return false;

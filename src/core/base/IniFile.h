@@ -1,5 +1,6 @@
 #pragma once
 #include <QString>
+#include <QStringList>
 #include <memory>
 
 
@@ -20,10 +21,17 @@ public:
     int readInt(const QString &section, const QString &key, int def) const;
     QString readString(const QString &section, const QString &key, const QString &def) const;
     bool hasKey(const QString &section, const QString &key) const;
+    // The section's keys in the file's order.
+    QStringList keys(const QString &section) const;
 
     void writeBool(const QString &section, const QString &key, bool value);
     void writeInt(const QString &section, const QString &key, int value);
     void writeString(const QString &section, const QString &key, const QString &value);
+    // Merged as writes are: save() removes it from the file as it is then.
+    void remove(const QString &section, const QString &key);
+    // Reads the file again, keeping this object's changes not yet saved, so
+    // that what the other program saved meanwhile is seen.
+    void reload();
 
     // Merges this object's changes into the file as it is now and writes it
     // (whole, by rename); returns false when it cannot be written.

@@ -90,6 +90,7 @@ bool FtpTls::startTls()
         return m_control.breakOff(QStringLiteral("The server sent data before the TLS handshake"));
     QSslSocket &socket = m_control.socket();
     m_certificateProblem.clear();
+    m_declined = false;
     socket.startClientEncryption();
     const SlicedWait::Outcome w = m_waits.encrypted(socket, m_logon.connectTimeoutMs);
     if (w == SlicedWait::Outcome::Done) {
@@ -112,6 +113,8 @@ bool FtpTls::refuseCertificate(const QString &problem, const QByteArray &sha)
 {
     const QString fp = CertificateFingerprint::text(sha);
     const bool mayGoPlain = m_logon.tls == FtpLogon::Tls::Try && isAnonymous(m_logon);
+    if (m_declined)
+        m_notice(QStringLiteral("   The certificate of %1 was declined (SHA-256 fingerprint %2)").arg(m_logon.host, fp));
     if (mayGoPlain) {
         // An anonymous password is no secret: the listing is worth more than
         // the encryption here, and the log says so.
@@ -121,8 +124,9 @@ bool FtpTls::refuseCertificate(const QString &problem, const QByteArray &sha)
         m_plainAfterRefusal = true;
         return false;
     }
-    return m_control.fail(QStringLiteral("The certificate of %1 is not trusted (%2). SHA-256 fingerprint: %3")
-                              .arg(m_logon.host, problem, fp));
+    const QString refusal = QStringLiteral("The certificate of %1 is not trusted (%2). SHA-256 fingerprint: %3")
+                                .arg(m_logon.host, problem, fp);
+    return m_control.fail(m_declined ? QStringLiteral("Certificate declined: ") + refusal : refusal);
 }
 
 void FtpTls::watchCertificate(QSslSocket &socket)
@@ -149,8 +153,7 @@ void FtpTls::onSslErrors(QSslSocket &socket, const QList<QSslError> &errors)
     const QString problem = problems.join(QStringLiteral("; "));
     if (!sha.isEmpty() && sha == m_logon.pinnedSha256) {
         m_acceptedSha256 = sha;
-    } else if (!sha.isEmpty() && m_prompt
-               && m_prompt->trustCertificate(m_logon.host, CertificateFingerprint::text(sha), problem)) {
+    } else if (!sha.isEmpty() && askUser(sha, problem)) {
         m_acceptedSha256 = sha;
         m_newlyTrusted = sha;
     } else {
@@ -158,6 +161,20 @@ void FtpTls::onSslErrors(QSslSocket &socket, const QList<QSslError> &errors)
         return;
     }
     socket.ignoreSslErrors();
+}
+
+// A pinned certificate that is no longer shown is worth a line in the log
+// whatever the answer: the server changed it, or another one answers.
+bool FtpTls::askUser(const QByteArray &sha, const QString &problem)
+{
+    const QString pinned = m_logon.pinnedSha256.isEmpty() ? QString() : CertificateFingerprint::text(m_logon.pinnedSha256);
+    if (!pinned.isEmpty())
+        m_notice(QStringLiteral("   The certificate of %1 is not the one pinned for it (pinned SHA-256 %2)")
+                     .arg(m_logon.host, pinned));
+    if (!m_prompt)
+        return false;
+    m_declined = !m_prompt->trustCertificate(m_logon.host, CertificateFingerprint::text(sha), problem, pinned);
+    return !m_declined;
 }
 
 void FtpTls::protectData()

@@ -49,6 +49,7 @@ private:
     void watchCertificate(QSslSocket &socket);
     void onSslErrors(QSslSocket &socket, const QList<QSslError> &errors);
     bool refuseCertificate(const QString &problem, const QByteArray &sha);
+    bool askUser(const QByteArray &sha, const QString &problem);
 
     const FtpLogon &m_logon;
     ControlChannel &m_control;
@@ -60,4 +61,5 @@ private:
     QByteArray m_acceptedSha256; // the control connection's certificate, once trusted
     QByteArray m_newlyTrusted;
     QString m_certificateProblem;
+    bool m_declined = false; // the prompt said no during this handshake
 };

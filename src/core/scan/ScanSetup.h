@@ -13,7 +13,8 @@ class IniFile;
 // and "Listing Deadline" in seconds, [SCAN] "Max Depth" and "Max Entries", [TLS]
 // host=require|try|off, [TRUST] host=SHA-256 fingerprint, [ENCODING]
 // host=code page), with what this run asks for over it. Both front ends
-// assemble their scans here; nothing else reads or writes those keys.
+// assemble their scans here; besides, only ScanOptions (the Options dialog)
+// writes those keys.
 class ScanSetup
 {
 public:

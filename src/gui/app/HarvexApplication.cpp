@@ -4,6 +4,7 @@
 #include "core/catalogue/CatalogueError.h"
 #include "core/base/IniFile.h"
 #include "TMainForm.h"
+#include "TOptionsForm.h"
 #include "widgets/UiSeam.h"
 #include "browse/CatalogueOpener.h"
 #include "browse/TQueryForm.h"
@@ -25,6 +26,7 @@ HarvexApplication::~HarvexApplication()
     delete QueryForm;
     delete About;
     delete SelHost;
+    delete Options;
 }
 
 void HarvexApplication::createWindows()
@@ -35,6 +37,7 @@ void HarvexApplication::createWindows()
     About = new TAbout(MainForm);
     SeekForm = new TSeekForm(m_catalogue, MainForm);
     QueryForm = new TQueryForm(m_catalogue, MainForm);
+    Options = new TOptionsForm(m_catalogue, MainForm);
     ScanForm = new TScanForm(MainForm->log(), MainForm->TimeScan, MainForm->TabDB);
     ScanForm->hide();
     MainForm->attachForms(SelHost, About, SeekForm, QueryForm, ScanForm);
@@ -57,6 +60,8 @@ bool HarvexApplication::startUp()
     SeekForm->setBrowser(TabForm);
     QueryForm->setBrowser(TabForm);
     MainForm->attachBrowser(TabForm, m_catalogue, m_settings.get());
+    Options->setSettings(m_settings.get(), [this] { return SelHost->history(); });
+    MainForm->attachOptions(Options, m_settings.get());
     TabForm->LoadLayout(m_settings.get());
     MainForm->show();
     MainForm->FormActivate();

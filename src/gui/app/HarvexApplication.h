@@ -7,6 +7,7 @@
 class IniFile;
 class TAbout;
 class TMainForm;
+class TOptionsForm;
 class TQueryForm;
 class TScanForm;
 class TSeekForm;
@@ -32,6 +33,7 @@ public:
     TAbout *About = nullptr;
     TSeekForm *SeekForm = nullptr;
     TQueryForm *QueryForm = nullptr;
+    TOptionsForm *Options = nullptr;
     TScanForm *ScanForm = nullptr;
     TTabForm *TabForm = nullptr;
     IniFile *settings() const { return m_settings.get(); }

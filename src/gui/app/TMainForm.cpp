@@ -16,6 +16,7 @@
 #include "ftp/TScanForm.h"
 #include "ftp/TSelHost.h"
 #include "widgets/TAbout.h"
+#include "TOptionsForm.h"
 
 #include <QCloseEvent>
 #include <QGridLayout>
@@ -150,6 +151,24 @@ void TMainForm::attachForms(TSelHost *selHost, TAbout *about, TSeekForm *seek, T
     m_scan = scan;
     connect(SelectHost1, &QAction::triggered, selHost, &QWidget::show);
     connect(About1, &QAction::triggered, about, &QWidget::show);
+}
+
+// The catalogue is written by one scan at a time: names are decoded again
+// once a running scan has ended.
+void TMainForm::attachOptions(TOptionsForm *options, IniFile *settings)
+{
+    connect(Options1, &QAction::triggered, options, &QWidget::show);
+    connect(options, &TOptionsForm::codePagesChanged, this, [this, settings] {
+        const auto recode = [this, settings] {
+            recodeNames(settings);
+            if (m_browser)
+                m_browser->BuildFolderTree();
+        };
+        if (m_scanning)
+            connect(this, &TMainForm::scanFinished, this, recode, Qt::SingleShotConnection);
+        else
+            recode();
+    });
 }
 
 void TMainForm::attachBrowser(TTabForm *browser, Catalogue &catalogue, IniFile *settings)

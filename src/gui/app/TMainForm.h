@@ -15,6 +15,7 @@ class Catalogue;
 class IniFile;
 class ScanWorker;
 class TAbout;
+class TOptionsForm;
 class TQueryForm;
 class TScanForm;
 class TSeekForm;
@@ -48,6 +49,8 @@ public:
     // The browser and the catalogue it reads, the application's; the scans
     // write through a catalogue of their own on the worker.
     void attachBrowser(TTabForm *browser, Catalogue &catalogue, IniFile *settings);
+    // Config > Options; a code page changed there decodes the stored names again.
+    void attachOptions(TOptionsForm *options, IniFile *settings);
     TScanForm *scanForm() const { return m_scan; }
     ScanWorker *worker() const { return m_worker; }
     bool isScanning() const { return m_scanning; }

@@ -7,6 +7,10 @@
 class GuiTrustPrompt : public TrustPrompt
 {
 public:
-    bool trustCertificate(const QString &host, const QString &fingerprint, const QString &problem) override;
-    static QString question(const QString &host, const QString &fingerprint, const QString &problem);
+    bool trustCertificate(const QString &host, const QString &fingerprint, const QString &problem,
+                          const QString &pinnedFingerprint) override;
+    // With a pinned fingerprint the question says the certificate changed
+    // and shows both.
+    static QString question(const QString &host, const QString &fingerprint, const QString &problem,
+                            const QString &pinnedFingerprint = QString());
 };
