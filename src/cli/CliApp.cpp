@@ -40,7 +40,9 @@ int CliApp::dispatch(const CommandLine &line)
         return CommandLine::usageError(all.isEmpty() ? QStringLiteral("no command given")
                                                      : QStringLiteral("unknown command \"%1\"").arg(all.first()));
     ResultWriter::Format format = ResultWriter::Format::Tsv;
-    if (!ResultWriter::parseFormat(line.value("format"), format))
+    // Addresses are find's own: its results are the only rows that have one.
+    const bool urls = all.first() == QLatin1String("find") && line.value("format") == QLatin1String("urls");
+    if (!urls && !ResultWriter::parseFormat(line.value("format"), format))
         return CommandLine::usageError(QStringLiteral("unknown format \"%1\"").arg(line.value("format")));
     const QStringList args = all.mid(1);
     if (!command->takes(args.size()))

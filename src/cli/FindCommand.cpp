@@ -75,6 +75,8 @@ QString FindCommand::usage()
         "  --long              size in bytes, date (UTC, ISO 8601) and type before each path\n"
         "  --limit N           stop after N matches\n"
         "  --format tsv|csv|json  every stored field with Path and Date, a header first\n"
+        "  --format urls       the ftp:// address of each match, names percent-encoded from\n"
+        "                      their listed bytes, one a line (for wget -i)\n"
         "  --data DIR          data folder");
 }
 
@@ -125,7 +127,8 @@ int FindCommand::fromCommandLine(const CommandContext &c)
     options.under = c.line.value("under");
     options.countOnly = c.line.isSet("count");
     options.longList = c.line.isSet("long");
-    if (c.line.isSet("format"))
+    options.urls = c.line.value("format") == QLatin1String("urls");
+    if (c.line.isSet("format") && !options.urls)
         options.format = c.format;
     if (c.line.isSet("limit")) {
         bool ok = false;
@@ -174,6 +177,8 @@ void FindCommand::run(const Options &options)
         const CatalogueRecord &r = hit.row;
         if (table)
             table->row({r.name, r.ext, r.size, r.host, r.attr, hit.lac, r.id, r.pid, hit.path, dateValue(hit.lac)});
+        else if (options.urls)
+            line(QString::fromLatin1(search.url(hit)));
         else
             line(options.longList ? longLine(hit) : hit.path);
         unknown += hit.pathKnown ? 0 : 1;

@@ -23,6 +23,7 @@ public:
         bool countOnly = false;
         qint64 limit = 0; // 0: every row
         bool longList = false;
+        bool urls = false; // one ftp:// address a line
         std::optional<ResultWriter::Format> format;
     };
 

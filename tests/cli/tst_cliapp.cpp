@@ -29,6 +29,7 @@ private slots:
     void findPrintsPaths();
     void findLongAndLimit();
     void findEscapesNamesInEveryFormat();
+    void findGivesAddressesFromListedBytes();
     void oldCatalogueGainsIndexOnFirstRun();
     void pathOfARow();
     void rejectedStatement();
@@ -229,6 +230,32 @@ void tst_CliApp::findEscapesNamesInEveryFormat()
     QVERIFY2(csv.value(1).endsWith(",\"h/a \"\"b\"\", c/x\\y\tz.txt\","), qPrintable(csv.value(1)));
     const QString tsv = run({"find", "x%", "--format", "tsv"}).section('\n', 1, 1);
     QCOMPARE(tsv.section('\t', 8, 8), QString("h/a \"b\", c/x\\y z.txt")); // a tab would split the column
+}
+
+// Ready for wget -i: every name percent-encoded from the bytes the server
+// listed, so a byte that is not UTF-8 travels as itself.
+void tst_CliApp::findGivesAddressesFromListedBytes()
+{
+    QTemporaryDir data;
+    {
+        Catalogue cat;
+        cat.open(data.filePath("DB"));
+        FileEntry e;
+        e.name = "50% off #1?";
+        e.kind = FileEntry::Kind::Directory;
+        const qint32 folder = cat.StoreEntry(e, 0, "h:2121");
+        e.wireName = "caf\xe9 [x].txt";
+        e.name = QString::fromLatin1(e.wireName);
+        e.kind = FileEntry::Kind::File;
+        cat.StoreEntry(e, folder, "h:2121");
+    }
+    QProcess p;
+    p.start(QStringLiteral(HARVEX_CLI), {"find", "%", "--format", "urls", "--data", data.path()});
+    QVERIFY(p.waitForFinished(60000));
+    QCOMPARE(p.exitCode(), 0);
+    QStringList urls = QString::fromLatin1(p.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+    urls.sort();
+    QCOMPARE(urls, QStringList({"ftp://h:2121/50%25%20off%20%231%3F/", "ftp://h:2121/50%25%20off%20%231%3F/caf%E9%20%5Bx%5D.txt"}));
 }
 
 // A catalogue from before the name index: the first run builds it and says

@@ -40,24 +40,42 @@ std::optional<FolderPaths::Link> FolderPaths::lookUp(qint32 id)
 }
 
 // Full: forgotten all at once, which costs one walk up per folder met again.
-void FolderPaths::remember(qint32 id, const QString &path)
+template <typename Text>
+void FolderPaths::remember(QHash<qint32, Text> &kept, qint32 id, const Text &text)
 {
-    if (m_paths.size() >= m_capacity)
-        m_paths.clear();
-    m_paths.insert(id, path);
+    if (kept.size() >= m_capacity)
+        kept.clear();
+    kept.insert(id, text);
 }
 
 std::optional<QString> FolderPaths::path(qint32 id)
 {
+    return resolve<QString>(id, m_paths, [](const Link &top) { return top.host; },
+                            [this](const Link &l) { return u'/' + ExactNames::decode(l.bytes, codePage(l.host)); });
+}
+
+// Each name percent-encoded from its listed bytes: "/", "#", "?", "%", a
+// space and bytes that are not UTF-8 all travel as %XX.
+std::optional<QByteArray> FolderPaths::urlPath(qint32 id)
+{
+    return resolve<QByteArray>(id, m_urlPaths, [](const Link &) { return QByteArray(); },
+                               [](const Link &l) { return '/' + l.bytes.toPercentEncoding(); });
+}
+
+// Up to the first folder whose text is known, or to the top level, then
+// down again adding each folder's step.
+template <typename Text>
+std::optional<Text> FolderPaths::resolve(qint32 id, QHash<qint32, Text> &kept, const std::function<Text(const Link &)> &top,
+                                         const std::function<Text(const Link &)> &step)
+{
     if (id == 0)
         return std::nullopt;
-    // Up to the first folder whose path is known, or to the top level.
     QList<Link> chain;
     QSet<qint32> seen;
-    QString path;
+    Text text;
     for (qint32 at = id;;) {
-        if (const auto known = m_paths.constFind(at); known != m_paths.cend()) {
-            path = *known;
+        if (const auto known = kept.constFind(at); known != kept.cend()) {
+            text = *known;
             break;
         }
         if (at == 0 || seen.contains(at))
@@ -68,14 +86,14 @@ std::optional<QString> FolderPaths::path(qint32 id)
             return std::nullopt;
         chain.append(*link);
         if (link->pid == 0) {
-            path = link->host;
+            text = top(*link);
             break;
         }
         at = link->pid;
     }
     for (auto it = chain.crbegin(); it != chain.crend(); ++it) {
-        path += u'/' + ExactNames::decode(it->bytes, codePage(it->host));
-        remember(it->id, path);
+        text += step(*it);
+        remember(kept, it->id, text);
     }
-    return path;
+    return text;
 }

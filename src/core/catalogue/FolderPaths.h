@@ -25,6 +25,9 @@ public:
     // links loop (possible after an edit in the SQL window). 0 is no folder.
     // Throws CatalogueError.
     std::optional<QString> path(qint32 id);
+    // The folder's path for an ftp:// address, "/a/b" with each name
+    // percent-encoded from its listed bytes; the same cases give none.
+    std::optional<QByteArray> urlPath(qint32 id);
     QByteArray codePage(const QString &host);
     // Folder rows read from the table so far: the cache's measure.
     qint64 lookUps() const { return m_lookUps; }
@@ -38,12 +41,17 @@ private:
         QByteArray bytes;
     };
     std::optional<Link> lookUp(qint32 id);
-    void remember(qint32 id, const QString &path);
+    template <typename Text>
+    std::optional<Text> resolve(qint32 id, QHash<qint32, Text> &kept, const std::function<Text(const Link &)> &top,
+                                const std::function<Text(const Link &)> &step);
+    template <typename Text>
+    void remember(QHash<qint32, Text> &kept, qint32 id, const Text &text);
 
     QSqlQuery m_byId;
     CodePageOf m_codePageOf;
     QHash<QString, QByteArray> m_codePages;
     QHash<qint32, QString> m_paths;
+    QHash<qint32, QByteArray> m_urlPaths;
     int m_capacity;
     qint64 m_lookUps = 0;
 };

@@ -1,6 +1,7 @@
 #include "PathSearch.h"
 #include "CatalogueError.h"
 #include "CatalogueQueries.h"
+#include "EntryName.h"
 #include "ExactNames.h"
 #include "NameSearch.h"
 #include "SearchStatement.h"
@@ -101,6 +102,15 @@ qint64 PathSearch::tell(CatalogueQueries::Statement st, qint64 limit, const OnHi
     if (q.lastError().isValid())
         throw CatalogueError(q.lastError().text());
     return told;
+}
+
+QByteArray PathSearch::url(const Hit &hit)
+{
+    const std::optional<QByteArray> folder = hit.row.pid == 0 ? QByteArray() : m_folders.urlPath(hit.row.pid);
+    if (!folder)
+        return QByteArray();
+    const bool isFolder = hit.row.ext == EntryName::DirMarker;
+    return "ftp://" + hit.row.host.toUtf8() + *folder + '/' + hit.row.exact.toPercentEncoding() + (isFolder ? "/" : "");
 }
 
 PathSearch::Hit PathSearch::hitAt(const QSqlQuery &q)

@@ -38,6 +38,10 @@ public:
     // The rows that meet every term, below the folder under names
     // ("host/a/b", as find prints it; empty: anywhere).
     qint64 find(const SearchTerms &terms, const QString &under, qint64 limit, const OnHit &onHit);
+    // The hit's ftp:// address, every name percent-encoded from its listed
+    // bytes, a folder's with a "/" last; empty when a folder on the way up
+    // is missing.
+    QByteArray url(const Hit &hit);
     // How many rows find() would tell, without their paths.
     qint64 count(const SearchTerms &terms, const QString &under);
     // The ID of the folder a path names ("host/a/b", names as find prints
