@@ -1,5 +1,6 @@
 #include "CatalogueGrid.h"
 #include "GridDelegate.h"
+#include "core/catalogue/DataSet.h"
 
 #include <QHeaderView>
 #include <QPainter>
@@ -20,6 +21,9 @@ CatalogueGrid::CatalogueGrid(QWidget *parent)
     // Sorted by the query, not in the view: a click on a header reruns it.
     horizontalHeader()->setSectionsClickable(true);
     horizontalHeader()->setSortIndicatorShown(false);
+    // Columns fitted to the rows of one page: Qt's 1,000 would read four
+    // pages, each a query of its own over a sorted million rows.
+    horizontalHeader()->setResizeContentsPrecision(DataSet::PageRows / 2);
 }
 
 void CatalogueGrid::setHint(const QString &text)
