@@ -120,6 +120,8 @@ void tst_Catalogue::schemaIsWhatStoredCataloguesHave()
         "DB_Folder: CREATE INDEX DB_Folder ON DB(PID, Name, ext)",
         "DB_HostRows: CREATE INDEX DB_HostRows ON DB(+Host)",
         "DB_ID: CREATE UNIQUE INDEX DB_ID ON DB(ID)",
+        "DB_LAC: CREATE INDEX DB_LAC ON DB(LAC)",
+        "DB_Name: CREATE INDEX DB_Name ON DB(Name)",
         "DB_Size: CREATE INDEX DB_Size ON DB(Size)",
         "ExactName: CREATE TABLE ExactName (ID INTEGER PRIMARY KEY, Bytes BLOB NOT NULL)",
         "HostCodePage: CREATE TABLE HostCodePage (Host TEXT PRIMARY KEY, CodePage TEXT)",

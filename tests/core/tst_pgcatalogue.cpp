@@ -257,6 +257,8 @@ void tst_PgCatalogue::schemaIsWhatStoredCataloguesHave()
         "CREATE INDEX db_foldednamestrigrams ON public.db_foldednames USING gin (name gin_trgm_ops)",
         "CREATE INDEX db_folder ON public.db USING btree (pid, host, name, ext)",
         "CREATE UNIQUE INDEX db_id ON public.db USING btree (id)",
+        "CREATE INDEX db_lac ON public.db USING btree (lac)",
+        "CREATE INDEX db_name ON public.db USING btree (name)",
         "CREATE INDEX db_size ON public.db USING btree (size)",
         "CREATE UNIQUE INDEX exactname_pkey ON public.exactname USING btree (id)",
         "CREATE UNIQUE INDEX hostcodepage_pkey ON public.hostcodepage USING btree (host)",

@@ -10,6 +10,7 @@
 #include <QChart>
 #include <QChartView>
 #include <QFile>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QToolButton>
 #include <QtTest>
@@ -24,6 +25,8 @@ private slots:
     void clickGoesInPathBarLeadsBack();
     void doubleClickShowsTheFolderInTheBrowser();
     void lastScanIsTheLatestRecordedStart();
+    void reloadKeepsTheFolderShown();
+    void fitsTheScreenAndEscapeCloses();
 
 private:
     qint32 store(const QString &name, quint32 attr, qint32 pid, quint64 size = 0);
@@ -130,6 +133,29 @@ void tst_TStatsForm::lastScanIsTheLatestRecordedStart()
     m_form->showHost("Unscanned");
     QVERIFY(m_form->laTotals->text().contains("Last scan: <b>not in the log</b>"));
     m_form->showHost("H");
+}
+
+// After a scan: the figures read again, the folder entered kept.
+void tst_TStatsForm::reloadKeepsTheFolderShown()
+{
+    m_form->enterFolder(m_pub);
+    store("late.bin", 128, m_docs, 50);
+    m_form->reload();
+    QCOMPARE(m_form->currentFolder(), m_pub);
+    QCOMPARE(m_form->statistics()->totals().entries, qint64(24));
+    QVERIFY(m_form->laTotals->text().contains("Entries: <b>24</b>"));
+}
+
+void tst_TStatsForm::fitsTheScreenAndEscapeCloses()
+{
+    m_form->close();
+    m_form->resize(5000, 4000); // as if left larger than the screen
+    m_app->MainForm->Statistics1->trigger();
+    QVERIFY(QTest::qWaitForWindowExposed(m_form));
+    const QRect screen = m_app->MainForm->screen()->availableGeometry();
+    QVERIFY2(screen.contains(m_form->frameGeometry()), qPrintable(QString("%1x%2").arg(m_form->width()).arg(m_form->height())));
+    QTest::keyClick(m_form, Qt::Key_Escape);
+    QVERIFY(!m_form->isVisible());
 }
 
 QTEST_MAIN(tst_TStatsForm)

@@ -17,7 +17,7 @@ public:
         QString changeOrder;  // ScanChange's leading column of storing order, if it needs one
     };
 
-    // Table DB and its indexes DB_ID, DB_Folder and DB_Size.
+    // Table DB and its indexes DB_ID, DB_Folder, DB_Size, DB_Name and DB_LAC.
     static QStringList rowTable(const Spelling &s);
     // ExactName, HostCodePage, ScanChange, ScanLock, PendingFolder and UnlistedRow.
     static QStringList sideTables(const Spelling &s);

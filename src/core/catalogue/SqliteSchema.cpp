@@ -6,6 +6,21 @@
 
 #include <QSqlQuery>
 #include <QVariant>
+#include <atomic>
+
+namespace {
+std::atomic<qint64> g_checkpointBytes{256 << 20};
+} // namespace
+
+void SqliteSchema::setCheckpointBytes(qint64 bytes)
+{
+    g_checkpointBytes = bytes;
+}
+
+qint64 SqliteSchema::checkpointBytes()
+{
+    return g_checkpointBytes;
+}
 
 void SqliteSchema::tune(const QSqlDatabase &db)
 {
@@ -36,7 +51,7 @@ void SqliteSchema::tune(const QSqlDatabase &db)
     // log shrinks back to 64 MB afterwards.
     QSqlQuery pageSize = SqlStatement::exec(db, QStringLiteral("PRAGMA page_size"));
     const int bytes = pageSize.next() ? pageSize.value(0).toInt() : 4096;
-    SqlStatement::exec(db, QStringLiteral("PRAGMA wal_autocheckpoint=%1").arg((256 << 20) / qMax(bytes, 512)));
+    SqlStatement::exec(db, QStringLiteral("PRAGMA wal_autocheckpoint=%1").arg(qMax<qint64>(1, checkpointBytes() / qMax(bytes, 512))));
     SqlStatement::exec(db, QStringLiteral("PRAGMA journal_size_limit=67108864"));
 }
 

@@ -10,6 +10,10 @@ public:
     // The connection's settings, before anything is read.
     static void tune(const QSqlDatabase &db);
     static void create(QSqlDatabase db);
+    // The log's size at which a commit checkpoints it, for connections tuned
+    // from now on: 256 MB. Tests lower it to watch the bound on a small log.
+    static void setCheckpointBytes(qint64 bytes);
+    static qint64 checkpointBytes();
 
 private:
     static void createTables(const QSqlDatabase &db);

@@ -422,7 +422,7 @@ void TMainForm::scanEnded(const HostScanner::Stats &stats)
     if (stats.loggedOn)
         m_selHost->markReached(m_workHost);
     if (m_browser)
-        m_browser->BuildFolderTree();
+        m_browser->refreshViews();
     emit scanFinished();
     if (m_closeAfterScan)
         close();

@@ -96,5 +96,7 @@ void TQueryForm::btnExecClick()
     m_browser->Query->close();
     m_browser->Query->setSql(Memo1->toPlainText());
     m_browser->Query->setParams({});
-    m_browser->openDataSet(m_browser->Query);
+    // A statement that changed the catalogue: the tree and the counts show it.
+    if (m_browser->openDataSet(m_browser->Query) && !m_browser->Query->returnsRows())
+        m_browser->refreshViews();
 }

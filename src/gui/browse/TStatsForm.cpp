@@ -15,6 +15,8 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QHorizontalBarSeries>
+#include <QScreen>
+#include <QShortcut>
 #include <QSplitter>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -44,6 +46,8 @@ TStatsForm::TStatsForm(Catalogue &catalogue, QWidget *mainWindow)
 {
     resize(900, 620);
     buildLayout();
+    auto *close = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    connect(close, &QShortcut::activated, this, &QWidget::close);
     connect(treeMap, &TTreeMap::blockClicked, this, &TStatsForm::enterFolder);
     connect(treeMap, &TTreeMap::blockDoubleClicked, this, &TStatsForm::folderShown);
 }
@@ -94,24 +98,50 @@ void TStatsForm::showHost(const QString &host)
 {
     m_host = host;
     setWindowTitle(QStringLiteral("Statistics - %1").arg(host));
-    m_stats = std::make_unique<HostStatistics>(m_catalogue, host);
+    if (!load(0))
+        return;
+    if (!isVisible()) {
+        fitScreen();
+        WindowPlacement::centreOn(this, m_mainWindow);
+    }
+    show();
+    raise();
+    activateWindow();
+}
+
+void TStatsForm::reload()
+{
+    if (!m_host.isEmpty())
+        load(m_folder);
+}
+
+// The folder shown stays where it still exists; else the host's top level.
+bool TStatsForm::load(qint32 folder)
+{
+    m_stats = std::make_unique<HostStatistics>(m_catalogue, m_host);
     QString lastScan;
     try {
         m_stats->load();
         fillLargest();
-        lastScan = startText(ScanRuns(m_catalogue.database()).lastStarted(host));
+        lastScan = startText(ScanRuns(m_catalogue.database()).lastStarted(m_host));
     } catch (const CatalogueError &e) {
         UiSeam::message(e.message());
-        return;
+        return false;
     }
     fillTotals(lastScan);
     fillChart();
-    enterFolder(0);
-    if (!isVisible())
-        WindowPlacement::centreOn(this, m_mainWindow);
-    show();
-    raise();
-    activateWindow();
+    enterFolder(folder != 0 && m_stats->folderName(folder).isNull() ? 0 : folder);
+    return true;
+}
+
+// Never larger than the screen the main window is on, its frame included.
+void TStatsForm::fitScreen()
+{
+    const QScreen *shown = m_mainWindow ? m_mainWindow->screen() : screen();
+    if (!shown)
+        return;
+    const QSize room = shown->availableGeometry().size() - QSize(16, 48);
+    resize(size().boundedTo(room));
 }
 
 void TStatsForm::fillTotals(const QString &lastScan)

@@ -25,6 +25,8 @@ public:
     // Reads the host's figures, and its last scan from the catalogue's
     // record of runs, and shows the window.
     void showHost(const QString &host);
+    // The same host read again, after the catalogue changed; the window stays where it is.
+    void reload();
     void enterFolder(qint32 id);
     qint32 currentFolder() const { return m_folder; }
     const HostStatistics *statistics() const { return m_stats.get(); }
@@ -41,6 +43,8 @@ signals:
 
 private:
     void buildLayout();
+    bool load(qint32 folder);
+    void fitScreen();
     void fillTotals(const QString &lastScan);
     void fillChart();
     void fillLargest();

@@ -1,8 +1,9 @@
 #include "TTabForm.h"
 #include "core/catalogue/BrowseQueries.h"
 #include "core/catalogue/CatalogueError.h"
+#include "CatalogueGrid.h"
 #include "FolderTreeModel.h"
-#include "GridDelegate.h"
+#include "FolderTreePanel.h"
 #include "TStatsForm.h"
 #include "core/scan/HostSource.h"
 #include "core/base/IniFile.h"
@@ -14,7 +15,7 @@
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QHeaderView>
-#include <QMouseEvent>
+#include <QScrollBar>
 #include <QSqlRecord>
 #include <QVBoxLayout>
 
@@ -58,71 +59,24 @@ void TTabForm::buildLayout()
     Splitter1->setSizes({146, 392});
     Splitter1->setStretchFactor(1, 1);
     buildPopupMenu();
-    // Any click on the tree lists the selected folder: on a name, its arrow
-    // or blank space alike.
-    TV->viewport()->installEventFilter(this);
-    connect(TV->selectionModel(), &QItemSelectionModel::currentChanged, this, &TTabForm::autoExpand);
-    connect(TV, &QTreeView::expanded, this, &TTabForm::readAhead);
+    connect(m_tree, &FolderTreePanel::folderChosen, this, &TTabForm::TVClick);
+    connect(m_tree, &FolderTreePanel::currentMoved, this, &TTabForm::followTree);
     connect(m_folders, &FolderTreeModel::readFailed, this, [](const QString &why) { UiSeam::message(why); });
     connect(DBGrid1, &QTableView::clicked, this, &TTabForm::DBGrid1CellClick);
 }
 
 void TTabForm::buildTreePanel()
 {
-    paLeft = new QFrame(Splitter1);
-    paLeft->setAutoFillBackground(true);
-    // The system's scroll-bar colour, shared by the tree.
-    QPalette lp = paLeft->palette();
-    lp.setColor(QPalette::Window, lp.color(QPalette::Button));
-    lp.setColor(QPalette::Base, lp.color(QPalette::Button));
-    paLeft->setPalette(lp);
-    auto *left = new QVBoxLayout(paLeft);
-    left->setContentsMargins(5, 5, 5, 5);
-    laHost = new QLabel(paLeft);
-    laHost->setFixedHeight(21);
-    laHost->setAlignment(Qt::AlignCenter);
-    QFont bold = laHost->font();
-    bold.setBold(true);
-    laHost->setFont(bold);
-    laHost->setAutoFillBackground(true);
-    QPalette hp = laHost->palette();
-    hp.setColor(QPalette::Window, QColor(181, 201, 253));
-    laHost->setPalette(hp);
-    laHost->hide();
-    TV = new QTreeView(paLeft);
-    TV->setModel(m_folders);
-    TV->setHeaderHidden(true);
-    TV->setIndentation(19);
-    TV->setFrameShape(QFrame::NoFrame);
-    TV->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    TV->setPalette(lp);
-    TV->setAutoFillBackground(true);
-    // Hot tracking: the row under the pointer is highlighted.
-    TV->setMouseTracking(true);
-    TV->viewport()->setAttribute(Qt::WA_Hover);
-    TV->setAllColumnsShowFocus(true);
-    left->addWidget(laHost);
-    left->addWidget(TV);
+    m_tree = new FolderTreePanel(m_folders, Splitter1);
+    paLeft = m_tree;
+    laHost = m_tree->laHost;
+    TV = m_tree->TV;
 }
 
 void TTabForm::buildGrid()
 {
-    DBGrid1 = new QTableView(paTab);
-    DBGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    DBGrid1->setSelectionBehavior(QAbstractItemView::SelectRows);
-    DBGrid1->setSelectionMode(QAbstractItemView::SingleSelection);
-    DBGrid1->verticalHeader()->hide();
-    DBGrid1->verticalHeader()->setDefaultSectionSize(DBGrid1->fontMetrics().height() + 6);
-    DBGrid1->setItemDelegate(new GridDelegate(DBGrid1));
-    DBGrid1->setContextMenuPolicy(Qt::CustomContextMenu);
-    QPalette gp = DBGrid1->palette();
-    gp.setColor(QPalette::Base, QColor(242, 254, 255));
-    DBGrid1->setPalette(gp);
-    // Sorted by the query, not in the view: a click on a header reruns it.
-    QHeaderView *header = DBGrid1->horizontalHeader();
-    header->setSectionsClickable(true);
-    header->setSortIndicatorShown(false);
-    connect(header, &QHeaderView::sectionClicked, this, &TTabForm::gridHeaderClicked);
+    DBGrid1 = new CatalogueGrid(paTab);
+    connect(DBGrid1->horizontalHeader(), &QHeaderView::sectionClicked, this, &TTabForm::gridHeaderClicked);
 }
 
 void TTabForm::gridHeaderClicked(int column)
@@ -258,9 +212,23 @@ void TTabForm::setDS(DataSet *set)
 
 void TTabForm::DSDataChange()
 {
-    panels[1]->setText(QString::number(m_ds ? m_ds->recordCount() : 0));
+    setCount(panels[1], m_ds ? m_ds->recordCount() : 0);
     refreshTotalCount();
     fitColumns();
+}
+
+// A count is never cut short: its panel widens to hold it.
+void TTabForm::setCount(QLabel *panel, qint64 count)
+{
+    panel->setText(QString::number(count));
+    const int needed = panel->fontMetrics().horizontalAdvance(panel->text()) + 2 * panel->frameWidth() + 6;
+    panel->setMinimumWidth(needed);
+    panel->setMaximumWidth(qMax(50, needed));
+}
+
+QString TTabForm::emptyHint()
+{
+    return QStringLiteral("Choose File > Select Host, then Scan Host");
 }
 
 // Counted again at every change: after a scan, a DELETE or an INSERT the
@@ -271,7 +239,9 @@ void TTabForm::refreshTotalCount()
         return;
     try {
         m_tab.flush();
-        panels[3]->setText(QString::number(m_tab.recordCount()));
+        const qint64 total = m_tab.recordCount();
+        setCount(panels[3], total);
+        DBGrid1->setHint(total == 0 ? emptyHint() : QString());
     } catch (const CatalogueError &e) {
         UiSeam::message(e.message());
     }
@@ -284,15 +254,7 @@ qint32 TTabForm::StoreEntry(const FileEntry &entry, qint32 parentId)
 
 void TTabForm::ResetFolderTree()
 {
-    const QString host = m_hosts.CurrentHost();
-    m_folders->setHost(host);
-    if (host.isEmpty()) {
-        TV->setEnabled(false);
-        return;
-    }
-    laHost->setText(host);
-    // A host again: the tree is usable again (it stayed disabled for good once).
-    TV->setEnabled(true);
+    m_tree->rebuild(m_hosts.CurrentHost());
 }
 
 qint32 TTabForm::nodeId(const QModelIndex &node)
@@ -302,64 +264,43 @@ qint32 TTabForm::nodeId(const QModelIndex &node)
 
 void TTabForm::BuildFolderTree(const QModelIndex &node)
 {
-    TV->setUpdatesEnabled(false);
-    if (!node.isValid())
-        ResetFolderTree();
-    // No host: the tree stays empty, whatever host the caption still names.
-    readAhead(node);
-    TV->setUpdatesEnabled(true);
-    if (!node.isValid())
-        refreshTotalCount(); // after start-up and every scan
-}
-
-// A folder shown open (or the top level): its folders' own folders are
-// read, for their arrows.
-void TTabForm::readAhead(const QModelIndex &node)
-{
-    if (m_folders->canFetchMore(node))
-        m_folders->fetchMore(node);
+    if (node.isValid()) {
+        if (m_folders->canFetchMore(node))
+            m_folders->fetchMore(node);
+        return;
+    }
+    ResetFolderTree();
+    refreshTotalCount(); // after start-up and every scan
 }
 
 void TTabForm::SelectFolderNode(qint32 id)
 {
-    const QModelIndex node = m_folders->folderIndex(id);
-    if (!node.isValid())
+    m_tree->selectFolder(id);
+}
+
+// The grid keeps its row and scroll position, where the rows still reach.
+void TTabForm::refreshGrid()
+{
+    const QModelIndex current = DBGrid1->currentIndex();
+    const int scrolled = DBGrid1->verticalScrollBar()->value();
+    try {
+        m_tab.flush();
+    } catch (const CatalogueError &e) {
+        UiSeam::message(e.message());
+    }
+    if (!m_ds->refresh()) {
+        UiSeam::message(m_ds->errorText());
         return;
-    // Not blocked: the auto-expand follows. Only a click lists a folder.
-    TV->setCurrentIndex(node);
+    }
+    if (current.isValid() && current.row() < m_ds->rowCount())
+        DBGrid1->setCurrentIndex(m_ds->index(current.row(), current.column()));
+    DBGrid1->verticalScrollBar()->setValue(scrolled);
 }
 
 void TTabForm::showFolder(qint32 id)
 {
     SelectFolderNode(id);
-    q->close();
-    q->setParams({id});
-    openDataSet(q);
-    setDS(q);
-}
-
-bool TTabForm::eventFilter(QObject *watched, QEvent *e)
-{
-    if (watched == TV->viewport() && e->type() == QEvent::MouseButtonRelease
-        && static_cast<QMouseEvent *>(e)->button() == Qt::LeftButton)
-        TVClick();
-    return QWidget::eventFilter(watched, e);
-}
-
-// The selected folder opens; the branch selected before closes unless it
-// holds the new selection.
-void TTabForm::autoExpand(const QModelIndex &current, const QModelIndex &previous)
-{
-    for (QModelIndex p = previous; p.isValid(); p = p.parent()) {
-        bool holdsCurrent = false;
-        for (QModelIndex c = current; c.isValid() && !holdsCurrent; c = c.parent())
-            holdsCurrent = c == p;
-        if (holdsCurrent)
-            break;
-        TV->collapse(p);
-    }
-    if (current.isValid())
-        TV->expand(current);
+    listFolder(id);
 }
 
 void TTabForm::TVClick()
@@ -367,10 +308,40 @@ void TTabForm::TVClick()
     const QModelIndex node = TV->currentIndex();
     if (!node.isValid())
         return;
+    listFolder(nodeId(node));
+}
+
+void TTabForm::listFolder(qint32 id)
+{
     q->close();
-    q->setParams({nodeId(node)});
+    q->setParams({id});
     openDataSet(q);
     setDS(q);
+}
+
+// The current folder, however the keys reached it, is the one listed.
+void TTabForm::followTree()
+{
+    const QModelIndex node = TV->currentIndex();
+    if (node.isValid() && (m_ds != q || q->params() != QVariantList{nodeId(node)}))
+        listFolder(nodeId(node));
+}
+
+// The catalogue changed under the views (a scan, a statement, a copy): the
+// tree keeps its open branches and its folder where they still exist, the
+// grid reads its statement again where it only reads, in its order.
+void TTabForm::refreshViews()
+{
+    const bool wasEmpty = !DBGrid1->hint().isEmpty();
+    BuildFolderTree();
+    if (wasEmpty && DBGrid1->hint().isEmpty()) {
+        showFolder(0); // the first scan: its host's top folder
+    } else if (m_ds && m_ds->isOpen()) {
+        refreshGrid();
+    }
+    DSDataChange();
+    if (m_stats && m_stats->isVisible())
+        m_stats->reload();
 }
 
 QVariant TTabForm::cell(const QString &field) const

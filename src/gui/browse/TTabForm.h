@@ -1,6 +1,7 @@
 #pragma once
 #include "core/catalogue/Catalogue.h"
 #include "core/catalogue/DataSet.h"
+#include "CatalogueGrid.h"
 
 #include <QHash>
 #include <QLabel>
@@ -14,6 +15,7 @@
 #include <QWidget>
 
 class FolderTreeModel;
+class FolderTreePanel;
 class HostSource;
 class IniFile;
 class TSPanel;
@@ -40,7 +42,7 @@ public:
     TSPanel *spa;
     QToolBar *ToolBar1;
     QToolButton *btnHost, *btnScan, *btnAll, *btnFind, *btnQ, *btnStats;
-    QTableView *DBGrid1;
+    CatalogueGrid *DBGrid1;
     QStatusBar *StatusBar1;
     QLabel *panels[5];
     QMenu *PopupMenu1;
@@ -55,7 +57,7 @@ public:
 
     void ResetFolderTree();
     // With no node: the current host's tree again, from its top-level
-    // folders. With a node: its folders. Either way the folders they hold
+    // folders, with the branches that were open open again. With a node: its folders. Either way the folders they hold
     // are read too, so that the arrow shows where a folder can be opened;
     // deeper levels are read when a folder is expanded or a folder inside is
     // selected.
@@ -72,8 +74,14 @@ public:
     static qint32 nodeId(const QModelIndex &node);
     // Lists the folder in the grid and selects it in the tree (0: the top level).
     void showFolder(qint32 id);
-    // The "Total Record Count" panel counts the table again.
+    // The "Total Record Count" panel counts the table again; an empty
+    // catalogue shows emptyHint() in the grid.
     void refreshTotalCount();
+    static QString emptyHint();
+    // After the catalogue changed: the tree, the grid, the counts and an open
+    // statistics window show it, the selected folder kept where it still
+    // exists; the first rows stored list the top folder.
+    void refreshViews();
     // The statistics window for the current host, once shown.
     TStatsForm *statsForm() const { return m_stats; }
 
@@ -97,7 +105,6 @@ public slots:
 
 protected:
     void showEvent(QShowEvent *) override;
-    bool eventFilter(QObject *watched, QEvent *e) override;
 
 private:
     void buildLayout();
@@ -105,8 +112,10 @@ private:
     void buildGrid();
     void buildStatusBar();
     void buildPopupMenu();
-    void autoExpand(const QModelIndex &current, const QModelIndex &previous);
-    void readAhead(const QModelIndex &node);
+    void listFolder(qint32 id);
+    void refreshGrid();
+    void followTree();
+    static void setCount(QLabel *panel, qint64 count);
     void buildToolBar();
     QToolButton *toolButton(int image, const QString &tip);
     QVariant cell(const QString &field) const;
@@ -117,6 +126,7 @@ private:
     std::function<bool()> m_showHostChecked;
     Catalogue &m_tab;
     FolderTreeModel *m_folders;
+    FolderTreePanel *m_tree = nullptr;
     DataSet *m_ds = nullptr;
     TStatsForm *m_stats = nullptr;
 };
