@@ -6,6 +6,7 @@
 #include "SqlStatement.h"
 #include "SqliteNameFold.h"
 #include "SqliteRegexp.h"
+#include "WalBound.h"
 #include "SqliteSchema.h"
 
 #include <QDir>
@@ -15,7 +16,8 @@
 
 SqliteStore::~SqliteStore()
 {
-    // Statements go before the connection closes.
+    // Statements and the log's hook go before the connection closes.
+    m_walBound.uninstall();
     sqlite3_finalize(m_insert);
     sqlite3_finalize(m_update);
     m_exact.finalize();
@@ -38,6 +40,9 @@ void SqliteStore::open(const QString &folder, const NameIndex::Progress &progres
     SqliteNameFold::install(SqlDialect::sqliteHandle(m_db));
     SqliteRegexp::install(SqlDialect::sqliteHandle(m_db));
     SqliteSchema::tune(m_db);
+    // The checkpoint size tune() chose, kept by the bound from now on.
+    QSqlQuery pages = SqlStatement::exec(m_db, QStringLiteral("PRAGMA wal_autocheckpoint"));
+    m_walBound.install(SqlDialect::sqliteHandle(m_db), pages.next() ? pages.value(0).toInt() : 65536);
     SqliteSchema::create(m_db);
     CatalogueUpgrade::upgradeSqlite(m_db);
     // A file that cannot be written keeps what it has: without the index

@@ -1,4 +1,5 @@
 #pragma once
+#include "WalBound.h"
 #include "CatalogueStore.h"
 #include "ChangeLines.h"
 #include "ExactNames.h"
@@ -42,6 +43,7 @@ private:
     sqlite3_stmt *m_insert = nullptr;
     sqlite3_stmt *m_update = nullptr;
     ExactNames m_exact;
+    WalBound m_walBound;
     ChangeLines m_changeLines;
     QString m_countStamp; // what recordCount() last counted at
     qint64 m_count = 0;
