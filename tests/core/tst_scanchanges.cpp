@@ -1,0 +1,58 @@
+#include "core/catalogue/Catalogue.h"
+#include "core/catalogue/ScanChanges.h"
+
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QTemporaryDir>
+#include <QtTest>
+
+// What a scan changed keeps what changed and removed rows held before, also
+// in a catalogue whose ScanChange table was made without those columns.
+class tst_ScanChanges : public QObject
+{
+    Q_OBJECT
+private slots:
+    void oldValuesKept_data();
+    void oldValuesKept();
+};
+
+void tst_ScanChanges::oldValuesKept_data()
+{
+    QTest::addColumn<bool>("olderTable");
+    QTest::newRow("current") << false;
+    QTest::newRow("made by an earlier version") << true;
+}
+
+void tst_ScanChanges::oldValuesKept()
+{
+    QFETCH(bool, olderTable);
+    QTemporaryDir dir;
+    Catalogue cat;
+    cat.open(dir.filePath("DB"));
+    {
+        QSqlQuery q(cat.database());
+        if (olderTable) {
+            QVERIFY(q.exec("DROP TABLE ScanChange"));
+            QVERIFY(q.exec("CREATE TABLE ScanChange (Host TEXT, Change TEXT, ID INTEGER, Path BLOB)"));
+        }
+        QVERIFY(q.exec("INSERT INTO DB (Name, ext, Size, Host, Attr, LAC, ID, PID) VALUES ('a', 'txt', 7, 'H', 32, 0, 5, 0)"));
+    }
+    ScanChanges changes(cat);
+    changes.begin("H");
+    changes.changed(5, 1200, 0.5);
+    changes.changed(6, std::nullopt, 0);
+    QCOMPARE(changes.removeSubtrees({5}, QByteArray()), 1);
+    cat.flush();
+    QVERIFY(cat.database().record("ScanChange").contains("OldSize"));
+    const QList<ScanChanges::Change> last = ScanChanges::last(cat, "H");
+    QCOMPARE(last.size(), 3);
+    QCOMPARE(last[0].oldSize.toLongLong(), 1200);
+    QCOMPARE(last[0].oldLac, 0.5);
+    QVERIFY(last[1].oldSize.isNull()); // stored as NULL by an older version
+    QCOMPARE(last[2].kind, ScanChanges::Kind::Removed);
+    QCOMPARE(last[2].path, QByteArray("a.txt"));
+    QCOMPARE(last[2].oldSize.toLongLong(), 7);
+}
+
+QTEST_GUILESS_MAIN(tst_ScanChanges)
+#include "tst_scanchanges.moc"
