@@ -3,6 +3,7 @@
 #include "core/catalogue/CatalogueError.h"
 #include "FolderTreeModel.h"
 #include "GridDelegate.h"
+#include "HostListBox.h"
 #include "TStatsForm.h"
 #include "core/scan/HostSource.h"
 #include "core/base/IniFile.h"
@@ -101,6 +102,9 @@ void TTabForm::buildTreePanel()
     TV->setMouseTracking(true);
     TV->viewport()->setAttribute(Qt::WA_Hover);
     TV->setAllColumnsShowFocus(true);
+    hostList = new HostListBox(m_tab, paLeft);
+    connect(hostList, &HostListBox::hostChosen, this, &TTabForm::browseHost);
+    left->addWidget(hostList);
     left->addWidget(laHost);
     left->addWidget(TV);
 }
@@ -310,6 +314,14 @@ void TTabForm::BuildFolderTree(const QModelIndex &node)
     TV->setUpdatesEnabled(true);
     if (!node.isValid())
         refreshTotalCount(); // after start-up and every scan
+}
+
+void TTabForm::browseHost(const QString &host)
+{
+    m_folders->setHost(host);
+    laHost->setText(host);
+    TV->setEnabled(!host.isEmpty());
+    readAhead({});
 }
 
 // A folder shown open (or the top level): its folders' own folders are

@@ -14,6 +14,7 @@
 #include <QWidget>
 
 class FolderTreeModel;
+class HostListBox;
 class HostSource;
 class IniFile;
 class TSPanel;
@@ -34,6 +35,7 @@ public:
 
     QFrame *paLeft;
     QLabel *laHost;
+    HostListBox *hostList;
     QTreeView *TV;
     QSplitter *Splitter1;
     QWidget *paRight, *paTab;
@@ -60,6 +62,8 @@ public:
     // deeper levels are read when a folder is expanded or a folder inside is
     // selected.
     void BuildFolderTree(const QModelIndex &node = {});
+    // The tree of host, whatever host the dialog names.
+    void browseHost(const QString &host);
     void SelectFolderNode(qint32 id);
     void LoadLayout(IniFile *settings);
     void SaveLayout(IniFile *settings);
