@@ -54,6 +54,8 @@ void tst_ChangeReport::init()
     m_dir = std::make_unique<QTemporaryDir>();
     m_cat = std::make_unique<Catalogue>();
     m_cat->open(m_dir->filePath("DB"));
+    exec("ALTER TABLE ScanChange ADD COLUMN OldSize DOUBLE PRECISION"); // as the first scan adds them
+    exec("ALTER TABLE ScanChange ADD COLUMN OldLAC DOUBLE PRECISION");
     const QString row = "INSERT INTO DB (Name, ext, Size, Host, Attr, LAC, ID, PID) VALUES (?, ?, ?, 'H', ?, ?, ?, ?)";
     exec(row, {"pub", "<DIR>", 0, 16, 0.0, 7, 0});
     exec(row, {"new", "txt", 30, 32, lacOf(later), 8, 7});
@@ -77,7 +79,7 @@ void tst_ChangeReport::eachKindWithItsValues_data()
     QTest::addColumn<QDateTime>("oldTime");
     QTest::addColumn<QDateTime>("newTime");
     QTest::newRow("changed") << 0 << "changed" << "/pub/grown.zip" << QVariant(1024) << QVariant(2048) << earlier << later;
-    QTest::newRow("added") << 1 << "added" << "/pub/new.txt" << QVariant() << QVariant(30) << QDateTime() << later;
+    QTest::newRow("added") << 1 << "added" << "/pub/new.txt" << QVariant() << QVariant(30) << QDateTime() << QDateTime();
     QTest::newRow("removed file") << 2 << "removed" << "/pub/gone.txt" << QVariant(5) << QVariant() << earlier
                                   << QDateTime();
     QTest::newRow("removed folder") << 3 << "removed" << "/pub/old" << QVariant(0) << QVariant() << QDateTime()

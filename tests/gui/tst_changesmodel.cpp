@@ -23,6 +23,9 @@ private:
 void tst_ChangesModel::fill(Catalogue &cat)
 {
     QSqlQuery q(cat.database());
+    // As the first scan adds them.
+    QVERIFY(q.exec("ALTER TABLE ScanChange ADD COLUMN OldSize DOUBLE PRECISION"));
+    QVERIFY(q.exec("ALTER TABLE ScanChange ADD COLUMN OldLAC DOUBLE PRECISION"));
     QVERIFY(q.exec("INSERT INTO DB (Name, ext, Size, Host, Attr, LAC, ID, PID) VALUES ('a', 'txt', 2500, 'H', 32, 0, 5, 0)"));
     QVERIFY(q.exec("INSERT INTO ScanChange (Host, Change, ID, OldSize) VALUES ('H', 'changed', 5, 1200)"));
     QVERIFY(q.exec("INSERT INTO ScanChange (Host, Change, ID, Path, OldSize) VALUES ('H', 'removed', 6, 'b', 3)"));

@@ -17,10 +17,8 @@ QStringList CatalogueSchema::sideTables(const Spelling &s)
     return {QStringLiteral("CREATE TABLE IF NOT EXISTS ExactName (ID INTEGER PRIMARY KEY, Bytes %1 NOT NULL)").arg(s.bytes),
             // The code page a host's stored names were decoded with.
             QStringLiteral("CREATE TABLE IF NOT EXISTS HostCodePage (Host TEXT PRIMARY KEY, CodePage TEXT)"),
-            // OldSize and OldLAC: what a changed or removed row held before.
-            QStringLiteral("CREATE TABLE IF NOT EXISTS ScanChange (%1Host TEXT, Change TEXT, ID INTEGER, Path %2, "
-                           "OldSize %3, OldLAC %3)")
-                .arg(s.changeOrder, s.bytes, s.real),
+            QStringLiteral("CREATE TABLE IF NOT EXISTS ScanChange (%1Host TEXT, Change TEXT, ID INTEGER, Path %2)")
+                .arg(s.changeOrder, s.bytes),
             // Who scans a host now; see ScanLock.
             QStringLiteral("CREATE TABLE IF NOT EXISTS ScanLock (Host TEXT PRIMARY KEY, Machine TEXT, Boot TEXT, "
                            "Pid BIGINT, Heartbeat TEXT)"),

@@ -54,7 +54,8 @@ public:
 
 private:
     void log(Kind k, qint32 id);
-    // Catalogues made before ScanChange kept old values gain the columns here.
+    // ScanChange gains OldSize and OldLAC at the first scan that writes
+    // them, in new catalogues as in those made before: one schema for both.
     static bool hasOldValues(const QSqlDatabase &db);
     void addOldValueColumns();
 
