@@ -3,9 +3,19 @@
 #include "LineageWalk.h"
 #include "SqlStatement.h"
 
+#include <algorithm>
+
 qint64 ChangeReport::count(ScanChanges::Kind kind) const
 {
     return m_counts[int(kind)];
+}
+
+// Only a changed row's: an added row has no time to compare, and a first
+// scan adds every row.
+double ChangeReport::newLac(const QSqlDatabase &db, qint32 id)
+{
+    QSqlQuery q = SqlStatement::run(db, QStringLiteral("SELECT LAC FROM DB WHERE ID = ?"), {id});
+    return q.next() ? q.value(0).toDouble() : 0;
 }
 
 void ChangeReport::read(Catalogue &catalogue, const QString &host, const QByteArray &codePage, int limit)
@@ -22,7 +32,7 @@ void ChangeReport::read(Catalogue &catalogue, const QString &host, const QByteAr
         ++m_counts[int(c.kind)];
         if (m_lines.size() >= limit)
             continue;
-        Line line{c.kind, QString(), c.oldSize, QVariant(), c.oldLac, 0};
+        Line line{c.kind, c.id, QString(), c.oldSize, QVariant(), c.oldLac, 0};
         if (c.kind == ScanChanges::Kind::Removed) {
             line.path = u'/' + LineageWalk::decodePath(c.path, codePage);
         } else {
@@ -30,11 +40,9 @@ void ChangeReport::read(Catalogue &catalogue, const QString &host, const QByteAr
             if (!row)
                 continue; // removed since by hand (the SQL window)
             line.path = u'/' + LineageWalk::decodePath(walk.exactPathBytes(*row), codePage);
-            QSqlQuery q = SqlStatement::run(db, QStringLiteral("SELECT Size, LAC FROM DB WHERE ID = ?"), {c.id});
-            if (q.next()) {
-                line.newSize = q.value(0);
-                line.newLac = q.value(1).toDouble();
-            }
+            line.newSize = row->size;
+            if (c.kind == ScanChanges::Kind::Changed)
+                line.newLac = newLac(db, c.id);
         }
         m_lines.append(line);
     }

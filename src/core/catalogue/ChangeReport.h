@@ -7,6 +7,7 @@
 #include <QVariant>
 
 class Catalogue;
+class QSqlDatabase;
 
 // What a host's last scan added, changed and removed, line by line with
 // paths and the values before and after, for people to read. A first scan
@@ -17,9 +18,10 @@ public:
     struct Line
     {
         ScanChanges::Kind kind;
+        qint32 id;
         QString path; // "/a/b/c", decoded with the host's code page
         QVariant oldSize, newSize; // null where there is none
-        double oldLac = 0, newLac = 0; // 0 where there is none
+        double oldLac = 0, newLac = 0; // 0 where there is none; added rows have neither
     };
 
     static constexpr int DefaultLimit = 10000;
@@ -32,6 +34,8 @@ public:
     qint64 count(ScanChanges::Kind kind) const;
 
 private:
+    static double newLac(const QSqlDatabase &db, qint32 id);
+
     QList<Line> m_lines;
     qint64 m_total = 0;
     qint64 m_counts[3] = {0, 0, 0};
