@@ -27,8 +27,9 @@ QString HostListBox::lineFor(const CatalogueHosts::Host &h)
     const QString scanned = h.lastScan.isValid()
                                 ? QLocale().toString(h.lastScan.toLocalTime(), QStringLiteral("yyyy-MM-dd HH:mm"))
                                 : QStringLiteral("not recorded");
-    return QStringLiteral("%1  (%2 entries, %3, last scan %4)")
-        .arg(h.name, ValueText::count(h.entries), ValueText::bytes(h.bytes), scanned);
+    const QString entries = h.entries == 1 ? QStringLiteral("1 entry")
+                                           : ValueText::count(h.entries) + QStringLiteral(" entries");
+    return QStringLiteral("%1  (%2, %3, last scan %4)").arg(h.name, entries, ValueText::bytes(h.bytes), scanned);
 }
 
 void HostListBox::refresh()
