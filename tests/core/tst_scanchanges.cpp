@@ -1,5 +1,6 @@
 #include "core/catalogue/Catalogue.h"
 #include "core/catalogue/ScanChanges.h"
+#include "PgTestServer.h"
 
 #include <QSqlQuery>
 #include <QSqlRecord>
@@ -12,23 +13,46 @@ class tst_ScanChanges : public QObject
 {
     Q_OBJECT
 private slots:
+    void initTestCase();
     void oldValuesKept_data();
     void oldValuesKept();
+
+private:
+    PgTestServer m_server;
+    int m_databases = 0;
 };
+
+void tst_ScanChanges::initTestCase()
+{
+    if (!PgTestServer::binDir().isEmpty())
+        QVERIFY2(m_server.start(), qPrintable(m_server.error()));
+}
 
 void tst_ScanChanges::oldValuesKept_data()
 {
+    QTest::addColumn<QString>("store");
     QTest::addColumn<bool>("olderTable");
-    QTest::newRow("scanned since the columns came") << false;
-    QTest::newRow("as opened") << true;
+    for (const char *store : {"sqlite", "postgresql"}) {
+        QTest::addRow("%s, scanned since the columns came", store) << store << false;
+        QTest::addRow("%s, as opened", store) << store << true;
+    }
 }
 
 void tst_ScanChanges::oldValuesKept()
 {
+    QFETCH(QString, store);
     QFETCH(bool, olderTable);
     QTemporaryDir dir;
+    QString where = dir.filePath("DB");
+    if (store == "postgresql") {
+        if (!m_server.isRunning())
+            QSKIP("PostgreSQL is not installed (Debian package postgresql)");
+        const QString name = QStringLiteral("c%1").arg(++m_databases);
+        QVERIFY2(m_server.createDatabase(name), qPrintable(m_server.error()));
+        where = m_server.url(name);
+    }
     Catalogue cat;
-    cat.open(dir.filePath("DB"));
+    cat.open(where);
     {
         QSqlQuery q(cat.database());
         if (!olderTable) { // as an earlier scan left it
@@ -43,7 +67,7 @@ void tst_ScanChanges::oldValuesKept()
     changes.changed(6, std::nullopt, 0);
     QCOMPARE(changes.removeSubtrees({5}, QByteArray()), 1);
     cat.flush();
-    QVERIFY(cat.database().record("ScanChange").contains("OldSize"));
+    QVERIFY(cat.database().record("scanchange").contains("OldSize"));
     const QList<ScanChanges::Change> last = ScanChanges::last(cat, "H");
     QCOMPARE(last.size(), 3);
     QCOMPARE(last[0].oldSize.toLongLong(), 1200);
