@@ -33,6 +33,7 @@ private slots:
     void okInTheHostDialogBrowsesACataloguedHost();
     void failedScanKeepsTheTree();
     void changesOfARescan();
+    void stallShowsWhatTheScanWaitsFor_data();
     void stallShowsWhatTheScanWaitsFor();
 
 private:
@@ -229,20 +230,30 @@ void tst_BrowserHosts::changesOfARescan()
     QCOMPARE(form->model()->rowCount(), 3);
 }
 
-// The scripted server starts every listing below the top and sends nothing more.
+void tst_BrowserHosts::stallShowsWhatTheScanWaitsFor_data()
+{
+    QTest::addColumn<QString>("scenario");
+    QTest::addColumn<QString>("line");
+    // Every listing below the top starts, then nothing more comes.
+    QTest::newRow("a listing") << "stall-sub" << "^Waiting for the listing of /.+: \\d+ s$";
+    QTest::newRow("the log-on") << "stall-logon" << "^Waiting for the log-on: \\d+ s$";
+}
+
 void tst_BrowserHosts::stallShowsWhatTheScanWaitsFor()
 {
+    QFETCH(QString, scenario);
+    QFETCH(QString, line);
     if (!FtpTestServer::available(FtpTestServer::Kind::Scripted))
         QSKIP("no /usr/bin/python3");
     cleanup();
     FtpTestServer bad(FtpTestServer::Kind::Scripted);
-    QVERIFY(bad.startScripted("stall-sub"));
+    QVERIFY(bad.startScripted(scenario));
     startApp(bad.hostText());
     TMainForm *m = m_app->MainForm;
     QSignalSpy ended(m, &TMainForm::scanFinished);
     m->ScanHost();
     QLabel *folder = m->scanForm()->laFolder;
-    const QRegularExpression waiting("^Waiting for the listing of /.+: \\d+ s$");
+    const QRegularExpression waiting(line);
     QTRY_VERIFY2_WITH_TIMEOUT(waiting.match(folder->toolTip()).hasMatch(), qPrintable(folder->toolTip()), 10000);
     // The seconds go on counting.
     const QString before = folder->toolTip();

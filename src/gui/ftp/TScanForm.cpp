@@ -126,6 +126,11 @@ void TScanForm::placeProgressLabels()
 
 void TScanForm::refreshProgress()
 {
+    if (!m_stepsShown) {
+        laFolder->setText(folderLine());
+        laFolder->setToolTip(laFolder->text());
+        return;
+    }
     const QLocale locale;
     const qint64 stored = m_recordsAtStart < 0 ? 0 : m_records - m_recordsAtStart;
     laStored->setText(QStringLiteral("Stored: %1 entries, %2 folders listed")
@@ -144,9 +149,12 @@ void TScanForm::refreshProgress()
 QString TScanForm::folderLine() const
 {
     const qint64 quiet = m_sinceNews.isValid() ? m_sinceNews.elapsed() : 0;
-    if (quiet < StallMs || !m_scanning)
-        return QStringLiteral("Listing: ") + m_folder;
+    const bool stalled = quiet >= StallMs && m_scanning;
     const QString seconds = QLocale().toString(quiet / 1000);
+    if (!m_stepsShown)
+        return stalled ? QStringLiteral("Waiting for the log-on: %1 s").arg(seconds) : QString();
+    if (!stalled)
+        return QStringLiteral("Listing: ") + m_folder;
     if (m_folder.isEmpty())
         return QStringLiteral("Waiting for the first listing: %1 s").arg(seconds);
     return QStringLiteral("Waiting for the listing of %1: %2 s").arg(m_folder, seconds);
@@ -188,6 +196,11 @@ void TScanForm::beginScan(const QString &host, const QString &user)
     laDir->setText(QStringLiteral("0"));
     laRec->setText(QStringLiteral("0"));
     m_scanning = true;
+    // Before the walk only the folder line moves: a log-on can stall too.
+    m_folder.clear();
+    laFolder->clear();
+    m_sinceNews.start();
+    m_refresh->start();
     show();
     raise();
 }
@@ -198,6 +211,7 @@ void TScanForm::endScan()
     hide();
     m_ending = false;
     m_scanning = false;
+    m_refresh->stop();
     if (m_stepsShown) {
         m_stepsShown = false;
         FormHide();
