@@ -4,11 +4,12 @@
 #include "core/catalogue/Catalogue.h"
 #include "core/catalogue/CatalogueError.h"
 #include "core/catalogue/ExactNames.h"
-#include "core/catalogue/LineageWalk.h"
+#include "core/catalogue/ChangeReport.h"
 #include "core/catalogue/ScanChanges.h"
 #include "core/scan/ScanSetup.h"
 
 #include <cstdio>
+#include <limits>
 
 int NameCommands::recodeCommand(const CommandContext &c)
 {
@@ -28,23 +29,13 @@ void NameCommands::recode(const QString &host)
                  qPrintable(QStringLiteral("%1 names decoded again as %2").arg(n).arg(QString::fromLatin1(codePage))));
 }
 
+// Every line, however many: the output goes to a file or a pipe.
 void NameCommands::changes(const QString &host)
 {
-    const QByteArray codePage = ScanSetup::codePageFor(m_settings, host);
-    LineageWalk walk(m_catalogue);
-    walk.setCodePage(codePage);
+    ChangeReport report;
+    report.read(m_catalogue, host, ScanSetup::codePageFor(m_settings, host), std::numeric_limits<int>::max());
     ResultWriter out(m_format);
     out.header({"Change", "ID", "Path"});
-    for (const ScanChanges::Change &c : ScanChanges::last(m_catalogue, host.left(Catalogue::HostSize))) {
-        QString path;
-        if (c.kind == ScanChanges::Kind::Removed) {
-            path = u'/' + LineageWalk::decodePath(c.path, codePage);
-        } else {
-            const auto row = m_catalogue.recordById(c.id);
-            if (!row)
-                continue; // removed since by hand (the SQL window)
-            path = u'/' + LineageWalk::decodePath(walk.exactPathBytes(*row), codePage);
-        }
-        out.row({ScanChanges::kindText(c.kind), c.id, path});
-    }
+    for (const ChangeReport::Line &line : report.lines())
+        out.row({ScanChanges::kindText(line.kind), line.id, line.path});
 }

@@ -456,6 +456,14 @@ void tst_HostScanner::rescansKeepTheCatalogueTrue()
              (QStringList{"changed", "added", "removed", "removed", "removed", "removed", "removed"}));
     QCOMPARE(storedPaths(), (QByteArrayList{"a.txt", "keep", "keep/k.txt", "locked", "locked/l.txt", "new.txt"}));
     QVERIFY(rig.log.lines().contains("   Added 1, changed 1, removed 5"));
+    // What the changed and removed rows held before.
+    QHash<QByteArray, QVariant> oldSizes;
+    for (const ScanChanges::Change &c : ScanChanges::last(*m_cat, "H"))
+        oldSizes.insert(c.kind == ScanChanges::Kind::Removed ? c.path : QByteArray(ScanChanges::kindText(c.kind).toLatin1()),
+                        c.oldSize);
+    QCOMPARE(oldSizes.value("changed").toLongLong(), 10);
+    QCOMPARE(oldSizes.value("b.txt").toLongLong(), 5);
+    QVERIFY(oldSizes.value("added").isNull());
     QSqlQuery q(m_cat->database());
     q.exec("SELECT Size FROM DB WHERE Name = 'a'");
     QVERIFY(q.next());

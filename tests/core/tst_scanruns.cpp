@@ -100,6 +100,10 @@ void tst_ScanRuns::latestStartOfEachHost()
     QCOMPARE(last, local.toUTC().addMSecs(-600)); // to the second
     QCOMPARE(ScanRuns(reader.database()).lastStarted("Other"), local.addDays(3).toUTC().addMSecs(-600));
     QVERIFY(!ScanRuns(reader.database()).lastStarted("Nobody").isValid());
+    const QHash<QString, QDateTime> all = ScanRuns(reader.database()).lastStartedByHost();
+    QCOMPARE(all.size(), 3); // "h" is a host of its own
+    QCOMPARE(all.value("H"), last);
+    QCOMPARE(all.value("h"), local.addDays(5).toUTC().addMSecs(-600));
 }
 
 // The end of a scan goes on whatever the catalogue says: the failure is told.

@@ -107,9 +107,9 @@ void tst_HarvexApplication::menuCaptionsAndSeparators()
         menus << top->text().remove('&') + ": " + items.join(", ");
     }
     QCOMPARE(menus, (QStringList{"File: Select Host, Scan Host, -, Connect to FTP, Disconnect, -, Exit",
-                                 "Data Base: All Records, Find, Query, -, Statistics",
+                                 "Data Base: All Records, Find, Query, -, Statistics, Changes",
                                  "Config: Options, -, Save Position[x], Show Host[x]", "Help: Help, -, About"}));
-    QCOMPARE(app.MainForm->windowTitle(), QString("Harvex"));
+    QCOMPARE(app.MainForm->windowTitle(), QString("Harvex - h")); // the browsed host
     QCOMPARE(app.MainForm->PageControl1->tabPosition(), QTabWidget::South);
     QCOMPARE(app.MainForm->PageControl1->tabText(0), QString("Data Base"));
     QCOMPARE(app.MainForm->PageControl1->tabText(1), QString("Downloads"));

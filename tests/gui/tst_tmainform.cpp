@@ -158,9 +158,9 @@ void tst_TMainForm::unavailableHost()
     QSignalSpy done(m, &TMainForm::connectFinished);
     m->Connectto1Click();
     QVERIFY(done.wait(10000));
-    QCOMPARE(m_messages, QStringList{"Host \"" + closed + "\" is not available"});
+    QCOMPARE(m_messages, QStringList{"Host \"" + closed + "\" is not available: connection refused"});
     QCOMPARE(linesAfter(start), (QStringList{" Connecting to " + closed + "  User:\"\"",
-                                             "Host \"" + closed + "\" is not available"}));
+                                             "Host \"" + closed + "\" is not available: connection refused"}));
     QVERIFY(!m->isConnected());
 }
 
@@ -392,7 +392,7 @@ void tst_TMainForm::refusedLogonIsLogged()
     QVERIFY2(refused > 0, qPrintable(lines.join('\n')));
     QVERIFY(lines.value(refused + 1).startsWith("   Scanning complete."));
     QVERIFY(!m_app->MainForm->lastScan().loggedOn);
-    QCOMPARE(m_messages, QStringList{"Host \"" + bad.hostText() + "\" is not available"});
+    QCOMPARE(m_messages, QStringList{"Host \"" + bad.hostText() + "\" is not available: log-on refused"});
 }
 
 // The statement's own rows: a trailing ";" or comment changes nothing.

@@ -233,6 +233,8 @@ void Catalogue::updateIfChanged(Child &child, qint64 size, double lac)
         return;
     beginIfNeeded();
     m_store->updateRow(child.id, size, lac);
+    m_lastEarlier.size = child.size;
+    std::memcpy(&m_lastEarlier.lac, &child.lac, sizeof m_lastEarlier.lac);
     child.size = size;
     child.lac = bits;
     m_pacing.count();

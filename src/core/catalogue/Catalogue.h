@@ -93,6 +93,13 @@ public:
     // What the last StoreEntry did.
     Outcome lastOutcome() const { return m_lastOutcome; }
     bool lastWasNew() const { return m_lastOutcome == Outcome::Added; }
+    // The size and LAC the row had before the last StoreEntry changed it.
+    struct Earlier
+    {
+        std::optional<qint64> size; // none: stored as NULL
+        double lac = 0;
+    };
+    Earlier lastEarlier() const { return m_lastEarlier; }
     // Starts the listing of one folder: its stored children are loaded so
     // that unlisted() can tell which ones the listing no longer holds. fresh:
     // the folder's row was inserted a moment ago and holds nothing yet.
@@ -153,6 +160,7 @@ private:
     bool m_inTransaction = false;
     qint64 m_inserted = 0;
     Outcome m_lastOutcome = Outcome::Unchanged;
+    Earlier m_lastEarlier;
     QString m_deferredError; // a timed commit failed: the next write reports it
     // Children of the folder being stored, keyed by exact name and kind: one
     // query per listing instead of one per entry.

@@ -6,6 +6,7 @@
 
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QSqlRecord>
 
 namespace {
 void exec(QSqlQuery &q)
@@ -38,6 +39,7 @@ void ScanChanges::carryOn(const QString &host)
     m_host = host;
     m_hostUtf8 = host.toUtf8();
     m_added = m_changed = m_removed = 0;
+    m_changedLine.reset(); // a scan may run on a catalogue opened anew
 }
 
 void ScanChanges::begin(const QString &host)
@@ -58,10 +60,42 @@ void ScanChanges::added(qint32 id)
     log(Kind::Added, id);
 }
 
-void ScanChanges::changed(qint32 id)
+// Written at once, not kept back with the added lines: only rows already
+// stored change, and a rescan changes few of them.
+void ScanChanges::changed(qint32 id, std::optional<qint64> oldSize, double oldLac)
 {
     ++m_changed;
-    log(Kind::Changed, id);
+    if (!m_changedLine) {
+        addOldValueColumns();
+        m_changedLine.emplace(m_catalogue.database());
+        if (!m_changedLine->prepare(QStringLiteral("INSERT INTO ScanChange (Host, Change, ID, OldSize, OldLAC) "
+                                                   "VALUES (?, 'changed', ?, ?, ?)")))
+            throw CatalogueError(m_changedLine->lastError().text());
+    }
+    QSqlQuery &q = *m_changedLine;
+    q.bindValue(0, m_host);
+    q.bindValue(1, id);
+    q.bindValue(2, oldSize ? QVariant(double(*oldSize)) : QVariant(QMetaType(QMetaType::Double)));
+    q.bindValue(3, oldLac);
+    exec(q);
+}
+
+bool ScanChanges::hasOldValues(const QSqlDatabase &db)
+{
+    // PostgreSQL keeps unquoted names in lower case; SQLite matches either.
+    return db.record(QStringLiteral("scanchange")).contains(QStringLiteral("oldsize"));
+}
+
+void ScanChanges::addOldValueColumns()
+{
+    const QSqlDatabase db = m_catalogue.database();
+    if (hasOldValues(db))
+        return;
+    for (const char *column : {"OldSize", "OldLAC"}) {
+        QSqlQuery q(db);
+        if (!q.exec(QStringLiteral("ALTER TABLE ScanChange ADD COLUMN %1 DOUBLE PRECISION").arg(QLatin1String(column))))
+            throw CatalogueError(q.lastError().text());
+    }
 }
 
 void ScanChanges::log(Kind k, qint32 id)
@@ -79,6 +113,7 @@ qint64 ScanChanges::removeSubtrees(const QList<qint32> &ids, const QByteArray &f
     m_catalogue.commitGathered(); // the walk below must see every row the scan gathered
     m_catalogue.beginWrite();
     m_catalogue.writeKeptChanges(); // the lines of removed rows come after them
+    addOldValueColumns();
     const QSqlDatabase db = m_catalogue.database();
     const QString doomed = SqlDialect::tempTable(db, QStringLiteral("Doomed"));
     const QString blob = SqlDialect::bytesType(db);
@@ -101,8 +136,9 @@ qint64 ScanChanges::removeSubtrees(const QList<qint32> &ids, const QByteArray &f
         q.bindValue(1, id);
         exec(q);
     }
-    for (const QString &sql : {QStringLiteral("INSERT INTO ScanChange (Host, Change, ID, Path) "
-                                              "SELECT ?, 'removed', ID, Path FROM %1"),
+    for (const QString &sql : {QStringLiteral("INSERT INTO ScanChange (Host, Change, ID, Path, OldSize, OldLAC) "
+                                              "SELECT ?, 'removed', r.ID, r.Path, d.Size, d.LAC FROM %1 r "
+                                              "LEFT JOIN DB d ON d.ID = r.ID"),
                                QStringLiteral("DELETE FROM DB WHERE ID IN (SELECT ID FROM %1)"),
                                QStringLiteral("DELETE FROM ExactName WHERE ID IN (SELECT ID FROM %1)")}) {
         q.prepare(sql.arg(doomed));
@@ -121,15 +157,17 @@ QList<ScanChanges::Change> ScanChanges::last(Catalogue &catalogue, const QString
 {
     QSqlQuery q(catalogue.database());
     q.setForwardOnly(true);
-    q.prepare(QStringLiteral("SELECT Change, ID, Path FROM ScanChange WHERE Host = ? ORDER BY %1")
-                  .arg(SqlDialect::changeOrder(catalogue.database())));
+    const QSqlDatabase db = catalogue.database();
+    const QString old = hasOldValues(db) ? QStringLiteral("OldSize, OldLAC") : QStringLiteral("NULL, NULL");
+    q.prepare(QStringLiteral("SELECT Change, ID, Path, %1 FROM ScanChange WHERE Host = ? ORDER BY %2")
+                  .arg(old, SqlDialect::changeOrder(db)));
     q.addBindValue(host);
     exec(q);
     QList<Change> changes;
     while (q.next()) {
         const QString kind = q.value(0).toString();
         const Kind k = kind == u"added" ? Kind::Added : kind == u"changed" ? Kind::Changed : Kind::Removed;
-        changes.append({k, q.value(1).toInt(), q.value(2).toByteArray()});
+        changes.append({k, q.value(1).toInt(), q.value(2).toByteArray(), q.value(3), q.value(4).toDouble()});
     }
     return changes;
 }

@@ -2,7 +2,11 @@
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <QSqlQuery>
 #include <QStringList>
+#include <QVariant>
+
+#include <optional>
 
 class Catalogue;
 
@@ -18,6 +22,10 @@ public:
         Kind kind;
         qint32 id;
         QByteArray path; // removed rows only: listed bytes joined by "/"
+        // Changed and removed rows: what the row held before the scan.
+        // Null when unknown (added rows, catalogues of earlier versions).
+        QVariant oldSize;
+        double oldLac = 0;
     };
 
     explicit ScanChanges(Catalogue &catalogue);
@@ -31,7 +39,8 @@ public:
     // A resumed scan keeps what its earlier parts found.
     void carryOn(const QString &host);
     void added(qint32 id);
-    void changed(qint32 id);
+    // The row's size (none: NULL) and LAC before the scan changed them.
+    void changed(qint32 id, std::optional<qint64> oldSize, double oldLac);
     // Removes the rows of ids and everything below them; folder is the path
     // of the folder that holds them ("" for the top level). Returns the rows removed.
     qint64 removeSubtrees(const QList<qint32> &ids, const QByteArray &folder);
@@ -40,12 +49,19 @@ public:
     qint64 changedCount() const { return m_changed; }
     qint64 removedCount() const { return m_removed; }
 
+    // In the order they were met. Throws CatalogueError.
     static QList<Change> last(Catalogue &catalogue, const QString &host);
 
 private:
     void log(Kind k, qint32 id);
+    // ScanChange gains OldSize and OldLAC at the first scan that writes
+    // them, in new catalogues as in those made before: one schema for both.
+    static bool hasOldValues(const QSqlDatabase &db);
+    void addOldValueColumns();
 
     Catalogue &m_catalogue;
+    // Prepared at the first changed row of a scan, run for each.
+    std::optional<QSqlQuery> m_changedLine;
     QString m_host;
     QByteArray m_hostUtf8;
     qint64 m_added = 0;

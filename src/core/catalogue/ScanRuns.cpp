@@ -58,3 +58,14 @@ QDateTime ScanRuns::lastStarted(const QString &host) const
         return QDateTime();
     return QDateTime::fromString(q.value(0).toString(), Qt::ISODate).toUTC();
 }
+
+QHash<QString, QDateTime> ScanRuns::lastStartedByHost() const
+{
+    QHash<QString, QDateTime> runs;
+    if (!hasTable())
+        return runs;
+    QSqlQuery q = SqlStatement::run(m_db, QStringLiteral("SELECT Host, MAX(Started) FROM ScanRun GROUP BY Host"));
+    while (q.next())
+        runs.insert(q.value(0).toString(), QDateTime::fromString(q.value(1).toString(), Qt::ISODate).toUTC());
+    return runs;
+}

@@ -1,5 +1,6 @@
 #pragma once
 #include <QDateTime>
+#include <QHash>
 #include <QSqlDatabase>
 #include <QString>
 
@@ -22,6 +23,8 @@ public:
     // When host's latest recorded run started, in UTC; invalid when none is
     // recorded. Throws CatalogueError.
     QDateTime lastStarted(const QString &host) const;
+    // The same for every host with a run recorded. Throws CatalogueError.
+    QHash<QString, QDateTime> lastStartedByHost() const;
 
 private:
     bool hasTable() const;

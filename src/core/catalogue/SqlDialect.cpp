@@ -69,6 +69,11 @@ QString SqlDialect::storedOrder(const QSqlDatabase &db)
     return pick(db, QStringLiteral("rowid"), QStringLiteral("ctid"));
 }
 
+QString SqlDialect::hostRowsKey(const QSqlDatabase &db)
+{
+    return pick(db, QStringLiteral("+Host"), QStringLiteral("Host"));
+}
+
 QString SqlDialect::changeOrder(const QSqlDatabase &db)
 {
     return pick(db, QStringLiteral("rowid"), QStringLiteral("Seq"));

@@ -43,6 +43,9 @@ public:
     // The column of ScanChange's storing order: SQLite's rowid, or the
     // identity column the PostgreSQL schema gives it.
     static QString changeOrder(const QSqlDatabase &db);
+    // Host as compared to find one host's rows: on SQLite "+Host", which
+    // only the index DB_HostRows answers (see SqliteSchema).
+    static QString hostRowsKey(const QSqlDatabase &db);
     // A statement that finds the trigram index on folded names: FTS5's state
     // table on SQLite, the GIN index of PgFoldedNames on PostgreSQL.
     static QString nameIndexProbe(const QSqlDatabase &db);

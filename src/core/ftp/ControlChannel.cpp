@@ -36,8 +36,11 @@ QSslSocket &ControlChannel::renew()
 bool ControlChannel::connectToServer()
 {
     m_socket->connectToHost(m_logon.host, m_logon.port);
-    if (m_waits.connected(*m_socket, m_logon.connectTimeoutMs) != SlicedWait::Outcome::Done)
+    const SlicedWait::Outcome w = m_waits.connected(*m_socket, m_logon.connectTimeoutMs);
+    if (w != SlicedWait::Outcome::Done) {
+        m_timedOut = m_timedOut || w == SlicedWait::Outcome::TimedOut;
         return fail(m_waits.cancelled() ? QStringLiteral("Cancelled") : m_socket->errorString());
+    }
     m_socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
     return true;
 }

@@ -1,4 +1,5 @@
 #include "FtpSession.h"
+#include "LogonFailure.h"
 
 FtpSession::FtpSession()
 {
@@ -70,14 +71,18 @@ bool FtpSession::establish()
 {
     m_control.clearProblems();
     m_refusal = Refusal::None;
-    if (!m_logon.valid)
+    m_failure.clear();
+    if (!m_logon.valid) {
+        m_failure = m_logon.error;
         return m_control.fail(m_logon.error);
+    }
     bool ok = connectControl();
     if (ok && !m_tls.secureControl())
         ok = m_tls.plainAfterRefusal() && connectControl();
     ok = ok && login();
     if (!ok) {
         m_refusal = refusal();
+        m_failure = LogonFailure::reason(m_refusal, m_control.timedOut(), m_control.error());
         close();
         return false;
     }

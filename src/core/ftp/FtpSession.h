@@ -59,6 +59,8 @@ public:
     // several connections tells a full server from a broken one.
     enum class Refusal { None, Busy /* 421 */, LogonRefused /* 530 */, ConnectionRefused, Other };
     Refusal lastRefusal() const { return m_refusal; }
+    // The same in a few words: "connection refused", "timed out", ...
+    QString failureReason() const { return m_failure; }
     // Opens again with the same log-on, keeping the listing method and the
     // data connection mode in use.
     bool reopen();
@@ -141,6 +143,7 @@ private:
     FolderLister m_lister{m_control, m_data, m_decoder};
     ListingProbe m_probe{m_control, m_lister, m_data, m_decoder};
     Refusal m_refusal = Refusal::None;
+    QString m_failure;
     int m_logons = 0;
     // The top's listing that choosing the method made, with the method it
     // was made with: the scan's listing of the top.

@@ -18,9 +18,10 @@ FtpConnection::FtpConnection(ActivityLog &log, ElapsedCounter &timeConnect, Host
 
 FtpConnection::~FtpConnection() = default;
 
-QString FtpConnection::notAvailable(const QString &host)
+QString FtpConnection::notAvailable(const QString &host, const QString &reason)
 {
-    return QStringLiteral("Host \"%1\" is not available").arg(host);
+    const QString text = QStringLiteral("Host \"%1\" is not available").arg(host);
+    return reason.isEmpty() ? text : text + QStringLiteral(": ") + reason;
 }
 
 FtpLogon FtpConnection::logonFor(const QString &hostText)
@@ -74,9 +75,11 @@ void FtpConnection::ConnectToHost()
         return;
     }
     m_lastError = m_session->lastError();
-    if (!(m_cancel && m_cancel->load())) // a cancelled log-on is no fault of the host
-        m_messages.showMessage(notAvailable(host));
-    m_log.LogLine(notAvailable(host), false);
+    const bool cancelled = m_cancel && m_cancel->load(); // a cancelled log-on is no fault of the host
+    const QString text = notAvailable(host, cancelled ? QString() : m_session->failureReason());
+    if (!cancelled)
+        m_messages.showMessage(text);
+    m_log.LogLine(text, false);
     CloseConnection();
 }
 

@@ -43,7 +43,8 @@ public:
 private:
     FtpLogon logonFor(const QString &hostText);
     void pinNewlyTrusted();
-    static QString notAvailable(const QString &host);
+    // "Host "x" is not available", and why when it is known.
+    static QString notAvailable(const QString &host, const QString &reason);
 
     ActivityLog &m_log;
     ElapsedCounter &m_timeConnect;

@@ -116,6 +116,7 @@ void ScanWorker::closeConnection()
 void ScanWorker::showView()
 {
     m_position = -1;
+    m_folder.clear(); // the panel starts without one
     m_lastProgress.start();
     emit walkStarted();
 }
@@ -140,11 +141,15 @@ void ScanWorker::setCounts(int directories, qint64 records)
     sendProgress(false);
 }
 
+// Sent at once, not with the counts: the listing that follows may be the
+// one that stalls, and the window tells which folder it waits for. One
+// queued call per folder costs little beside the folder's round trip.
 void ScanWorker::setCurrentFolder(const QString &path)
 {
+    if (path == m_folder)
+        return;
     m_folder = path;
-    m_progressDue = true;
-    sendProgress(false);
+    emit currentFolder(m_folder);
 }
 
 // A fast scan lists hundreds of folders a second: the window needs a few
@@ -158,6 +163,4 @@ void ScanWorker::sendProgress(bool force)
     if (m_position >= 0)
         emit progress(m_position);
     emit counts(m_directories, m_records);
-    if (!m_folder.isEmpty())
-        emit currentFolder(m_folder);
 }

@@ -355,7 +355,7 @@ void WalkContext::noteOutcome(qint32 id)
         break;
     case Catalogue::Outcome::Changed:
         ++m_stats.changed;
-        m_changes.changed(id);
+        m_changes.changed(id, m_catalogue.lastEarlier().size, m_catalogue.lastEarlier().lac);
         break;
     case Catalogue::Outcome::Unchanged:
         break;

@@ -10,6 +10,9 @@
 #include "core/catalogue/ExactNames.h"
 #include "core/scan/ScanSetup.h"
 #include "core/catalogue/LineageWalk.h"
+#include "BrowserHosts.h"
+#include "LogChangeLine.h"
+#include "browse/HostListBox.h"
 #include "browse/TQueryForm.h"
 #include "browse/TSeekForm.h"
 #include "browse/TTabForm.h"
@@ -19,6 +22,7 @@
 #include "TOptionsForm.h"
 
 #include <QCloseEvent>
+#include <QMouseEvent>
 #include <QGridLayout>
 #include <QMenuBar>
 #include <QScrollBar>
@@ -90,6 +94,7 @@ void TMainForm::buildDataMenu()
     Query1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
     data->addSeparator();
     Statistics1 = data->addAction(QStringLiteral("&Statistics"));
+    Changes1 = data->addAction(QStringLiteral("C&hanges"));
 }
 
 void TMainForm::buildPages()
@@ -140,6 +145,21 @@ void TMainForm::wireLog()
     Memo1->setMaximumBlockCount(ActivityLog::MaxLines);
     connect(&m_log, &ActivityLog::lineAdded, Memo1, &QPlainTextEdit::appendPlainText);
     connect(&m_log, &ActivityLog::linesReplaced, this, [this] { Memo1->setPlainText(m_log.lines().join(u'\n')); });
+    Memo1->viewport()->installEventFilter(this);
+}
+
+// A double-click on a scan's change line shows what it changed.
+bool TMainForm::eventFilter(QObject *watched, QEvent *e)
+{
+    if (watched == Memo1->viewport() && e->type() == QEvent::MouseButtonDblClick) {
+        const QTextBlock block = Memo1->cursorForPosition(static_cast<QMouseEvent *>(e)->position().toPoint()).block();
+        if (LogChangeLine::isChangeLine(block.text())) {
+            const QString host = LogChangeLine::hostOf(block);
+            showChanges(host.isEmpty() ? browsedHost() : host);
+            return true;
+        }
+    }
+    return QMainWindow::eventFilter(watched, e);
 }
 
 void TMainForm::attachForms(TSelHost *selHost, TAbout *about, TSeekForm *seek, TQueryForm *query, TScanForm *scan)
@@ -175,6 +195,7 @@ void TMainForm::attachBrowser(TTabForm *browser, Catalogue &catalogue, IniFile *
 {
     m_browser = browser;
     m_catalogue = &catalogue;
+    m_settings = settings;
     connect(browser, &TTabForm::recordChosen, this, &TMainForm::ShowRecordSummary);
     browser->setShowHostChecked([this] { return ShowHost1->isChecked(); });
     startWorker(settings);
@@ -187,6 +208,29 @@ void TMainForm::attachBrowser(TTabForm *browser, Catalogue &catalogue, IniFile *
     connect(Find1, &QAction::triggered, m_seek, &QWidget::show);
     connect(Query1, &QAction::triggered, m_query, &QWidget::show);
     connect(Statistics1, &QAction::triggered, browser, &TTabForm::showStatistics);
+    wireHosts();
+}
+
+void TMainForm::wireHosts()
+{
+    m_hosts = new BrowserHosts(*this, *m_browser, *m_selHost, *m_catalogue, m_settings);
+    connect(Changes1, &QAction::triggered, this, [this] { m_hosts->showChanges(m_hosts->browsed()); });
+}
+
+QString TMainForm::browsedHost() const
+{
+    return m_hosts ? m_hosts->browsed() : QString();
+}
+
+void TMainForm::showChanges(const QString &host)
+{
+    if (m_hosts)
+        m_hosts->showChanges(host);
+}
+
+TChangesForm *TMainForm::changesForm() const
+{
+    return m_hosts ? m_hosts->changesForm() : nullptr;
 }
 
 void TMainForm::startWorker(IniFile *settings)
@@ -421,8 +465,11 @@ void TMainForm::scanEnded(const HostScanner::Stats &stats)
     setScanning(false);
     if (stats.loggedOn)
         m_selHost->markReached(m_workHost);
-    if (m_browser)
+    // A scan that never logged on changed nothing: the views shown stay.
+    if (m_browser && stats.loggedOn)
         m_browser->refreshViews();
+    if (m_browser)
+        m_browser->hostList->refresh();
     emit scanFinished();
     if (m_closeAfterScan)
         close();

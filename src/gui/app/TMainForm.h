@@ -14,8 +14,10 @@
 class Catalogue;
 class IniFile;
 class ScanWorker;
+class BrowserHosts;
 class TAbout;
 class TOptionsForm;
+class TChangesForm;
 class TQueryForm;
 class TScanForm;
 class TSeekForm;
@@ -39,7 +41,7 @@ public:
     QLabel *StatusBar1[4];
     QAction *SelectHost1, *ScanHost1, *Connectto1, *Disconnect1, *Exit1;
     QAction *Options1, *SavePosition1, *ShowHost1, *Help1, *About1;
-    QAction *AllRecords1, *Find1, *Query1, *Statistics1;
+    QAction *AllRecords1, *Find1, *Query1, *Statistics1, *Changes1;
     ElapsedCounter TimeRun, TimeConnect, TimeScan;
 
     ActivityLog &log() { return m_log; }
@@ -69,6 +71,11 @@ public:
     void startScan(bool resume);
     void ShowRecordSummary(qint32 id);
     void FormActivate();
+    // What the last scan of host changed, in the Changes window.
+    void showChanges(const QString &host);
+    TChangesForm *changesForm() const;
+    // The host whose tree the browser shows.
+    QString browsedHost() const;
 
 signals:
     void scanFinished();
@@ -83,6 +90,7 @@ public slots:
 
 protected:
     void changeEvent(QEvent *e) override;
+    bool eventFilter(QObject *watched, QEvent *e) override;
     void closeEvent(QCloseEvent *e) override;
 
 private:
@@ -92,6 +100,7 @@ private:
     void buildPages();
     void buildStatusBar();
     void wireLog();
+    void wireHosts();
     void setScanning(bool on);
     void startWorker(IniFile *settings);
     void wireWorker();
@@ -111,6 +120,8 @@ private:
     TScanForm *m_scan = nullptr;
     TTabForm *m_browser = nullptr;
     Catalogue *m_catalogue = nullptr;
+    IniFile *m_settings = nullptr;
+    BrowserHosts *m_hosts = nullptr; // a child
     QThread m_thread;
     ScanWorker *m_worker = nullptr; // lives on m_thread, deleted when it ends
     bool m_scanning = false;

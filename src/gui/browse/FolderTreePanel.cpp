@@ -85,6 +85,11 @@ QList<qint32> FolderTreePanel::openFolders() const
     return open;
 }
 
+void FolderTreePanel::addAboveTree(QWidget *w)
+{
+    static_cast<QVBoxLayout *>(layout())->insertWidget(0, w);
+}
+
 void FolderTreePanel::rebuild(const QString &host)
 {
     const bool sameHost = host == m_folders->host();

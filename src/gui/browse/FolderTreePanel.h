@@ -18,6 +18,8 @@ public:
     QLabel *laHost;
     QTreeView *TV;
 
+    // Above the caption: the host list.
+    void addAboveTree(QWidget *w);
     // The host's tree read again from the catalogue; no host: empty and disabled.
     void rebuild(const QString &host);
     // Selects the folder and opens it; the grid is not told. False when the

@@ -4,6 +4,7 @@
 #include "CatalogueGrid.h"
 #include "FolderTreeModel.h"
 #include "FolderTreePanel.h"
+#include "HostListBox.h"
 #include "TStatsForm.h"
 #include "core/scan/HostSource.h"
 #include "core/base/IniFile.h"
@@ -71,6 +72,9 @@ void TTabForm::buildTreePanel()
     paLeft = m_tree;
     laHost = m_tree->laHost;
     TV = m_tree->TV;
+    hostList = new HostListBox(m_tab, m_tree);
+    connect(hostList, &HostListBox::hostChosen, this, &TTabForm::browseHost);
+    m_tree->addAboveTree(hostList);
 }
 
 void TTabForm::buildGrid()
@@ -271,6 +275,11 @@ void TTabForm::BuildFolderTree(const QModelIndex &node)
     }
     ResetFolderTree();
     refreshTotalCount(); // after start-up and every scan
+}
+
+void TTabForm::browseHost(const QString &host)
+{
+    m_tree->rebuild(host);
 }
 
 void TTabForm::SelectFolderNode(qint32 id)

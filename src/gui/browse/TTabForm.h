@@ -16,6 +16,7 @@
 
 class FolderTreeModel;
 class FolderTreePanel;
+class HostListBox;
 class HostSource;
 class IniFile;
 class TSPanel;
@@ -36,6 +37,7 @@ public:
 
     QFrame *paLeft;
     QLabel *laHost;
+    HostListBox *hostList;
     QTreeView *TV;
     QSplitter *Splitter1;
     QWidget *paRight, *paTab;
@@ -62,6 +64,8 @@ public:
     // deeper levels are read when a folder is expanded or a folder inside is
     // selected.
     void BuildFolderTree(const QModelIndex &node = {});
+    // The tree of host, whatever host the dialog names.
+    void browseHost(const QString &host);
     void SelectFolderNode(qint32 id);
     void LoadLayout(IniFile *settings);
     void SaveLayout(IniFile *settings);

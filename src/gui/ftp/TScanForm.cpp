@@ -126,6 +126,11 @@ void TScanForm::placeProgressLabels()
 
 void TScanForm::refreshProgress()
 {
+    if (!m_stepsShown) {
+        laFolder->setText(folderLine());
+        laFolder->setToolTip(laFolder->text());
+        return;
+    }
     const QLocale locale;
     const qint64 stored = m_recordsAtStart < 0 ? 0 : m_records - m_recordsAtStart;
     laStored->setText(QStringLiteral("Stored: %1 entries, %2 folders listed")
@@ -135,9 +140,31 @@ void TScanForm::refreshProgress()
                                         .arg(locale.toString(qRound64(stored / seconds)),
                                              locale.toString(m_directories / seconds, 'f', 1))
                                   : QStringLiteral("Rate: -"));
-    const QString listing = QStringLiteral("Listing: ") + m_folder;
-    laFolder->setText(laFolder->fontMetrics().elidedText(listing, Qt::ElideMiddle, laFolder->width()));
-    laFolder->setToolTip(m_folder);
+    const QString line = folderLine();
+    laFolder->setText(laFolder->fontMetrics().elidedText(line, Qt::ElideMiddle, laFolder->width()));
+    laFolder->setToolTip(line);
+}
+
+// A stalled server shows as the wait it is, counted in whole seconds.
+QString TScanForm::folderLine() const
+{
+    const qint64 quiet = m_sinceNews.isValid() ? m_sinceNews.elapsed() : 0;
+    const bool stalled = quiet >= StallMs && m_scanning;
+    const QString seconds = QLocale().toString(quiet / 1000);
+    if (!m_stepsShown)
+        return stalled ? QStringLiteral("Waiting for the log-on: %1 s").arg(seconds) : QString();
+    if (!stalled)
+        return QStringLiteral("Listing: ") + m_folder;
+    if (m_folder.isEmpty())
+        return QStringLiteral("Waiting for the first listing: %1 s").arg(seconds);
+    return QStringLiteral("Waiting for the listing of %1: %2 s").arg(m_folder, seconds);
+}
+
+void TScanForm::setCurrentFolder(const QString &path)
+{
+    if (path != m_folder)
+        m_sinceNews.restart();
+    m_folder = path;
 }
 
 // The bar shows values above its maximum as full; the position itself is kept.
@@ -151,6 +178,8 @@ void TScanForm::setCounts(int directories, qint64 records)
 {
     laDir->setText(QString::number(directories));
     laRec->setText(QString::number(records));
+    if (directories != m_directories || records != m_records)
+        m_sinceNews.restart();
     if (m_recordsAtStart < 0)
         m_recordsAtStart = records;
     m_directories = directories;
@@ -167,6 +196,11 @@ void TScanForm::beginScan(const QString &host, const QString &user)
     laDir->setText(QStringLiteral("0"));
     laRec->setText(QStringLiteral("0"));
     m_scanning = true;
+    // Before the walk only the folder line moves: a log-on can stall too.
+    m_folder.clear();
+    laFolder->clear();
+    m_sinceNews.start();
+    m_refresh->start();
     show();
     raise();
 }
@@ -177,6 +211,7 @@ void TScanForm::endScan()
     hide();
     m_ending = false;
     m_scanning = false;
+    m_refresh->stop();
     if (m_stepsShown) {
         m_stepsShown = false;
         FormHide();
@@ -198,6 +233,7 @@ void TScanForm::FormShow()
     m_records = 0;
     m_folder.clear();
     m_sinceStart.start();
+    m_sinceNews.start();
     refreshProgress();
     m_refresh->start();
     m_log.LogLine(QStringLiteral("   Scanning of Host ") + m_host + QStringLiteral(" started:"), true);

@@ -42,10 +42,12 @@ public:
     qint64 progressPosition() const { return m_position; }
     void setCounts(int directories, qint64 records);
     void setVisible(bool visible) override;
-    void setCurrentFolder(const QString &path) { m_folder = path; }
+    void setCurrentFolder(const QString &path);
     // Shows the latest counts; runs at most every RefreshMs while scanning.
     void refreshProgress();
     static constexpr int RefreshMs = 100;
+    // Nothing heard for this long: the folder line says what the scan waits for.
+    static constexpr int StallMs = 2000;
 
 signals:
     void cancelRequested();
@@ -62,6 +64,7 @@ private:
     void FormHide();
     QLabel *label(const QString &text, int x, int y);
     void placeProgressLabels();
+    QString folderLine() const;
     void choose(bool resume);
     TCoolBtn *button(const QString &text, int x);
 
@@ -77,5 +80,6 @@ private:
     qint64 m_recordsAtStart = -1; // the first count of this scan
     QString m_folder;
     QElapsedTimer m_sinceStart;
+    QElapsedTimer m_sinceNews; // since the counts or the folder last moved
     QTimer *m_refresh;
 };

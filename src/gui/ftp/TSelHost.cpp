@@ -71,6 +71,12 @@ TSelHost::TSelHost(QWidget *mainWindow)
     connect(btnCancel, &QPushButton::clicked, this, &TSelHost::cancel);
 }
 
+void TSelHost::btnOkClick()
+{
+    hide();
+    emit hostConfirmed(cbHost->currentText());
+}
+
 // What Cancel puts back.
 void TSelHost::FormShow()
 {

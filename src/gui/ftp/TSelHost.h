@@ -40,8 +40,15 @@ public:
     // never reached are offered for this run only.
     void markReached(const QString &host);
 
+    // Names host in the host field, as if chosen there; the history is not changed.
+    void chooseHost(const QString &host) { cbHost->setEditText(host); }
+
+signals:
+    // OK was pressed with host in the host field.
+    void hostConfirmed(const QString &host);
+
 public slots:
-    void btnOkClick() { hide(); }
+    void btnOkClick();
     void submit() override { btnOkClick(); }
     // Hides the dialog with the host, user and password it was shown with.
     void cancel() override;

@@ -1,0 +1,33 @@
+#include "CatalogueHosts.h"
+#include "Catalogue.h"
+#include "ScanRuns.h"
+#include "SqlDialect.h"
+#include "SqlStatement.h"
+
+// A pass over every row: about a third of a second for a million.
+QList<CatalogueHosts::Host> CatalogueHosts::all(Catalogue &catalogue)
+{
+    catalogue.flush(); // rows a scan still holds back count too
+    const QSqlDatabase db = catalogue.database();
+    const QHash<QString, QDateTime> runs = ScanRuns(db).lastStartedByHost();
+    QSqlQuery q = SqlStatement::run(db, QStringLiteral("SELECT Host, COUNT(*), SUM(CASE WHEN Attr = 16 THEN 0 ELSE Size END) "
+                                                       "FROM DB WHERE Host IS NOT NULL GROUP BY Host ORDER BY Host"));
+    QList<Host> hosts;
+    while (q.next()) {
+        const QString name = q.value(0).toString();
+        hosts.append({name, q.value(1).toLongLong(), q.value(2).toDouble(), runs.value(name)});
+    }
+    return hosts;
+}
+
+bool CatalogueHosts::holds(Catalogue &catalogue, const QString &host)
+{
+    if (host.isEmpty())
+        return false;
+    catalogue.flush();
+    const QSqlDatabase db = catalogue.database();
+    // Without the host index an absent host costs a pass over every row.
+    QSqlQuery q = SqlStatement::run(db, QStringLiteral("SELECT 1 FROM DB WHERE %1 = ? LIMIT 1").arg(SqlDialect::hostRowsKey(db)),
+                                    {host.left(Catalogue::HostSize)});
+    return q.next();
+}
