@@ -11,7 +11,7 @@
 #include "core/scan/ScanSetup.h"
 #include "core/catalogue/LineageWalk.h"
 #include "BrowserHosts.h"
-#include "LogChangeLine.h"
+#include "LogPage.h"
 #include "browse/HostListBox.h"
 #include "browse/TQueryForm.h"
 #include "browse/TSeekForm.h"
@@ -22,12 +22,10 @@
 #include "TOptionsForm.h"
 
 #include <QCloseEvent>
-#include <QMouseEvent>
 #include <QGridLayout>
 #include <QMenuBar>
 #include <QScrollBar>
 #include <QStatusBar>
-#include <QTextBlock>
 #include <QTextCursor>
 
 TMainForm::TMainForm()
@@ -138,28 +136,11 @@ void TMainForm::buildStatusBar()
     }
 }
 
-// The "Log" page shows the log's lines as they come and go.
+// A double-click on a scan's change line shows what it changed.
 void TMainForm::wireLog()
 {
-    // The page drops its first line as the log does, in the document itself.
-    Memo1->setMaximumBlockCount(ActivityLog::MaxLines);
-    connect(&m_log, &ActivityLog::lineAdded, Memo1, &QPlainTextEdit::appendPlainText);
-    connect(&m_log, &ActivityLog::linesReplaced, this, [this] { Memo1->setPlainText(m_log.lines().join(u'\n')); });
-    Memo1->viewport()->installEventFilter(this);
-}
-
-// A double-click on a scan's change line shows what it changed.
-bool TMainForm::eventFilter(QObject *watched, QEvent *e)
-{
-    if (watched == Memo1->viewport() && e->type() == QEvent::MouseButtonDblClick) {
-        const QTextBlock block = Memo1->cursorForPosition(static_cast<QMouseEvent *>(e)->position().toPoint()).block();
-        if (LogChangeLine::isChangeLine(block.text())) {
-            const QString host = LogChangeLine::hostOf(block);
-            showChanges(host.isEmpty() ? browsedHost() : host);
-            return true;
-        }
-    }
-    return QMainWindow::eventFilter(watched, e);
+    connect(new LogPage(m_log, Memo1, this), &LogPage::changesAsked, this,
+            [this](const QString &host) { showChanges(host.isEmpty() ? browsedHost() : host); });
 }
 
 void TMainForm::attachForms(TSelHost *selHost, TAbout *about, TSeekForm *seek, TQueryForm *query, TScanForm *scan)

@@ -90,7 +90,6 @@ public slots:
 
 protected:
     void changeEvent(QEvent *e) override;
-    bool eventFilter(QObject *watched, QEvent *e) override;
     void closeEvent(QCloseEvent *e) override;
 
 private:
