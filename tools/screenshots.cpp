@@ -7,6 +7,11 @@
 #include "core/catalogue/ScanRuns.h"
 #include "app/HarvexApplication.h"
 #include "app/TMainForm.h"
+#include "app/TOptionsForm.h"
+#include "browse/HostListBox.h"
+#include "browse/TChangesForm.h"
+#include "core/catalogue/ScanChanges.h"
+#include "ftp/GuiTrustPrompt.h"
 #include "browse/TQueryForm.h"
 #include "browse/TSeekForm.h"
 #include "browse/TStatsForm.h"
@@ -23,7 +28,9 @@
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QEventLoop>
+#include <QSqlQuery>
 #include <QSqlRecord>
+#include <QTabWidget>
 #include <QTimer>
 #include <cstdio>
 
@@ -79,14 +86,63 @@ void fillSample(Catalogue &cat)
     cat.flush();
 }
 
-void showMessage(const QString &text)
+void showMessage(const QString &text, const QString &name = QStringLiteral("message"),
+                 QMessageBox::Icon icon = QMessageBox::Information)
 {
-    auto *box = new QMessageBox(QMessageBox::Information, QStringLiteral("Harvex"), text, QMessageBox::Ok,
+    auto *box = new QMessageBox(icon, QStringLiteral("Harvex"), text, icon == QMessageBox::Question
+                                    ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok,
                                 QApplication::activeWindow());
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->show();
-    shoot(QStringLiteral("message"));
+    shoot(name);
     box->close();
+}
+
+// What a rescan of the sample would have logged: a file added, one grown,
+// one gone.
+void recordRescan(Catalogue &cat)
+{
+    QSqlQuery files(cat.database());
+    files.exec(QStringLiteral("SELECT ID, Size, LAC FROM DB WHERE Attr <> 16 ORDER BY ID LIMIT 3"));
+    QList<std::tuple<qint32, qint64, double>> rows;
+    while (files.next())
+        rows.append({files.value(0).toInt(), files.value(1).toLongLong(), files.value(2).toDouble()});
+    files.finish();
+    ScanChanges changes(cat);
+    changes.begin(QStringLiteral("ftp.example.org"));
+    changes.added(std::get<0>(rows[0]));
+    changes.changed(std::get<0>(rows[1]), std::get<1>(rows[1]) / 2, std::get<2>(rows[1]));
+    changes.removeSubtrees({std::get<0>(rows[2])}, QByteArray("pub"));
+    cat.flush();
+}
+
+// The windows this program added to the browser: the host list, the
+// changes of the last scan, the options and the prompt for a changed certificate.
+void shootDailyUse(HarvexApplication &app)
+{
+    TTabForm *tab = app.TabForm;
+    tab->hostList->refresh();
+    tab->hostList->showPopup();
+    shoot(QStringLiteral("host-list"));
+    tab->hostList->hidePopup();
+    recordRescan(app.catalogue());
+    app.MainForm->showChanges(QStringLiteral("ftp.example.org"));
+    shoot(QStringLiteral("changes"));
+    app.MainForm->changesForm()->hide();
+    app.Options->show();
+    shoot(QStringLiteral("options"));
+    if (auto *pages = app.Options->findChild<QTabWidget *>()) {
+        pages->setCurrentIndex(1);
+        shoot(QStringLiteral("options-host"));
+    }
+    app.Options->hide();
+    showMessage(GuiTrustPrompt::question(QStringLiteral("ftp.example.org"),
+                                         QStringLiteral("3F:0A:9C:5E:11:D2:84:7B:C6:20:E9:45:AA:13:F8:6D:"
+                                                        "02:B7:59:C1:7E:34:98:DF:60:2A:E5:0C:B3:71:4F:8E"),
+                                         QStringLiteral("self-signed certificate"),
+                                         QStringLiteral("A1:B2:C3:D4:E5:F6:07:18:29:3A:4B:5C:6D:7E:8F:90:"
+                                                        "01:12:23:34:45:56:67:78:89:9A:AB:BC:CD:DE:EF:F0")),
+                QStringLiteral("certificate-changed"), QMessageBox::Question);
 }
 } // namespace
 
@@ -109,6 +165,7 @@ int main(int argc, char **argv)
     if (!app.startUp())
         return 1;
     TTabForm *tab = app.TabForm;
+    shoot(QStringLiteral("first-start")); // the empty catalogue's hint
     fillSample(app.catalogue());
     tab->BuildFolderTree();
     tab->showFolder(TTabForm::nodeId(tab->TV->model()->index(1, 0)));
@@ -145,6 +202,7 @@ int main(int argc, char **argv)
     tab->statsForm()->enterFolder(TTabForm::nodeId(tab->TV->model()->index(5, 0)));
     shoot(QStringLiteral("statistics-folder"));
     tab->statsForm()->close();
+    shootDailyUse(app);
     app.shutDown();
     return 0;
 }

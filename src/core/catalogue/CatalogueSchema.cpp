@@ -10,10 +10,13 @@ QStringList CatalogueSchema::rowTable(const Spelling &s)
             // Serves the grid sorted by size (a header click) and the largest
             // files of the statistics: without it both sort every row first.
             QStringLiteral("CREATE INDEX IF NOT EXISTS DB_Size ON DB(Size)"),
-            // The grid sorted by name or by time reads its pages through
-            // these: without them each page of 1,000,000 rows sorts them all.
-            QStringLiteral("CREATE INDEX IF NOT EXISTS DB_Name ON DB(Name)"),
-            QStringLiteral("CREATE INDEX IF NOT EXISTS DB_LAC ON DB(LAC)")};
+            // A host's rows sorted by name or by time (the grid after a
+            // header click, a find of one host between two dates) are read
+            // a page at a time through these. Led by the host: keyed by Name
+            // alone, the first page of one host of 1,000,000 rows beside
+            // 12,000,000 others walked the whole index, 19 s.
+            QStringLiteral("CREATE INDEX IF NOT EXISTS DB_Name ON DB(Host, Name)"),
+            QStringLiteral("CREATE INDEX IF NOT EXISTS DB_LAC ON DB(Host, LAC)")};
 }
 
 QStringList CatalogueSchema::sideTables(const Spelling &s)
