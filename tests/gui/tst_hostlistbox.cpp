@@ -17,6 +17,7 @@ private slots:
     void lines_data();
     void lines();
     void readAgainWhenOpened();
+    void readAgainOnlyAfterAChange();
 
 private:
     void exec(const QString &sql);
@@ -81,6 +82,36 @@ void tst_HostListBox::readAgainWhenOpened()
     // A host the catalogue no longer holds is shown as none.
     box.setBrowsed("ftp.a");
     QCOMPARE(box.currentIndex(), -1);
+}
+
+// The list costs a pass over every row: opened again with nothing changed
+// it is not read again, but a commit by another program or a change by
+// this one is seen.
+void tst_HostListBox::readAgainOnlyAfterAChange()
+{
+    HostListBox box(*m_cat);
+    box.refresh();
+    box.show();
+    // Under the list's feet, as no program does: a change it cannot see.
+    box.setItemText(0, "as read");
+    box.showPopup();
+    box.hidePopup();
+    QCOMPARE(box.itemText(0), "as read");
+    {
+        QSqlDatabase other = QSqlDatabase::addDatabase("QSQLITE", "other");
+        other.setDatabaseName(m_cat->database().databaseName());
+        QVERIFY(other.open());
+        QVERIFY(QSqlQuery(other).exec("INSERT INTO DB (Name, ext, Size, Host, Attr, LAC, ID, PID) "
+                                      "VALUES ('y', 'txt', 5, 'c', 32, 0, 4, 0)"));
+    }
+    QSqlDatabase::removeDatabase("other");
+    box.showPopup();
+    box.hidePopup();
+    QCOMPARE(box.count(), 3);
+    exec("DELETE FROM DB WHERE Host = 'c'");
+    box.showPopup();
+    box.hidePopup();
+    QCOMPARE(box.count(), 2);
 }
 
 QTEST_MAIN(tst_HostListBox)

@@ -4,6 +4,9 @@
 #include "SqlDialect.h"
 #include "SqlStatement.h"
 
+#include <QSqlQuery>
+#include <sqlite3.h>
+
 // A pass over every row: about a third of a second for a million.
 QList<CatalogueHosts::Host> CatalogueHosts::all(Catalogue &catalogue)
 {
@@ -18,6 +21,19 @@ QList<CatalogueHosts::Host> CatalogueHosts::all(Catalogue &catalogue)
         hosts.append({name, q.value(1).toLongLong(), q.value(2).toDouble(), runs.value(name)});
     }
     return hosts;
+}
+
+// SQLite's data_version moves with other connections' commits, the
+// connection's own change count with its own.
+std::optional<QByteArray> CatalogueHosts::version(Catalogue &catalogue)
+{
+    sqlite3 *handle = SqlDialect::sqliteHandle(catalogue.database());
+    if (!handle || !catalogue.isOpen())
+        return std::nullopt;
+    QSqlQuery q = SqlStatement::run(catalogue.database(), QStringLiteral("PRAGMA data_version"));
+    const qint64 others = q.next() ? q.value(0).toLongLong() : -1;
+    return QByteArray::number(others) + '/' + QByteArray::number(sqlite3_total_changes64(handle)) + '/'
+        + QByteArray::number(catalogue.insertedCount());
 }
 
 bool CatalogueHosts::holds(Catalogue &catalogue, const QString &host)

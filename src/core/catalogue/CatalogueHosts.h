@@ -1,4 +1,5 @@
 #pragma once
+#include <optional>
 #include <QDateTime>
 #include <QList>
 #include <QString>
@@ -20,6 +21,10 @@ public:
 
     // By name. One pass over the rows. Throws CatalogueError.
     static QList<Host> all(Catalogue &catalogue);
+    // A value that changes whenever the catalogue may have: a commit by any
+    // connection, or a change by this one. Empty where the store cannot
+    // tell (PostgreSQL): read the hosts again each time.
+    static std::optional<QByteArray> version(Catalogue &catalogue);
     // Whether any row of host is stored. Throws CatalogueError.
     static bool holds(Catalogue &catalogue, const QString &host);
 };

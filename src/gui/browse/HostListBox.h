@@ -6,8 +6,9 @@
 class Catalogue;
 
 // The drop-down above the folder tree: every host the catalogue holds, with
-// its entries, size and last scan. Read again each time it opens, so a scan
-// or a statement in the SQL window shows at once; choosing one says so.
+// its entries, size and last scan. Read again as it opens when the
+// catalogue may have changed, so a scan or a statement in the SQL window
+// shows at once; choosing one says so.
 class HostListBox : public QComboBox
 {
     Q_OBJECT
@@ -28,4 +29,5 @@ signals:
 private:
     Catalogue &m_catalogue;
     QString m_browsed;
+    std::optional<QByteArray> m_readAt; // the catalogue's version the list was read at
 };
