@@ -1,6 +1,7 @@
 #include "CommandLine.h"
 #include "ConsoleLine.h"
 #include "ExitCode.h"
+#include "DupesCommand.h"
 #include "FindCommand.h"
 
 #include <QRegularExpression>
@@ -27,6 +28,7 @@ CommandLine::CommandLine()
         {"files", "Only files."},
         {"folders", "Only folders."},
         {"count", "Only the number of matches."},
+        {"by", "What duplicates share.", "KEY"},
         {"tls", "TLS mode.", "MODE"},
         {"trust", "Trusted certificate fingerprint.", "FINGERPRINT"},
         {"max-entries", "Entry limit.", "N"},
@@ -63,6 +65,7 @@ QString CommandLine::usage()
         "       [--trust FINGERPRINT] [--max-entries N] [--max-depth N] [--connections N] [--restart] [--save]\n"
         "  find PATTERN [--regex] [--type EXT,...] [--host HOST] [--under HOST/PATH] [--files|--folders]\n"
         "       [--min-size SIZE] [--max-size SIZE] [--newer WHEN] [--older WHEN] [--count] [--long] [--limit N]\n"
+        "  dupes [--by name,size|size] [--min-size SIZE] [--host HOST] [--limit N]\n"
         "  sql STATEMENT\n"
         "  tree [HOST]\n"
         "  path ID\n"
@@ -79,6 +82,8 @@ QString CommandLine::commandUsage(const QString &command)
 {
     if (command == QLatin1String("find"))
         return FindCommand::usage();
+    if (command == QLatin1String("dupes"))
+        return DupesCommand::usage();
     if (command != QLatin1String("scan"))
         return usage();
     return QStringLiteral(

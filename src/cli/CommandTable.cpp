@@ -1,6 +1,7 @@
 #include "CommandTable.h"
 #include "CommandContext.h"
 #include "CopyCommand.h"
+#include "DupesCommand.h"
 #include "FindCommand.h"
 #include "HostsCommand.h"
 #include "NameCommands.h"
@@ -13,6 +14,7 @@ namespace {
 const CommandTable::Entry Commands[] = {
     {"scan", 1, 1, [](const CommandContext &c) { return ScanCommand(c).run(); }},
     {"find", 1, 1, &FindCommand::fromCommandLine},
+    {"dupes", 0, 0, &DupesCommand::fromCommandLine},
     {"sql", 1, 1, [](const CommandContext &c) { return SqlCommand(c).run(); }},
     {"tree", 0, 1, [](const CommandContext &c) { return TreeCommand(c).run(); }},
     {"path", 1, 1, [](const CommandContext &c) { return PathCommand(c).run(); }},

@@ -26,6 +26,7 @@ private slots:
     void findByPatternTypeAndHost();
     void jsonAndCsv();
     void findCountsAndRefusesBadTerms();
+    void dupesListsCopies();
     void findPrintsPaths();
     void findLongAndLimit();
     void findEscapesNamesInEveryFormat();
@@ -129,6 +130,22 @@ void tst_CliApp::findByPatternTypeAndHost_data()
     QTest::newRow("folders only") << QStringList{"find", "%", "--folders", "--host", "%"} << 4;
     QTest::newRow("sizes") << QStringList{"find", "%", "--files", "--min-size", "100", "--max-size", "1k"} << 5;
     QTest::newRow("too small") << QStringList{"find", "%", "--files", "--max-size", "99"} << 0;
+}
+
+// The two readme.txt files of the scanned tree share name and size.
+void tst_CliApp::dupesListsCopies()
+{
+    const Result r = cli({"dupes"});
+    QCOMPARE(r.code, 0);
+    QStringList lines = r.out.split('\n', Qt::SkipEmptyParts);
+    QCOMPARE(lines.value(0), QString("100 bytes, 2 copies"));
+    lines.removeFirst();
+    lines.sort();
+    QCOMPARE(lines, QStringList({"  " + m_server->hostText() + "/pub/readme.txt", "  " + m_server->hostText() + "/readme.txt"}));
+    const Result json = cli({"dupes", "--by", "size", "--format", "json"});
+    QCOMPARE(QJsonDocument::fromJson(json.out.toUtf8()).array().size(), 5); // every file is 100 bytes
+    QCOMPARE(cli({"dupes", "--by", "name"}).code, 1);
+    QCOMPARE(cli({"dupes", "--min-size", "1K"}).out, QString());
 }
 
 // --count says how many, and terms that cannot be asked are usage errors.

@@ -115,17 +115,28 @@ QByteArray PathSearch::url(const Hit &hit)
 
 PathSearch::Hit PathSearch::hitAt(const QSqlQuery &q)
 {
+    Hit hit = rowFrom(q);
+    addPath(hit);
+    return hit;
+}
+
+PathSearch::Hit PathSearch::rowFrom(const QSqlQuery &q)
+{
     Hit hit;
     hit.row = CatalogueRecord::fromColumns(q);
     hit.lac = q.value(8).toDouble();
+    return hit;
+}
+
+void PathSearch::addPath(Hit &hit)
+{
     const CatalogueRecord &r = hit.row;
     const QString own = ExactNames::decode(r.exact, m_folders.codePage(r.host));
     if (r.pid == 0) {
         hit.path = r.host + u'/' + own;
-        return hit;
+        return;
     }
     const std::optional<QString> folder = m_folders.path(r.pid);
     hit.pathKnown = folder.has_value();
     hit.path = (folder ? *folder : r.host + QStringLiteral("/?")) + u'/' + own;
-    return hit;
 }

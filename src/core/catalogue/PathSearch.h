@@ -47,6 +47,11 @@ public:
     // The ID of the folder a path names ("host/a/b", names as find prints
     // them); nothing when the catalogue holds no such folder. Throws CatalogueError.
     std::optional<qint32> folderAt(const QString &path);
+    // The hit a query's row gives, its columns as find selects them: Name,
+    // ext, Size, Host, Attr, ID, PID, the listed bytes, LAC; without its
+    // path, which addPath() looks up.
+    static Hit rowFrom(const QSqlQuery &q);
+    void addPath(Hit &hit);
     static QStringList fieldNames() { return {"Name", "ext", "Size", "Host", "Attr", "LAC", "ID", "PID"}; }
 
 private:
