@@ -32,8 +32,7 @@ std::optional<QByteArray> CatalogueHosts::version(Catalogue &catalogue)
         return std::nullopt;
     QSqlQuery q = SqlStatement::run(catalogue.database(), QStringLiteral("PRAGMA data_version"));
     const qint64 others = q.next() ? q.value(0).toLongLong() : -1;
-    return QByteArray::number(others) + '/' + QByteArray::number(sqlite3_total_changes64(handle)) + '/'
-        + QByteArray::number(catalogue.insertedCount());
+    return QByteArray::number(others) + '/' + QByteArray::number(sqlite3_total_changes64(handle));
 }
 
 bool CatalogueHosts::holds(Catalogue &catalogue, const QString &host)

@@ -4,7 +4,7 @@
 #include "core/base/IniFile.h"
 #include "core/catalogue/CatalogueError.h"
 #include "core/catalogue/ExactNames.h"
-#include "widgets/ButtonSlot.h"
+#include "widgets/OkCancelRow.h"
 #include "widgets/TCoolBtn.h"
 #include "widgets/UiSeam.h"
 
@@ -27,18 +27,9 @@ TOptionsForm::TOptionsForm(Catalogue &catalogue, QWidget *mainWindow)
     Pages->addTab(HostPage, QStringLiteral("H&osts"));
     QFont buttonFont = font();
     buttonFont.setPixelSize(9);
-    btnOk = new TCoolBtn(this);
-    btnOk->setText(QStringLiteral("&Ok"));
-    btnOk->setFont(buttonFont);
-    btnOk->setDefault(true);
-    btnCancel = new TCoolBtn(this);
-    btnCancel->setText(QStringLiteral("&Cancel"));
-    btnCancel->setFont(buttonFont);
-    auto *buttons = new QHBoxLayout;
-    buttons->setSpacing(2);
-    buttons->addStretch(1);
-    buttons->addWidget(new ButtonSlot(btnOk, QSize(75, 21), this));
-    buttons->addWidget(new ButtonSlot(btnCancel, QSize(75, 21), this));
+    auto *buttons = new OkCancelRow(this, buttonFont);
+    btnOk = buttons->ok;
+    btnCancel = buttons->cancel;
     auto *v = new QVBoxLayout(this);
     v->addWidget(Pages, 1);
     v->addLayout(buttons);

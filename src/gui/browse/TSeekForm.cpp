@@ -5,7 +5,7 @@
 #include "core/catalogue/DataSet.h"
 #include "core/catalogue/NameSearch.h"
 #include "TTabForm.h"
-#include "widgets/ButtonSlot.h"
+#include "widgets/OkCancelRow.h"
 #include "widgets/TCoolBtn.h"
 
 #include <QGridLayout>
@@ -28,18 +28,9 @@ TSeekForm::TSeekForm(Catalogue &catalogue, QWidget *mainWindow)
     Label2->setBuddy(cbType);
     QFont buttonFont = font();
     buttonFont.setPixelSize(9);
-    btnOk = new TCoolBtn(this);
-    btnOk->setText(QStringLiteral("&Ok"));
-    btnOk->setFont(buttonFont);
-    btnOk->setDefault(true);
-    btnCancel = new TCoolBtn(this);
-    btnCancel->setText(QStringLiteral("&Cancel"));
-    btnCancel->setFont(buttonFont);
-    auto *buttons = new QHBoxLayout;
-    buttons->setSpacing(2);
-    buttons->addStretch(1);
-    buttons->addWidget(new ButtonSlot(btnOk, QSize(75, 21), this));
-    buttons->addWidget(new ButtonSlot(btnCancel, QSize(75, 21), this));
+    auto *buttons = new OkCancelRow(this, buttonFont);
+    btnOk = buttons->ok;
+    btnCancel = buttons->cancel;
     grid->addWidget(Label1, 0, 0);
     grid->addWidget(edName, 0, 1, 1, 2);
     grid->addWidget(Label2, 1, 0);

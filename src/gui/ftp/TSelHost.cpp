@@ -1,7 +1,7 @@
 #include "TSelHost.h"
 #include "core/base/IniFile.h"
 #include "core/catalogue/HostHistory.h"
-#include "widgets/ButtonSlot.h"
+#include "widgets/OkCancelRow.h"
 #include "widgets/TCoolBtn.h"
 
 #include <QCoreApplication>
@@ -39,26 +39,17 @@ TSelHost::TSelHost(QWidget *mainWindow)
     Label2->setBuddy(cbHost);
     Label1->setBuddy(edName);
     Label5->setBuddy(edPsw);
-    btnOk = new TCoolBtn(this);
-    btnOk->setText(QStringLiteral("&Ok"));
-    QFont okFont = btnOk->font();
+    QFont okFont = font();
     okFont.setBold(true);
     okFont.setPixelSize(9);
-    btnOk->setFont(okFont);
+    auto *buttons = new OkCancelRow(this, okFont);
+    btnOk = buttons->ok;
+    btnCancel = buttons->cancel;
     btnOk->setFontColor(Qt::blue);
-    btnOk->setDefault(true);
-    btnCancel = new TCoolBtn(this);
-    btnCancel->setText(QStringLiteral("&Cancel"));
-    btnCancel->setFont(okFont);
     btnCancel->setFontColor(Qt::blue);
     auto *password = new QHBoxLayout;
     password->addWidget(edPsw, 1);
     password->addWidget(cbShowPsw);
-    auto *buttons = new QHBoxLayout;
-    buttons->setSpacing(2);
-    buttons->addStretch(1);
-    buttons->addWidget(new ButtonSlot(btnOk, QSize(75, 21), this));
-    buttons->addWidget(new ButtonSlot(btnCancel, QSize(75, 21), this));
     grid->addWidget(Label2, 0, 0);
     grid->addWidget(Label4, 0, 1);
     grid->addWidget(cbHost, 0, 2);
