@@ -43,14 +43,17 @@ void AppPaths::setProgramDir(const QString &dir)
     overrideDir() = withSeparator(QFileInfo(dir).absoluteFilePath());
 }
 
-// Installed under the build's prefix (even by root, who may write there):
-// the data goes to the per-user folder, never into a system folder.
+// Installed under the build's prefix (even by root, who may write there),
+// or by the Debian package, which puts the programs in /usr/bin whatever
+// prefix the build was configured with: the data goes to the per-user
+// folder, never into a system folder.
 bool AppPaths::isInstalled(const QString &exeDir)
 {
+    if (QDir(exeDir) == QDir(QStringLiteral("/usr/bin")))
+        return true;
 #ifdef HARVEX_INSTALL_BINDIR
     return QDir(exeDir) == QDir(QStringLiteral(HARVEX_INSTALL_BINDIR));
 #else
-    Q_UNUSED(exeDir);
     return false;
 #endif
 }
