@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# usage: validate.sh desktop FILE | appstream FILE | zsh FILE | units BUILD_DIR
-# The desktop entry, the AppStream entry, the zsh completion and the systemd
-# user units, each through the validator (or reader) its consumers use.
+# usage: validate.sh desktop FILE | appstream FILE | units BUILD_DIR
+# The desktop entry, the AppStream entry and the systemd user units, each
+# through the validator its consumers use.
 set -euo pipefail
 kind=$1 target=$2
 need() { command -v "$1" >/dev/null || { echo "skipped: $1 is missing (scripts/install-deps.sh installs it)"; exit 77; }; }
@@ -16,13 +16,6 @@ appstream)
   need appstreamcli
   # No network: the screenshot's address is checked for form only.
   appstreamcli validate --no-net --pedantic "$target" ;;
-zsh)
-  need zsh
-  zsh -n "$target"
-  # Loaded as compinit loads it, the function is defined without complaint.
-  out=$(zsh -fc "autoload -Uz compinit && compinit -u -d /dev/null && source '$target' 2>&1; whence -w _harvex-cli")
-  [[ $out == *"_harvex-cli: function"* ]] || { echo "$out"; exit 1; }
-  echo "$(basename "$target"): reads" ;;
 units)
   need systemd-analyze
   stage=$(mktemp -d)
