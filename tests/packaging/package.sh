@@ -89,6 +89,10 @@ bashdir=$(pkg-config --variable=completionsdir bash-completion 2>/dev/null || ec
 if command -v zsh >/dev/null; then
   zsh -fc 'print -l $fpath' | grep -qx /usr/share/zsh/vendor-completions || fail "zsh does not read vendor-completions"
 fi
+# The AppStream entry as software centres read it: beside the menu entry and icon it names.
+if [ "$gui" = ON ] && command -v appstreamcli >/dev/null; then
+  appstreamcli validate-tree --no-net "$root" >"$work/appstream" 2>&1 || { cat "$work/appstream"; fail "validate-tree"; }
+fi
 echo "installed: harvex-cli --version, man -w harvex-cli and the completions found"
 
 dpkgr -r "$package" >"$work/dpkg-r.log" 2>&1 || fail "dpkg -r"
