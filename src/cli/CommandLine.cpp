@@ -28,6 +28,9 @@ CommandLine::CommandLine()
         {"files", "Only files."},
         {"folders", "Only folders."},
         {"count", "Only the number of matches."},
+        {"sort", "Sort key.", "KEY"},
+        {"order", "Sort order.", "ORDER"},
+        {"after", "The page after this cursor.", "CURSOR"},
         {"by", "What duplicates share.", "KEY"},
         {"tls", "TLS mode.", "MODE"},
         {"trust", "Trusted certificate fingerprint.", "FINGERPRINT"},
@@ -65,6 +68,7 @@ QString CommandLine::usage()
         "       [--trust FINGERPRINT] [--max-entries N] [--max-depth N] [--connections N] [--restart] [--save]\n"
         "  find PATTERN [--regex] [--type EXT,...] [--host HOST] [--under HOST/PATH] [--files|--folders]\n"
         "       [--min-size SIZE] [--max-size SIZE] [--newer WHEN] [--older WHEN] [--count] [--long] [--limit N]\n"
+        "       [--sort name|size|date|path|host] [--order asc|desc] [--after CURSOR]\n"
         "  dupes [--by name,size|size] [--min-size SIZE] [--host HOST] [--limit N]\n"
         "  sql STATEMENT\n"
         "  tree [HOST]\n"

@@ -9,6 +9,8 @@
 #include <QString>
 #include <functional>
 
+class SearchOrder;
+
 // Find by name pattern for people: each row with its full path,
 // "host/folder/name", names as the server listed them. Rows go out as the
 // query steps onto them, so the first one comes at once however large the
@@ -38,6 +40,9 @@ public:
     // The rows that meet every term, below the folder under names
     // ("host/a/b", as find prints it; empty: anywhere).
     qint64 find(const SearchTerms &terms, const QString &under, qint64 limit, const OnHit &onHit);
+    // The same rows in that order, from the order's start on.
+    qint64 find(const SearchTerms &terms, const QString &under, const SearchOrder &order, qint64 limit,
+                const OnHit &onHit);
     // The hit's ftp:// address, every name percent-encoded from its listed
     // bytes, a folder's with a "/" last; empty when a folder on the way up
     // is missing.
@@ -57,7 +62,7 @@ public:
 private:
     Hit hitAt(const QSqlQuery &q);
     CatalogueQueries::Statement statement(const SearchTerms &terms, const QString &under);
-    qint64 tell(CatalogueQueries::Statement st, qint64 limit, const OnHit &onHit);
+    qint64 tell(CatalogueQueries::Statement st, const SearchOrder &order, qint64 limit, const OnHit &onHit);
 
     QSqlDatabase m_db;
     FolderPaths m_folders;
