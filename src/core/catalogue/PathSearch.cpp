@@ -35,6 +35,19 @@ qint64 PathSearch::find(const SearchTerms &terms, const QString &under, const Se
     return tell(statement(terms, under), order, limit, onHit);
 }
 
+// IDs are unique across hosts; only the top level (PID 0) needs the host.
+std::optional<qint64> PathSearch::list(const QString &path, const SearchOrder &order, qint64 limit, const OnHit &onHit)
+{
+    const QString host = path.section(u'/', 0, 0, QString::SectionSkipEmpty);
+    if (host.isEmpty())
+        return std::nullopt;
+    const bool top = !path.section(u'/', 1, -1, QString::SectionSkipEmpty).size();
+    const std::optional<qint32> folder = top ? std::optional<qint32>(0) : folderAt(path);
+    if (!folder)
+        return std::nullopt;
+    return tell({QStringLiteral("SELECT * FROM DB WHERE PID = ? AND Host = ?"), {*folder, host}}, order, limit, onHit);
+}
+
 qint64 PathSearch::count(const SearchTerms &terms, const QString &under)
 {
     return CatalogueQueries(m_db).countRows(statement(terms, under));

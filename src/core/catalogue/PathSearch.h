@@ -43,6 +43,9 @@ public:
     // The same rows in that order, from the order's start on.
     qint64 find(const SearchTerms &terms, const QString &under, const SearchOrder &order, qint64 limit,
                 const OnHit &onHit);
+    // The rows directly in the folder path names ("host/a/b", or "host" for
+    // the host's top level), in that order; nothing when there is no such folder.
+    std::optional<qint64> list(const QString &path, const SearchOrder &order, qint64 limit, const OnHit &onHit);
     // The hit's ftp:// address, every name percent-encoded from its listed
     // bytes, a folder's with a "/" last; empty when a folder on the way up
     // is missing.

@@ -1,0 +1,20 @@
+#pragma once
+#include "core/catalogue/FolderPaths.h"
+
+#include <QJsonObject>
+#include <QSqlDatabase>
+#include <QUrlQuery>
+
+// /api/dupes: files that share a name and size (or a size alone), largest
+// first, {"groups": [{"Size", "Copies", "results": [...]}]}. min_size, by
+// (name,size or size), host, limit (groups, at most 100). A group shows at
+// most 100 of its copies; Copies counts them all. Throws BadRequest and
+// CatalogueError.
+class DupesApi
+{
+public:
+    static constexpr int MostGroups = 100;
+    static constexpr int MostCopiesShown = 100;
+
+    static QJsonObject answer(const QSqlDatabase &db, const FolderPaths::CodePageOf &codePageOf, const QUrlQuery &query);
+};
