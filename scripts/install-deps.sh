@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libgl-dev
           libsimpleini-dev libsqlite3-dev vsftpd python3-pyftpdlib xvfb xauth lftp openssl rclone
           qt6-charts-dev libqt6opengl6-dev imagemagick postgresql libqt6sql6-psql
-          qt6-httpserver-dev qt6-websockets-dev)
+          qt6-httpserver-dev qt6-websockets-dev chromium)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

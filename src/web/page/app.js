@@ -12,10 +12,16 @@ function el(tag, text, cls) {
   return e;
 }
 
-// A name isolated from the text around it, so that a right-to-left
-// override inside it cannot turn the rest of the line round.
+// Control characters and the marks that turn text's direction round are
+// shown as their code, so that "\u202Egnp.exe" cannot pass for "exe.png".
+const hidden = /[\u0000-\u001f\u007f-\u009f\u061c\u200e\u200f\u202a-\u202e\u2066-\u2069]/g;
+function visible(text) {
+  return String(text).replace(hidden, (c) => '\\u' + c.charCodeAt(0).toString(16).toUpperCase().padStart(4, '0'));
+}
+
+// A name isolated from the text around it.
 function nameText(text) {
-  return el('bdi', text);
+  return el('bdi', visible(text));
 }
 
 function sizeText(bytes) {
