@@ -6,7 +6,8 @@
 
 #include <QJsonArray>
 
-QJsonObject DupesApi::answer(const QSqlDatabase &db, const FolderPaths::CodePageOf &codePageOf, const QUrlQuery &query)
+QJsonObject DupesApi::answer(const QSqlDatabase &db, const FolderPaths::CodePageOf &codePageOf, PathSearch &paths,
+                             const QUrlQuery &query)
 {
     const ApiParams p(query, {"min_size", "by", "host", "limit"});
     DuplicateSearch::Options options;
@@ -19,7 +20,6 @@ QJsonObject DupesApi::answer(const QSqlDatabase &db, const FolderPaths::CodePage
     const qint64 limit = p.limit(20);
     if (limit > MostGroups)
         throw BadRequest(QStringLiteral("limit takes a number from 1 to %1 here").arg(MostGroups));
-    PathSearch paths(db, codePageOf);
     QJsonArray groups;
     DuplicateSearch(db, codePageOf).find(options, [&](const QList<PathSearch::Hit> &copies) {
         QJsonArray shown;

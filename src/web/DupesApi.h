@@ -1,5 +1,6 @@
 #pragma once
 #include "core/catalogue/FolderPaths.h"
+#include "core/catalogue/PathSearch.h"
 
 #include <QJsonObject>
 #include <QSqlDatabase>
@@ -16,5 +17,7 @@ public:
     static constexpr int MostGroups = 100;
     static constexpr int MostCopiesShown = 100;
 
-    static QJsonObject answer(const QSqlDatabase &db, const FolderPaths::CodePageOf &codePageOf, const QUrlQuery &query);
+    // paths: the thread's search, for the copies' addresses.
+    static QJsonObject answer(const QSqlDatabase &db, const FolderPaths::CodePageOf &codePageOf, PathSearch &paths,
+                              const QUrlQuery &query);
 };

@@ -7,11 +7,6 @@
 
 #include <QJsonArray>
 
-SearchApi::SearchApi(QSqlDatabase db, FolderPaths::CodePageOf codePageOf)
-    : m_search(db, std::move(codePageOf))
-{
-}
-
 SearchTerms SearchApi::termsOf(const ApiParams &p)
 {
     SearchTerms t;

@@ -15,7 +15,10 @@ class ApiParams;
 class SearchApi
 {
 public:
-    SearchApi(QSqlDatabase db, FolderPaths::CodePageOf codePageOf);
+    explicit SearchApi(PathSearch &search)
+        : m_search(search)
+    {
+    }
 
     // q, regex, type, kind, host, under, min_size, max_size, newer, older,
     // sort (default name), order, limit, after.
@@ -28,5 +31,5 @@ private:
     static SearchTerms termsOf(const ApiParams &params);
     QJsonObject page(const SearchOrder &order, qint64 limit, const Run &run);
 
-    PathSearch m_search;
+    PathSearch &m_search;
 };

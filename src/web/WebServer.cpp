@@ -111,12 +111,13 @@ QHttpServerResponse WebServer::api(const WebRequest &request)
         ReadConnection &connection = ThreadConnection::get(m_settings.where, m_settings.timeoutMs);
         connection.startRequest();
         const QSqlDatabase db = connection.database();
+        PathSearch &search = ThreadConnection::search(m_settings.where, m_settings.timeoutMs, m_settings.codePageOf);
         if (request.path == QLatin1String("/api/search"))
-            return WebReply::json(SearchApi(db, m_settings.codePageOf).search(request.query));
+            return WebReply::json(SearchApi(search).search(request.query));
         if (request.path == QLatin1String("/api/folder"))
-            return WebReply::json(SearchApi(db, m_settings.codePageOf).folder(request.query));
+            return WebReply::json(SearchApi(search).folder(request.query));
         if (request.path == QLatin1String("/api/dupes"))
-            return WebReply::json(DupesApi::answer(db, m_settings.codePageOf, request.query));
+            return WebReply::json(DupesApi::answer(db, m_settings.codePageOf, search, request.query));
         const ApiParams none(request.query, {}); // /api/hosts takes no parameter
         return WebReply::json(m_hosts.answer(db));
     } catch (const BadRequest &e) {

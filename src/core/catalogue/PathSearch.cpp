@@ -59,7 +59,7 @@ CatalogueQueries::Statement PathSearch::statement(const SearchTerms &terms, cons
 {
     if (const QString why = SearchStatement::problem(terms); !why.isEmpty())
         throw CatalogueError(why);
-    const NameSearch search(m_db);
+    const NameSearch search = names();
     if (under.isEmpty())
         return SearchStatement::build(terms, search);
     const std::optional<qint32> folder = folderAt(under);
@@ -67,6 +67,15 @@ CatalogueQueries::Statement PathSearch::statement(const SearchTerms &terms, cons
     if (!folder)
         st.sql += QStringLiteral(" AND 1 = 0");
     return st;
+}
+
+// Whether the catalogue has the name index is asked once for the object's
+// life: a search kept for many finds asks it once.
+NameSearch PathSearch::names()
+{
+    if (!m_hasNameIndex)
+        m_hasNameIndex = NameSearch(m_db).hasIndex();
+    return NameSearch(m_db, *m_hasNameIndex);
 }
 
 std::optional<qint32> PathSearch::folderAt(const QString &path)

@@ -9,6 +9,7 @@
 #include <QString>
 #include <functional>
 
+class NameSearch;
 class SearchOrder;
 
 // Find by name pattern for people: each row with its full path,
@@ -65,8 +66,10 @@ public:
 private:
     Hit hitAt(const QSqlQuery &q);
     CatalogueQueries::Statement statement(const SearchTerms &terms, const QString &under);
+    NameSearch names();
     qint64 tell(CatalogueQueries::Statement st, const SearchOrder &order, qint64 limit, const OnHit &onHit);
 
     QSqlDatabase m_db;
     FolderPaths m_folders;
+    std::optional<bool> m_hasNameIndex;
 };
