@@ -89,28 +89,38 @@ int ServeCommand::fromCommandLine(const CommandContext &c)
     return serve(c, listen, token);
 }
 
-int ServeCommand::serve(const CommandContext &c, const Listen &listen, const QByteArray &token)
+bool ServeCommand::readSettings(const CommandContext &c, const QByteArray &token, WebServer::Settings &settings)
 {
-    WebServer::Settings settings;
     settings.where = CliApp::catalogueWhere(c.line, c.settings);
     settings.token = token;
     bool ok = true;
     if (c.line.isSet("timeout"))
         settings.timeoutMs = int(c.line.value("timeout").toDouble(&ok) * 1000);
-    if (!ok || settings.timeoutMs <= 0)
-        return CommandLine::usageError(QStringLiteral("--timeout takes a number of seconds"));
+    if (!ok || settings.timeoutMs <= 0) {
+        CommandLine::usageError(QStringLiteral("--timeout takes a number of seconds"));
+        return false;
+    }
     // The settings file is read by one thread at a time.
     auto lock = std::make_shared<QMutex>();
     settings.codePageOf = [lock, &ini = c.settings](const QString &host) {
         const QMutexLocker locked(lock.get());
         return ScanSetup::codePageFor(ini, host);
     };
+    // A catalogue that cannot be read is said now, not at the first request.
     try {
         ReadConnection probe(settings.where, settings.timeoutMs);
     } catch (const CatalogueError &e) {
         ConsoleLine::err(e.message());
-        return ExitCode::Failed;
+        return false;
     }
+    return true;
+}
+
+int ServeCommand::serve(const CommandContext &c, const Listen &listen, const QByteArray &token)
+{
+    WebServer::Settings settings;
+    if (!readSettings(c, token, settings))
+        return ExitCode::Failed;
     WebServer server(settings);
     const quint16 port = server.listen(listen.address, listen.port);
     if (port == 0) {
@@ -120,9 +130,16 @@ int ServeCommand::serve(const CommandContext &c, const Listen &listen, const QBy
     const QString host = listen.address.protocol() == QAbstractSocket::IPv6Protocol
         ? u'[' + listen.address.toString() + u']' : listen.address.toString();
     ConsoleLine::err(QStringLiteral("Serving the catalogue on http://%1:%2/ (Ctrl-C stops)").arg(host).arg(port));
+    runUntilStopped();
+    ConsoleLine::err(QStringLiteral("Stopped"));
+    return ExitCode::Ok;
+}
+
+// A signal handler may only set a flag; the loop looks at it ten times a second.
+void ServeCommand::runUntilStopped()
+{
     std::signal(SIGINT, onStopSignal);
     std::signal(SIGTERM, onStopSignal);
-    // A signal handler may only set a flag; the loop looks at it ten times a second.
     QTimer watch;
     QObject::connect(&watch, &QTimer::timeout, [] {
         if (g_stop)
@@ -130,6 +147,4 @@ int ServeCommand::serve(const CommandContext &c, const Listen &listen, const QBy
     });
     watch.start(100);
     QCoreApplication::exec();
-    ConsoleLine::err(QStringLiteral("Stopped"));
-    return ExitCode::Ok;
 }

@@ -1,4 +1,6 @@
 #pragma once
+#include "web/WebServer.h"
+
 #include <QHostAddress>
 #include <QString>
 
@@ -23,6 +25,8 @@ private:
     };
     static bool readListen(const QString &text, Listen &listen);
     static bool readToken(const CommandContext &c, const Listen &listen, QByteArray &token);
-    // Runs the event loop until a stop signal; returns the exit code.
+    static bool readSettings(const CommandContext &c, const QByteArray &token, WebServer::Settings &settings);
+    // Listens and answers until a stop signal; returns the exit code.
     static int serve(const CommandContext &c, const Listen &listen, const QByteArray &token);
+    static void runUntilStopped();
 };

@@ -30,11 +30,11 @@ public:
 
     // The port listened on (port 0 picks a free one); 0 when it cannot listen.
     quint16 listen(const QHostAddress &address, quint16 port);
-    // Answers one request as a worker thread does, for the tests.
-    QHttpServerResponse answer(const WebRequest &request);
 
 private:
     QFuture<QHttpServerResponse> handle(const QHttpServerRequest &request);
+    // A worker thread's answer to one request, logged.
+    QHttpServerResponse answer(const WebRequest &request);
     QHttpServerResponse route(const WebRequest &request);
     QHttpServerResponse api(const WebRequest &request);
     QHttpServerResponse page(const WebRequest &request);
