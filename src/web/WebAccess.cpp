@@ -40,7 +40,7 @@ bool WebAccess::carriesToken(const WebRequest &request) const
     return false;
 }
 
-std::optional<QHttpServerResponse> WebAccess::refusal(const WebRequest &request) const
+std::optional<WebAnswer> WebAccess::refusal(const WebRequest &request) const
 {
     if (!needsToken() || carriesToken(request))
         return std::nullopt;
@@ -48,22 +48,22 @@ std::optional<QHttpServerResponse> WebAccess::refusal(const WebRequest &request)
     if (request.path == QLatin1String("/login") || request.path == QLatin1String("/style.css"))
         return std::nullopt;
     if (request.path.startsWith(QLatin1String("/api/"))) {
-        QHttpServerResponse r = WebReply::error(WebReply::Status::Unauthorized, QStringLiteral("This server needs its token"));
+        WebAnswer r = WebReply::error(401, QStringLiteral("This server needs its token"));
         r.setHeader("WWW-Authenticate", "Bearer");
         return r;
     }
     return WebReply::seeOther("/login");
 }
 
-QHttpServerResponse WebAccess::login(const WebRequest &request) const
+WebAnswer WebAccess::login(const WebRequest &request) const
 {
     const QUrlQuery form(QString::fromUtf8(request.body).replace(u'+', u' '));
     const QByteArray given = form.queryItemValue(QStringLiteral("token"), QUrl::FullyDecoded).toUtf8();
     if (!needsToken())
         return WebReply::seeOther("/");
     if (!sameBytes(given, m_token))
-        return WebReply::resource(QStringLiteral("login.html"), WebReply::Status::Unauthorized);
-    QHttpServerResponse r = WebReply::seeOther("/");
+        return WebReply::resource(QStringLiteral("login.html"), 401);
+    WebAnswer r = WebReply::seeOther("/");
     r.setHeader("Set-Cookie", QByteArray(CookieName) + '=' + m_cookieValue + "; Path=/; HttpOnly; SameSite=Strict");
     return r;
 }

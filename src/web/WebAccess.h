@@ -1,8 +1,8 @@
 #pragma once
+#include "WebAnswer.h"
 #include "WebRequest.h"
 
 #include <QByteArray>
-#include <QHttpServerResponse>
 #include <optional>
 
 // Who may ask: everyone when no token is set; otherwise a request that
@@ -16,10 +16,10 @@ public:
     bool needsToken() const { return !m_token.isEmpty(); }
     // The answer for a request that may not pass (a 401, or the login page
     // for a person); nothing when it may.
-    std::optional<QHttpServerResponse> refusal(const WebRequest &request) const;
+    std::optional<WebAnswer> refusal(const WebRequest &request) const;
     // POST /login: the cookie and the way back to the page for the right
     // token, the form again for a wrong one.
-    QHttpServerResponse login(const WebRequest &request) const;
+    WebAnswer login(const WebRequest &request) const;
 
 private:
     bool carriesToken(const WebRequest &request) const;

@@ -9,7 +9,7 @@ QByteArray WebReply::contentSecurityPolicy()
            "form-action 'self'; frame-ancestors 'none'; base-uri 'none'";
 }
 
-void WebReply::addSecurityHeaders(QHttpServerResponse &response)
+void WebReply::addSecurityHeaders(WebAnswer &response)
 {
     response.setHeader("Content-Security-Policy", contentSecurityPolicy());
     response.setHeader("X-Content-Type-Options", "nosniff");
@@ -19,35 +19,34 @@ void WebReply::addSecurityHeaders(QHttpServerResponse &response)
     response.setHeader("Cache-Control", "no-store");
 }
 
-QHttpServerResponse WebReply::json(const QJsonObject &body, Status status)
+WebAnswer WebReply::json(const QJsonObject &body, int status)
 {
-    QHttpServerResponse r("application/json; charset=utf-8", QJsonDocument(body).toJson(QJsonDocument::Compact),
-                          status);
+    WebAnswer r{status, "application/json; charset=utf-8", QJsonDocument(body).toJson(QJsonDocument::Compact), {}};
     addSecurityHeaders(r);
     return r;
 }
 
-QHttpServerResponse WebReply::error(Status status, const QString &message)
+WebAnswer WebReply::error(int status, const QString &message)
 {
     return json(QJsonObject{{"error", message}}, status);
 }
 
-QHttpServerResponse WebReply::resource(const QString &name, Status status)
+WebAnswer WebReply::resource(const QString &name, int status)
 {
     QFile file(QStringLiteral(":/web/") + name);
     if (!file.open(QIODevice::ReadOnly))
-        return error(Status::NotFound, QStringLiteral("No such page"));
+        return error(404, QStringLiteral("No such page"));
     const QByteArray type = name.endsWith(QLatin1String(".js"))    ? "text/javascript; charset=utf-8"
         : name.endsWith(QLatin1String(".css"))                     ? "text/css; charset=utf-8"
                                                                    : "text/html; charset=utf-8";
-    QHttpServerResponse r(type, file.readAll(), status);
+    WebAnswer r{status, type, file.readAll(), {}};
     addSecurityHeaders(r);
     return r;
 }
 
-QHttpServerResponse WebReply::seeOther(const QByteArray &location)
+WebAnswer WebReply::seeOther(const QByteArray &location)
 {
-    QHttpServerResponse r(QByteArray(), QByteArray(), Status::SeeOther);
+    WebAnswer r{303, QByteArray(), QByteArray(), {}};
     r.setHeader("Location", location);
     addSecurityHeaders(r);
     return r;

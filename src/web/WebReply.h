@@ -1,6 +1,7 @@
 #pragma once
+#include "WebAnswer.h"
+
 #include <QByteArray>
-#include <QHttpServerResponse>
 #include <QJsonObject>
 #include <QString>
 
@@ -12,14 +13,12 @@
 class WebReply
 {
 public:
-    using Status = QHttpServerResponse::StatusCode;
-
-    static QHttpServerResponse json(const QJsonObject &body, Status status = Status::Ok);
-    static QHttpServerResponse error(Status status, const QString &message);
+    static WebAnswer json(const QJsonObject &body, int status = 200);
+    static WebAnswer error(int status, const QString &message);
     // A file of the page, from the program's resources.
-    static QHttpServerResponse resource(const QString &name, Status status = Status::Ok);
+    static WebAnswer resource(const QString &name, int status = 200);
     // 303 to a page of the server's own.
-    static QHttpServerResponse seeOther(const QByteArray &location);
-    static void addSecurityHeaders(QHttpServerResponse &response);
+    static WebAnswer seeOther(const QByteArray &location);
+    static void addSecurityHeaders(WebAnswer &answer);
     static QByteArray contentSecurityPolicy();
 };

@@ -8,13 +8,13 @@
 #include "core/catalogue/CatalogueError.h"
 
 #include <QHttpServerRequest>
+#include <QPointer>
+#include <QTcpSocket>
 #include <QThread>
 #include <QtConcurrent>
 #include <cstdio>
 
 namespace {
-const QStringList Routes{"/", "/app.js", "/style.css", "/login", "/api/search", "/api/folder", "/api/hosts", "/api/dupes"};
-
 QByteArray header(const QHttpServerRequest &r, const QByteArray &name)
 {
     for (const auto &[key, value] : r.headers())
@@ -27,8 +27,7 @@ WebRequest copied(const QHttpServerRequest &r)
 {
     WebRequest w;
     w.received.start();
-    w.method = QMetaEnum::fromType<QHttpServerRequest::Method>().valueToKey(int(r.method()));
-    w.method = w.method.toUpper();
+    w.method = QByteArray(QMetaEnum::fromType<QHttpServerRequest::Method>().valueToKey(int(r.method()))).toUpper();
     w.url = r.url();
     w.path = r.url().path();
     w.query = r.query();
@@ -47,14 +46,6 @@ WebServer::WebServer(Settings settings)
     m_pool.setMaxThreadCount(m_settings.threads > 0 ? m_settings.threads : qMax(4, QThread::idealThreadCount() * 2));
     // Threads stay, and with them their connections.
     m_pool.setExpiryTimeout(-1);
-    for (const QString &path : Routes)
-        m_http.route(path, [this](const QHttpServerRequest &r) { return handle(r); });
-    m_http.setMissingHandler([](const QHttpServerRequest &r, QHttpServerResponder &&responder) {
-        const WebRequest w = copied(r);
-        QHttpServerResponse reply = WebReply::error(WebReply::Status::NotFound, QStringLiteral("No such page"));
-        logLine(w, int(reply.statusCode()));
-        reply.write(std::move(responder));
-    });
 }
 
 // The pool's threads end, closing their connections, before the server goes.
@@ -63,49 +54,62 @@ WebServer::~WebServer()
     m_pool.waitForDone();
 }
 
-quint16 WebServer::listen(const QHostAddress &address, quint16 port)
-{
-    return m_http.listen(address, port);
-}
-
-QFuture<QHttpServerResponse> WebServer::handle(const QHttpServerRequest &request)
+// The socket goes when its client disconnects, which may be before the
+// answer is ready: the guard then holds nothing and the answer is dropped.
+bool WebServer::handleRequest(const QHttpServerRequest &request, QTcpSocket *socket)
 {
     auto w = std::make_shared<WebRequest>(copied(request));
-    return QtConcurrent::run(&m_pool, [this, w] { return answer(*w); });
+    QPointer<QTcpSocket> to(socket);
+    QtConcurrent::run(&m_pool, [this, w] { return answer(*w); }).then(this, [to](const WebAnswer &a) {
+        if (to && to->state() == QAbstractSocket::ConnectedState)
+            to->write(a.bytes());
+    });
+    return true;
 }
 
-QHttpServerResponse WebServer::answer(const WebRequest &request)
+// Never reached: every request is handled above.
+void WebServer::missingHandler(const QHttpServerRequest &request, QTcpSocket *socket)
 {
-    QHttpServerResponse reply = route(request);
-    logLine(request, int(reply.statusCode()));
+    const WebAnswer a = WebReply::error(404, QStringLiteral("No such page"));
+    logLine(copied(request), a.status);
+    socket->write(a.bytes());
+}
+
+WebAnswer WebServer::answer(const WebRequest &request)
+{
+    const WebAnswer reply = route(request);
+    logLine(request, reply.status);
     return reply;
 }
 
-QHttpServerResponse WebServer::route(const WebRequest &request)
+WebAnswer WebServer::route(const WebRequest &request)
 {
-    if (std::optional<QHttpServerResponse> refused = m_access.refusal(request))
+    if (std::optional<WebAnswer> refused = m_access.refusal(request))
         return std::move(*refused);
     if (request.path == QLatin1String("/login") && request.method == "POST")
         return m_access.login(request);
     if (request.method != "GET")
-        return WebReply::error(WebReply::Status::MethodNotAllowed, QStringLiteral("This server only reads: use GET"));
+        return WebReply::error(405, QStringLiteral("This server only reads: use GET"));
     if (request.path.startsWith(QLatin1String("/api/")))
         return api(request);
     return page(request);
 }
 
-QHttpServerResponse WebServer::page(const WebRequest &request)
+// Only the page's own files: no path names any other resource.
+WebAnswer WebServer::page(const WebRequest &request)
 {
     if (request.path == QLatin1String("/"))
         return WebReply::resource(QStringLiteral("index.html"));
     if (request.path == QLatin1String("/login"))
         return WebReply::resource(QStringLiteral("login.html"));
-    return WebReply::resource(request.path.mid(1));
+    if (request.path == QLatin1String("/app.js") || request.path == QLatin1String("/style.css"))
+        return WebReply::resource(request.path.mid(1));
+    return WebReply::error(404, QStringLiteral("No such page"));
 }
 
 // What failed in the catalogue stays in the server's log: the answer says
 // only that it failed, never the statement or the driver's text.
-QHttpServerResponse WebServer::api(const WebRequest &request)
+WebAnswer WebServer::api(const WebRequest &request)
 {
     try {
         ReadConnection &connection = ThreadConnection::get(m_settings.where, m_settings.timeoutMs);
@@ -118,21 +122,26 @@ QHttpServerResponse WebServer::api(const WebRequest &request)
             return WebReply::json(SearchApi(search).folder(request.query));
         if (request.path == QLatin1String("/api/dupes"))
             return WebReply::json(DupesApi::answer(db, m_settings.codePageOf, search, request.query));
-        const ApiParams none(request.query, {}); // /api/hosts takes no parameter
+        if (request.path != QLatin1String("/api/hosts"))
+            return WebReply::error(404, QStringLiteral("No such page"));
+        const ApiParams none(request.query, {}); // it takes no parameter
         return WebReply::json(m_hosts.answer(db));
     } catch (const BadRequest &e) {
-        return WebReply::error(WebReply::Status(e.status()), e.message());
+        return WebReply::error(e.status(), e.message());
     } catch (const CatalogueError &e) {
-        std::fprintf(stderr, "%s\n", qPrintable(QStringLiteral("The catalogue failed on %1: %2")
-                                                    .arg(request.path, e.message().simplified())));
-        const bool late = e.message().contains(QLatin1String("interrupt"), Qt::CaseInsensitive)
-            || e.message().contains(QLatin1String("timeout"), Qt::CaseInsensitive);
-        return late ? WebReply::error(WebReply::Status::ServiceUnavailable,
-                                      QStringLiteral("The search took longer than %1 s: narrow it down")
-                                          .arg(m_settings.timeoutMs / 1000.0))
-                    : WebReply::error(WebReply::Status::InternalServerError,
-                                      QStringLiteral("The catalogue could not answer"));
+        return failed(request, e.message());
     }
+}
+
+WebAnswer WebServer::failed(const WebRequest &request, const QString &why) const
+{
+    std::fprintf(stderr, "%s\n", qPrintable(QStringLiteral("The catalogue failed on %1: %2").arg(request.path, why.simplified())));
+    const bool late = why.contains(QLatin1String("interrupt"), Qt::CaseInsensitive)
+        || why.contains(QLatin1String("timeout"), Qt::CaseInsensitive);
+    if (late)
+        return WebReply::error(503, QStringLiteral("The search took longer than %1 s: narrow it down")
+                                        .arg(m_settings.timeoutMs / 1000.0));
+    return WebReply::error(500, QStringLiteral("The catalogue could not answer"));
 }
 
 // The query as sent, percent-encoded: no control byte reaches the terminal.

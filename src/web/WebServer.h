@@ -1,20 +1,21 @@
 #pragma once
 #include "HostsApi.h"
 #include "WebAccess.h"
+#include "WebAnswer.h"
 #include "WebRequest.h"
 #include "core/catalogue/FolderPaths.h"
 
-#include <QFuture>
+#include <QAbstractHttpServer>
 #include <QHostAddress>
-#include <QHttpServer>
 #include <QThreadPool>
 
 // The search page and its JSON API over one catalogue, read-only: the
 // listening thread copies each request and hands it to a pool of threads,
-// each with its own read connection, and writes their answers back. One
-// line per request goes to standard error.
-class WebServer
+// each with its own read connection, and writes their answers back while
+// the client is still connected. One line per request goes to standard error.
+class WebServer : public QAbstractHttpServer
 {
+    Q_OBJECT
 public:
     struct Settings
     {
@@ -26,23 +27,23 @@ public:
     };
 
     explicit WebServer(Settings settings);
-    ~WebServer();
+    ~WebServer() override;
 
-    // The port listened on (port 0 picks a free one); 0 when it cannot listen.
-    quint16 listen(const QHostAddress &address, quint16 port);
+protected:
+    bool handleRequest(const QHttpServerRequest &request, QTcpSocket *socket) override;
+    void missingHandler(const QHttpServerRequest &request, QTcpSocket *socket) override;
 
 private:
-    QFuture<QHttpServerResponse> handle(const QHttpServerRequest &request);
     // A worker thread's answer to one request, logged.
-    QHttpServerResponse answer(const WebRequest &request);
-    QHttpServerResponse route(const WebRequest &request);
-    QHttpServerResponse api(const WebRequest &request);
-    QHttpServerResponse page(const WebRequest &request);
+    WebAnswer answer(const WebRequest &request);
+    WebAnswer route(const WebRequest &request);
+    WebAnswer api(const WebRequest &request);
+    WebAnswer failed(const WebRequest &request, const QString &why) const;
+    static WebAnswer page(const WebRequest &request);
     static void logLine(const WebRequest &request, int status);
 
     Settings m_settings;
     WebAccess m_access;
     HostsApi m_hosts;
     QThreadPool m_pool;
-    QHttpServer m_http;
 };

@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QJsonArray>
 #include <QProcess>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QUrlQuery>
 #include <QtTest>
@@ -31,6 +32,7 @@ private slots:
     void everyAnswerCarriesTheHeaders();
     void writesFail();
     void manyAtOnce();
+    void clientsThatLeaveEarlyLeaveItServing();
     void theTokenGuardsEveryRoute();
     void stopsCleanlyAndLeavesTheFileAsItWas();
 
@@ -254,6 +256,7 @@ void tst_WebServer::badParametersGet400_data()
     QTest::newRow("no such folder") << "/api/folder?path=nowhere/at/all" << 404;
     QTest::newRow("no such page") << "/etc/passwd" << 404;
     QTest::newRow("no such resource") << "/index.html.bak" << 404;
+    QTest::newRow("no such route") << "/api/drop" << 404;
 }
 
 void tst_WebServer::badParametersGet400()
@@ -325,6 +328,22 @@ void tst_WebServer::manyAtOnce()
         QCOMPARE(r->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(), 200);
         r->deleteLater();
     }
+}
+
+// A client gone before its answer is ready: the answer is dropped, and the
+// server goes on.
+void tst_WebServer::clientsThatLeaveEarlyLeaveItServing()
+{
+    for (int i = 0; i < 60; ++i) {
+        QTcpSocket socket;
+        socket.connectToHost(QHostAddress::LocalHost, m_serve.port());
+        QVERIFY(socket.waitForConnected(5000));
+        socket.write("GET /api/search?q=%25&sort=size HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n");
+        socket.waitForBytesWritten(1000);
+        socket.abort();
+    }
+    QTest::qWait(500);
+    QCOMPARE(m_serve.request("/api/hosts").status, 200);
 }
 
 void tst_WebServer::theTokenGuardsEveryRoute()
