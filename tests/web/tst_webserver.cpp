@@ -1,4 +1,5 @@
 #include "FtpTestServer.h"
+#include "PgTestServer.h"
 #include "ServeProcess.h"
 #include "core/catalogue/PathSearch.h"
 #include "core/catalogue/ReadConnection.h"
@@ -24,6 +25,8 @@ private slots:
     void searchAnswersAsTheCoreFinds_data();
     void searchAnswersAsTheCoreFinds();
     void pagesJoinIntoTheWholeAnswer();
+    void aSharedCatalogueAnswersAsTheFileDoes_data();
+    void aSharedCatalogueAnswersAsTheFileDoes();
     void hostileNamesComeAsData();
     void foldersHostsAndDupes();
     void badParametersGet400_data();
@@ -39,13 +42,16 @@ private slots:
 private:
     QString host() const { return m_ftp->hostText(); }
     QStringList corePaths(const SearchTerms &terms, const QString &under, const SearchOrder &order);
-    QStringList apiPaths(const QString &query);
+    static QStringList apiPaths(ServeProcess &serve, const QString &query);
+    QStringList apiPaths(const QString &query) { return apiPaths(m_serve, query); }
     static QByteArray fileHash(const QString &path);
 
     QTemporaryDir m_tree;
     QTemporaryDir m_data;
     std::unique_ptr<FtpTestServer> m_ftp;
     ServeProcess m_serve;
+    PgTestServer m_pg;
+    ServeProcess m_pgServe; // the same rows, copied to PostgreSQL
     QByteArray m_hashBefore;
 };
 
@@ -90,6 +96,13 @@ void tst_WebServer::initTestCase()
     QProcess scan;
     scan.start(QStringLiteral(HARVEX_CLI), {"scan", host(), "--data", m_data.path()});
     QVERIFY(scan.waitForFinished(60000) && scan.exitCode() == 0);
+    if (!PgTestServer::binDir().isEmpty()) {
+        QVERIFY2(m_pg.start() && m_pg.createDatabase("web"), qPrintable(m_pg.error()));
+        QProcess copy;
+        copy.start(QStringLiteral(HARVEX_CLI), {"copy", "--to", m_pg.url("web"), "--data", m_data.path()});
+        QVERIFY(copy.waitForFinished(60000) && copy.exitCode() == 0);
+        QVERIFY2(m_pgServe.start(m_data.path(), {"--db", m_pg.url("web")}), qPrintable(m_pgServe.log()));
+    }
     m_hashBefore = fileHash(m_data.filePath("DB/DB.sqlite"));
     QVERIFY2(m_serve.start(m_data.path()), qPrintable(m_serve.log()));
 }
@@ -106,9 +119,9 @@ QStringList tst_WebServer::corePaths(const SearchTerms &terms, const QString &un
     return paths;
 }
 
-QStringList tst_WebServer::apiPaths(const QString &query)
+QStringList tst_WebServer::apiPaths(ServeProcess &serve, const QString &query)
 {
-    const ServeProcess::Reply r = m_serve.request("/api/search?" + query);
+    const ServeProcess::Reply r = serve.request("/api/search?" + query);
     if (r.status != 200)
         qWarning("%d %s", r.status, r.body.constData());
     QStringList paths;
@@ -182,6 +195,27 @@ void tst_WebServer::pagesJoinIntoTheWholeAnswer()
         after = r.json["next"].toString();
     }
     QCOMPARE(paged, whole);
+}
+
+void tst_WebServer::aSharedCatalogueAnswersAsTheFileDoes_data()
+{
+    QTest::addColumn<QString>("query");
+    QTest::newRow("by name") << "limit=500";
+    QTest::newRow("pattern by size, largest first") << "q=%25e%25&sort=size&order=desc";
+    QTest::newRow("regex by path") << "q=read%7Cman&regex=1&sort=path";
+    QTest::newRow("files by date, a page") << "kind=files&sort=date&limit=4";
+    QTest::newRow("by host, descending") << "sort=host&order=desc";
+}
+
+// Rows copied keep their IDs, so even ties come in the same order.
+void tst_WebServer::aSharedCatalogueAnswersAsTheFileDoes()
+{
+    if (!m_pgServe.port())
+        QSKIP("PostgreSQL is not installed");
+    QFETCH(QString, query);
+    const QStringList file = apiPaths(query);
+    QVERIFY(!file.isEmpty());
+    QCOMPARE(apiPaths(m_pgServe, query), file);
 }
 
 // JSON keeps every name as data; each address is percent-encoded from the
