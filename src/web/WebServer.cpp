@@ -1,4 +1,5 @@
 #include "WebServer.h"
+#include "AnswerQueue.h"
 #include "ApiParams.h"
 #include "BadRequest.h"
 #include "DupesApi.h"
@@ -54,15 +55,18 @@ WebServer::~WebServer()
     m_pool.waitForDone();
 }
 
-// The socket goes when its client disconnects, which may be before the
-// answer is ready: the guard then holds nothing and the answer is dropped.
+// The socket, and its queue with it, goes when its client disconnects,
+// which may be before the answer is ready: the guard then holds nothing
+// and the answer is dropped.
 bool WebServer::handleRequest(const QHttpServerRequest &request, QTcpSocket *socket)
 {
     auto w = std::make_shared<WebRequest>(copied(request));
-    QPointer<QTcpSocket> to(socket);
-    QtConcurrent::run(&m_pool, [this, w] { return answer(*w); }).then(this, [to](const WebAnswer &a) {
-        if (to && to->state() == QAbstractSocket::ConnectedState)
-            to->write(a.bytes());
+    AnswerQueue *queue = AnswerQueue::of(socket);
+    const qint64 place = queue->reserve();
+    QPointer<AnswerQueue> to(queue);
+    QtConcurrent::run(&m_pool, [this, w] { return answer(*w); }).then(this, [to, place](const WebAnswer &a) {
+        if (to)
+            to->fill(place, a.bytes());
     });
     return true;
 }

@@ -36,6 +36,7 @@ private slots:
     void writesFail();
     void manyAtOnce();
     void clientsThatLeaveEarlyLeaveItServing();
+    void pipelinedAnswersKeepTheirOrder();
     void theTokenGuardsEveryRoute();
     void stopsCleanlyAndLeavesTheFileAsItWas();
 
@@ -378,6 +379,38 @@ void tst_WebServer::clientsThatLeaveEarlyLeaveItServing()
     }
     QTest::qWait(500);
     QCOMPARE(m_serve.request("/api/hosts").status, 200);
+}
+
+// Requests sent one after another without waiting come back in their
+// order, though the first takes longer than the second.
+void tst_WebServer::pipelinedAnswersKeepTheirOrder()
+{
+    QTcpSocket socket;
+    socket.connectToHost(QHostAddress::LocalHost, m_serve.port());
+    QVERIFY(socket.waitForConnected(5000));
+    QByteArray asked;
+    for (int i = 0; i < 6; ++i)
+        asked += "GET /api/search?limit=500&sort=path&q=" + QByteArray(i % 2 ? "nothing" : "%25") + " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
+    socket.write(asked);
+    QByteArray got;
+    QElapsedTimer clock;
+    clock.start();
+    while (got.count("HTTP/1.1 200") < 6 && clock.elapsed() < 20000)
+        if (socket.waitForReadyRead(500))
+            got += socket.readAll();
+    QCOMPARE(got.count("HTTP/1.1 200"), 6);
+    QList<qsizetype> empty;
+    for (qsizetype at = got.indexOf("\"results\":[]"); at >= 0; at = got.indexOf("\"results\":[]", at + 1))
+        empty << at;
+    QCOMPARE(empty.size(), 3);
+    // Answers 2, 4 and 6 are the empty ones: each follows a long one.
+    qsizetype from = 0;
+    for (int i = 0; i < 6; ++i) {
+        const qsizetype next = got.indexOf("HTTP/1.1 200", from + 1);
+        const QByteArray one = got.mid(from, next < 0 ? -1 : next - from);
+        QCOMPARE(one.contains("\"results\":[]"), i % 2 == 1);
+        from = next;
+    }
 }
 
 void tst_WebServer::theTokenGuardsEveryRoute()
