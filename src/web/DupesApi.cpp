@@ -9,7 +9,7 @@
 QJsonObject DupesApi::answer(const QSqlDatabase &db, const FolderPaths::CodePageOf &codePageOf, PathSearch &paths,
                              const QUrlQuery &query)
 {
-    const ApiParams p(query, {"min_size", "by", "host", "limit"});
+    const ApiParams p(query, {"min_size", "by", "host", "limit", "after"});
     DuplicateSearch::Options options;
     const QString by = p.has("by") ? p.value("by") : QStringLiteral("name,size");
     if (by != QLatin1String("name,size") && by != QLatin1String("size"))
@@ -20,15 +20,29 @@ QJsonObject DupesApi::answer(const QSqlDatabase &db, const FolderPaths::CodePage
     const qint64 limit = p.limit(20);
     if (limit > MostGroups)
         throw BadRequest(QStringLiteral("limit takes a number from 1 to %1 here").arg(MostGroups));
+    if (p.has("after")) {
+        bool ok = false;
+        options.below = p.value("after").toLongLong(&ok);
+        if (!ok)
+            throw BadRequest(QStringLiteral("after takes the cursor an answer gave as \"next\""));
+    }
     QJsonArray groups;
+    QJsonValue next;
+    qint64 lastSize = 0;
     DuplicateSearch(db, codePageOf).find(options, [&](const QList<PathSearch::Hit> &copies) {
+        const qint64 size = copies.first().row.size.toLongLong();
+        if (groups.size() >= limit && size != lastSize) {
+            next = QString::number(lastSize);
+            return false;
+        }
+        lastSize = size;
         QJsonArray shown;
         for (const PathSearch::Hit &hit : copies.mid(0, MostCopiesShown))
             shown.append(HitJson::of(hit, paths));
         groups.append(QJsonObject{{"Size", QJsonValue::fromVariant(copies.first().row.size)},
                                   {"Copies", copies.size()},
                                   {"results", shown}});
-        return groups.size() < limit;
+        return true;
     });
-    return {{"groups", groups}};
+    return {{"groups", groups}, {"next", next}};
 }

@@ -85,6 +85,7 @@ void tst_WebServer::initTestCase()
                                         "pub/docs/copy/manual.pdf", "pub/big.iso"})
         FtpTestServer::makeFile(m_tree.filePath(f), f.endsWith(".iso") ? 5000 : 100 + f.size());
     FtpTestServer::makeFile(m_tree.filePath("pub/docs/copy/manual.pdf"), 100 + QString("pub/docs/manual.pdf").size());
+    FtpTestServer::makeFile(m_tree.filePath("src/notes"), 100 + QString("notes").size());
     QDir().mkpath(m_tree.filePath("odd"));
     for (int i = 0; i < HostileNames.size(); ++i)
         rawFile(QFile::encodeName(m_tree.filePath("odd")) + '/' + HostileNames[i], 10 * (i + 1));
@@ -261,8 +262,16 @@ void tst_WebServer::foldersHostsAndDupes()
     QCOMPARE(dupes.status, 200);
     const QJsonArray groups = dupes.json["groups"].toArray();
     QVERIFY(!groups.isEmpty());
+    QCOMPARE(groups.size(), 2);
     QCOMPARE(groups[0]["Copies"].toInt(), 2);
     QVERIFY(groups[0]["results"][0]["Path"].toString().endsWith("manual.pdf"));
+    QVERIFY(dupes.json["next"].isNull());
+    // A page of one group, then the next from below its size.
+    const ServeProcess::Reply first = m_serve.request("/api/dupes?limit=1");
+    QCOMPARE(first.json["groups"].toArray().size(), 1);
+    const ServeProcess::Reply second = m_serve.request("/api/dupes?limit=1&after=" + first.json["next"].toString());
+    QCOMPARE(second.json["groups"].toArray(), QJsonArray{groups[1]});
+    QVERIFY(second.json["next"].isNull());
 }
 
 void tst_WebServer::badParametersGet400_data()
@@ -287,6 +296,7 @@ void tst_WebServer::badParametersGet400_data()
     QTest::newRow("regex flag") << "/api/search?regex=maybe" << 400;
     QTest::newRow("dupes key") << "/api/dupes?by=colour" << 400;
     QTest::newRow("dupes limit") << "/api/dupes?limit=1000" << 400;
+    QTest::newRow("dupes cursor") << "/api/dupes?after=big" << 400;
     QTest::newRow("hosts take nothing") << "/api/hosts?x=1" << 400;
     QTest::newRow("no such folder") << "/api/folder?path=nowhere/at/all" << 404;
     QTest::newRow("no such page") << "/etc/passwd" << 404;

@@ -148,14 +148,20 @@ function showFolder(path) {
   folderPage(true, { path });
 }
 
+let dupesNext = null;
 async function findDupes(event) {
+  const more = event && event.type === 'click';
   if (event) event.preventDefault();
   show('dupes');
   const status = $('dupes-status');
   status.textContent = 'Looking for copies…';
   try {
-    const body = await getJson('/api/dupes', { min_size: $('dupes-min').value.trim(), by: $('dupes-by').value });
-    $('dupes').replaceChildren();
+    const params = { min_size: $('dupes-min').value.trim(), by: $('dupes-by').value };
+    if (more) params.after = dupesNext;
+    const body = await getJson('/api/dupes', params);
+    if (!more) $('dupes').replaceChildren();
+    dupesNext = body.next;
+    $('dupes-more').hidden = !dupesNext;
     for (const g of body.groups) {
       const li = el('li', null, 'group');
       li.append(el('div', sizeText(g.Size) + ', ' + g.Copies + ' copies', 'facts'));
@@ -164,7 +170,8 @@ async function findDupes(event) {
       li.append(copies);
       $('dupes').append(li);
     }
-    status.textContent = body.groups.length ? body.groups.length + ' groups' : 'No copies found';
+    const shown = $('dupes').children.length;
+    status.textContent = shown ? shown + (dupesNext ? '+' : '') + ' groups' : 'No copies found';
   } catch (e) {
     status.textContent = e.message;
   }
@@ -191,6 +198,7 @@ document.addEventListener('DOMContentLoaded', () => {
   $('search-more').addEventListener('click', () => searchPage(false, lastSearch));
   $('folder-more').addEventListener('click', () => folderPage(false, { path: lastFolder }));
   $('dupes-form').addEventListener('submit', findDupes);
+  $('dupes-more').addEventListener('click', findDupes);
   window.addEventListener('hashchange', route);
   route();
 });
