@@ -2,12 +2,14 @@
 #include "ApiParams.h"
 #include "BadRequest.h"
 #include "HitJson.h"
+#include "core/catalogue/CatalogueError.h"
 #include "core/catalogue/DuplicateSearch.h"
+#include "core/catalogue/ReadConnection.h"
 
 #include <QJsonArray>
 
-QJsonObject DupesApi::answer(const QSqlDatabase &db, const FolderPaths::CodePageOf &codePageOf, PathSearch &paths,
-                             const QUrlQuery &query)
+QJsonObject DupesApi::answer(ReadConnection &connection, const FolderPaths::CodePageOf &codePageOf,
+                             PathSearch &paths, const QUrlQuery &query)
 {
     const ApiParams p(query, {"min_size", "by", "host", "limit", "after"});
     DuplicateSearch::Options options;
@@ -29,7 +31,7 @@ QJsonObject DupesApi::answer(const QSqlDatabase &db, const FolderPaths::CodePage
     QJsonArray groups;
     QJsonValue next;
     qint64 lastSize = 0;
-    DuplicateSearch(db, codePageOf).find(options, [&](const QList<PathSearch::Hit> &copies) {
+    const auto group = [&](const QList<PathSearch::Hit> &copies) {
         const qint64 size = copies.first().row.size.toLongLong();
         if (groups.size() >= limit && size != lastSize) {
             next = QString::number(lastSize);
@@ -43,6 +45,16 @@ QJsonObject DupesApi::answer(const QSqlDatabase &db, const FolderPaths::CodePage
                                   {"Copies", copies.size()},
                                   {"results", shown}});
         return true;
-    });
+    };
+    // A size's groups are all told before the next size is read, so a
+    // search stopped by the time goes on below the last size told.
+    connection.startRequest(SearchMs);
+    try {
+        DuplicateSearch(connection.database(), codePageOf).find(options, group);
+    } catch (const CatalogueError &) {
+        if (groups.isEmpty() || !connection.timedOut())
+            throw;
+        next = QString::number(lastSize);
+    }
     return {{"groups", groups}, {"next", next}};
 }

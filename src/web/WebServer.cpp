@@ -118,18 +118,17 @@ WebAnswer WebServer::api(const WebRequest &request)
     try {
         ReadConnection &connection = ThreadConnection::get(m_settings.where, m_settings.timeoutMs);
         connection.startRequest();
-        const QSqlDatabase db = connection.database();
         PathSearch &search = ThreadConnection::search(m_settings.where, m_settings.timeoutMs, m_settings.codePageOf);
         if (request.path == QLatin1String("/api/search"))
             return WebReply::json(SearchApi(search).search(request.query));
         if (request.path == QLatin1String("/api/folder"))
             return WebReply::json(SearchApi(search).folder(request.query));
         if (request.path == QLatin1String("/api/dupes"))
-            return WebReply::json(DupesApi::answer(db, m_settings.codePageOf, search, request.query));
+            return WebReply::json(DupesApi::answer(connection, m_settings.codePageOf, search, request.query));
         if (request.path != QLatin1String("/api/hosts"))
             return WebReply::error(404, QStringLiteral("No such page"));
         const ApiParams none(request.query, {}); // it takes no parameter
-        return WebReply::json(m_hosts.answer(db));
+        return WebReply::json(m_hosts.answer(connection));
     } catch (const BadRequest &e) {
         return WebReply::error(e.status(), e.message());
     } catch (const CatalogueError &e) {

@@ -103,7 +103,15 @@ void tst_ReadConnection::longStatementsStop()
         QSqlQuery q(c->database());
         QVERIFY(!q.exec(endless) || !q.next());
         QVERIFY2(clock.elapsed() < 20000, qPrintable(QString::number(clock.elapsed())));
-        // The next request has its own time.
+        QVERIFY(c->timedOut());
+        // The next request has its own time, a longer one if it asks.
+        c->startRequest(60000);
+        QVERIFY(!c->timedOut());
+        if (pg) {
+            QSqlQuery shown(c->database());
+            QVERIFY(shown.exec("SHOW statement_timeout") && shown.next());
+            QCOMPARE(shown.value(0).toString(), QString("1min"));
+        }
         c->startRequest();
         QSqlQuery again(c->database());
         QVERIFY2(again.exec("SELECT COUNT(*) FROM DB") && again.next(), qPrintable(again.lastError().text()));

@@ -24,6 +24,7 @@ constexpr int ProgressSteps = 10000;
 ReadConnection::ReadConnection(const QString &where, int timeoutMs)
     : m_name(QStringLiteral("harvex-read-%1").arg(g_connections.fetchAndAddRelaxed(1)))
     , m_timeoutMs(timeoutMs)
+    , m_requestMs(timeoutMs)
 {
     m_clock.start();
     if (CatalogueAddress::isUrl(where))
@@ -66,17 +67,21 @@ void ReadConnection::openPostgres(const QString &url)
         throw CatalogueError(QStringLiteral("Cannot open the catalogue database %1: %2")
                                  .arg(CatalogueAddress::shown(url), m_db.lastError().text().trimmed()));
     SqlStatement::exec(m_db, QStringLiteral("SET default_transaction_read_only = on"));
-    SqlStatement::exec(m_db, QStringLiteral("SET statement_timeout = %1").arg(m_timeoutMs));
+    startRequest();
 }
 
-void ReadConnection::startRequest()
+void ReadConnection::startRequest(int longerMs)
 {
+    m_requestMs = longerMs > 0 ? longerMs : m_timeoutMs;
+    if (m_db.driverName() == QLatin1String("QPSQL") && m_serverMs != m_requestMs) {
+        SqlStatement::exec(m_db, QStringLiteral("SET statement_timeout = %1").arg(m_requestMs));
+        m_serverMs = m_requestMs;
+    }
     m_clock.restart();
 }
 
 // Non-zero stops the statement, which then fails as interrupted.
 int ReadConnection::onProgress(void *self)
 {
-    const auto *c = static_cast<ReadConnection *>(self);
-    return c->m_clock.elapsed() > c->m_timeoutMs ? 1 : 0;
+    return static_cast<ReadConnection *>(self)->timedOut() ? 1 : 0;
 }

@@ -18,8 +18,11 @@ public:
     ReadConnection &operator=(const ReadConnection &) = delete;
 
     QSqlDatabase database() const { return m_db; }
-    // A request begins: on SQLite its statements have timeoutMs from now.
-    void startRequest();
+    // A request begins: its statements have timeoutMs from now, or
+    // longerMs for a request known to read every row.
+    void startRequest(int longerMs = 0);
+    // True once the request's time is up.
+    bool timedOut() const { return m_clock.elapsed() >= m_requestMs; }
 
 private:
     void openSqlite(const QString &folder);
@@ -29,5 +32,7 @@ private:
     QString m_name;
     QSqlDatabase m_db;
     int m_timeoutMs;
+    int m_requestMs;
+    int m_serverMs = 0; // PostgreSQL's statement_timeout as last set
     QElapsedTimer m_clock;
 };
