@@ -112,7 +112,8 @@ void tst_SearchPage::aFolderBrowsesOnAPhone()
     QVERIFY(m_browser.evaluate("document.documentElement.scrollWidth <= 390").toBool());
     QVERIFY(m_browser.screenshot(picture("web-folder-phone.png")));
     m_browser.evaluate("location.hash = '#hosts'");
-    QVERIFY(m_browser.waitFor("document.querySelectorAll('#hosts li').length === 1"));
+    QVERIFY(m_browser.waitFor("document.querySelectorAll('#hosts li .top a').length === 2"));
+    QCOMPARE(texts("#hosts li .top a"), (QStringList{"odd", "pub"}));
     QVERIFY(m_browser.screenshot(picture("web-hosts-phone.png")));
 }
 

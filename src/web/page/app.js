@@ -114,6 +114,17 @@ function show(view) {
   for (const v of ['search', 'hosts', 'folder', 'dupes']) $('view-' + v).hidden = v !== view;
 }
 
+// A host's first folders, as links into its tree.
+async function topFolders(host, into) {
+  try {
+    const body = await getJson('/api/folder', { path: host, limit: 12 });
+    for (const row of body.results)
+      if (row.ext === '<DIR>') into.append(folderLink(row.Path, row.Path.slice(host.length + 1)));
+  } catch (e) {
+    into.textContent = e.message;
+  }
+}
+
 async function showHosts() {
   show('hosts');
   $('hosts-status').textContent = 'Counting…';
@@ -126,8 +137,10 @@ async function showHosts() {
       facts.append(el('span', h.Rows + ' entries'), el('span', sizeText(h.TotalSize), 'size'));
       const path = el('div', null, 'path');
       path.append(folderLink(h.Host));
-      li.append(path, facts);
+      const top = el('div', null, 'top');
+      li.append(path, facts, top);
       $('hosts').append(li);
+      if ($('hosts').children.length <= 50) topFolders(h.Host, top);
     }
     $('hosts-status').textContent = body.hosts.length ? body.hosts.length + ' hosts' : 'The catalogue is empty';
   } catch (e) {
