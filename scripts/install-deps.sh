@@ -5,6 +5,8 @@ set -euo pipefail
 packages=(cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libgl-dev
           libsimpleini-dev libsqlite3-dev vsftpd python3-pyftpdlib xvfb xauth lftp openssl rclone
           qt6-charts-dev libqt6opengl6-dev imagemagick postgresql libqt6sql6-psql
+          # The web page (and the headless browser its test drives).
+          qt6-httpserver-dev qt6-websockets-dev chromium
           # The Debian package, its manual pages, icons, completion and metadata, and their checks.
           dpkg-dev file lintian scdoc librsvg2-bin man-db bash-completion zsh desktop-file-utils
           appstream systemd)

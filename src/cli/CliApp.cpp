@@ -50,9 +50,17 @@ int CliApp::dispatch(const CommandLine &line)
     if (line.isSet("data"))
         AppPaths::setProgramDir(line.value("data"));
     m_settings = std::make_unique<IniFile>(AppPaths::settingsFile());
-    if (!openCatalogue(line))
+    // A command that opens its own connections gets the catalogue unopened.
+    if (command->opensItsOwn)
+        m_catalogue = std::make_unique<Catalogue>();
+    else if (!openCatalogue(line))
         return ExitCode::Failed;
     return command->run(CommandContext{line, args, format, *m_settings, *m_catalogue});
+}
+
+QString CliApp::catalogueWhere(const CommandLine &line, const IniFile &settings)
+{
+    return line.isSet("db") ? line.value("db") : CatalogueAddress::chosen(settings, AppPaths::catalogueDir());
 }
 
 bool CliApp::openCatalogue(const CommandLine &line)
@@ -60,9 +68,7 @@ bool CliApp::openCatalogue(const CommandLine &line)
     m_catalogue = std::make_unique<Catalogue>();
     try {
         IndexProgress progress;
-        m_catalogue->open(line.isSet("db") ? line.value("db")
-                                           : CatalogueAddress::chosen(*m_settings, AppPaths::catalogueDir()),
-                          std::ref(progress));
+        m_catalogue->open(catalogueWhere(line, *m_settings), std::ref(progress));
     } catch (const CatalogueError &e) {
         ConsoleLine::err(e.message());
         return false;

@@ -17,6 +17,8 @@ public:
     ~CliApp();
     // Returns the exit code (ExitCode).
     int run(const QStringList &arguments);
+    // The catalogue the line names: --db, else [DB] Url, else the data folder.
+    static QString catalogueWhere(const CommandLine &line, const IniFile &settings);
 
 private:
     int dispatch(const CommandLine &line);

@@ -3,6 +3,7 @@
 #include "ExitCode.h"
 #include "DupesCommand.h"
 #include "FindCommand.h"
+#include "ServeCommand.h"
 
 #include <QRegularExpression>
 
@@ -28,6 +29,12 @@ CommandLine::CommandLine()
         {"files", "Only files."},
         {"folders", "Only folders."},
         {"count", "Only the number of matches."},
+        {"sort", "Sort key.", "KEY"},
+        {"order", "Sort order.", "ORDER"},
+        {"after", "The page after this cursor.", "CURSOR"},
+        {"listen", "Address and port to serve on.", "ADDRESS:PORT"},
+        {"token-file", "File holding the token requests need.", "FILE"},
+        {"timeout", "Longest time a request may take.", "SECONDS"},
         {"by", "What duplicates share.", "KEY"},
         {"tls", "TLS mode.", "MODE"},
         {"trust", "Trusted certificate fingerprint.", "FINGERPRINT"},
@@ -65,6 +72,7 @@ QString CommandLine::usage()
         "       [--trust FINGERPRINT] [--max-entries N] [--max-depth N] [--connections N] [--restart] [--save]\n"
         "  find PATTERN [--regex] [--type EXT,...] [--host HOST] [--under HOST/PATH] [--files|--folders]\n"
         "       [--min-size SIZE] [--max-size SIZE] [--newer WHEN] [--older WHEN] [--count] [--long] [--limit N]\n"
+        "       [--sort name|size|date|path|host] [--order asc|desc] [--after CURSOR]\n"
         "  dupes [--by name,size|size] [--min-size SIZE] [--host HOST] [--limit N]\n"
         "  sql STATEMENT\n"
         "  tree [HOST]\n"
@@ -72,6 +80,7 @@ QString CommandLine::usage()
         "  hosts\n"
         "  recode HOST\n"
         "  changes HOST\n"
+        "  serve [--listen 127.0.0.1:8080] [--token-file FILE]   (a read-only search page and JSON API)\n"
         "  copy --to URL | --from URL [--host HOST]...   (between this catalogue and a shared one)\n"
         "options for every command: --data DIR, --db URL, --format tsv|csv|json, --help\n"
         "  --db postgresql://user@host:5432/harvex: a shared catalogue (else [DB] Url, else DB in the data folder)\n"
@@ -84,6 +93,8 @@ QString CommandLine::commandUsage(const QString &command)
         return FindCommand::usage();
     if (command == QLatin1String("dupes"))
         return DupesCommand::usage();
+    if (command == QLatin1String("serve"))
+        return ServeCommand::usage();
     if (command != QLatin1String("scan"))
         return usage();
     return QStringLiteral(

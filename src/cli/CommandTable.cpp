@@ -7,6 +7,7 @@
 #include "NameCommands.h"
 #include "PathCommand.h"
 #include "ScanCommand.h"
+#include "ServeCommand.h"
 #include "SqlCommand.h"
 #include "TreeCommand.h"
 
@@ -22,6 +23,7 @@ const CommandTable::Entry Commands[] = {
     {"recode", 1, 1, &NameCommands::recodeCommand},
     {"changes", 1, 1, &NameCommands::changesCommand},
     {"copy", 0, 0, &CopyCommand::fromCommandLine},
+    {"serve", 0, 0, &ServeCommand::fromCommandLine, true},
 };
 } // namespace
 

@@ -14,6 +14,9 @@ public:
         int maxArgs;
         // Returns the exit code, having said on standard error what went wrong.
         int (*run)(const CommandContext &context);
+        // True for a command that must not open the catalogue for writing
+        // (serve): it is handed the catalogue unopened.
+        bool opensItsOwn = false;
 
         bool takes(qsizetype count) const { return count >= minArgs && count <= maxArgs; }
     };

@@ -74,6 +74,9 @@ QString FindCommand::usage()
         "  --count             print only the number of matches\n"
         "  --long              size in bytes, date (UTC, ISO 8601) and type before each path\n"
         "  --limit N           stop after N matches\n"
+        "  --sort KEY          in order of name, size, date, path (folder by folder) or host\n"
+        "  --order asc|desc    smallest first (the default) or largest first\n"
+        "  --after CURSOR      the page after the row whose Cursor --format json gave\n"
         "  --format tsv|csv|json  every stored field with Path and Date, a header first\n"
         "  --format urls       the ftp:// address of each match, names percent-encoded from\n"
         "                      their listed bytes, one a line (for wget -i)\n"
@@ -119,10 +122,34 @@ bool FindCommand::readBounds(const CommandContext &c, SearchTerms &terms)
     return true;
 }
 
+// A cursor names the order it was made in; --sort and --order, when given,
+// must name the same.
+bool FindCommand::readOrder(const CommandContext &c, SearchOrder &order)
+{
+    const std::optional<SearchOrder::Key> key = SearchOrder::keyNamed(c.line.value("sort"));
+    if (c.line.isSet("sort") && !key)
+        return refused(QStringLiteral("--sort takes name, size, date, path or host"));
+    const QString way = c.line.value("order");
+    if (c.line.isSet("order") && way != QLatin1String("asc") && way != QLatin1String("desc"))
+        return refused(QStringLiteral("--order takes asc or desc"));
+    if (c.line.isSet("order") && !key && !c.line.isSet("after"))
+        return refused(QStringLiteral("--order needs --sort"));
+    order = SearchOrder(key.value_or(SearchOrder::Key::Stored), way == QLatin1String("desc"));
+    if (!c.line.isSet("after"))
+        return true;
+    const std::optional<SearchOrder> after = SearchOrder::fromCursor(c.line.value("after"));
+    if (!after)
+        return refused(QStringLiteral("--after takes a Cursor that find --format json printed"));
+    if ((key && *key != after->key()) || (c.line.isSet("order") && order.descending() != after->descending()))
+        return refused(QStringLiteral("The cursor belongs to another order than --sort and --order give"));
+    order = *after;
+    return true;
+}
+
 int FindCommand::fromCommandLine(const CommandContext &c)
 {
     Options options;
-    if (!readTerms(c, options.terms))
+    if (!readTerms(c, options.terms) || !readOrder(c, options.order))
         return ExitCode::Failed;
     options.under = c.line.value("under");
     options.countOnly = c.line.isSet("count");
@@ -166,17 +193,23 @@ void FindCommand::run(const Options &options)
         return;
     }
     std::optional<ResultWriter> table;
+    // Each row's Cursor starts the page after it.
+    const bool cursors = options.order.sorts() && options.format == ResultWriter::Format::Json;
     if (options.format) {
         table.emplace(*options.format);
-        table->header(PathSearch::fieldNames() + QStringList{"Path", "Date"});
+        table->header(PathSearch::fieldNames() + QStringList{"Path", "Date"}
+                      + (cursors ? QStringList{"Cursor"} : QStringList()));
     }
     m_sinceFlush.start();
     m_sinceRow.start();
     qint64 unknown = 0;
-    search.find(options.terms, options.under, options.limit, [&](const PathSearch::Hit &hit) {
+    search.find(options.terms, options.under, options.order, options.limit, [&](const PathSearch::Hit &hit) {
         const CatalogueRecord &r = hit.row;
+        QVariantList fields{r.name, r.ext, r.size, r.host, r.attr, hit.lac, r.id, r.pid, hit.path, dateValue(hit.lac)};
+        if (cursors)
+            fields << options.order.cursorAfter(r, hit.lac);
         if (table)
-            table->row({r.name, r.ext, r.size, r.host, r.attr, hit.lac, r.id, r.pid, hit.path, dateValue(hit.lac)});
+            table->row(fields);
         else if (options.urls)
             line(QString::fromLatin1(search.url(hit)));
         else

@@ -1,5 +1,6 @@
 #pragma once
 #include "ResultWriter.h"
+#include "core/catalogue/SearchOrder.h"
 #include "core/catalogue/SearchTerms.h"
 
 #include <QElapsedTimer>
@@ -20,6 +21,7 @@ public:
     {
         SearchTerms terms;
         QString under; // "host/a/b": only below that folder
+        SearchOrder order; // with its start when --after gave one
         bool countOnly = false;
         qint64 limit = 0; // 0: every row
         bool longList = false;
@@ -45,6 +47,7 @@ private:
     // The options' terms checked: a usage error said, and false, for a bad one.
     static bool readTerms(const CommandContext &c, SearchTerms &terms);
     static bool readBounds(const CommandContext &c, SearchTerms &terms);
+    static bool readOrder(const CommandContext &c, SearchOrder &order);
     void rowWritten();
 
     Catalogue &m_catalogue;

@@ -33,6 +33,10 @@ qint64 DuplicateSearch::find(const Options &options, const OnGroup &onGroup)
         sql += QStringLiteral(" AND d.Host = ?");
         values << options.host;
     }
+    if (options.below) {
+        sql += QStringLiteral(" AND d.Size < ?");
+        values << *options.below;
+    }
     QSqlQuery q(m_db);
     q.setForwardOnly(SqlDialect::streamsBesideOthers(m_db));
     if (!q.prepare(sql + QStringLiteral(" ORDER BY d.Size DESC")))

@@ -19,6 +19,9 @@ public:
         // Empty files are alike without being copies: 1 byte unless set.
         qint64 minSize = 1;
         QString host; // empty: every host
+        // Only sizes below this: the groups after those of this size, for
+        // the next page of a list that ended at it.
+        std::optional<qint64> below;
     };
     // Told each group of two or more; returning false stops the search.
     using OnGroup = std::function<bool(const QList<PathSearch::Hit> &)>;

@@ -4,6 +4,7 @@
 #include "EntryName.h"
 #include "ExactNames.h"
 #include "NameSearch.h"
+#include "SearchOrder.h"
 #include "SearchStatement.h"
 #include "SqlDialect.h"
 
@@ -20,12 +21,31 @@ qint64 PathSearch::find(const QString &pattern, const QString &type, const QStri
                         const OnHit &onHit)
 {
     const NameSearch search(m_db);
-    return tell(CatalogueQueries::find(pattern, type, host, &search), limit, onHit);
+    return tell(CatalogueQueries::find(pattern, type, host, &search), SearchOrder(), limit, onHit);
 }
 
 qint64 PathSearch::find(const SearchTerms &terms, const QString &under, qint64 limit, const OnHit &onHit)
 {
-    return tell(statement(terms, under), limit, onHit);
+    return tell(statement(terms, under), SearchOrder(), limit, onHit);
+}
+
+qint64 PathSearch::find(const SearchTerms &terms, const QString &under, const SearchOrder &order, qint64 limit,
+                        const OnHit &onHit)
+{
+    return tell(statement(terms, under), order, limit, onHit);
+}
+
+// IDs are unique across hosts; only the top level (PID 0) needs the host.
+std::optional<qint64> PathSearch::list(const QString &path, const SearchOrder &order, qint64 limit, const OnHit &onHit)
+{
+    const QString host = path.section(u'/', 0, 0, QString::SectionSkipEmpty);
+    if (host.isEmpty())
+        return std::nullopt;
+    const bool top = !path.section(u'/', 1, -1, QString::SectionSkipEmpty).size();
+    const std::optional<qint32> folder = top ? std::optional<qint32>(0) : folderAt(path);
+    if (!folder)
+        return std::nullopt;
+    return tell({QStringLiteral("SELECT * FROM DB WHERE PID = ? AND Host = ?"), {*folder, host}}, order, limit, onHit);
 }
 
 qint64 PathSearch::count(const SearchTerms &terms, const QString &under)
@@ -39,7 +59,7 @@ CatalogueQueries::Statement PathSearch::statement(const SearchTerms &terms, cons
 {
     if (const QString why = SearchStatement::problem(terms); !why.isEmpty())
         throw CatalogueError(why);
-    const NameSearch search(m_db);
+    const NameSearch search = names();
     if (under.isEmpty())
         return SearchStatement::build(terms, search);
     const std::optional<qint32> folder = folderAt(under);
@@ -47,6 +67,15 @@ CatalogueQueries::Statement PathSearch::statement(const SearchTerms &terms, cons
     if (!folder)
         st.sql += QStringLiteral(" AND 1 = 0");
     return st;
+}
+
+// Whether the catalogue has the name index is asked once for the object's
+// life: a search kept for many finds asks it once.
+NameSearch PathSearch::names()
+{
+    if (!m_hasNameIndex)
+        m_hasNameIndex = NameSearch(m_db).hasIndex();
+    return NameSearch(m_db, *m_hasNameIndex);
 }
 
 std::optional<qint32> PathSearch::folderAt(const QString &path)
@@ -73,11 +102,13 @@ std::optional<qint32> PathSearch::folderAt(const QString &path)
 
 // Each row's listed bytes come with it; SQLite steps through the find and
 // the join together, so nothing is collected first.
-qint64 PathSearch::tell(CatalogueQueries::Statement st, qint64 limit, const OnHit &onHit)
+qint64 PathSearch::tell(CatalogueQueries::Statement st, const SearchOrder &order, qint64 limit, const OnHit &onHit)
 {
+    const CatalogueQueries::Statement start = order.start(m_db);
     QString sql = QStringLiteral("SELECT d.Name, d.ext, d.Size, d.Host, d.Attr, d.ID, d.PID, %1, d.LAC FROM (%2) d "
-                                 "LEFT JOIN ExactName x ON x.ID = d.ID")
-                      .arg(ExactNames::sqlBytes(m_db), st.sql);
+                                 "LEFT JOIN ExactName x ON x.ID = d.ID WHERE %3%4")
+                      .arg(ExactNames::sqlBytes(m_db), st.sql, start.sql, order.orderBy(m_db));
+    st.params += start.params;
     if (limit > 0) {
         sql += QStringLiteral(" LIMIT ?");
         st.params.append(limit);

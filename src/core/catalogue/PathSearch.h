@@ -9,6 +9,9 @@
 #include <QString>
 #include <functional>
 
+class NameSearch;
+class SearchOrder;
+
 // Find by name pattern for people: each row with its full path,
 // "host/folder/name", names as the server listed them. Rows go out as the
 // query steps onto them, so the first one comes at once however large the
@@ -38,6 +41,12 @@ public:
     // The rows that meet every term, below the folder under names
     // ("host/a/b", as find prints it; empty: anywhere).
     qint64 find(const SearchTerms &terms, const QString &under, qint64 limit, const OnHit &onHit);
+    // The same rows in that order, from the order's start on.
+    qint64 find(const SearchTerms &terms, const QString &under, const SearchOrder &order, qint64 limit,
+                const OnHit &onHit);
+    // The rows directly in the folder path names ("host/a/b", or "host" for
+    // the host's top level), in that order; nothing when there is no such folder.
+    std::optional<qint64> list(const QString &path, const SearchOrder &order, qint64 limit, const OnHit &onHit);
     // The hit's ftp:// address, every name percent-encoded from its listed
     // bytes, a folder's with a "/" last; empty when a folder on the way up
     // is missing.
@@ -57,8 +66,10 @@ public:
 private:
     Hit hitAt(const QSqlQuery &q);
     CatalogueQueries::Statement statement(const SearchTerms &terms, const QString &under);
-    qint64 tell(CatalogueQueries::Statement st, qint64 limit, const OnHit &onHit);
+    NameSearch names();
+    qint64 tell(CatalogueQueries::Statement st, const SearchOrder &order, qint64 limit, const OnHit &onHit);
 
     QSqlDatabase m_db;
     FolderPaths m_folders;
+    std::optional<bool> m_hasNameIndex;
 };
