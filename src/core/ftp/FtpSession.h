@@ -50,6 +50,8 @@ public:
         Method method = Method::List;
         QList<Method> supported;
         bool passive = false;
+        int clockOffsetS = 0; // the server's clock ahead of UTC, as ls times show it
+        bool folderSizes = true;
         // Shared, not copied: what one connection learns, the others use.
         std::shared_ptr<PathFormVerdict> pathForm;
     };

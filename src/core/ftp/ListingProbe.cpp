@@ -3,7 +3,9 @@
 #include "DataChannel.h"
 #include "FolderLister.h"
 #include "ListingDecoder.h"
+#include "ListingAgreement.h"
 #include "ListingRequest.h"
+#include "ServerClock.h"
 
 namespace {
 QSet<QByteArray> namesOf(const FtpListing &l)
@@ -81,23 +83,23 @@ FtpListing ListingProbe::chooseMethod()
 {
     using M = ListingMethod;
     m_supported.clear();
-    if (m_features.contains("MLST")) {
-        m_method = M::Mlsd;
-        m_supported = {M::Mlsd, M::List};
-        return {};
-    }
+    m_decoder.setClockOffset(0);
+    m_decoder.setFolderSizes(true);
+    if (m_features.contains("MLST"))
+        return chooseBesideMlsd();
     if (m_family == ListingParser::Family::Vms || m_family == ListingParser::Family::Mvs
         || m_family == ListingParser::Family::Os400) {
         m_method = M::List;
         m_supported = {M::List};
         return {};
     }
-    const FtpListing all = m_lister.list({M::ListA, QByteArray()});
+    FtpListing all = m_lister.list({M::ListA, QByteArray()});
     if (all.ok && !all.entries.isEmpty()) {
         m_method = M::ListA;
         m_supported = {M::ListA};
         // Servers differ in what STAT shows; use it only where it gives
         // exactly the data-connection listing's entries.
+        learnClock(all);
         const FtpListing viaStat = m_lister.list({M::StatA, QByteArray()});
         if (!sameEntries(viaStat, all))
             return all;
@@ -107,11 +109,58 @@ FtpListing ListingProbe::chooseMethod()
     }
     // Refused, or empty: "-a" may have been taken for a name. Without a
     // listing with "-a" to compare, STAT is not tried.
-    const FtpListing plain = m_lister.list({M::List, QByteArray()});
+    FtpListing plain = m_lister.list({M::List, QByteArray()});
     const bool dashA = all.ok && plain.entries.isEmpty();
     m_method = dashA ? M::ListA : M::List;
     m_supported = {m_method};
-    return dashA ? all : plain;
+    FtpListing &chosen = dashA ? all : plain;
+    learnClock(chosen);
+    return chosen;
+}
+
+// MLSD costs three round trips a folder (the passive reply, the data
+// connection, the listing), STAT one, and STATs pipeline. ProFTPD and
+// Pure-FTPd answer "STAT -a ." with the whole folder, pyftpdlib "STAT .",
+// in ls lines: times to the minute or the day, on the server's clock. STAT
+// is taken only where the top folder's ls lines tell what its MLSD tells;
+// the top keeps MLSD's listing, to the second.
+FtpListing ListingProbe::chooseBesideMlsd()
+{
+    using M = ListingMethod;
+    m_method = M::Mlsd;
+    m_supported = {M::Mlsd, M::List};
+    const FtpListing mlsd = m_lister.list({M::Mlsd, QByteArray()});
+    if (!mlsd.ok)
+        return {};
+    for (const M m : {M::StatA, M::Stat}) {
+        if (mlsd.entries.isEmpty())
+            break; // nothing to compare with
+        const FtpListing local = m_lister.list({m, QByteArray()});
+        const int offset = ServerClock::offsetFrom(mlsd, local).value_or(0);
+        if (ListingAgreement::agrees(mlsd, local, offset)) {
+            m_decoder.setClockOffset(offset);
+            m_decoder.setFolderSizes(ListingAgreement::sizesFolders(mlsd));
+            m_supported.append(m);
+            m_method = m;
+            break;
+        }
+    }
+    return mlsd;
+}
+
+// One MDTM of a file the listing gave to the minute tells how the server's
+// clock stands to UTC; without such a file, or MDTM, times are read as
+// UTC. The listing is set to the offset learned.
+void ListingProbe::learnClock(FtpListing &listing)
+{
+    const FileEntry *file = m_features.contains("MDTM") ? ServerClock::mdtmCandidate(listing) : nullptr;
+    if (!file)
+        return;
+    const std::optional<int> offset = ServerClock::offsetFromMdtm(m_control.command("MDTM " + file->wireName), file->time);
+    if (!offset || *offset == 0)
+        return;
+    m_decoder.setClockOffset(*offset);
+    ServerClock::shift(listing, *offset);
 }
 
 bool ListingProbe::sameEntries(const FtpListing &a, const FtpListing &b) const

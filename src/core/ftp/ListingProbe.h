@@ -51,6 +51,8 @@ public:
 
 private:
     void selectFacts(const QByteArray &offered);
+    FtpListing chooseBesideMlsd();
+    void learnClock(FtpListing &listing);
     bool sameEntries(const FtpListing &a, const FtpListing &b) const;
     bool pathFormDue(const QByteArray &path) const;
     FtpListing tryPathForm(const QByteArray &path);
