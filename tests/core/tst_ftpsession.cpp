@@ -1,3 +1,4 @@
+#include "core/base/ListedTime.h"
 #include "core/ftp/FtpSession.h"
 #include "FtpTestServer.h"
 
@@ -15,6 +16,8 @@ private slots:
     void listsEveryEntry();
     void reusesOneConnection();
     void statFastPathMatchesList();
+    void lsTimesInTheServersZone_data();
+    void lsTimesInTheServersZone();
     void userAndPasswordLogon();
     void wrongPasswordAndClosedPort();
     void findFirstAndNext();
@@ -138,6 +141,66 @@ void tst_FtpSession::statFastPathMatchesList()
     }
 }
 
+// A server in India (+5:30) prints ls times in its own zone. Whichever way
+// it is listed, every time stored is the file's own to its precision: a
+// file from 2020 modified at 01:30 local, 20:00 UTC the day before, shows
+// an hour-level offset error as a wrong day.
+void tst_FtpSession::lsTimesInTheServersZone_data()
+{
+    QTest::addColumn<QStringList>("flags");
+    QTest::addColumn<int>("method");
+    QTest::addColumn<int>("recentPrecision");
+    QTest::newRow("MLSD and STAT: STAT") << QStringList() << int(FtpSession::Method::Stat) << int(TimePrecision::Minute);
+    QTest::newRow("MLSD only") << QStringList{"--no-stat"} << int(FtpSession::Method::Mlsd) << int(TimePrecision::Exact);
+    QTest::newRow("ls only: MDTM") << QStringList{"--no-mlsd"} << int(FtpSession::Method::ListA)
+                                   << int(TimePrecision::Minute);
+}
+
+void tst_FtpSession::lsTimesInTheServersZone()
+{
+    QFETCH(QStringList, flags);
+    QFETCH(int, method);
+    QFETCH(int, recentPrecision);
+    if (!FtpTestServer::available(FtpTestServer::Kind::Pyftpdlib))
+        QSKIP("pyftpdlib not installed");
+    QTemporaryDir root;
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    const QDateTime recent = now.addSecs(-3600).addMSecs(-now.time().msec());
+    const QDateTime old(QDate(2020, 3, 3), QTime(20, 0, 41), Qt::UTC);
+    const QMap<QString, QDateTime> times{{"recent.txt", recent}, {"old.txt", old}, {"sub/inner.txt", recent},
+                                         {"sub/old.txt", old}};
+    for (auto t = times.cbegin(); t != times.cend(); ++t) {
+        FtpTestServer::makeFile(root.filePath(t.key()), 5);
+        QFile f(root.filePath(t.key()));
+        QVERIFY(f.open(QIODevice::ReadWrite));
+        QVERIFY(f.setFileTime(t.value(), QFileDevice::FileModificationTime));
+    }
+    FtpTestServer server(FtpTestServer::Kind::Pyftpdlib);
+    QVERIFY(server.startZoned(root.path(), "Asia/Kolkata", flags));
+    FtpSession s;
+    QVERIFY2(s.open(FtpLogon::fromHostText(server.hostText())), qPrintable(s.lastError()));
+    QCOMPARE(int(s.method()), method);
+    const auto fileTime = [](const QDateTime &t) { return quint64(t.toMSecsSinceEpoch() + 11644473600000) * 10000; };
+    for (const QByteArray &folder : {QByteArray(), QByteArray("sub")}) {
+        const auto listed = byName(s.list(folder));
+        for (const char *file : {"recent.txt", "old.txt", "inner.txt"}) {
+            const QString name = QString::fromLatin1(file);
+            const QString path = folder.isEmpty() ? name : QString::fromLatin1(folder) + "/" + name;
+            if (!times.contains(path))
+                continue;
+            QVERIFY2(listed.contains(name), qPrintable(path));
+            const quint64 got = listed[name].time;
+            QVERIFY2(ListedTime::same(fileTime(times[path]), got), qPrintable(path));
+            const bool isOld = name == "old.txt";
+            const int expected = isOld && recentPrecision != int(TimePrecision::Exact) ? int(TimePrecision::Day)
+                                                                                        : recentPrecision;
+            // The top's listing is the probe's: MLSD's, where it was compared.
+            if (!folder.isEmpty() || method != int(FtpSession::Method::Stat))
+                QCOMPARE(int(ListedTime::precision(got)), expected);
+        }
+    }
+}
+
 void tst_FtpSession::userAndPasswordLogon()
 {
     if (!FtpTestServer::available(FtpTestServer::Kind::Pyftpdlib))
@@ -149,7 +212,8 @@ void tst_FtpSession::userAndPasswordLogon()
     logon.password = "s3cret";
     FtpSession s;
     QVERIFY2(s.open(logon), qPrintable(s.lastError()));
-    QCOMPARE(s.method(), FtpSession::Method::Mlsd);
+    // pyftpdlib's "STAT ." tells what its MLSD tells of this tree.
+    QCOMPARE(s.method(), FtpSession::Method::Stat);
     QVERIFY(byName(s.list(QByteArray())).contains("readme.txt"));
 }
 

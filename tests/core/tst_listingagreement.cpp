@@ -56,6 +56,10 @@ void tst_ListingAgreement::agreesWhereEverythingMatches()
         e.time += 3600 * Second;
     QVERIFY(!ListingAgreement::agrees(mlsd, ls, 0));
     QVERIFY(ListingAgreement::agrees(mlsd, ls, 3600));
+    // pyftpdlib's MLSD follows links: ls, which shows the link, tells more.
+    mlsd.entries[2].kind = FileEntry::Kind::Directory;
+    mlsd.entries[2].time = 0;
+    QVERIFY(ListingAgreement::agrees(mlsd, ls, 3600));
 }
 
 void tst_ListingAgreement::disagreements_data()
@@ -65,6 +69,7 @@ void tst_ListingAgreement::disagreements_data()
     QTest::newRow("other name") << "rename";
     QTest::newRow("file size") << "size";
     QTest::newRow("folder as file") << "kind";
+    QTest::newRow("MLSD's link as a folder") << "link";
     QTest::newRow("time a minute off") << "time";
     QTest::newRow("a line unread") << "bad";
     QTest::newRow("listing failed") << "failed";
@@ -83,6 +88,8 @@ void tst_ListingAgreement::disagreements()
         ls.entries[0].size = 11;
     else if (change == "kind")
         ls.entries[1].kind = FileEntry::Kind::File;
+    else if (change == "link")
+        ls.entries[2].kind = FileEntry::Kind::Directory;
     else if (change == "time")
         ls.entries[0].time += 60 * Second;
     else if (change == "bad")

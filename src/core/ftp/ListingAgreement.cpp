@@ -7,10 +7,14 @@
 
 namespace {
 // Folders' sizes are the server's block counts in ls and absent or a
-// "sizd" in MLSD: only files' sizes are compared.
+// "sizd" in MLSD: only files' sizes are compared. ls marks a link with "l";
+// some servers' MLSD (pyftpdlib's) describe its target instead, size and
+// time included: there ls tells more, and a link is compared by name only.
 bool sameEntry(const FileEntry &exact, const FileEntry &local)
 {
-    if (exact.isLink() != local.isLink() || (!exact.isLink() && exact.kind != local.kind))
+    if (local.isLink())
+        return true;
+    if (exact.isLink() || exact.kind != local.kind)
         return false;
     if (exact.kind == FileEntry::Kind::File && (exact.sizeKnown != local.sizeKnown || exact.size != local.size))
         return false;

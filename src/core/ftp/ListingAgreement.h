@@ -3,7 +3,7 @@
 
 // Whether an ls-style listing of a folder (STAT on the control connection)
 // tells everything MLSD tells of it: the same names, each the same kind
-// (a link as a link), files the same size, and times that agree to the
+// (where MLSD tells a link, ls does too), files the same size, and times that agree to the
 // precision ls gave them once the server's clock offset is taken off. Only
 // then may a scan list the server's other folders the faster way and keep
 // a catalogue as true as MLSD's.
