@@ -18,6 +18,7 @@ private slots:
     void statFastPathMatchesList();
     void lsTimesInTheServersZone_data();
     void lsTimesInTheServersZone();
+    void rememberedListingSkipsTheComparison();
     void userAndPasswordLogon();
     void wrongPasswordAndClosedPort();
     void findFirstAndNext();
@@ -199,6 +200,43 @@ void tst_FtpSession::lsTimesInTheServersZone()
                 QCOMPARE(int(ListedTime::precision(got)), expected);
         }
     }
+}
+
+// A second log-on to a server lists its top folder the remembered way at
+// once; a server whose FEAT or SYST changed is compared afresh, and so is
+// one where the remembered way no longer lists.
+void tst_FtpSession::rememberedListingSkipsTheComparison()
+{
+    if (!FtpTestServer::available(FtpTestServer::Kind::Pyftpdlib))
+        QSKIP("pyftpdlib not installed");
+    FtpTestServer server(FtpTestServer::Kind::Pyftpdlib);
+    QVERIFY(server.startZoned(m_root.path(), "Asia/Kolkata"));
+    FtpLogon logon = FtpLogon::fromHostText(server.hostText());
+    const auto listingsSent = [&](const FtpLogon &l, FtpSession::Method expected) {
+        const int before = server.receivedCommands().size();
+        FtpSession s;
+        if (!s.open(l))
+            return QStringList{"log-on failed"};
+        if (s.method() != expected || !s.list(QByteArray()).ok)
+            return QStringList{"method " + s.methodName(s.method())};
+        s.close();
+        QStringList sent = server.receivedCommands().mid(before).filter(QRegularExpression("^(MLSD|STAT|LIST)"));
+        return sent;
+    };
+    QCOMPARE(listingsSent(logon, FtpSession::Method::Stat), (QStringList{"MLSD", "STAT -a .", "STAT ."}));
+    FtpSession first;
+    QVERIFY(first.open(logon));
+    logon.listing = first.listingChoice();
+    QCOMPARE(logon.listing->clockOffsetS, 19800);
+    QCOMPARE(ListingChoice::fromText(logon.listing->text()), logon.listing);
+    QCOMPARE(listingsSent(logon, FtpSession::Method::Stat), (QStringList{"STAT ."}));
+
+    FtpLogon changed = logon;
+    changed.listing->signature = "another server";
+    QCOMPARE(listingsSent(changed, FtpSession::Method::Stat).size(), 3);
+    FtpLogon gone = logon;
+    gone.listing->method = FtpSession::Method::StatA; // answered with 550 now
+    QCOMPARE(listingsSent(gone, FtpSession::Method::Stat), (QStringList{"STAT -a .", "MLSD", "STAT -a .", "STAT ."}));
 }
 
 void tst_FtpSession::userAndPasswordLogon()

@@ -86,6 +86,9 @@ void tst_ServerClock::noOffsetWithoutMinutesOrWhenTheyDisagree()
     two.mlsd.entries << file("b.txt", other.mlsd.entries[0].time);
     two.ls.entries << file("b.txt", other.ls.entries[0].time);
     QCOMPARE(ServerClock::offsetFrom(two.mlsd, two.ls), std::nullopt);
+    // pyftpdlib's MLSD gives a link its target's time: the link tells nothing.
+    two.ls.entries[1].kind = FileEntry::Kind::Link;
+    QCOMPARE(ServerClock::offsetFrom(two.mlsd, two.ls), std::optional<int>(3600));
     // Off by more than a minute from any quarter hour: not a clock.
     Pair skewed = listedBothWays(0, utc);
     skewed.ls.entries[0].time += 5 * 60 * 10000000ull;

@@ -108,7 +108,9 @@ bool FtpTestServer::startZoned(const QString &root, const QString &zone, const Q
     env.insert(QStringLiteral("TZ"), zone);
     m_process.setProcessEnvironment(env);
     return launch(QString::fromLatin1(DebianPython),
-                  QStringList{QStringLiteral(HARVEX_TEST_SCRIPTS "/zoneftp.py"), QString::number(m_port), root} + flags);
+                  QStringList{QStringLiteral(HARVEX_TEST_SCRIPTS "/zoneftp.py"), QString::number(m_port), root,
+                              m_work.filePath(QStringLiteral("commands.log"))}
+                      + flags);
 }
 
 bool FtpTestServer::startScripted(const QString &scenario, const QString &host)

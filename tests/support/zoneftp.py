@@ -1,11 +1,12 @@
 #!/usr/bin/python3
 """pyftpdlib serving a folder with ls times in the server's own zone.
 
-Usage: zoneftp.py PORT ROOT [--no-mlsd] [--no-stat]. Run it with TZ set to
+Usage: zoneftp.py PORT ROOT LOG [--no-mlsd] [--no-stat]. Run it with TZ set to
 the zone the server keeps (for example TZ=Asia/Kolkata). ls lines (LIST and
 STAT) then print local times, as most servers on the internet do, while MLSD
 and MDTM stay in UTC. --no-mlsd drops MLSD and MLST from FEAT and the
-commands; --no-stat refuses STAT with a path. Listens on 127.0.0.1 only.
+commands; --no-stat refuses STAT with a path. Each command's verb and
+argument go to LOG, one a line. Listens on 127.0.0.1 only.
 """
 import os
 import stat
@@ -17,8 +18,8 @@ from pyftpdlib.filesystems import AbstractedFS
 from pyftpdlib.handlers import FTPHandler
 from pyftpdlib.servers import FTPServer
 
-port, root = int(sys.argv[1]), sys.argv[2]
-flags = set(sys.argv[3:])
+port, root, log = int(sys.argv[1]), sys.argv[2], sys.argv[3]
+flags = set(sys.argv[4:])
 SIX_MONTHS = 180 * 24 * 3600
 
 
@@ -53,6 +54,11 @@ class Handler(FTPHandler):
     if "--no-mlsd" in flags:
         del proto_cmds["MLSD"]
         del proto_cmds["MLST"]
+
+    def pre_process_command(self, line, cmd, arg):
+        with open(log, "a") as f:
+            f.write(line + "\n")
+        return FTPHandler.pre_process_command(self, line, cmd, arg)
 
     def ftp_STAT(self, path):
         if path and "--no-stat" in flags:

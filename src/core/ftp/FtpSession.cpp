@@ -18,7 +18,7 @@ bool FtpSession::open(const FtpLogon &logon)
     startOver(logon, logon.passive, false);
     if (!establish())
         return false;
-    Listing top = m_probe.chooseMethod();
+    Listing top = m_probe.chooseMethod(m_logon.listing);
     if (top.ok) {
         m_probed = std::move(top);
         m_probedWith = m_probe.method();

@@ -7,6 +7,8 @@
 #include "ListingRequest.h"
 #include "ServerClock.h"
 
+#include <QCryptographicHash>
+
 namespace {
 QSet<QByteArray> namesOf(const FtpListing &l)
 {
@@ -32,6 +34,7 @@ void ListingProbe::readFeatures()
     m_features.clear();
     QByteArray mlstFacts;
     const FtpReply r = m_control.command("FEAT");
+    m_signature = r.lines.join('\n');
     if (r.isPositive()) {
         for (qsizetype i = 1; i + 1 < r.lines.size(); ++i) {
             const QByteArrayList words = r.lines[i].trimmed().split(' ');
@@ -71,6 +74,7 @@ void ListingProbe::selectFacts(const QByteArray &offered)
 void ListingProbe::readSystem()
 {
     const FtpReply r = m_control.command("SYST");
+    m_signature = QCryptographicHash::hash(m_signature + '\n' + r.lines.join('\n'), QCryptographicHash::Sha1);
     m_family = r.isPositive() ? ListingParser::familyFromSyst(r.text()) : ListingParser::Family::Any;
     m_decoder.setFamily(m_family);
 }
@@ -79,7 +83,32 @@ void ListingProbe::readSystem()
 // understood, and is taken as a file name where it is not (an error, or an
 // empty listing). VMS and the mainframes have no such flag and no STAT that
 // lists like LIST: SYST decides there, without a listing.
-FtpListing ListingProbe::chooseMethod()
+FtpListing ListingProbe::chooseMethod(const std::optional<ListingChoice> &remembered)
+{
+    if (remembered && remembered->signature == m_signature) {
+        FtpListing top = takeRemembered(*remembered);
+        if (top.ok)
+            return top;
+    }
+    return compareMethods();
+}
+
+// The top folder listed the remembered way is the proof it still works.
+FtpListing ListingProbe::takeRemembered(const ListingChoice &c)
+{
+    m_method = c.method;
+    m_supported = c.supported;
+    m_decoder.setClockOffset(c.clockOffsetS);
+    m_decoder.setFolderSizes(c.folderSizes);
+    return m_lister.list({m_method, QByteArray()});
+}
+
+ListingChoice ListingProbe::choice() const
+{
+    return {m_method, m_supported, m_decoder.clockOffset(), m_decoder.folderSizes(), m_signature};
+}
+
+FtpListing ListingProbe::compareMethods()
 {
     using M = ListingMethod;
     m_supported.clear();

@@ -47,8 +47,9 @@ std::optional<int> ServerClock::offsetFrom(const FtpListing &exact, const FtpLis
         utc.insert(e.wireName, e.time);
     std::optional<int> found;
     for (const FileEntry &e : local.entries) {
+        // A link's ls time is its own; some servers' MLSD give its target's.
         const quint64 u = utc.value(e.wireName);
-        if (u == 0 || ListedTime::precision(e.time) != TimePrecision::Minute)
+        if (u == 0 || e.isLink() || ListedTime::precision(e.time) != TimePrecision::Minute)
             continue;
         const std::optional<int> offset = offsetOf(e.time, u);
         if (!offset || (found && *found != *offset))
