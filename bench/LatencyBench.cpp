@@ -1,6 +1,6 @@
 #include "LatencyBench.h"
 #include "BenchTree.h"
-#include "FtpTestServer.h"
+#include "BenchServer.h"
 #include "LatencyProxy.h"
 #include "core/ftp/StatPipeline.h"
 
@@ -56,18 +56,30 @@ LatencyBench::LatencyBench(int rttMs, const QStringList &tools)
 
 int LatencyBench::run()
 {
+    QStringList json{QStringLiteral("\"rtt_ms\": %1").arg(m_rttMs)};
+    for (const QString &server : m_servers) {
+        if (!runOn(server, json))
+            return 1;
+    }
+    std::printf("{%s}\n", qPrintable(json.join(QStringLiteral(", "))));
+    std::fflush(stdout);
+    return 0;
+}
+
+bool LatencyBench::runOn(const QString &name, QStringList &json)
+{
     QTemporaryDir root, work;
     m_work = work.path();
     const BenchTree tree = BenchTree::makeSmall(root.path());
-    const bool py = m_server == QLatin1String("pyftpdlib");
-    FtpTestServer server(py ? FtpTestServer::Kind::Pyftpdlib : FtpTestServer::Kind::Vsftpd);
+    BenchServer server(name);
     if (!server.start(root.path())) {
-        std::fprintf(stderr, "cannot start %s: %s\n", qPrintable(m_server), qPrintable(server.error()));
-        return 1;
+        std::fprintf(stderr, "cannot start %s: %s\n", qPrintable(name), qPrintable(server.error()));
+        return false;
     }
-    QStringList json{QStringLiteral("\"server\": \"%1\"").arg(m_server), QStringLiteral("\"rtt_ms\": %1").arg(m_rttMs),
-                     QStringLiteral("\"folders\": %1").arg(tree.folders.size()),
-                     QStringLiteral("\"entries\": %1").arg(tree.entries)};
+    m_user = server.user();
+    if (json.size() == 1)
+        json << QStringLiteral("\"folders\": %1").arg(tree.folders.size())
+             << QStringLiteral("\"entries\": %1").arg(tree.entries);
     QProcess external;
     std::unique_ptr<ProxyThread> proxy;
     quint16 port = 0;
@@ -80,25 +92,25 @@ int LatencyBench::run()
     }
     if (port == 0) {
         std::fprintf(stderr, "cannot start the latency proxy\n");
-        return 1;
+        return false;
     }
-    timeTools(port, json);
+    std::printf("%s:\n", qPrintable(name));
+    timeTools(port, name, json);
     if (external.state() != QProcess::NotRunning) {
         external.terminate();
         external.waitForFinished(3000);
     }
-    std::printf("{%s}\n", qPrintable(json.join(QStringLiteral(", "))));
-    std::fflush(stdout);
-    return 0;
+    return true;
 }
 
-void LatencyBench::timeTools(quint16 port, QStringList &json)
+void LatencyBench::timeTools(quint16 port, const QString &server, QStringList &json)
 {
     for (const QString &tool : m_tools) {
         const double s = timeTool(tool, port);
-        std::printf("%s: %.2f s\n", qPrintable(tool), s);
+        std::printf("  %s: %.2f s\n", qPrintable(tool), s);
         std::fflush(stdout);
-        json << QStringLiteral("\"%1_s\": %2").arg(tool, s < 0 ? QStringLiteral("null") : QString::number(s, 'f', 2));
+        json << QStringLiteral("\"%1_%2_s\": %3")
+                    .arg(server, tool, s < 0 ? QStringLiteral("null") : QString::number(s, 'f', 2));
     }
 }
 
@@ -127,7 +139,8 @@ double LatencyBench::timeTool(const QString &tool, quint16 port)
 }
 
 // Wall seconds, or -1 when the program is missing, fails or overruns.
-double LatencyBench::timeProcess(const QString &program, const QStringList &args, const QString &dataDir)
+double LatencyBench::timeProcess(const QString &program, const QStringList &args, const QString &dataDir,
+                                 const QByteArray &input)
 {
     if (program.isEmpty())
         return -1;
@@ -142,6 +155,8 @@ double LatencyBench::timeProcess(const QString &program, const QStringList &args
     QElapsedTimer t;
     t.start();
     p.start(program, args);
+    p.write(input);
+    p.closeWriteChannel();
     if (!p.waitForFinished(ToolLimitMs) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0) {
         std::fprintf(stderr, "%s failed (exit %d)\n", qPrintable(program), p.exitCode());
         return -1;
@@ -154,10 +169,11 @@ double LatencyBench::harvex(quint16 port, int connections)
 {
     // A fresh catalogue each run: a rescan does other work.
     QTemporaryDir data;
-    QStringList args{"scan", QStringLiteral("127.0.0.1:%1").arg(port), "--passive", "--data", data.path()};
+    QStringList args{"scan",   QStringLiteral("127.0.0.1:%1").arg(port), "--passive", "--data", data.path(),
+                     "--user", m_user, "--password-stdin"};
     if (connections > 0)
         args << "--connections" << QString::number(connections);
-    return timeProcess(QStringLiteral(HARVEX_CLI), args);
+    return timeProcess(QStringLiteral(HARVEX_CLI), args, {}, "harvex@\n");
 }
 
 double LatencyBench::lftp(quint16 port)
@@ -175,7 +191,7 @@ double LatencyBench::rclone(quint16 port, int checkers)
     obscure.start(rclone, {"obscure", "harvex@"});
     obscure.waitForFinished();
     const QString pass = QString::fromLatin1(obscure.readAllStandardOutput().trimmed());
-    const QString remote = QStringLiteral(":ftp,host=127.0.0.1,port=%1,user=anonymous,pass=%2:").arg(port).arg(pass);
+    const QString remote = QStringLiteral(":ftp,host=127.0.0.1,port=%1,user=%2,pass=%3:").arg(port).arg(m_user, pass);
     return timeProcess(rclone, {"lsf", "-R", "--checkers", QString::number(checkers), remote}, m_work);
 }
 
@@ -188,6 +204,8 @@ double LatencyBench::pipelinedWalk(quint16 port, int fixedWindow)
     FtpSession session;
     FtpLogon logon = FtpLogon::fromHostText(QStringLiteral("127.0.0.1:%1").arg(port));
     logon.passive = true;
+    logon.user = m_user;
+    logon.password = QStringLiteral("harvex@");
     if (!session.open(logon))
         return -1;
     StatPipeline pipeline(session);

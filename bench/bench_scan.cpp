@@ -4,9 +4,11 @@
 // lftp installed, also its recursive find over the same server.
 //
 // bench_scan --rtt-ms N [--tools harvex,lftp,rclone8,rclone16] [--server
-// vsftpd|pyftpdlib]: a smaller tree through a proxy that adds N ms of round
-// trip, timing harvex-cli beside lftp and rclone in one run ("harvex4": with
-// 4 connections, "rclone4": with 4 checkers).
+// vsftpd,pyftpdlib,proftpd,pureftpd|all]: a smaller tree through a proxy
+// that adds N ms of round trip, timing harvex-cli beside lftp and rclone in
+// one run ("harvex4": with 4 connections, "rclone4": with 4 checkers), on
+// each server in turn. ProFTPD and Pure-FTPd come from
+// bench/unpack_servers.sh.
 //
 // bench_scan --million: a tree of five levels (111,111 folders, 1,011,110
 // entries), for the scan's peak resident memory. SQLite's own peak (its page
@@ -20,6 +22,7 @@
 #include "core/scan/HostSource.h"
 #include "core/scan/ScanWorker.h"
 #include "core/base/UserMessages.h"
+#include "BenchServer.h"
 #include "LatencyBench.h"
 
 #include <QCommandLineParser>
@@ -109,7 +112,7 @@ int main(int argc, char **argv)
     QCommandLineParser args;
     args.addOptions({{"rtt-ms", "Round trip the proxy adds, in ms.", "N"},
                      {"tools", "Comma-separated: harvex[N], lftp, rclone8, rclone16, rcloneN.", "LIST"},
-                     {"server", "vsftpd (default) or pyftpdlib.", "NAME"},
+                     {"server", "Comma-separated: vsftpd (default), pyftpdlib, proftpd, pureftpd, or all.", "LIST"},
                      {"external-proxy", "A proxy script to cross-check the built-in one.", "SCRIPT"},
                      {"million", "A tree of a million entries, for memory."}});
     args.process(app);
@@ -118,7 +121,7 @@ int main(int argc, char **argv)
         LatencyBench bench(args.value("rtt-ms").toInt(), tools);
         bench.setExternalProxy(args.value("external-proxy"));
         if (args.isSet("server"))
-            bench.setServer(args.value("server"));
+            bench.setServers(args.value("server") == "all" ? BenchServer::names() : args.value("server").split(u','));
         return bench.run();
     }
     QTemporaryDir root, data;

@@ -23,11 +23,7 @@ cleanup() { for p in ${pids[@]+"${pids[@]}"}; do kill "$p" 2>/dev/null || true; 
 trap cleanup EXIT
 
 unpack() {
-    mkdir -p "$W/debs" "$W/root"
-    chmod 777 "$W/debs" # apt-get downloads as its own account
-    (cd "$W/debs" && apt-get download -q proftpd-core libmemcached11 libmemcachedutil2 libhashkit2 \
-        libpcre2-posix3 libhiredis0.14 pure-ftpd >/dev/null)
-    for f in "$W"/debs/*.deb; do dpkg -x "$f" "$W/root"; done
+    "$(dirname "$0")/unpack_servers.sh" "$W"
 }
 
 make_tree() {

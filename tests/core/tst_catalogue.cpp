@@ -1,6 +1,8 @@
+#include "core/base/ListedTime.h"
 #include "core/catalogue/Catalogue.h"
 #include "core/catalogue/CatalogueError.h"
 #include "core/catalogue/IdDraw.h"
+#include "core/catalogue/LacTime.h"
 #include "core/catalogue/NameSearch.h"
 #include "core/catalogue/SqlDialect.h"
 #include "core/catalogue/SqliteNameFold.h"
@@ -27,6 +29,7 @@ private slots:
     void storesFieldsAsListed();
     void unknownSizeIsZero();
     void changedSizeOrTimeUpdatesTheRow();
+    void timesToTheirPrecisionAreNoChange();
     void unlistedChildrenOfAFolder();
     void lastAccessBytesRoundTrip();
     void duplicatesMatchWithinOneFolder();
@@ -230,6 +233,34 @@ void tst_Catalogue::changedSizeOrTimeUpdatesTheRow()
     m_cat->StoreEntry(e, 0, "h");
     QCOMPARE(m_cat->lastOutcome(), Catalogue::Outcome::Unchanged);
     QCOMPARE(m_cat->recordCount(), 1);
+}
+
+// ls gives a recent file's minute, and its day once it is six months old;
+// MLSD gives the second. None of these is a change of the file, and the row
+// keeps the finest time it was given.
+void tst_Catalogue::timesToTheirPrecisionAreNoChange()
+{
+    constexpr quint64 Minute = 60ull * 10000000;
+    const quint64 minuteStart = 0x01D9F3A2B4C50000ull / Minute * Minute;
+    const quint64 dayStart = minuteStart / (24 * 60 * Minute) * (24 * 60 * Minute);
+    FileEntry e = entry("log.txt", 128, 100);
+    e.time = ListedTime::marked(minuteStart, TimePrecision::Minute);
+    const qint32 id = m_cat->StoreEntry(e, 0, "h");
+    const auto storedTime = [&] { return LacTime::fileTime(row(id)[5].toDouble()); };
+    const auto rescan = [&](quint64 time) {
+        e.time = time;
+        m_cat->beginListing(0, "h", false);
+        m_cat->StoreEntry(e, 0, "h");
+        return m_cat->lastOutcome();
+    };
+    QCOMPARE(rescan(ListedTime::marked(dayStart, TimePrecision::Day)), Catalogue::Outcome::Unchanged);
+    QCOMPARE(storedTime(), ListedTime::marked(minuteStart, TimePrecision::Minute));
+    const quint64 exact = minuteStart + 41 * 10000000ull;
+    QCOMPARE(rescan(exact), Catalogue::Outcome::Unchanged);
+    QCOMPARE(storedTime(), exact);
+    QCOMPARE(rescan(ListedTime::marked(minuteStart, TimePrecision::Minute)), Catalogue::Outcome::Unchanged);
+    QCOMPARE(storedTime(), exact);
+    QCOMPARE(rescan(ListedTime::marked(minuteStart + Minute, TimePrecision::Minute)), Catalogue::Outcome::Changed);
 }
 
 void tst_Catalogue::unlistedChildrenOfAFolder()

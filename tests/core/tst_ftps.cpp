@@ -21,6 +21,7 @@ private slots:
     void promptPinsOnce();
     void changedCertificateDeclined();
     void implicitTls();
+    void listsOnControlAndResumesOnData();
 
 private:
     FtpLogon logonFor(const FtpTestServer &server) const;
@@ -187,5 +188,30 @@ void tst_Ftps::implicitTls()
     QVERIFY(s.list("pub").ok);
 }
 
+// Over TLS every data connection costs a handshake, so the listings come on
+// the control connection where the server allows; where they need a data
+// connection, it resumes the control connection's session. The server runs
+// with require_ssl_reuse: a data connection that did not resume is refused.
+void tst_Ftps::listsOnControlAndResumesOnData()
+{
+    FtpTestServer server(FtpTestServer::Kind::Vsftpd);
+    QVERIFY(server.enableTls());
+    QVERIFY2(server.start(m_root.path()), qPrintable(server.error()));
+    FtpLogon logon = logonFor(server);
+    logon.passive = true;
+    logon.tls = FtpLogon::Tls::Require;
+    logon.pinnedSha256 = CertificateFingerprint::parse(server.certificateFingerprint());
+    FtpSession s;
+    QVERIFY2(s.open(logon), qPrintable(s.lastError()));
+    QCOMPARE(s.method(), FtpSession::Method::StatA);
+    s.setMethod(FtpSession::Method::ListA);
+    for (const QByteArray &folder : {QByteArray("pub"), QByteArray("pub/inner"), QByteArray(), QByteArray("pub")}) {
+        const FtpSession::Listing l = s.list(folder);
+        QVERIFY2(l.ok, qPrintable(folder + ": " + l.error));
+    }
+    QCOMPARE(s.logonCount(), 1);
+}
+
 QTEST_GUILESS_MAIN(tst_Ftps)
 #include "tst_ftps.moc"
+

@@ -1,3 +1,4 @@
+#include "core/base/ListedTime.h"
 #include "core/ftp/FtpSession.h"
 #include "FtpTestServer.h"
 
@@ -15,6 +16,9 @@ private slots:
     void listsEveryEntry();
     void reusesOneConnection();
     void statFastPathMatchesList();
+    void lsTimesInTheServersZone_data();
+    void lsTimesInTheServersZone();
+    void rememberedListingSkipsTheComparison();
     void userAndPasswordLogon();
     void wrongPasswordAndClosedPort();
     void findFirstAndNext();
@@ -138,6 +142,103 @@ void tst_FtpSession::statFastPathMatchesList()
     }
 }
 
+// A server in India (+5:30) prints ls times in its own zone. Whichever way
+// it is listed, every time stored is the file's own to its precision: a
+// file from 2020 modified at 01:30 local, 20:00 UTC the day before, shows
+// an hour-level offset error as a wrong day.
+void tst_FtpSession::lsTimesInTheServersZone_data()
+{
+    QTest::addColumn<QStringList>("flags");
+    QTest::addColumn<int>("method");
+    QTest::addColumn<int>("recentPrecision");
+    QTest::newRow("MLSD and STAT: STAT") << QStringList() << int(FtpSession::Method::Stat) << int(TimePrecision::Minute);
+    QTest::newRow("MLSD only") << QStringList{"--no-stat"} << int(FtpSession::Method::Mlsd) << int(TimePrecision::Exact);
+    QTest::newRow("ls only: MDTM") << QStringList{"--no-mlsd"} << int(FtpSession::Method::ListA)
+                                   << int(TimePrecision::Minute);
+}
+
+void tst_FtpSession::lsTimesInTheServersZone()
+{
+    QFETCH(QStringList, flags);
+    QFETCH(int, method);
+    QFETCH(int, recentPrecision);
+    if (!FtpTestServer::available(FtpTestServer::Kind::Pyftpdlib))
+        QSKIP("pyftpdlib not installed");
+    QTemporaryDir root;
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    const QDateTime recent = now.addSecs(-3600).addMSecs(-now.time().msec());
+    const QDateTime old(QDate(2020, 3, 3), QTime(20, 0, 41), Qt::UTC);
+    const QMap<QString, QDateTime> times{{"recent.txt", recent}, {"old.txt", old}, {"sub/inner.txt", recent},
+                                         {"sub/old.txt", old}};
+    for (auto t = times.cbegin(); t != times.cend(); ++t) {
+        FtpTestServer::makeFile(root.filePath(t.key()), 5);
+        QFile f(root.filePath(t.key()));
+        QVERIFY(f.open(QIODevice::ReadWrite));
+        QVERIFY(f.setFileTime(t.value(), QFileDevice::FileModificationTime));
+    }
+    FtpTestServer server(FtpTestServer::Kind::Pyftpdlib);
+    QVERIFY(server.startZoned(root.path(), "Asia/Kolkata", flags));
+    FtpSession s;
+    QVERIFY2(s.open(FtpLogon::fromHostText(server.hostText())), qPrintable(s.lastError()));
+    QCOMPARE(int(s.method()), method);
+    const auto fileTime = [](const QDateTime &t) { return quint64(t.toMSecsSinceEpoch() + 11644473600000) * 10000; };
+    for (const QByteArray &folder : {QByteArray(), QByteArray("sub")}) {
+        const auto listed = byName(s.list(folder));
+        for (const char *file : {"recent.txt", "old.txt", "inner.txt"}) {
+            const QString name = QString::fromLatin1(file);
+            const QString path = folder.isEmpty() ? name : QString::fromLatin1(folder) + "/" + name;
+            if (!times.contains(path))
+                continue;
+            QVERIFY2(listed.contains(name), qPrintable(path));
+            const quint64 got = listed[name].time;
+            QVERIFY2(ListedTime::same(fileTime(times[path]), got), qPrintable(path));
+            const bool isOld = name == "old.txt";
+            const int expected = isOld && recentPrecision != int(TimePrecision::Exact) ? int(TimePrecision::Day)
+                                                                                        : recentPrecision;
+            // The top's listing is the probe's: MLSD's, where it was compared.
+            if (!folder.isEmpty() || method != int(FtpSession::Method::Stat))
+                QCOMPARE(int(ListedTime::precision(got)), expected);
+        }
+    }
+}
+
+// A second log-on to a server lists its top folder the remembered way at
+// once; a server whose FEAT or SYST changed is compared afresh, and so is
+// one where the remembered way no longer lists.
+void tst_FtpSession::rememberedListingSkipsTheComparison()
+{
+    if (!FtpTestServer::available(FtpTestServer::Kind::Pyftpdlib))
+        QSKIP("pyftpdlib not installed");
+    FtpTestServer server(FtpTestServer::Kind::Pyftpdlib);
+    QVERIFY(server.startZoned(m_root.path(), "Asia/Kolkata"));
+    FtpLogon logon = FtpLogon::fromHostText(server.hostText());
+    const auto listingsSent = [&](const FtpLogon &l, FtpSession::Method expected) {
+        const int before = server.receivedCommands().size();
+        FtpSession s;
+        if (!s.open(l))
+            return QStringList{"log-on failed"};
+        if (s.method() != expected || !s.list(QByteArray()).ok)
+            return QStringList{"method " + s.methodName(s.method())};
+        s.close();
+        QStringList sent = server.receivedCommands().mid(before).filter(QRegularExpression("^(MLSD|STAT|LIST)"));
+        return sent;
+    };
+    QCOMPARE(listingsSent(logon, FtpSession::Method::Stat), (QStringList{"MLSD", "STAT -a .", "STAT ."}));
+    FtpSession first;
+    QVERIFY(first.open(logon));
+    logon.listing = first.listingChoice();
+    QCOMPARE(logon.listing->clockOffsetS, 19800);
+    QCOMPARE(ListingChoice::fromText(logon.listing->text()), logon.listing);
+    QCOMPARE(listingsSent(logon, FtpSession::Method::Stat), (QStringList{"STAT ."}));
+
+    FtpLogon changed = logon;
+    changed.listing->signature = "another server";
+    QCOMPARE(listingsSent(changed, FtpSession::Method::Stat).size(), 3);
+    FtpLogon gone = logon;
+    gone.listing->method = FtpSession::Method::StatA; // answered with 550 now
+    QCOMPARE(listingsSent(gone, FtpSession::Method::Stat), (QStringList{"STAT -a .", "MLSD", "STAT -a .", "STAT ."}));
+}
+
 void tst_FtpSession::userAndPasswordLogon()
 {
     if (!FtpTestServer::available(FtpTestServer::Kind::Pyftpdlib))
@@ -149,7 +250,8 @@ void tst_FtpSession::userAndPasswordLogon()
     logon.password = "s3cret";
     FtpSession s;
     QVERIFY2(s.open(logon), qPrintable(s.lastError()));
-    QCOMPARE(s.method(), FtpSession::Method::Mlsd);
+    // pyftpdlib's "STAT ." tells what its MLSD tells of this tree.
+    QCOMPARE(s.method(), FtpSession::Method::Stat);
     QVERIFY(byName(s.list(QByteArray())).contains("readme.txt"));
 }
 

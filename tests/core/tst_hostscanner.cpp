@@ -122,6 +122,7 @@ private slots:
     void everyListedNameOnceOnRealServers();
     void linkMetBeforeItsFolder();
     void linksShownAsFolders();
+    void rescansByAnotherListingFindNoChange();
 
 private:
     QStringList storedRows();
@@ -639,3 +640,45 @@ void tst_HostScanner::linksShownAsFolders()
 
 QTEST_GUILESS_MAIN(tst_HostScanner)
 #include "tst_hostscanner.moc"
+
+// One server, in a zone of its own, scanned by MLSD, then by STAT, then by
+// LIST with MDTM, as a server that gains or loses a feature between scans
+// is: the rescans find no change, in recent files or in old ones.
+void tst_HostScanner::rescansByAnotherListingFindNoChange()
+{
+    if (!FtpTestServer::available(FtpTestServer::Kind::Pyftpdlib))
+        QSKIP("pyftpdlib not installed");
+    QTemporaryDir tree;
+    const QDateTime recent = QDateTime::currentDateTimeUtc().addDays(-3);
+    const QDateTime old(QDate(2021, 7, 1), QTime(23, 59, 30), Qt::UTC);
+    int n = 0;
+    for (const char *path : {"a.txt", "pub/b.iso", "pub/old/c.txt", "pub/old/d.txt", "e.txt"}) {
+        FtpTestServer::makeFile(tree.filePath(path), 10 + n);
+        QFile f(tree.filePath(path));
+        QVERIFY(f.open(QIODevice::ReadWrite));
+        QVERIFY(f.setFileTime(n++ % 2 ? old : recent, QFileDevice::FileModificationTime));
+    }
+    const quint16 port = FtpTestServer::freePort();
+    int scans = 0;
+    for (const QStringList &flags : {QStringList{"--no-stat"}, QStringList{}, QStringList{"--no-mlsd"}}) {
+        FtpTestServer server(FtpTestServer::Kind::Pyftpdlib);
+        server.setPort(port);
+        QVERIFY(server.startZoned(tree.path(), "America/St_Johns", flags)); // -3:30 or -2:30
+        ActivityLog log;
+        ElapsedCounter timeConnect;
+        FixedHost hosts;
+        hosts.host = server.hostText();
+        Recorder messages;
+        RecordingView view;
+        FtpConnection conn(log, timeConnect, hosts, messages);
+        HostScanner scanner(conn, *m_cat, log, hosts, messages, view);
+        scanner.ScanHost();
+        QVERIFY2(messages.shown.isEmpty(), qPrintable(messages.shown.join(';')));
+        QCOMPARE(scanner.stats().failed, 0);
+        const HostScanner::Stats &s = scanner.stats();
+        if (scans++ == 0)
+            QCOMPARE(s.added, 7);
+        else
+            QVERIFY2(s.added + s.changed + s.removed == 0, qPrintable(lastChanges().join(';')));
+    }
+}

@@ -83,6 +83,8 @@ private slots:
     void unreadableLinesAreCountedAndSampled();
     void mlsdLines_data();
     void mlsdLines();
+    void timesKeepTheirPrecision_data();
+    void timesKeepTheirPrecision();
     void systChoosesFamily_data();
     void systChoosesFamily();
     void sizes_data();
@@ -332,6 +334,39 @@ void tst_ListingParser::mlsdLines()
     QFETCH(QByteArray, expected);
     const ListingParser parser(ListingParser::Format::Mlsd, Family::Any, Now);
     QCOMPARE(verdictOf(parser.classify(line)), expected);
+}
+
+// ls prints a recent file's minute and an older one's day, in the server's
+// time; MLSD and full-iso with a zone say the second in UTC.
+void tst_ListingParser::timesKeepTheirPrecision_data()
+{
+    QTest::addColumn<QByteArray>("line");
+    QTest::addColumn<bool>("mlsd");
+    QTest::addColumn<int>("precision");
+    QTest::addColumn<bool>("serverClock");
+    using P = TimePrecision;
+    QTest::newRow("recent") << QByteArray("-rw-r--r--   1 0  0  10 Dec 07 22:00 a") << false << int(P::Minute) << true;
+    QTest::newRow("older") << QByteArray("-rw-r--r--   1 0  0  10 Mar  4  2020 a") << false << int(P::Day) << true;
+    QTest::newRow("day first") << QByteArray("-rw-r--r--   1 0  0  10 8 Dez 2020 a") << false << int(P::Day) << true;
+    QTest::newRow("long-iso") << QByteArray("-rw-r--r--   1 0  0  10 2005-06-07 21:22 a") << false << int(P::Minute)
+                              << true;
+    QTest::newRow("full-iso") << QByteArray("-rw-r--r-- 1 0 0 10 2005-06-07 21:22:33.000000000 +0200 a") << false
+                              << int(P::Exact) << false;
+    QTest::newRow("mlsd") << QByteArray("type=file;size=1;modify=20200304050607; a") << true << int(P::Exact) << false;
+}
+
+void tst_ListingParser::timesKeepTheirPrecision()
+{
+    QFETCH(QByteArray, line);
+    QFETCH(bool, mlsd);
+    QFETCH(int, precision);
+    QFETCH(bool, serverClock);
+    const ListingParser parser(mlsd ? ListingParser::Format::Mlsd : ListingParser::Format::List, Family::Any, Now);
+    const ListingParser::Parsed p = parser.parseListing({line});
+    QCOMPARE(p.entries.size(), 1);
+    QCOMPARE(p.entries[0].name, QByteArray("a"));
+    QCOMPARE(int(p.entries[0].precision), precision);
+    QCOMPARE(p.entries[0].onServerClock, serverClock);
 }
 
 void tst_ListingParser::systChoosesFamily_data()

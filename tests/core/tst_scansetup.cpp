@@ -19,6 +19,7 @@ private slots:
     void savedFlagsBecomeTheHostsSettings_data();
     void savedFlagsBecomeTheHostsSettings();
     void pinnedCertificateServesTheNextLogon();
+    void rememberedListingIsThePortsOwn();
 
 private:
     QString settingsFile(const QByteArray &text);
@@ -218,6 +219,29 @@ void tst_ScanSetup::pinnedCertificateServesTheNextLogon()
     QCOMPARE(CertificateFingerprint::text(setup.logonFor("h.example:21").pinnedSha256), PinB);
     QCOMPARE(IniFile(path).readString("TRUST", "h.example", ""), PinB);
     QCOMPARE(setup.settingsPath(), path);
+}
+
+// Two servers on one host are two servers; a choice written by another
+// version, or mangled, is no choice.
+void tst_ScanSetup::rememberedListingIsThePortsOwn()
+{
+    const QString path = settingsFile("[LISTING]\nh.example:2121=garbage|x\n");
+    IniFile ini(path);
+    ScanSetup setup(ini);
+    QVERIFY(!setup.logonFor("h.example:2121").listing);
+    ListingChoice c;
+    c.method = ListingMethod::StatA;
+    c.supported = {ListingMethod::Mlsd, ListingMethod::List, ListingMethod::StatA};
+    c.clockOffsetS = -12600;
+    c.folderSizes = false;
+    c.signature = QByteArray(20, '\x5a');
+    QVERIFY(setup.rememberListing(setup.logonFor("h.example:2121"), c));
+    QCOMPARE(setup.logonFor("h.example:2121").listing, std::optional<ListingChoice>(c));
+    QCOMPARE(setup.logonFor("ftp://h.example:2121").listing, std::optional<ListingChoice>(c));
+    QVERIFY(!setup.logonFor("h.example").listing);
+    QCOMPARE(IniFile(path).readString("LISTING", "h.example:2121", ""), c.text());
+    c.method = ListingMethod::Stat; // not among those supported
+    QVERIFY(!ListingChoice::fromText(c.text()));
 }
 
 QTEST_GUILESS_MAIN(tst_ScanSetup)

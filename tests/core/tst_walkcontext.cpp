@@ -176,12 +176,13 @@ void tst_WalkContext::eachFolderListedOnce_data()
 {
     QTest::addColumn<QString>("scenario");
     QTest::addColumn<int>("connections");
+    QTest::addColumn<int>("most");
     // 1 + 8 + 24 folders; LIST servers are asked for STAT once, MLSD ones
-    // list one folder both ways once.
-    QTest::newRow("LIST, 1 connection") << "parallel" << 1;
-    QTest::newRow("LIST, 4 connections") << "parallel" << 4;
-    QTest::newRow("MLSD, 1 connection") << "parallel-mlsd" << 1;
-    QTest::newRow("MLSD, 4 connections") << "parallel-mlsd" << 4;
+    // for both forms of STAT once, and list one folder both ways once.
+    QTest::newRow("LIST, 1 connection") << "parallel" << 1 << 34;
+    QTest::newRow("LIST, 4 connections") << "parallel" << 4 << 34;
+    QTest::newRow("MLSD, 1 connection") << "parallel-mlsd" << 1 << 36;
+    QTest::newRow("MLSD, 4 connections") << "parallel-mlsd" << 4 << 36;
 }
 
 // Learning how a server lists costs a scan one listing at most: the top's
@@ -191,6 +192,7 @@ void tst_WalkContext::eachFolderListedOnce()
 {
     QFETCH(QString, scenario);
     QFETCH(int, connections);
+    QFETCH(int, most);
     if (!FtpTestServer::available(FtpTestServer::Kind::Scripted))
         QSKIP("no /usr/bin/python3");
     FtpTestServer server(FtpTestServer::Kind::Scripted);
@@ -202,7 +204,7 @@ void tst_WalkContext::eachFolderListedOnce()
     QCOMPARE(scan.scanner.stats().listed, 33);
     const qsizetype asked = listingCommands(server.receivedCommands());
     qDebug("%lld listing commands for 33 folders over %d connections", qint64(asked), connections);
-    QVERIFY2(asked >= 33 && asked <= 34, qPrintable(server.receivedCommands().join(',')));
+    QVERIFY2(asked >= 33 && asked <= most, qPrintable(server.receivedCommands().join(',')));
 }
 
 void tst_WalkContext::foldersListingAsOneAboveAreNotEntered_data()

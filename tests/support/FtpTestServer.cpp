@@ -101,6 +101,18 @@ bool FtpTestServer::start(const QString &root, const QString &user, const QStrin
     return launch(QString::fromLatin1(DebianPython), args);
 }
 
+bool FtpTestServer::startZoned(const QString &root, const QString &zone, const QStringList &flags)
+{
+    m_port = m_fixedPort ? m_fixedPort : freePort();
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("TZ"), zone);
+    m_process.setProcessEnvironment(env);
+    return launch(QString::fromLatin1(DebianPython),
+                  QStringList{QStringLiteral(HARVEX_TEST_SCRIPTS "/zoneftp.py"), QString::number(m_port), root,
+                              m_work.filePath(QStringLiteral("commands.log"))}
+                      + flags);
+}
+
 bool FtpTestServer::startScripted(const QString &scenario, const QString &host)
 {
     m_host = host;

@@ -19,10 +19,14 @@ public:
     void setPort(quint16 port) { m_fixedPort = port; }
     // Serves root (made readable for the server's unprivileged user).
     bool start(const QString &root, const QString &user = QString(), const QString &password = QString());
+    // Kind::Pyftpdlib keeping its clock in zone (TZ, "Asia/Kolkata"): ls
+    // lines print local times, MLSD and MDTM UTC. flags: "--no-mlsd",
+    // "--no-stat" (see zoneftp.py). Commands it receives go to commandLog().
+    bool startZoned(const QString &root, const QString &zone, const QStringList &flags = {});
     // Kind::Scripted: the misbehaving server, playing one scenario, on
     // 127.0.0.1 or host ("::1"). Commands it receives go to commandLog().
     bool startScripted(const QString &scenario, const QString &host = QStringLiteral("127.0.0.1"));
-    // Every command verb the scripted server received, one a line.
+    // Every command the scripted or zoned server received, one a line.
     QStringList receivedCommands() const;
 
     // Kind::Vsftpd: serve over TLS (explicit, or implicit from the first

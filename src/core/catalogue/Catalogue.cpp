@@ -1,4 +1,5 @@
 #include "Catalogue.h"
+#include "core/base/ListedTime.h"
 #include "PendingFolders.h"
 #include "CatalogueAddress.h"
 #include "CatalogueError.h"
@@ -229,8 +230,10 @@ void Catalogue::updateIfChanged(Child &child, qint64 size, double lac)
     child.met = true;
     quint64 bits;
     std::memcpy(&bits, &lac, sizeof bits);
-    if (child.size == size && child.lac == bits)
+    if (child.size == size && ListedTime::same(child.lac, bits)) {
+        keepFinerTime(child, size, bits);
         return;
+    }
     beginIfNeeded();
     m_store->updateRow(child.id, size, lac);
     m_lastEarlier.size = child.size;
@@ -239,6 +242,22 @@ void Catalogue::updateIfChanged(Child &child, qint64 size, double lac)
     child.lac = bits;
     m_pacing.count();
     m_lastOutcome = Outcome::Changed;
+    commitIfDue();
+}
+
+// A time listed to the minute or the day, where the row has one to the
+// second (or the other way round), is no change: the row keeps the finer.
+void Catalogue::keepFinerTime(Child &child, qint64 size, quint64 listed)
+{
+    const quint64 kept = ListedTime::finer(child.lac, listed);
+    if (kept == child.lac)
+        return;
+    beginIfNeeded();
+    double lac;
+    std::memcpy(&lac, &kept, sizeof lac);
+    m_store->updateRow(child.id, size, lac);
+    child.lac = kept;
+    m_pacing.count();
     commitIfDue();
 }
 

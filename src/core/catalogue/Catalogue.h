@@ -150,6 +150,7 @@ private:
         bool met;
     };
     void updateIfChanged(Child &child, qint64 size, double lac);
+    void keepFinerTime(Child &child, qint64 size, quint64 listed);
     static QByteArray childKey(const QByteArray &bytes, bool folder);
 
     QString m_connection;

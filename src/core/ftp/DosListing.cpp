@@ -217,6 +217,8 @@ std::optional<ListedEntry> DosListing::vshell(const QByteArray &line, const QDat
         return std::nullopt;
     ListedEntry e;
     e.modified = date.when;
+    e.precision = date.precision;
+    e.onServerClock = date.onServerClock;
     e.name = f.fromField(date.next);
     if (!nameInPlace(e.name))
         return std::nullopt;

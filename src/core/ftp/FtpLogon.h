@@ -1,6 +1,9 @@
 #pragma once
+#include "ListingChoice.h"
+
 #include <QByteArray>
 #include <QString>
+#include <optional>
 
 // Everything needed to log on to one server. The password lives only here,
 // in memory, for the length of a session.
@@ -24,6 +27,8 @@ struct FtpLogon
     int idleTimeoutMs = 60000;
     // Stops a server that drips a listing forever.
     int listingDeadlineMs = 10 * 60 * 1000;
+    // How the server listed at the last scan, if it was remembered.
+    std::optional<ListingChoice> listing;
 
     // "host", "host:port", "[v6addr]:port", a bare IPv6 address, each with an
     // optional "ftp://" or "ftps://" in front. valid is false (with error)

@@ -18,7 +18,7 @@ bool FtpSession::open(const FtpLogon &logon)
     startOver(logon, logon.passive, false);
     if (!establish())
         return false;
-    Listing top = m_probe.chooseMethod();
+    Listing top = m_probe.chooseMethod(m_logon.listing);
     if (top.ok) {
         m_probed = std::move(top);
         m_probedWith = m_probe.method();
@@ -39,7 +39,9 @@ void FtpSession::startOver(const FtpLogon &logon, bool passive, bool modeNoted)
 
 FtpSession::Likeness FtpSession::likeness() const
 {
-    Likeness like{m_logon, m_probe.method(), m_probe.supported(), m_data.passive(), m_probe.pathFormVerdict()};
+    Likeness like{m_logon,         m_probe.method(),           m_probe.supported(),
+                  m_data.passive(), m_decoder.clockOffset(), m_decoder.folderSizes(),
+                  m_probe.pathFormVerdict()};
     if (!m_tls.acceptedSha256().isEmpty())
         like.logon.pinnedSha256 = m_tls.acceptedSha256();
     if (m_tls.plainAfterRefusal())
@@ -54,6 +56,8 @@ bool FtpSession::openLike(const Likeness &like)
         return false;
     m_probe.setMethod(like.method);
     m_probe.setSupported(like.supported);
+    m_decoder.setClockOffset(like.clockOffsetS);
+    m_decoder.setFolderSizes(like.folderSizes);
     if (like.pathForm)
         m_probe.shareVerdict(like.pathForm);
     return true;

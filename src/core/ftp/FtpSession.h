@@ -50,6 +50,8 @@ public:
         Method method = Method::List;
         QList<Method> supported;
         bool passive = false;
+        int clockOffsetS = 0; // the server's clock ahead of UTC, as ls times show it
+        bool folderSizes = true;
         // Shared, not copied: what one connection learns, the others use.
         std::shared_ptr<PathFormVerdict> pathForm;
     };
@@ -73,6 +75,8 @@ public:
     static QString methodName(Method m) { return QString::fromLatin1(listingCommand(m)); }
     void setMethod(Method m) { m_probe.setMethod(m); }
     QList<Method> supportedMethods() const { return m_probe.supported(); }
+    // How this server lists, for the next log-on to it (FtpLogon::listing).
+    ListingChoice listingChoice() const { return m_probe.choice(); }
     int logonCount() const { return m_logons; }
 
     // Every wait gives up within 50 ms once *cancel is true. Not owned.

@@ -1,5 +1,6 @@
 #pragma once
 #include "core/base/FileEntry.h"
+#include "core/base/ListedTime.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -14,6 +15,9 @@ struct ListedEntry
     bool sizeKnown = false;
     quint64 size = 0;
     QDateTime modified; // UTC; invalid when the line gives none
+    TimePrecision precision = TimePrecision::Exact;
+    // The time is the server's local time, read as UTC: ls prints it so.
+    bool onServerClock = false;
     QByteArray unique;  // MLSD "unique" or EPLF "i" fact
     // The name is clear but a field the line gave (a size past 2^63 - 1, an
     // impossible date) is not: that field is stored unknown, the line

@@ -402,6 +402,26 @@ QDateTime ListingDate::yearless(int month, int day, QTime t, const QDateTime &no
 
 ListingDate::Read ListingDate::unixAt(const ListingFields &f, qsizetype i, const QDateTime &now)
 {
+    return withForm(f, i, unixDate(f, i, now));
+}
+
+// What the fields a date took say of it: a time with seconds, one without,
+// or none; a zone.
+ListingDate::Read ListingDate::withForm(const ListingFields &f, qsizetype i, Read r)
+{
+    r.precision = TimePrecision::Day;
+    for (qsizetype k = i; k >= 0 && k < r.next; ++k) {
+        int offset = 0;
+        if (zoneOffset(f[k], offset))
+            r.onServerClock = false;
+        else if (const QByteArray t = f[k]; time(t).isValid())
+            r.precision = t.count(':') == 2 ? TimePrecision::Exact : TimePrecision::Minute;
+    }
+    return r;
+}
+
+ListingDate::Read ListingDate::unixDate(const ListingFields &f, qsizetype i, const QDateTime &now)
+{
     if (i < 0 || i >= f.count())
         return {};
     for (auto form : {isoAt, dashedAt, yearFirstAt}) {

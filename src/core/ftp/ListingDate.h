@@ -1,5 +1,6 @@
 #pragma once
 #include "ListingFields.h"
+#include "core/base/ListedTime.h"
 
 #include <QDateTime>
 
@@ -13,6 +14,10 @@ public:
     {
         QDateTime when;     // UTC where the line says so, else the server's clock
         qsizetype next = -1; // the field after the date; -1 when no date stands there
+        // To the day where the line gives no time, to the minute where it
+        // gives no seconds.
+        TimePrecision precision = TimePrecision::Exact;
+        bool onServerClock = true; // false: the line gave its zone
         bool found() const { return next >= 0; }
     };
 
@@ -40,4 +45,8 @@ public:
     static bool mayBeColumn(const QByteArray &word);
     // No year given: the date is within the last year, as ls prints it.
     static QDateTime yearless(int month, int day, QTime t, const QDateTime &now);
+
+private:
+    static Read unixDate(const ListingFields &f, qsizetype i, const QDateTime &now);
+    static Read withForm(const ListingFields &f, qsizetype i, Read r);
 };

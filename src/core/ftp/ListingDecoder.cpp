@@ -79,8 +79,11 @@ FileEntry ListingDecoder::toEntry(const ListedEntry &e) const
     f.wireName = e.name;
     f.unique = e.unique;
     f.kind = e.kind;
-    f.size = e.size;
-    f.sizeKnown = e.sizeKnown;
-    f.time = e.fileTime();
+    const bool sized = m_folderSizes || e.kind != FileEntry::Kind::Directory;
+    f.size = sized ? e.size : 0;
+    f.sizeKnown = sized ? e.sizeKnown : false;
+    f.time = ListedTime::marked(e.fileTime(), e.precision);
+    if (e.onServerClock && f.time != 0)
+        f.time -= qint64(m_clockOffsetS) * 1000 * ListedTime::TicksPerMs;
     return f;
 }

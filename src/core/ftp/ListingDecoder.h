@@ -19,6 +19,16 @@ public:
 
     // From SYST: only some systems' listings need the hint.
     void setFamily(ListingParser::Family family) { m_family = family; }
+    // How far the server's clock, in which ls prints times, runs ahead of
+    // UTC, in seconds (negative west of Greenwich); learned per server.
+    void setClockOffset(int seconds) { m_clockOffsetS = seconds; }
+    int clockOffset() const { return m_clockOffsetS; }
+    // Whether folders keep the size their listing gives. ls prints a
+    // folder's blocks where ProFTPD's MLSD gives no size: a server listed
+    // both ways stores what MLSD stores, so that a rescan by the other
+    // way finds no change.
+    void setFolderSizes(bool kept) { m_folderSizes = kept; }
+    bool folderSizes() const { return m_folderSizes; }
 
     FtpListing parseLines(QByteArrayList lines, ListingMethod m) const;
     // A listing that came as a reply's inner lines (STAT); a failed reply
@@ -32,4 +42,6 @@ public:
 private:
     const FtpLogon &m_logon;
     ListingParser::Family m_family = ListingParser::Family::Any;
+    int m_clockOffsetS = 0;
+    bool m_folderSizes = true;
 };

@@ -3,7 +3,11 @@
 #include "DataChannel.h"
 #include "FolderLister.h"
 #include "ListingDecoder.h"
+#include "ListingAgreement.h"
 #include "ListingRequest.h"
+#include "ServerClock.h"
+
+#include <QCryptographicHash>
 
 namespace {
 QSet<QByteArray> namesOf(const FtpListing &l)
@@ -30,6 +34,7 @@ void ListingProbe::readFeatures()
     m_features.clear();
     QByteArray mlstFacts;
     const FtpReply r = m_control.command("FEAT");
+    m_signature = r.lines.join('\n');
     if (r.isPositive()) {
         for (qsizetype i = 1; i + 1 < r.lines.size(); ++i) {
             const QByteArrayList words = r.lines[i].trimmed().split(' ');
@@ -69,6 +74,7 @@ void ListingProbe::selectFacts(const QByteArray &offered)
 void ListingProbe::readSystem()
 {
     const FtpReply r = m_control.command("SYST");
+    m_signature = QCryptographicHash::hash(m_signature + '\n' + r.lines.join('\n'), QCryptographicHash::Sha1);
     m_family = r.isPositive() ? ListingParser::familyFromSyst(r.text()) : ListingParser::Family::Any;
     m_decoder.setFamily(m_family);
 }
@@ -77,27 +83,52 @@ void ListingProbe::readSystem()
 // understood, and is taken as a file name where it is not (an error, or an
 // empty listing). VMS and the mainframes have no such flag and no STAT that
 // lists like LIST: SYST decides there, without a listing.
-FtpListing ListingProbe::chooseMethod()
+FtpListing ListingProbe::chooseMethod(const std::optional<ListingChoice> &remembered)
+{
+    if (remembered && remembered->signature == m_signature) {
+        FtpListing top = takeRemembered(*remembered);
+        if (top.ok)
+            return top;
+    }
+    return compareMethods();
+}
+
+// The top folder listed the remembered way is the proof it still works.
+FtpListing ListingProbe::takeRemembered(const ListingChoice &c)
+{
+    m_method = c.method;
+    m_supported = c.supported;
+    m_decoder.setClockOffset(c.clockOffsetS);
+    m_decoder.setFolderSizes(c.folderSizes);
+    return m_lister.list({m_method, QByteArray()});
+}
+
+ListingChoice ListingProbe::choice() const
+{
+    return {m_method, m_supported, m_decoder.clockOffset(), m_decoder.folderSizes(), m_signature};
+}
+
+FtpListing ListingProbe::compareMethods()
 {
     using M = ListingMethod;
     m_supported.clear();
-    if (m_features.contains("MLST")) {
-        m_method = M::Mlsd;
-        m_supported = {M::Mlsd, M::List};
-        return {};
-    }
+    m_decoder.setClockOffset(0);
+    m_decoder.setFolderSizes(true);
+    if (m_features.contains("MLST"))
+        return chooseBesideMlsd();
     if (m_family == ListingParser::Family::Vms || m_family == ListingParser::Family::Mvs
         || m_family == ListingParser::Family::Os400) {
         m_method = M::List;
         m_supported = {M::List};
         return {};
     }
-    const FtpListing all = m_lister.list({M::ListA, QByteArray()});
+    FtpListing all = m_lister.list({M::ListA, QByteArray()});
     if (all.ok && !all.entries.isEmpty()) {
         m_method = M::ListA;
         m_supported = {M::ListA};
         // Servers differ in what STAT shows; use it only where it gives
         // exactly the data-connection listing's entries.
+        learnClock(all);
         const FtpListing viaStat = m_lister.list({M::StatA, QByteArray()});
         if (!sameEntries(viaStat, all))
             return all;
@@ -107,11 +138,58 @@ FtpListing ListingProbe::chooseMethod()
     }
     // Refused, or empty: "-a" may have been taken for a name. Without a
     // listing with "-a" to compare, STAT is not tried.
-    const FtpListing plain = m_lister.list({M::List, QByteArray()});
+    FtpListing plain = m_lister.list({M::List, QByteArray()});
     const bool dashA = all.ok && plain.entries.isEmpty();
     m_method = dashA ? M::ListA : M::List;
     m_supported = {m_method};
-    return dashA ? all : plain;
+    FtpListing &chosen = dashA ? all : plain;
+    learnClock(chosen);
+    return chosen;
+}
+
+// MLSD costs three round trips a folder (the passive reply, the data
+// connection, the listing), STAT one, and STATs pipeline. ProFTPD and
+// Pure-FTPd answer "STAT -a ." with the whole folder, pyftpdlib "STAT .",
+// in ls lines: times to the minute or the day, on the server's clock. STAT
+// is taken only where the top folder's ls lines tell what its MLSD tells;
+// the top keeps MLSD's listing, to the second.
+FtpListing ListingProbe::chooseBesideMlsd()
+{
+    using M = ListingMethod;
+    m_method = M::Mlsd;
+    m_supported = {M::Mlsd, M::List};
+    const FtpListing mlsd = m_lister.list({M::Mlsd, QByteArray()});
+    if (!mlsd.ok)
+        return {};
+    for (const M m : {M::StatA, M::Stat}) {
+        if (mlsd.entries.isEmpty())
+            break; // nothing to compare with
+        const FtpListing local = m_lister.list({m, QByteArray()});
+        const int offset = ServerClock::offsetFrom(mlsd, local).value_or(0);
+        if (ListingAgreement::agrees(mlsd, local, offset)) {
+            m_decoder.setClockOffset(offset);
+            m_decoder.setFolderSizes(ListingAgreement::sizesFolders(mlsd));
+            m_supported.append(m);
+            m_method = m;
+            break;
+        }
+    }
+    return mlsd;
+}
+
+// One MDTM of a file the listing gave to the minute tells how the server's
+// clock stands to UTC; without such a file, or MDTM, times are read as
+// UTC. The listing is set to the offset learned.
+void ListingProbe::learnClock(FtpListing &listing)
+{
+    const FileEntry *file = m_features.contains("MDTM") ? ServerClock::mdtmCandidate(listing) : nullptr;
+    if (!file)
+        return;
+    const std::optional<int> offset = ServerClock::offsetFromMdtm(m_control.command("MDTM " + file->wireName), file->time);
+    if (!offset || *offset == 0)
+        return;
+    m_decoder.setClockOffset(*offset);
+    ServerClock::shift(listing, *offset);
 }
 
 bool ListingProbe::sameEntries(const FtpListing &a, const FtpListing &b) const

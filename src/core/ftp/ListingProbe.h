@@ -1,5 +1,6 @@
 #pragma once
 #include "FtpListing.h"
+#include "ListingChoice.h"
 #include "ListingMethod.h"
 #include "ListingParser.h"
 #include "ListingSignature.h"
@@ -8,6 +9,7 @@
 #include <QList>
 #include <QSet>
 #include <memory>
+#include <optional>
 
 class ControlChannel;
 class DataChannel;
@@ -30,8 +32,12 @@ public:
     void readSystem();
     // Once per server. Where FEAT or SYST do not tell, the top folder is
     // listed with the methods compared; the listing of the method chosen is
-    // returned, for the top's listing. Not ok when none was made.
-    FtpListing chooseMethod();
+    // returned, for the top's listing. Not ok when none was made. A choice
+    // remembered from the server, signed by the same FEAT and SYST, is
+    // taken as it is while it lists the top folder.
+    FtpListing chooseMethod(const std::optional<ListingChoice> &remembered = std::nullopt);
+    // What was chosen, to remember for the host.
+    ListingChoice choice() const;
     ListingMethod method() const { return m_method; }
     void setMethod(ListingMethod m) { m_method = m; }
     QList<ListingMethod> supported() const { return m_supported; }
@@ -51,6 +57,10 @@ public:
 
 private:
     void selectFacts(const QByteArray &offered);
+    FtpListing compareMethods();
+    FtpListing takeRemembered(const ListingChoice &c);
+    FtpListing chooseBesideMlsd();
+    void learnClock(FtpListing &listing);
     bool sameEntries(const FtpListing &a, const FtpListing &b) const;
     bool pathFormDue(const QByteArray &path) const;
     FtpListing tryPathForm(const QByteArray &path);
@@ -61,6 +71,7 @@ private:
     const DataChannel &m_data;
     ListingDecoder &m_decoder;
     QSet<QByteArray> m_features;
+    QByteArray m_signature; // of this log-on's FEAT and SYST replies
     ListingParser::Family m_family = ListingParser::Family::Any;
     ListingMethod m_method = ListingMethod::List;
     QList<ListingMethod> m_supported;

@@ -1,10 +1,12 @@
 #include "StatPipeline.h"
 
 namespace {
-// Measured on vsftpd: 16 in flight already hides a 20 ms round trip for
-// a walk whose folders come a level at a time; more helps wide trees.
-constexpr int FirstWindow = 16;
-constexpr int MaxWindow = 128;
+// Measured on vsftpd over 20 ms of round trip, 1,101 folders in three
+// levels: windows growing from 16 to 128 walked them in 0.58 s, a fixed 512
+// in 0.42 s; the last level's thousand folders then take two round trips
+// rather than eight. A command is some 30 bytes, so 512 in flight are 15 KB.
+constexpr int FirstWindow = 64;
+constexpr int MaxWindow = 512;
 constexpr int MinWindow = 4;
 // A server that drops pipelined commands never answers them: don't wait
 // the whole idle time-out to find out.

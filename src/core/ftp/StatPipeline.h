@@ -43,7 +43,7 @@ public:
     // Folders not yet sent, for a caller that shares them out elsewhere.
     QByteArrayList takeQueued();
 
-    // The window starts at first and grows up to most (16 and 128 unless
+    // The window starts at first and grows up to most (64 and 512 unless
     // set; benchmarks compare fixed windows).
     void setWindowLimits(int first, int most);
     // Once *cancel is true a lost wait is not taken for a lost connection:

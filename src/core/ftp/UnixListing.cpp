@@ -152,6 +152,8 @@ std::optional<ListedEntry> afterColumns(const ListingFields &f, Kind kind, const
         if (!plausibleName(e.name, nameInColumn) || (m >= 2 && !sizeLike(f[m - 1])))
             continue;
         e.modified = date.when;
+        e.precision = date.precision;
+        e.onServerClock = date.onServerClock;
         e.partial = !date.when.isValid(); // a date's shape with an impossible value
         if (m >= 2)
             assignSize(e, f, m - 1);
@@ -209,6 +211,8 @@ std::optional<ListedEntry> spacedOwner(const ListingFields &f, Kind kind, const 
         if (found)
             return std::nullopt;
         e.modified = date.when;
+        e.precision = date.precision;
+        e.onServerClock = date.onServerClock;
         e.partial = !date.when.isValid();
         assignSize(e, f, m - 1);
         applyKind(e, kind);

@@ -42,6 +42,13 @@ void FtpConnection::pinNewlyTrusted()
         m_log.LogLine(QStringLiteral("Cannot write the settings file %1").arg(m_setup->settingsPath()), false);
 }
 
+// Later scans of the server list its top at once the way found now.
+void FtpConnection::rememberListing()
+{
+    if (m_setup && !m_setup->rememberListing(m_logon, m_session->listingChoice()))
+        m_log.LogLine(QStringLiteral("Cannot write the settings file %1").arg(m_setup->settingsPath()), false);
+}
+
 QByteArray FtpConnection::codePage() const
 {
     return m_logon.codePage;
@@ -71,6 +78,7 @@ void FtpConnection::ConnectToHost()
     m_logon = logonFor(host);
     if (m_session->open(m_logon)) {
         pinNewlyTrusted();
+        rememberListing();
         m_timeConnect.start();
         return;
     }

@@ -43,6 +43,7 @@ public:
 private:
     FtpLogon logonFor(const QString &hostText);
     void pinNewlyTrusted();
+    void rememberListing();
     // "Host "x" is not available", and why when it is known.
     static QString notAvailable(const QString &host, const QString &reason);
 

@@ -18,7 +18,7 @@ class PipelinedWalk : public FolderWalk
 public:
     // Folders asked for and not yet stored at most: several times the
     // largest window, so the pipeline never runs dry.
-    static constexpr qsizetype MostAsked = 512;
+    static constexpr qsizetype MostAsked = 2048;
 
     explicit PipelinedWalk(WalkContext &context);
     ~PipelinedWalk() override;

@@ -7,6 +7,13 @@ namespace {
 const QString Ftp = QStringLiteral("FTP");
 const QString Tls = QStringLiteral("TLS");
 const QString Trust = QStringLiteral("TRUST");
+// How each server listed, by host and port: see ListingChoice.
+const QString Listing = QStringLiteral("LISTING");
+
+QString listingKey(const FtpLogon &l)
+{
+    return QStringLiteral("%1:%2").arg(l.host).arg(l.port);
+}
 const QString Scan = QStringLiteral("SCAN");
 } // namespace
 
@@ -53,6 +60,7 @@ FtpLogon ScanSetup::logonFor(const QString &hostText) const
     l.pinnedSha256 = m_run.trustSha256.isEmpty()
         ? CertificateFingerprint::parse(m_settings.readString(Trust, l.host, QString()))
         : m_run.trustSha256;
+    l.listing = ListingChoice::fromText(m_settings.readString(Listing, listingKey(l), QString()));
     return l;
 }
 
@@ -67,6 +75,14 @@ void ScanSetup::applyTo(FtpConnection &connection, HostScanner &scanner)
 bool ScanSetup::pin(const QString &host, const QByteArray &sha256)
 {
     m_settings.writeString(Trust, host, CertificateFingerprint::text(sha256));
+    return m_settings.save();
+}
+
+bool ScanSetup::rememberListing(const FtpLogon &logon, const ListingChoice &choice)
+{
+    if (logon.listing == choice)
+        return true;
+    m_settings.writeString(Listing, listingKey(logon), choice.text());
     return m_settings.save();
 }
 

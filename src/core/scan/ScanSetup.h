@@ -12,7 +12,7 @@ class IniFile;
 // How a scan runs, as the settings file has it ([FTP] Passive, Connections
 // and "Listing Deadline" in seconds, [SCAN] "Max Depth" and "Max Entries", [TLS]
 // host=require|try|off, [TRUST] host=SHA-256 fingerprint, [ENCODING]
-// host=code page), with what this run asks for over it. Both front ends
+// host=code page, [LISTING] host:port=how the server lists), with what this run asks for over it. Both front ends
 // assemble their scans here; besides, only ScanOptions (the Options dialog)
 // writes those keys.
 class ScanSetup
@@ -45,6 +45,9 @@ public:
 
     // The host's pin from now on. Both return false when the file cannot be written.
     bool pin(const QString &host, const QByteArray &sha256);
+    // How the server of logon listed, for its next scans ([LISTING]
+    // host:port); nothing is written when logon already held it.
+    bool rememberListing(const FtpLogon &logon, const ListingChoice &choice);
     // This run's passive, TLS and trust become the host's settings (--save).
     bool keepForHost(const QString &host);
     QString settingsPath() const;

@@ -227,6 +227,11 @@ void WalkContext::storeListed(const Folder &folder, const FtpSession::Listing &l
 {
     const QByteArray &path = folder.path;
     const bool fresh = !path.isEmpty() && folder.fresh;
+    // The folders waiting are rows too: a rescan that changes nothing
+    // still writes them, and outside the paced transaction each write was a
+    // commit of its own, two disk flushes a folder (2.2 s where the walk
+    // took 0.6 s over 1,101 folders).
+    m_catalogue.beginWrite();
     m_catalogue.beginListing(folder.parentId, m_host, fresh);
     // Cut short by Cancel or the entry limit, the folder waits for the next
     // scan, which lists it again.
