@@ -28,6 +28,7 @@ CommandLine::CommandLine()
         {"files", "Only files."},
         {"folders", "Only folders."},
         {"count", "Only the number of matches."},
+        {"saved", "A search saved in the find dialog.", "NAME"},
         {"by", "What duplicates share.", "KEY"},
         {"tls", "TLS mode.", "MODE"},
         {"trust", "Trusted certificate fingerprint.", "FINGERPRINT"},
@@ -63,7 +64,7 @@ QString CommandLine::usage()
         "usage: harvex-cli COMMAND [options]\n"
         "  scan HOST[:PORT][/FOLDER] [--user NAME] [--password-stdin] [--passive] [--tls require|try|off]\n"
         "       [--trust FINGERPRINT] [--max-entries N] [--max-depth N] [--connections N] [--restart] [--save]\n"
-        "  find PATTERN [--regex] [--type EXT,...] [--host HOST] [--under HOST/PATH] [--files|--folders]\n"
+        "  find PATTERN|--saved NAME [--regex] [--type EXT,...] [--host HOST] [--under HOST/PATH] [--files|--folders]\n"
         "       [--min-size SIZE] [--max-size SIZE] [--newer WHEN] [--older WHEN] [--count] [--long] [--limit N]\n"
         "  dupes [--by name,size|size] [--min-size SIZE] [--host HOST] [--limit N]\n"
         "  sql STATEMENT\n"
