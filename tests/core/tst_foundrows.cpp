@@ -1,6 +1,7 @@
 #include "core/catalogue/Catalogue.h"
 #include "core/catalogue/CatalogueError.h"
 #include "core/catalogue/FoundRows.h"
+#include "PgTestServer.h"
 
 #include <QAbstractItemModelTester>
 #include <QSignalSpy>
@@ -18,34 +19,41 @@ private slots:
     void termsNarrowAndUnderAFolder();
     void pathColumnKeepsTheOrder();
     void refusedTermsThrow();
+    void pathsOnPostgreSql();
 
 private:
-    qint32 store(const QString &name, FileEntry::Kind kind, qint32 pid, quint64 size = 1, const QByteArray &wire = {});
+    void fill(Catalogue &cat);
+    static qint32 store(Catalogue &cat, const QString &name, FileEntry::Kind kind, qint32 pid, quint64 size = 1, const QByteArray &wire = {});
     QHash<QString, QString> pathsByName(FoundRows &rows);
     QTemporaryDir m_dir;
     Catalogue m_cat;
 };
 
-qint32 tst_FoundRows::store(const QString &name, FileEntry::Kind kind, qint32 pid, quint64 size, const QByteArray &wire)
+qint32 tst_FoundRows::store(Catalogue &cat, const QString &name, FileEntry::Kind kind, qint32 pid, quint64 size, const QByteArray &wire)
 {
     FileEntry e;
     e.name = name;
     e.wireName = wire;
     e.kind = kind;
     e.size = size;
-    return m_cat.StoreEntry(e, pid, QStringLiteral("h.example"));
+    return cat.StoreEntry(e, pid, QStringLiteral("h.example"));
 }
 
 void tst_FoundRows::initTestCase()
 {
     m_cat.open(m_dir.filePath("DB"));
-    const qint32 pub = store("pub", FileEntry::Kind::Directory, 0);
-    const qint32 iso = store("ISO", FileEntry::Kind::Directory, pub);
-    store("disc.ISO", FileEntry::Kind::File, iso, 700ull << 20);
-    store("a b#c.txt", FileEntry::Kind::File, pub, 10);
-    store(QString::fromLatin1("caf\xe9.txt"), FileEntry::Kind::File, pub, 20, "caf\xe9.txt");
-    store("top.txt", FileEntry::Kind::File, 0, 30);
-    m_cat.flush();
+    fill(m_cat);
+}
+
+void tst_FoundRows::fill(Catalogue &cat)
+{
+    const qint32 pub = store(cat, "pub", FileEntry::Kind::Directory, 0);
+    const qint32 iso = store(cat, "ISO", FileEntry::Kind::Directory, pub);
+    store(cat, "disc.ISO", FileEntry::Kind::File, iso, 700ull << 20);
+    store(cat, "a b#c.txt", FileEntry::Kind::File, pub, 10);
+    store(cat, QString::fromLatin1("caf\xe9.txt"), FileEntry::Kind::File, pub, 20, "caf\xe9.txt");
+    store(cat, "top.txt", FileEntry::Kind::File, 0, 30);
+    cat.flush();
 }
 
 QHash<QString, QString> tst_FoundRows::pathsByName(FoundRows &rows)
@@ -118,6 +126,28 @@ void tst_FoundRows::refusedTermsThrow()
     terms.regex = true;
     terms.pattern = "([";
     QVERIFY_THROWS_EXCEPTION(CatalogueError, rows.search(terms, QString()));
+}
+
+void tst_FoundRows::pathsOnPostgreSql()
+{
+    if (PgTestServer::binDir().isEmpty())
+        QSKIP("no PostgreSQL installed");
+    PgTestServer server;
+    QVERIFY2(server.start() && server.createDatabase("found"), qPrintable(server.error()));
+    Catalogue pg;
+    pg.open(server.url("found"));
+    fill(pg);
+    FoundRows rows(pg.connectionName());
+    QAbstractItemModelTester tester(&rows, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    SearchTerms terms;
+    terms.kind = SearchTerms::Kind::Files;
+    rows.search(terms, "h.example/pub");
+    QVERIFY2(rows.open(), qPrintable(rows.errorText()));
+    QCOMPARE(rows.headerData(rows.pathColumn(), Qt::Horizontal).toString(), QString("Path"));
+    const QHash<QString, QString> paths = pathsByName(rows);
+    QCOMPARE(paths.size(), 3);
+    QCOMPARE(paths.value("disc"), QString("h.example/pub/ISO/disc.ISO"));
+    QCOMPARE(paths.value(QString::fromLatin1("caf\xe9")), QString::fromLatin1("h.example/pub/caf\xe9.txt"));
 }
 
 QTEST_GUILESS_MAIN(tst_FoundRows)

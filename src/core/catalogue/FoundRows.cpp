@@ -19,7 +19,7 @@ void FoundRows::search(const SearchTerms &terms, const QString &under)
     const QSqlDatabase db = QSqlDatabase::database(m_connection);
     auto paths = std::make_unique<PathSearch>(db, m_codePageOf);
     const CatalogueQueries::Statement st = paths->rowsStatement(terms, under);
-    setSql(QStringLiteral("SELECT d.*, %1 AS Path FROM (%2) d LEFT JOIN ExactName x ON x.ID = d.ID")
+    setSql(QStringLiteral("SELECT d.*, %1 AS \"Path\" FROM (%2) d LEFT JOIN ExactName x ON x.ID = d.ID")
                .arg(ExactNames::sqlBytes(db), st.sql));
     setParams(st.params);
     m_paths = std::move(paths);
