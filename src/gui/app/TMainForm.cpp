@@ -91,6 +91,7 @@ void TMainForm::buildDataMenu()
     Find1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
     Query1 = data->addAction(QStringLiteral("&Query"));
     Query1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
+    data->addSeparator();
     FindDuplicates1 = data->addAction(QStringLiteral("Find &Duplicates"));
     ExportCsv1 = data->addAction(QStringLiteral("&Export Results as CSV..."));
     ExportUrls1 = data->addAction(QStringLiteral("Export Results as &URL List..."));
