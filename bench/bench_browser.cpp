@@ -3,13 +3,15 @@
 // 1,000,000 folders and one of 1,000,000 entries. Figures: finds by random 3
 // to 6 letter pieces of stored names, the folder trees, the all-rows view's
 // first screen with both counts, the grid sorted by size, the statistics
-// window, and one host's 1,000,000 rows sorted by size, name and time. The
+// window, one host's 1,000,000 rows sorted by size, name and time, and the
+// find's terms together (SearchBench). The
 // generated catalogue is kept in the temporary folder for the next run (see
 // BrowserCatalogue).
 #include "core/base/AppPaths.h"
 #include "core/catalogue/Catalogue.h"
 #include "core/catalogue/NameSearch.h"
 #include "BrowserCatalogue.h"
+#include "SearchBench.h"
 #include "app/HarvexApplication.h"
 #include "app/TMainForm.h"
 #include "browse/TSeekForm.h"
@@ -231,15 +233,21 @@ int main(int argc, char **argv)
     const Timing sortLac1m = timeSortOneHostBy(app.TabForm, "LAC");
     const Timing stats1m = timeStatistics(app);
     const Timing tree1m = timeTree(app, BrowserCatalogue::FolderHost);
+    const SearchBench::Figures search = SearchBench::run(app);
     std::printf("{\"find_10m_ms\": %.1f, \"first_screen_10m_s\": %.3f, \"tree_1m_folders_s\": %.3f, "
                 "\"stats_1m_s\": %.3f, \"sort_1m_s\": %.3f, \"first_screen_10m_cpu_s\": %.3f, "
                 "\"tree_1m_folders_cpu_s\": %.3f, \"stats_1m_cpu_s\": %.3f, \"sort_1m_cpu_s\": %.3f, "
                 "\"sort_all_s\": %.3f, \"tree_10k_s\": %.3f, \"tree_100k_s\": %.3f, \"find_all_rows_s\": %.3f, "
                 "\"sort_name_1m_s\": %.3f, \"sort_name_1m_cpu_s\": %.3f, \"sort_lac_1m_s\": %.3f, "
-                "\"sort_lac_1m_cpu_s\": %.3f, \"open_index_build_s\": %.1f, \"rows\": %d}\n",
+                "\"sort_lac_1m_cpu_s\": %.3f, \"open_index_build_s\": %.1f, \"rows\": %d, "
+                "\"search_pattern_size_type_s\": %.3f, \"search_dates_host_s\": %.3f, \"search_under_pattern_s\": %.3f, "
+                "\"search_regex_s\": %.3f, \"dialog_pattern_size_type_s\": %.3f, \"dialog_dates_host_s\": %.3f, "
+                "\"dialog_under_pattern_s\": %.3f, \"dialog_regex_s\": %.3f}\n",
                 find10m, firstScreen.wall, tree1m.wall, stats1m.wall, sort1m.wall, firstScreen.cpu, tree1m.cpu,
                 stats1m.cpu, sort1m.cpu, sortAll.wall, tree10k.wall, tree100k.wall, find.wall, sortName1m.wall,
-                sortName1m.cpu, sortLac1m.wall, sortLac1m.cpu, indexBuild, bigRows + 3000000);
+                sortName1m.cpu, sortLac1m.wall, sortLac1m.cpu, indexBuild, bigRows + 3000000, search.patternSizeType,
+                search.datesHost, search.underPattern, search.regex, search.patternSizeTypeDialog, search.datesHostDialog,
+                search.underPatternDialog, search.regexDialog);
     app.shutDown();
     return 0;
 }

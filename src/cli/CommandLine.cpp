@@ -32,6 +32,7 @@ CommandLine::CommandLine()
         {"sort", "Sort key.", "KEY"},
         {"order", "Sort order.", "ORDER"},
         {"after", "The page after this cursor.", "CURSOR"},
+        {"saved", "A search saved in the find dialog.", "NAME"},
         {"listen", "Address and port to serve on.", "ADDRESS:PORT"},
         {"token-file", "File holding the token requests need.", "FILE"},
         {"timeout", "Longest time a request may take.", "SECONDS"},
@@ -70,7 +71,7 @@ QString CommandLine::usage()
         "usage: harvex-cli COMMAND [options]\n"
         "  scan HOST[:PORT][/FOLDER] [--user NAME] [--password-stdin] [--passive] [--tls require|try|off]\n"
         "       [--trust FINGERPRINT] [--max-entries N] [--max-depth N] [--connections N] [--restart] [--save]\n"
-        "  find PATTERN [--regex] [--type EXT,...] [--host HOST] [--under HOST/PATH] [--files|--folders]\n"
+        "  find PATTERN|--saved NAME [--regex] [--type EXT,...] [--host HOST] [--under HOST/PATH] [--files|--folders]\n"
         "       [--min-size SIZE] [--max-size SIZE] [--newer WHEN] [--older WHEN] [--count] [--long] [--limit N]\n"
         "       [--sort name|size|date|path|host] [--order asc|desc] [--after CURSOR]\n"
         "  dupes [--by name,size|size] [--min-size SIZE] [--host HOST] [--limit N]\n"

@@ -5,6 +5,7 @@
 #include "core/catalogue/Catalogue.h"
 #include "core/catalogue/LacTime.h"
 #include "core/catalogue/PathSearch.h"
+#include "core/catalogue/SavedSearches.h"
 #include "core/catalogue/SearchStatement.h"
 #include "core/catalogue/SearchTermText.h"
 #include "ExitCode.h"
@@ -59,6 +60,7 @@ QString FindCommand::usage()
 {
     return QStringLiteral(
         "usage: harvex-cli find PATTERN [options]\n"
+        "       harvex-cli find --saved NAME [options]: a search saved in the find dialog\n"
         "  PATTERN matches whole names as SQL LIKE does: % any run of characters, _ one\n"
         "  character; letters of every script match in either case\n"
         "  prints host/path/name for every match, one a line, as they are found\n"
@@ -83,8 +85,26 @@ QString FindCommand::usage()
         "  --data DIR          data folder");
 }
 
+// The saved search's terms and folder; the options that shape the output
+// still apply.
+bool FindCommand::readSaved(const CommandContext &c, Options &options)
+{
+    if (!c.args.isEmpty())
+        return refused(QStringLiteral("--saved takes the place of PATTERN"));
+    const QString name = c.line.value("saved");
+    const std::optional<SearchRequest> saved = SavedSearches(c.settings).saved(name);
+    if (!saved)
+        return refused(QStringLiteral("No search is saved as \"%1\"").arg(name));
+    if (const QString why = saved->terms(options.terms); !why.isEmpty())
+        return refused(QStringLiteral("The search saved as \"%1\": %2").arg(name, why));
+    options.under = saved->under;
+    return true;
+}
+
 bool FindCommand::readTerms(const CommandContext &c, SearchTerms &terms)
 {
+    if (c.args.isEmpty())
+        return refused(QStringLiteral("find takes a PATTERN, or --saved NAME"));
     terms.pattern = c.args.first();
     terms.regex = c.line.isSet("regex");
     // "ALL" has always meant every type.
@@ -149,9 +169,11 @@ bool FindCommand::readOrder(const CommandContext &c, SearchOrder &order)
 int FindCommand::fromCommandLine(const CommandContext &c)
 {
     Options options;
-    if (!readTerms(c, options.terms) || !readOrder(c, options.order))
+    const bool terms = c.line.isSet("saved") ? readSaved(c, options) : readTerms(c, options.terms);
+    if (!terms || !readOrder(c, options.order))
         return ExitCode::Failed;
-    options.under = c.line.value("under");
+    if (!c.line.isSet("saved"))
+        options.under = c.line.value("under");
     options.countOnly = c.line.isSet("count");
     options.longList = c.line.isSet("long");
     options.urls = c.line.value("format") == QLatin1String("urls");

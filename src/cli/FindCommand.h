@@ -46,6 +46,7 @@ public:
 private:
     // The options' terms checked: a usage error said, and false, for a bad one.
     static bool readTerms(const CommandContext &c, SearchTerms &terms);
+    static bool readSaved(const CommandContext &c, Options &options);
     static bool readBounds(const CommandContext &c, SearchTerms &terms);
     static bool readOrder(const CommandContext &c, SearchOrder &order);
     void rowWritten();

@@ -1,3 +1,4 @@
+#include "core/catalogue/SavedSearches.h"
 #include "FtpTestServer.h"
 #include "core/base/IniFile.h"
 #include "core/catalogue/Catalogue.h"
@@ -26,6 +27,7 @@ private slots:
     void findByPatternTypeAndHost();
     void jsonAndCsv();
     void findCountsAndRefusesBadTerms();
+    void findRunsASavedSearch();
     void dupesListsCopies();
     void findPrintsPaths();
     void findLongAndLimit();
@@ -159,6 +161,33 @@ void tst_CliApp::findCountsAndRefusesBadTerms()
         const Result r = cli(QStringList{"find", bad.contains("--regex") ? "(unclosed" : "%"} + bad);
         QCOMPARE(r.code, 1);
         QVERIFY2(r.err.startsWith("harvex-cli: "), qPrintable(r.err));
+    }
+}
+
+// A search the find dialog saved runs by its name, its ages read from
+// today; the output options still apply.
+void tst_CliApp::findRunsASavedSearch()
+{
+    {
+        IniFile ini(m_data.filePath("Harvex.ini"));
+        SearchRequest pdfs;
+        pdfs.types = "pdf";
+        pdfs.under = m_server->hostText() + "/pub";
+        QVERIFY(SavedSearches(ini).save("pdfs", pdfs));
+        SearchRequest bad;
+        bad.minSize = "lots";
+        QVERIFY(SavedSearches(ini).save("bad", bad));
+        QVERIFY(ini.save());
+    }
+    const Result r = cli({"find", "--saved", "pdfs"});
+    QCOMPARE(r.code, 0);
+    QCOMPARE(r.out, m_server->hostText() + "/pub/docs/manual.pdf\n");
+    QCOMPARE(cli({"find", "--saved", "pdfs", "--count"}).out, QString("1\n"));
+    for (const QStringList &wrong : {QStringList{"--saved", "none"}, QStringList{"--saved", "bad"},
+                                     QStringList{"%", "--saved", "pdfs"}, QStringList{}}) {
+        const Result e = cli(QStringList{"find"} + wrong);
+        QCOMPARE(e.code, 1);
+        QVERIFY2(e.err.startsWith("harvex-cli: "), qPrintable(e.err));
     }
 }
 

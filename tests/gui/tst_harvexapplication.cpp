@@ -107,7 +107,8 @@ void tst_HarvexApplication::menuCaptionsAndSeparators()
         menus << top->text().remove('&') + ": " + items.join(", ");
     }
     QCOMPARE(menus, (QStringList{"File: Select Host, Scan Host, -, Connect to FTP, Disconnect, -, Exit",
-                                 "Data Base: All Records, Find, Query, -, Statistics, Changes",
+                                 "Data Base: All Records, Find, Query, -, Find Duplicates, Export Results as CSV..., "
+                                 "Export Results as URL List..., -, Statistics, Changes",
                                  "Config: Options, -, Save Position[x], Show Host[x]", "Help: Help, -, About"}));
     QCOMPARE(app.MainForm->windowTitle(), QString("Harvex - h")); // the browsed host
     QCOMPARE(app.MainForm->PageControl1->tabPosition(), QTabWidget::South);

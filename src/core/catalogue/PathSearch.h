@@ -62,6 +62,12 @@ public:
     static Hit rowFrom(const QSqlQuery &q);
     void addPath(Hit &hit);
     static QStringList fieldNames() { return {"Name", "ext", "Size", "Host", "Attr", "LAC", "ID", "PID"}; }
+    // The statement of find(terms, under), for a view that reads it a page
+    // at a time: table DB's columns, without paths. Throws CatalogueError.
+    CatalogueQueries::Statement rowsStatement(const SearchTerms &terms, const QString &under)
+    {
+        return statement(terms, under);
+    }
 
 private:
     Hit hitAt(const QSqlQuery &q);

@@ -58,6 +58,7 @@ bool HarvexApplication::startUp()
     }
     TabForm->FormCreate();
     SeekForm->setBrowser(TabForm);
+    SeekForm->setSettings(m_settings.get());
     QueryForm->setBrowser(TabForm);
     MainForm->attachBrowser(TabForm, m_catalogue, m_settings.get());
     Options->setSettings(m_settings.get(), [this] { return SelHost->history(); });

@@ -10,6 +10,7 @@
 #include "core/catalogue/ExactNames.h"
 #include "core/scan/ScanSetup.h"
 #include "core/catalogue/LineageWalk.h"
+#include "BrowserFinds.h"
 #include "BrowserHosts.h"
 #include "LogPage.h"
 #include "browse/HostListBox.h"
@@ -90,6 +91,10 @@ void TMainForm::buildDataMenu()
     Find1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
     Query1 = data->addAction(QStringLiteral("&Query"));
     Query1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
+    data->addSeparator();
+    FindDuplicates1 = data->addAction(QStringLiteral("Find &Duplicates"));
+    ExportCsv1 = data->addAction(QStringLiteral("&Export Results as CSV..."));
+    ExportUrls1 = data->addAction(QStringLiteral("Export Results as &URL List..."));
     data->addSeparator();
     Statistics1 = data->addAction(QStringLiteral("&Statistics"));
     Changes1 = data->addAction(QStringLiteral("C&hanges"));
@@ -190,6 +195,15 @@ void TMainForm::attachBrowser(TTabForm *browser, Catalogue &catalogue, IniFile *
     connect(Query1, &QAction::triggered, m_query, &QWidget::show);
     connect(Statistics1, &QAction::triggered, browser, &TTabForm::showStatistics);
     wireHosts();
+    wireFinds();
+}
+
+void TMainForm::wireFinds()
+{
+    m_finds = new BrowserFinds(*this, *m_browser, *m_seek, *m_catalogue, m_settings);
+    connect(FindDuplicates1, &QAction::triggered, m_finds, &BrowserFinds::showDuplicates);
+    connect(ExportCsv1, &QAction::triggered, m_finds, [this] { m_finds->exportResults(SearchExport::Format::Csv); });
+    connect(ExportUrls1, &QAction::triggered, m_finds, [this] { m_finds->exportResults(SearchExport::Format::Urls); });
 }
 
 void TMainForm::wireHosts()

@@ -14,6 +14,7 @@
 class Catalogue;
 class IniFile;
 class ScanWorker;
+class BrowserFinds;
 class BrowserHosts;
 class TAbout;
 class TOptionsForm;
@@ -42,6 +43,7 @@ public:
     QAction *SelectHost1, *ScanHost1, *Connectto1, *Disconnect1, *Exit1;
     QAction *Options1, *SavePosition1, *ShowHost1, *Help1, *About1;
     QAction *AllRecords1, *Find1, *Query1, *Statistics1, *Changes1;
+    QAction *FindDuplicates1, *ExportCsv1, *ExportUrls1;
     ElapsedCounter TimeRun, TimeConnect, TimeScan;
 
     ActivityLog &log() { return m_log; }
@@ -54,6 +56,7 @@ public:
     // Config > Options; a code page changed there decodes the stored names again.
     void attachOptions(TOptionsForm *options, IniFile *settings);
     TScanForm *scanForm() const { return m_scan; }
+    BrowserFinds *finds() const { return m_finds; }
     ScanWorker *worker() const { return m_worker; }
     bool isScanning() const { return m_scanning; }
     bool isConnected() const { return m_connected; }
@@ -100,6 +103,7 @@ private:
     void buildStatusBar();
     void wireLog();
     void wireHosts();
+    void wireFinds();
     void setScanning(bool on);
     void startWorker(IniFile *settings);
     void wireWorker();
@@ -121,6 +125,7 @@ private:
     Catalogue *m_catalogue = nullptr;
     IniFile *m_settings = nullptr;
     BrowserHosts *m_hosts = nullptr; // a child
+    BrowserFinds *m_finds = nullptr; // a child
     QThread m_thread;
     ScanWorker *m_worker = nullptr; // lives on m_thread, deleted when it ends
     bool m_scanning = false;

@@ -1,6 +1,7 @@
 #include "UiSeam.h"
 
 #include <QDesktopServices>
+#include <QFileDialog>
 #include <QMessageBox>
 #include <QPointer>
 
@@ -20,6 +21,12 @@ UiSeam::UrlOpener &urlOpener()
 UiSeam::QuestionHandler &questionHandler()
 {
     static UiSeam::QuestionHandler h;
+    return h;
+}
+
+UiSeam::SaveFileHandler &saveFileHandler()
+{
+    static UiSeam::SaveFileHandler h;
     return h;
 }
 
@@ -72,3 +79,12 @@ void UiSeam::setUrlHandler(UrlHandler h)
 
 void UiSeam::setUrlOpener(UrlOpener h) { urlOpener() = std::move(h); }
 void UiSeam::setParentWindow(QWidget *w) { parentWindow() = w; }
+
+QString UiSeam::saveFileName(const QString &caption, const QString &filter)
+{
+    if (saveFileHandler())
+        return saveFileHandler()(caption, filter);
+    return QFileDialog::getSaveFileName(parentWindow(), caption, QString(), filter);
+}
+
+void UiSeam::setSaveFileHandler(SaveFileHandler h) { saveFileHandler() = std::move(h); }

@@ -15,6 +15,8 @@ public:
     using QuestionHandler = std::function<bool(const QString &text)>;
     // Tells whether a program took the address.
     using UrlOpener = std::function<bool(const QUrl &url)>;
+    // The file chosen to write to; empty when none was.
+    using SaveFileHandler = std::function<QString(const QString &caption, const QString &filter)>;
 
     static void message(const QString &text);
     // False when no program handles the address.
@@ -27,4 +29,7 @@ public:
     static void setUrlHandler(UrlHandler h);
     static void setUrlOpener(UrlOpener h);
     static void setParentWindow(QWidget *w);
+    // A file dialog asking where to write; empty when cancelled. GUI thread only.
+    static QString saveFileName(const QString &caption, const QString &filter);
+    static void setSaveFileHandler(SaveFileHandler h);
 };
