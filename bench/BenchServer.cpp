@@ -58,9 +58,13 @@ QString BenchServer::unpacked(const QString &path) const
 
 bool BenchServer::start(const QString &root)
 {
-    if (m_name == QLatin1String("vsftpd") || m_name == QLatin1String("pyftpdlib")) {
-        m_test = std::make_unique<FtpTestServer>(m_name == QLatin1String("vsftpd") ? FtpTestServer::Kind::Vsftpd
-                                                                                    : FtpTestServer::Kind::Pyftpdlib);
+    if (m_name.startsWith(QLatin1String("vsftpd")) || m_name == QLatin1String("pyftpdlib")) {
+        m_test = std::make_unique<FtpTestServer>(m_name == QLatin1String("pyftpdlib") ? FtpTestServer::Kind::Pyftpdlib
+                                                                                       : FtpTestServer::Kind::Vsftpd);
+        if (m_name == QLatin1String("vsftpd-tls") && !m_test->enableTls()) {
+            m_error = QStringLiteral("cannot make a certificate with openssl");
+            return false;
+        }
         const bool ok = m_test->start(root);
         m_port = m_test->port();
         m_error = m_test->error();

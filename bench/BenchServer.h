@@ -15,6 +15,7 @@
 class BenchServer
 {
 public:
+    // "vsftpd-tls": vsftpd with explicit TLS and a certificate made now.
     static QStringList names() { return {"vsftpd", "pyftpdlib", "proftpd", "pureftpd"}; }
 
     explicit BenchServer(const QString &name);
@@ -26,6 +27,8 @@ public:
     // takes any other name through its authentication script.
     QString user() const;
     QString error() const { return m_error; }
+    // The certificate's SHA-256 as openssl prints it; empty without TLS.
+    QString fingerprint() const { return m_test ? m_test->certificateFingerprint().section(u'=', 1) : QString(); }
 
 private:
     bool startProftpd(const QString &root);

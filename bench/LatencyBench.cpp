@@ -2,6 +2,7 @@
 #include "BenchTree.h"
 #include "BenchServer.h"
 #include "LatencyProxy.h"
+#include "core/ftp/CertificateFingerprint.h"
 #include "core/ftp/StatPipeline.h"
 
 #include <QElapsedTimer>
@@ -77,6 +78,7 @@ bool LatencyBench::runOn(const QString &name, QStringList &json)
         return false;
     }
     m_user = server.user();
+    m_fingerprint = server.fingerprint();
     if (json.size() == 1)
         json << QStringLiteral("\"folders\": %1").arg(tree.folders.size())
              << QStringLiteral("\"entries\": %1").arg(tree.entries);
@@ -173,6 +175,8 @@ double LatencyBench::harvex(quint16 port, int connections)
                      "--user", m_user, "--password-stdin"};
     if (connections > 0)
         args << "--connections" << QString::number(connections);
+    if (!m_fingerprint.isEmpty())
+        args << "--tls" << "require" << "--trust" << m_fingerprint;
     return timeProcess(QStringLiteral(HARVEX_CLI), args, {}, "harvex@\n");
 }
 
@@ -191,7 +195,11 @@ double LatencyBench::rclone(quint16 port, int checkers)
     obscure.start(rclone, {"obscure", "harvex@"});
     obscure.waitForFinished();
     const QString pass = QString::fromLatin1(obscure.readAllStandardOutput().trimmed());
-    const QString remote = QStringLiteral(":ftp,host=127.0.0.1,port=%1,user=%2,pass=%3:").arg(port).arg(m_user, pass);
+    const QString remote = QStringLiteral(":ftp,host=127.0.0.1,port=%1,user=%2,pass=%3%4:")
+                               .arg(port)
+                               .arg(m_user, pass,
+                                    m_fingerprint.isEmpty() ? QString()
+                                                            : QStringLiteral(",explicit_tls=true,no_check_certificate=true"));
     return timeProcess(rclone, {"lsf", "-R", "--checkers", QString::number(checkers), remote}, m_work);
 }
 
@@ -206,6 +214,10 @@ double LatencyBench::pipelinedWalk(quint16 port, int fixedWindow)
     logon.passive = true;
     logon.user = m_user;
     logon.password = QStringLiteral("harvex@");
+    if (!m_fingerprint.isEmpty()) {
+        logon.tls = FtpLogon::Tls::Require;
+        logon.pinnedSha256 = CertificateFingerprint::parse(m_fingerprint);
+    }
     if (!session.open(logon))
         return -1;
     StatPipeline pipeline(session);

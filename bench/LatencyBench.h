@@ -42,4 +42,5 @@ private:
     QString m_externalProxy;
     QStringList m_servers{QStringLiteral("vsftpd")};
     QString m_user;
+    QString m_fingerprint; // of the server's certificate, when it speaks TLS
 };

@@ -112,7 +112,7 @@ int main(int argc, char **argv)
     QCommandLineParser args;
     args.addOptions({{"rtt-ms", "Round trip the proxy adds, in ms.", "N"},
                      {"tools", "Comma-separated: harvex[N], lftp, rclone8, rclone16, rcloneN.", "LIST"},
-                     {"server", "Comma-separated: vsftpd (default), pyftpdlib, proftpd, pureftpd, or all.", "LIST"},
+                     {"server", "Comma-separated: vsftpd (default), vsftpd-tls, pyftpdlib, proftpd, pureftpd, or all.", "LIST"},
                      {"external-proxy", "A proxy script to cross-check the built-in one.", "SCRIPT"},
                      {"million", "A tree of a million entries, for memory."}});
     args.process(app);
