@@ -4,10 +4,12 @@
 #include "core/catalogue/Catalogue.h"
 #include "core/catalogue/CatalogueError.h"
 #include "core/catalogue/ScanLock.h"
+#include "core/catalogue/ScanChanges.h"
 #include "core/catalogue/ScanRuns.h"
 #include "HostSource.h"
 #include "ParallelWalk.h"
 #include "PipelinedWalk.h"
+#include "RunResult.h"
 #include "ScanConnection.h"
 #include "ScanView.h"
 #include "SerialWalk.h"
@@ -52,6 +54,9 @@ void HostScanner::ScanHost()
     m_running = true;
     m_context.begin(m_hosts.CurrentHost());
     m_started = QDateTime::currentDateTimeUtc();
+    m_lastRun = ScanRun();
+    m_lastRun.host = m_context.host().left(Catalogue::HostSize);
+    m_lastRun.started = m_started;
     if (!claimHost()) {
         m_running = false;
         return;
@@ -162,10 +167,38 @@ QStringList HostScanner::closingLines() const
     return lines;
 }
 
+// Every scan that reached the catalogue, failed or not: a failed catalogue
+// has been reported once already, and would fail again.
+void HostScanner::recordRun()
+{
+    const ScanStats &stats = m_context.stats();
+    ScanRun &run = m_lastRun;
+    run.ended = QDateTime::currentDateTimeUtc();
+    run.result = RunResult::of(stats, m_context.wasConnected(), m_connection.refusal(), m_connection.failureReason());
+    run.entries = stats.entries;
+    run.folders = stats.listed;
+    run.added = stats.added;
+    run.changed = stats.changed;
+    run.removed = stats.removed;
+    run.unreadLines = stats.unreadLines;
+    run.method = m_context.wasConnected() ? m_connection.listingMethod() : QString();
+    run.greeting = m_connection.greeting();
+    if (stats.catalogueFailed || !m_catalogue.isOpen())
+        return;
+    run.run = ScanRuns(m_catalogue.database()).record(run, m_messages);
+    if (run.run == 0)
+        return;
+    try {
+        ScanChanges::closeRun(m_catalogue.database(), run.host, run.run, m_keepRuns);
+    } catch (const CatalogueError &e) {
+        m_messages.showMessage(m_catalogue.describe(e.message()));
+    }
+}
+
 void HostScanner::finish()
 {
-    if (!m_context.stats().catalogueFailed) // a failed catalogue has been reported once already
-        ScanRuns(m_catalogue.database()).record(m_context.host(), m_started, QDateTime::currentDateTimeUtc(), m_messages);
+    m_context.stats().cancelled = m_context.isCancelled();
+    recordRun();
     m_heartbeat.invalidate();
     ScanLock(m_catalogue.database()).release(m_context.host().left(Catalogue::HostSize));
     m_catalogue.unlockHost(m_context.host());
