@@ -3,6 +3,7 @@
 #include "CopyCommand.h"
 #include "DupesCommand.h"
 #include "FindCommand.h"
+#include "HistoryCommand.h"
 #include "HostsCommand.h"
 #include "NameCommands.h"
 #include "PathCommand.h"
@@ -20,6 +21,7 @@ const CommandTable::Entry Commands[] = {
     {"tree", 0, 1, [](const CommandContext &c) { return TreeCommand(c).run(); }},
     {"path", 1, 1, [](const CommandContext &c) { return PathCommand(c).run(); }},
     {"hosts", 0, 0, [](const CommandContext &c) { return HostsCommand(c).run(); }},
+    {"history", 1, 1, [](const CommandContext &c) { return HistoryCommand(c).history(); }},
     {"recode", 1, 1, &NameCommands::recodeCommand},
     {"changes", 1, 1, &NameCommands::changesCommand},
     {"copy", 0, 0, &CopyCommand::fromCommandLine},
