@@ -14,7 +14,7 @@
 
 namespace {
 const CommandTable::Entry Commands[] = {
-    {"scan", 1, 1, [](const CommandContext &c) { return ScanCommand(c).run(); }},
+    {"scan", 0, 100000, [](const CommandContext &c) { return ScanCommand(c).run(); }},
     {"find", 1, 1, &FindCommand::fromCommandLine},
     {"dupes", 0, 0, &DupesCommand::fromCommandLine},
     {"sql", 1, 1, [](const CommandContext &c) { return SqlCommand(c).run(); }},

@@ -132,7 +132,7 @@ void tst_Catalogue::schemaIsWhatStoredCataloguesHave()
         "ScanLock: CREATE TABLE ScanLock (Host TEXT PRIMARY KEY, Machine TEXT, Boot TEXT, Pid BIGINT, Heartbeat TEXT)",
         "ScanRun: CREATE TABLE ScanRun (Host TEXT NOT NULL, Started TEXT NOT NULL, Ended TEXT NOT NULL, Run BIGINT, "
         "Result TEXT, Entries BIGINT, Folders BIGINT, Added BIGINT, Changed BIGINT, Removed BIGINT, UnreadLines BIGINT, "
-        "Method TEXT, Greeting TEXT)",
+        "Method TEXT, Greeting TEXT, StartFolder TEXT)",
         "ScanRun_Host: CREATE INDEX ScanRun_Host ON ScanRun(Host, Run)",
         "UnlistedRow: CREATE TABLE UnlistedRow (Host TEXT NOT NULL, ID INTEGER NOT NULL, Folder BLOB NOT NULL)"};
     QCOMPARE(schema, expected);

@@ -249,7 +249,7 @@ void tst_PgCatalogue::schemaIsWhatStoredCataloguesHave()
         "scanrun run bigint 0 YES NO", "scanrun result text 0 YES NO", "scanrun entries bigint 0 YES NO",
         "scanrun folders bigint 0 YES NO", "scanrun added bigint 0 YES NO", "scanrun changed bigint 0 YES NO",
         "scanrun removed bigint 0 YES NO", "scanrun unreadlines bigint 0 YES NO", "scanrun method text 0 YES NO",
-        "scanrun greeting text 0 YES NO", "unlistedrow host text 0 NO NO", "unlistedrow id integer 0 NO NO", "unlistedrow folder bytea 0 NO NO"};
+        "scanrun greeting text 0 YES NO", "scanrun startfolder text 0 YES NO", "unlistedrow host text 0 NO NO", "unlistedrow id integer 0 NO NO", "unlistedrow folder bytea 0 NO NO"};
     QCOMPARE(columns, expectedColumns);
     QVERIFY(q.exec("SELECT indexdef FROM pg_indexes WHERE schemaname = 'public' ORDER BY indexname"));
     QStringList indexes;

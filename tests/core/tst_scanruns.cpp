@@ -133,6 +133,7 @@ void tst_ScanRuns::runsKeepEveryField()
     run.unreadLines = 6;
     run.method = "MLSD";
     run.greeting = "220 " + QString(2 * ScanRun::GreetingSize, u'g');
+    run.startPath = QByteArray("pub/a b%/\xff", 10);
     ScanRuns runs(writer.database());
     QCOMPARE(runs.record(run), 1);
     ScanRun other = run;
@@ -153,6 +154,7 @@ void tst_ScanRuns::runsKeepEveryField()
              (QList<qint64>{12, 3, 4, 5, 6}));
     QCOMPARE(first.method, "MLSD");
     QCOMPARE(first.greeting.size(), ScanRun::GreetingSize);
+    QCOMPARE(first.startPath, run.startPath);
     QCOMPARE(ScanRuns(reader.database()).last("H")->result, ScanRun::Result::Complete);
 }
 

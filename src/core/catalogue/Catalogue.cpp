@@ -7,6 +7,7 @@
 #include "IdDraw.h"
 #include "PgStore.h"
 #include "SqliteStore.h"
+#include "WriterTurns.h"
 
 #include <QAtomicInteger>
 #include <QSqlError>
@@ -251,10 +252,35 @@ void Catalogue::beginIfNeeded()
 {
     if (m_inTransaction)
         return;
-    if (!store().database().transaction())
+    CatalogueStore &s = store();
+    if (m_turns && !s.isShared() && !m_holdsTurn) {
+        m_turns->take([this] {
+            QMetaObject::invokeMethod(&m_turnRequests, [this] { passTurnIfAsked(); }, Qt::QueuedConnection);
+        });
+        m_holdsTurn = true;
+    }
+    if (!s.database().transaction()) {
+        endTransaction();
         throw CatalogueError(failure(m_store->database().lastError().text()));
+    }
     m_inTransaction = true;
     m_pacing.begun();
+}
+
+// The transaction is over, committed or rolled back: the next scan's turn.
+void Catalogue::endTransaction()
+{
+    m_inTransaction = false;
+    if (m_holdsTurn) {
+        m_holdsTurn = false;
+        m_turns->release();
+    }
+}
+
+void Catalogue::passTurnIfAsked()
+{
+    if (m_inTransaction && m_turns && m_turns->othersWaiting())
+        commitOnTimer();
 }
 
 void Catalogue::commitOnTimer()
@@ -295,8 +321,10 @@ void Catalogue::flush()
         db.rollback();
         m_store->discard();
         m_folderValid = false;
+        endTransaction();
         throw;
     }
+    endTransaction();
 }
 
 void Catalogue::send()
@@ -311,7 +339,7 @@ void Catalogue::send()
         // and the connection stay usable for what follows.
         const QString why = failure(e.message());
         m_store->database().rollback();
-        m_inTransaction = false;
+        endTransaction();
         m_pacing.stop();
         m_store->discard();
         m_folderValid = false;

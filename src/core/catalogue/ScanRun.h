@@ -29,5 +29,6 @@ struct ScanRun
     qint64 unreadLines = 0;
     QString method;   // the listing command the scan used ("MLSD"); "" when none was chosen
     QString greeting; // the server's first reply, as sent, cut to GreetingSize
+    QByteArray startPath; // the folder the scan listed below (names as listed, joined by "/"); "" the top
     static constexpr int GreetingSize = 500;
 };

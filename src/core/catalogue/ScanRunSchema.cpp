@@ -13,7 +13,7 @@ struct Column
 constexpr Column Added[] = {{"Run", "BIGINT"},      {"Result", "TEXT"},      {"Entries", "BIGINT"},
                             {"Folders", "BIGINT"},  {"Added", "BIGINT"},     {"Changed", "BIGINT"},
                             {"Removed", "BIGINT"},  {"UnreadLines", "BIGINT"}, {"Method", "TEXT"},
-                            {"Greeting", "TEXT"}};
+                            {"Greeting", "TEXT"},   {"StartFolder", "TEXT"}};
 } // namespace
 
 QString ScanRunSchema::createTable()

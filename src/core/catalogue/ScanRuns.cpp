@@ -15,13 +15,20 @@ QString stored(const QDateTime &when)
     return when.toUTC().toString(Qt::ISODate);
 }
 
+// Percent-encoded, "/" kept: the listed bytes of any server, as text on both stores.
+QString startFolderText(const QByteArray &path)
+{
+    return QString::fromLatin1(path.toPercentEncoding("/"));
+}
+
 QDateTime readTime(const QVariant &v)
 {
     return v.isNull() ? QDateTime() : QDateTime::fromString(v.toString(), Qt::ISODate).toUTC();
 }
 
 constexpr const char *Columns[] = {"Run",     "Host",    "Started",     "Ended",  "Result",  "Entries", "Folders",
-                                   "Added",   "Changed", "Removed", "UnreadLines", "Method", "Greeting"};
+                                   "Added",   "Changed", "Removed", "UnreadLines", "Method", "Greeting",
+                                   "StartFolder"};
 
 ScanRun readRun(const QSqlQuery &q)
 {
@@ -39,6 +46,7 @@ ScanRun readRun(const QSqlQuery &q)
     r.unreadLines = q.value(10).toLongLong();
     r.method = q.value(11).toString();
     r.greeting = q.value(12).toString();
+    r.startPath = QByteArray::fromPercentEncoding(q.value(13).toString().toLatin1());
     return r;
 }
 } // namespace
@@ -54,12 +62,12 @@ qint64 ScanRuns::record(const ScanRun &run)
 {
     SqlStatement::run(m_db,
                       QStringLiteral("INSERT INTO ScanRun (Run, Host, Started, Ended, Result, Entries, Folders, Added, "
-                                     "Changed, Removed, UnreadLines, Method, Greeting) "
+                                     "Changed, Removed, UnreadLines, Method, Greeting, StartFolder) "
                                      "VALUES ((SELECT COALESCE(MAX(Run), 0) + 1 FROM ScanRun WHERE Host = ?), "
-                                     "?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
+                                     "?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
                       {run.host, run.host, stored(run.started), stored(run.ended), ScanRun::resultText(run.result), run.entries,
                        run.folders, run.added, run.changed, run.removed, run.unreadLines, run.method,
-                       run.greeting.left(ScanRun::GreetingSize)});
+                       run.greeting.left(ScanRun::GreetingSize), startFolderText(run.startPath)});
     QSqlQuery q = SqlStatement::run(m_db, QStringLiteral("SELECT MAX(Run) FROM ScanRun WHERE Host = ?"), {run.host});
     return q.next() ? q.value(0).toLongLong() : 0;
 }

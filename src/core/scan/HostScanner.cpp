@@ -57,6 +57,7 @@ void HostScanner::ScanHost()
     m_lastRun = ScanRun();
     m_lastRun.host = m_context.host().left(Catalogue::HostSize);
     m_lastRun.started = m_started;
+    m_lastRun.startPath = m_startPath;
     if (!claimHost()) {
         m_running = false;
         return;
@@ -185,13 +186,21 @@ void HostScanner::recordRun()
     run.greeting = m_connection.greeting();
     if (stats.catalogueFailed || !m_catalogue.isOpen())
         return;
-    run.run = ScanRuns(m_catalogue.database()).record(run, m_messages);
-    if (run.run == 0)
-        return;
+    // One transaction: the run and its lines' number together, and one
+    // writer's turn among the scans of a batch.
     try {
+        m_catalogue.beginWrite();
+        run.run = ScanRuns(m_catalogue.database()).record(run);
         ScanChanges::closeRun(m_catalogue.database(), run.host, run.run, m_keepRuns);
+        m_catalogue.flush();
     } catch (const CatalogueError &e) {
-        m_messages.showMessage(m_catalogue.describe(e.message()));
+        run.run = 0;
+        m_messages.showMessage(QStringLiteral("The scan of %1 could not be recorded in the catalogue: %2")
+                                   .arg(run.host, m_catalogue.describe(e.message())));
+        try {
+            m_catalogue.flush(); // whatever of it was stored
+        } catch (const CatalogueError &) {
+        }
     }
 }
 

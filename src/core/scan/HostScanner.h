@@ -55,7 +55,11 @@ public:
     // top, rather than carrying on from the folders it left.
     void setResume(bool on) { m_resume = on; }
     // Lists only below this folder (names as listed, joined by "/"; "" the top).
-    void setStartFolder(const QByteArray &path) { m_context.setStartFolder(path); }
+    void setStartFolder(const QByteArray &path)
+    {
+        m_startPath = path;
+        m_context.setStartFolder(path);
+    }
     // Off: one listing at a time on every server.
     void setPipelining(bool on) { m_pipelining = on; }
     // At most this many connections at once (1 to MaxConnections); servers
@@ -117,6 +121,7 @@ private:
     bool m_deferClosing = false;
     int m_keepRuns = DefaultKeepRuns;
     ScanRun m_lastRun;
+    QByteArray m_startPath;
     WalkContext m_context;
     QElapsedTimer m_heartbeat; // since the host's ScanLock row was last refreshed
 };
