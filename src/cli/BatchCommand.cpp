@@ -77,7 +77,8 @@ std::optional<QList<BatchHost>> BatchCommand::hostsFor(const QStringList &addres
     return hosts;
 }
 
-int BatchCommand::scan(QList<BatchHost> &hosts, const ScanSetup::Overrides &flags)
+int BatchCommand::scan(QList<BatchHost> &hosts, const ScanSetup::Overrides &flags,
+                       std::function<bool(const BatchHost &)> admit)
 {
     const std::optional<int> parallel = parallelHosts();
     if (!parallel)
@@ -89,6 +90,7 @@ int BatchCommand::scan(QList<BatchHost> &hosts, const ScanSetup::Overrides &flag
     shared.line = [](const QString &host, const QString &line) { ConsoleLine::err(host + QStringLiteral(": ") + line.trimmed()); };
     HostBatch batch(shared);
     batch.setParallel(*parallel);
+    batch.setAdmit(std::move(admit));
     std::atomic_bool cancel{false};
     TerminalProgress::cancelOnSignals(&cancel);
     batch.run(hosts, &cancel);
@@ -97,7 +99,8 @@ int BatchCommand::scan(QList<BatchHost> &hosts, const ScanSetup::Overrides &flag
     int worst = ExitCode::Ok;
     ScanCommand single(m_c);
     for (const BatchHost &h : std::as_const(hosts)) {
-        const int code = !h.scanned ? (cancel.load() ? int(ExitCode::Interrupted) : int(ExitCode::Unreachable))
+        const int code = h.passed ? int(ExitCode::Ok)
+                       : !h.scanned ? (cancel.load() ? int(ExitCode::Interrupted) : int(ExitCode::Unreachable))
                                     : ScanCommand::exitCode(h.stats, h.lastError, h.stats.cancelled);
         codes << code;
         worst = worse(worst, code);
@@ -118,6 +121,8 @@ int BatchCommand::worse(int a, int b)
 
 QString BatchCommand::resultText(const BatchHost &host)
 {
+    if (host.passed)
+        return QStringLiteral("left to another rescan");
     if (!host.scanned)
         return QStringLiteral("not scanned");
     const QString text = ScanRun::resultText(host.run.result);

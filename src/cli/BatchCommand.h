@@ -17,7 +17,9 @@ public:
     int scanAddresses();
     // Nothing scanned, with the reason said, when an address or a flag is bad.
     std::optional<QList<BatchHost>> hostsFor(const QStringList &addresses, ScanSetup::Overrides &flags) const;
-    int scan(QList<BatchHost> &hosts, const ScanSetup::Overrides &flags);
+    // admit: see HostBatch::setAdmit.
+    int scan(QList<BatchHost> &hosts, const ScanSetup::Overrides &flags,
+             std::function<bool(const BatchHost &)> admit = {});
     // The worse of two exit codes: cancelled, then bad arguments, then not
     // reached, then incomplete.
     static int worse(int a, int b);

@@ -7,6 +7,7 @@
 #include "HostsCommand.h"
 #include "NameCommands.h"
 #include "PathCommand.h"
+#include "RescanCommand.h"
 #include "ScanCommand.h"
 #include "ServeCommand.h"
 #include "SqlCommand.h"
@@ -21,6 +22,7 @@ const CommandTable::Entry Commands[] = {
     {"tree", 0, 1, [](const CommandContext &c) { return TreeCommand(c).run(); }},
     {"path", 1, 1, [](const CommandContext &c) { return PathCommand(c).run(); }},
     {"hosts", 0, 0, [](const CommandContext &c) { return HostsCommand(c).run(); }},
+    {"rescan", 0, 0, [](const CommandContext &c) { return RescanCommand(c).run(); }},
     {"history", 1, 1, [](const CommandContext &c) { return HistoryCommand(c).history(); }},
     {"recode", 1, 1, &NameCommands::recodeCommand},
     {"changes", 1, 1, &NameCommands::changesCommand},

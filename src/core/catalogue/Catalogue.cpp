@@ -259,9 +259,16 @@ void Catalogue::beginIfNeeded()
         });
         m_holdsTurn = true;
     }
-    if (!s.database().transaction()) {
+    // With turns, the write lock is taken at once: a statement another
+    // scan commits on its own (its ScanLock row) then waits for this
+    // transaction, where after a plain BEGIN it would void this one's reads
+    // and fail its first write with "database is locked".
+    QSqlQuery immediate(s.database());
+    const bool begun = m_holdsTurn ? immediate.exec(QStringLiteral("BEGIN IMMEDIATE")) : s.database().transaction();
+    if (!begun) {
+        const QString why = m_holdsTurn ? immediate.lastError().text() : m_store->database().lastError().text();
         endTransaction();
-        throw CatalogueError(failure(m_store->database().lastError().text()));
+        throw CatalogueError(failure(why));
     }
     m_inTransaction = true;
     m_pacing.begun();

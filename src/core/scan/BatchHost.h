@@ -19,4 +19,5 @@ struct BatchHost
     QStringList messages;   // what the scan told the user
     qint64 elapsedMs = 0;
     bool scanned = false;   // false: the scan never started (the catalogue could not be opened)
+    bool passed = false;    // left to another rescan that has it, or had it since this one began
 };

@@ -60,6 +60,10 @@ void HostBatch::run(QList<BatchHost> &hosts, const std::atomic_bool *cancel)
             if (i < 0)
                 break;
             started[i] = true;
+            if (m_admit && !m_admit(hosts[i])) {
+                hosts[i].passed = true;
+                continue;
+            }
             busy << storedHost(hosts[i]);
             Running r{i, std::make_unique<BatchScan>(m_shared, hosts[i]), nullptr};
             BatchScan *scan = r.scan.get();

@@ -17,6 +17,9 @@ public:
     // shared.turns is made here when not given.
     explicit HostBatch(BatchScan::Shared shared);
     void setParallel(int n) { m_parallel = qBound(1, n, MaxParallel); }
+    // Asked on the caller's thread just before each host's scan starts:
+    // false passes the host by (BatchHost::passed).
+    void setAdmit(std::function<bool(const BatchHost &)> admit) { m_admit = std::move(admit); }
 
     // Returns when every host has been scanned, each filled with its outcome.
     // Once *cancel is true (a signal handler may set it), the scans running
@@ -30,4 +33,5 @@ private:
     QMutex m_lineLock;
     QMutex m_openLock;
     int m_parallel = DefaultParallel;
+    std::function<bool(const BatchHost &)> m_admit;
 };
