@@ -99,16 +99,22 @@ int BatchCommand::scan(QList<BatchHost> &hosts, const ScanSetup::Overrides &flag
     int worst = ExitCode::Ok;
     ScanCommand single(m_c);
     for (const BatchHost &h : std::as_const(hosts)) {
-        const int code = h.passed ? int(ExitCode::Ok)
-                       : !h.scanned ? (cancel.load() ? int(ExitCode::Interrupted) : int(ExitCode::Unreachable))
-                                    : ScanCommand::exitCode(h.stats, h.lastError, h.stats.cancelled);
-        codes << code;
-        worst = worse(worst, code);
+        codes << exitCode(h, cancel.load());
+        worst = worse(worst, codes.last());
         if (h.stats.loggedOn)
-            single.rememberHost(h.logon.host);
+            single.rememberHost(h.logon.host); // a host that could not be reached is not offered again
     }
     summarise(hosts, codes);
     return worst;
+}
+
+int BatchCommand::exitCode(const BatchHost &host, bool interrupted)
+{
+    if (host.passed)
+        return ExitCode::Ok;
+    if (!host.scanned)
+        return interrupted ? ExitCode::Interrupted : ExitCode::Unreachable;
+    return ScanCommand::exitCode(host.stats, host.lastError, host.stats.cancelled);
 }
 
 int BatchCommand::worse(int a, int b)

@@ -24,6 +24,7 @@ public:
     // reached, then incomplete.
     static int worse(int a, int b);
     static QString resultText(const BatchHost &host);
+    static int exitCode(const BatchHost &host, bool interrupted);
 
 private:
     std::optional<QStringList> addresses() const;

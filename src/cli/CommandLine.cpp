@@ -126,9 +126,12 @@ QString CommandLine::commandUsage(const QString &command)
         "                          that was cut short carries on from the folders it left\n"
         "  --save                  keep --passive, --tls and --trust in the settings file;\n"
         "                          without it they apply to this run only\n"
+        "  several addresses, or --hosts-file FILE (one address a line, # comments):\n"
+        "                          scanned at once, a table of how each went at the end\n"
+        "  --parallel-hosts N      at most N hosts at once (default 4)\n"
         "  --data DIR              data folder\n"
         "exit codes: 0 complete, 1 bad arguments, 2 host not reached or log-on refused,\n"
-        "  3 some folders not listed or a limit reached, 130 cancelled");
+        "  3 some folders not listed or a limit reached, 130 cancelled; of several hosts, the worst");
 }
 
 int CommandLine::usageError(const QString &why)

@@ -23,6 +23,25 @@ std::optional<qint64> RescanCommand::ageSeconds(const QString &text)
     return m.captured(1).toLongLong() * unit.value(m.captured(2));
 }
 
+// The logons from ~/.netrc, the flags checked as scan checks them.
+std::optional<QList<BatchHost>> RescanCommand::hostsFor(const QList<RescanChoice::Due> &due, ScanSetup::Overrides &flags) const
+{
+    const ScanCommand single(m_c);
+    QList<BatchHost> hosts;
+    for (const RescanChoice::Due &d : due) {
+        const std::optional<ScanSetup::Overrides> read = ScanFlags::read(m_c.line, d.host);
+        const std::optional<HostSnapshot> logon = read ? single.hostToScan(FtpAddress::parse(d.host)) : std::nullopt;
+        if (!logon)
+            return std::nullopt;
+        flags = *read;
+        BatchHost host;
+        host.logon = *logon;
+        host.startPath = d.startPath;
+        hosts << host;
+    }
+    return hosts;
+}
+
 int RescanCommand::run()
 {
     RescanChoice choice;
@@ -41,23 +60,13 @@ int RescanCommand::run()
         ConsoleLine::err(QStringLiteral("No host is due for a rescan"));
         return ExitCode::Ok;
     }
-    const ScanCommand single(m_c);
     ScanSetup::Overrides flags;
-    QList<BatchHost> hosts;
-    for (const RescanChoice::Due &d : std::as_const(due)) {
-        const std::optional<ScanSetup::Overrides> read = ScanFlags::read(m_c.line, d.host);
-        const std::optional<HostSnapshot> logon = read ? single.hostToScan(FtpAddress::parse(d.host)) : std::nullopt;
-        if (!logon)
-            return ExitCode::Failed;
-        flags = *read;
-        BatchHost host;
-        host.logon = *logon;
-        host.startPath = d.startPath;
-        hosts << host;
-    }
+    std::optional<QList<BatchHost>> hosts = hostsFor(due, flags);
+    if (!hosts)
+        return ExitCode::Failed;
     RescanClaims claims(m_c.catalogue);
-    return BatchCommand(m_c).scan(hosts, flags, [&](const BatchHost &h) {
-        const qsizetype i = &h - hosts.constData();
+    return BatchCommand(m_c).scan(*hosts, flags, [&](const BatchHost &h) {
+        const qsizetype i = &h - hosts->constData();
         bool take = false;
         CatalogueGuard::run([&] { take = claims.claim(due[i].host) && choice.stillDue(m_c.catalogue, due[i]); });
         return take;

@@ -1,5 +1,8 @@
 #pragma once
 #include "CommandContext.h"
+#include "core/catalogue/RescanChoice.h"
+#include "core/scan/BatchHost.h"
+#include "core/scan/ScanSetup.h"
 
 #include <optional>
 
@@ -16,5 +19,7 @@ public:
     static std::optional<qint64> ageSeconds(const QString &text);
 
 private:
+    std::optional<QList<BatchHost>> hostsFor(const QList<RescanChoice::Due> &due, ScanSetup::Overrides &flags) const;
+
     const CommandContext &m_c;
 };

@@ -13,12 +13,6 @@ QString storedHost(const BatchHost &h)
     return h.logon.host.left(Catalogue::HostSize);
 }
 
-struct Running
-{
-    qsizetype index;
-    std::unique_ptr<BatchScan> scan;
-    std::unique_ptr<QThread> thread;
-};
 } // namespace
 
 HostBatch::HostBatch(BatchScan::Shared shared)
@@ -39,6 +33,30 @@ qsizetype HostBatch::nextStartable(const QList<BatchHost> &hosts, const QList<bo
     return -1;
 }
 
+// Up to the parallel count, in the hosts' order, none beside a scan of its own host.
+void HostBatch::startWhatFits(QList<BatchHost> &hosts, QList<bool> &started, std::vector<Running> &running)
+{
+    QStringList busy;
+    for (const Running &r : running)
+        busy << storedHost(hosts[r.index]);
+    while (int(running.size()) < m_parallel) {
+        const qsizetype i = nextStartable(hosts, started, busy);
+        if (i < 0)
+            return;
+        started[i] = true;
+        if (m_admit && !m_admit(hosts[i])) {
+            hosts[i].passed = true;
+            continue;
+        }
+        busy << storedHost(hosts[i]);
+        Running r{i, std::make_unique<BatchScan>(m_shared, hosts[i]), nullptr};
+        BatchScan *scan = r.scan.get();
+        r.thread.reset(QThread::create([scan] { scan->run(); }));
+        r.thread->start();
+        running.push_back(std::move(r));
+    }
+}
+
 void HostBatch::run(QList<BatchHost> &hosts, const std::atomic_bool *cancel)
 {
     QList<bool> started(hosts.size(), false);
@@ -52,25 +70,8 @@ void HostBatch::run(QList<BatchHost> &hosts, const std::atomic_bool *cancel)
                 r.scan->cancel();
             cancelSent = true;
         }
-        QStringList busy;
-        for (const Running &r : running)
-            busy << storedHost(hosts[r.index]);
-        while (!cancelled && int(running.size()) < m_parallel) {
-            const qsizetype i = nextStartable(hosts, started, busy);
-            if (i < 0)
-                break;
-            started[i] = true;
-            if (m_admit && !m_admit(hosts[i])) {
-                hosts[i].passed = true;
-                continue;
-            }
-            busy << storedHost(hosts[i]);
-            Running r{i, std::make_unique<BatchScan>(m_shared, hosts[i]), nullptr};
-            BatchScan *scan = r.scan.get();
-            r.thread.reset(QThread::create([scan] { scan->run(); }));
-            r.thread->start();
-            running.push_back(std::move(r));
-        }
+        if (!cancelled)
+            startWhatFits(hosts, started, running);
         if (running.empty())
             return;
         // Posted events of this thread (the command's own catalogue) run meanwhile.

@@ -2,7 +2,10 @@
 #include "BatchScan.h"
 
 #include <QList>
+#include <QThread>
 #include <atomic>
+#include <memory>
+#include <vector>
 
 // Scans several hosts into one catalogue, a few at once, each on a thread
 // of its own with its own connections. Their writes take turns (WriterTurns)
@@ -27,6 +30,13 @@ public:
     void run(QList<BatchHost> &hosts, const std::atomic_bool *cancel);
 
 private:
+    struct Running
+    {
+        qsizetype index;
+        std::unique_ptr<BatchScan> scan;
+        std::unique_ptr<QThread> thread;
+    };
+    void startWhatFits(QList<BatchHost> &hosts, QList<bool> &started, std::vector<Running> &running);
     qsizetype nextStartable(const QList<BatchHost> &hosts, const QList<bool> &started, const QStringList &running) const;
 
     BatchScan::Shared m_shared;
