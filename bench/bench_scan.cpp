@@ -10,6 +10,11 @@
 // each server in turn. ProFTPD and Pure-FTPd come from
 // bench/unpack_servers.sh.
 //
+// bench_scan --hosts 16 [--rtt-ms 20]: 16 hosts of about 1,000 entries
+// behind proxies, each alone and then all with one scan --hosts-file.
+// bench_scan --pg-rescan [--hosts 8] [--rtt-ms 20]: the hosts of a
+// PostgreSQL catalogue rescanned by one process, then by two at once.
+//
 // bench_scan --million: a tree of five levels (111,111 folders, 1,011,110
 // entries), for the scan's peak resident memory. SQLite's own peak (its page
 // cache, which [DB] settings bound, and statements) is given apart, so that
@@ -24,6 +29,7 @@
 #include "core/base/UserMessages.h"
 #include "BenchServer.h"
 #include "LatencyBench.h"
+#include "MultiHostBench.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -114,8 +120,16 @@ int main(int argc, char **argv)
                      {"tools", "Comma-separated: harvex[N], lftp, rclone8, rclone16, rcloneN.", "LIST"},
                      {"server", "Comma-separated: vsftpd (default), vsftpd-tls, pyftpdlib, proftpd, pureftpd, or all.", "LIST"},
                      {"external-proxy", "A proxy script to cross-check the built-in one.", "SCRIPT"},
-                     {"million", "A tree of a million entries, for memory."}});
+                     {"million", "A tree of a million entries, for memory."},
+                     {"hosts", "Hosts scanned at once (with --pg-rescan: rescanned).", "N"},
+                     {"pg-rescan", "Two rescans of one PostgreSQL catalogue against one."}});
     args.process(app);
+    if (args.isSet("hosts") || args.isSet("pg-rescan")) {
+        const int rtt = args.isSet("rtt-ms") ? args.value("rtt-ms").toInt() : 20;
+        const int hosts = args.isSet("hosts") ? args.value("hosts").toInt() : args.isSet("pg-rescan") ? 8 : 16;
+        MultiHostBench bench(hosts, rtt);
+        return args.isSet("pg-rescan") ? bench.rescans() : bench.hosts();
+    }
     if (args.isSet("rtt-ms")) {
         const QStringList tools = args.isSet("tools") ? args.value("tools").split(u',') : LatencyBench::allTools();
         LatencyBench bench(args.value("rtt-ms").toInt(), tools);

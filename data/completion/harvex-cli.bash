@@ -21,14 +21,16 @@ _harvex_cli()
     local cur prev words cword
     _init_completion -n := || return
 
-    local commands="scan find dupes sql tree path hosts changes recode copy rescan"
+    local commands="scan find dupes sql tree path hosts history changes recode copy rescan"
     local common="--data --db --format --help"
     local -A options=(
-        [scan]="--user --password-stdin --passive --tls --trust --max-entries --max-depth --connections --restart --save"
+        [scan]="--user --password-stdin --passive --tls --trust --max-entries --max-depth --connections --restart --save --hosts-file --parallel-hosts"
         [find]="--regex --type --host --under --files --folders --min-size --max-size --newer --older --count --long --limit"
         [dupes]="--by --min-size --host --limit"
         [copy]="--to --from --host"
-        [rescan]="--older-than --failed"
+        [rescan]="--older-than --failed --parallel-hosts"
+        [hosts]="--long"
+        [changes]="--run"
     )
 
     case $prev in

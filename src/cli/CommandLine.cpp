@@ -46,6 +46,11 @@ CommandLine::CommandLine()
         {"restart", "Start the scan over."},
         {"to", "Copy into this database.", "URL"},
         {"from", "Copy from this database.", "URL"},
+        {"run", "A host's run, as history numbers it.", "N"},
+        {"hosts-file", "Addresses to scan, one a line.", "FILE"},
+        {"parallel-hosts", "Hosts scanned at once.", "N"},
+        {"older-than", "Only hosts last completely scanned longer ago.", "AGE"},
+        {"failed", "Only hosts whose last scan did not complete."},
         {{"h", "help"}, "Usage."},
         {"version", "Version."},
     });
@@ -78,9 +83,12 @@ QString CommandLine::usage()
         "  sql STATEMENT\n"
         "  tree [HOST]\n"
         "  path ID\n"
-        "  hosts\n"
+        "  scan HOST [HOST...] | --hosts-file FILE [--parallel-hosts N]   (several hosts at once)\n"
+        "  rescan [--older-than AGE] [--failed] [--parallel-hosts N]   (hosts of the catalogue)\n"
+        "  hosts [--long]\n"
+        "  history HOST\n"
         "  recode HOST\n"
-        "  changes HOST\n"
+        "  changes HOST [--run N]\n"
         "  serve [--listen 127.0.0.1:8080] [--token-file FILE]   (a read-only search page and JSON API)\n"
         "  copy --to URL | --from URL [--host HOST]...   (between this catalogue and a shared one)\n"
         "options for every command: --data DIR, --db URL, --format tsv|csv|json, --help\n"
@@ -119,9 +127,12 @@ QString CommandLine::commandUsage(const QString &command)
         "                          that was cut short carries on from the folders it left\n"
         "  --save                  keep --passive, --tls and --trust in the settings file;\n"
         "                          without it they apply to this run only\n"
+        "  several addresses, or --hosts-file FILE (one address a line, # comments):\n"
+        "                          scanned at once, a table of how each went at the end\n"
+        "  --parallel-hosts N      at most N hosts at once (default 4)\n"
         "  --data DIR              data folder\n"
         "exit codes: 0 complete, 1 bad arguments, 2 host not reached or log-on refused,\n"
-        "  3 some folders not listed or a limit reached, 130 cancelled");
+        "  3 some folders not listed or a limit reached, 130 cancelled; of several hosts, the worst");
 }
 
 int CommandLine::usageError(const QString &why)

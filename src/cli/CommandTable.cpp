@@ -3,9 +3,11 @@
 #include "CopyCommand.h"
 #include "DupesCommand.h"
 #include "FindCommand.h"
+#include "HistoryCommand.h"
 #include "HostsCommand.h"
 #include "NameCommands.h"
 #include "PathCommand.h"
+#include "RescanCommand.h"
 #include "ScanCommand.h"
 #include "ServeCommand.h"
 #include "SqlCommand.h"
@@ -13,13 +15,15 @@
 
 namespace {
 const CommandTable::Entry Commands[] = {
-    {"scan", 1, 1, [](const CommandContext &c) { return ScanCommand(c).run(); }},
+    {"scan", 0, 100000, [](const CommandContext &c) { return ScanCommand(c).run(); }},
     {"find", 0, 1, &FindCommand::fromCommandLine},
     {"dupes", 0, 0, &DupesCommand::fromCommandLine},
     {"sql", 1, 1, [](const CommandContext &c) { return SqlCommand(c).run(); }},
     {"tree", 0, 1, [](const CommandContext &c) { return TreeCommand(c).run(); }},
     {"path", 1, 1, [](const CommandContext &c) { return PathCommand(c).run(); }},
     {"hosts", 0, 0, [](const CommandContext &c) { return HostsCommand(c).run(); }},
+    {"rescan", 0, 0, [](const CommandContext &c) { return RescanCommand(c).run(); }},
+    {"history", 1, 1, [](const CommandContext &c) { return HistoryCommand(c).history(); }},
     {"recode", 1, 1, &NameCommands::recodeCommand},
     {"changes", 1, 1, &NameCommands::changesCommand},
     {"copy", 0, 0, &CopyCommand::fromCommandLine},

@@ -25,7 +25,9 @@ public:
 
     // Throw CatalogueError.
     void recode(const QString &host);
-    void changes(const QString &host);
+    // run: 0 for the last scan's.
+    void changes(const QString &host, qint64 run = 0);
+    bool runKept(const QString &host, qint64 run);
 
 private:
     Catalogue &m_catalogue;

@@ -1,4 +1,5 @@
 #include "ScanCommand.h"
+#include "BatchCommand.h"
 #include "CommandLine.h"
 #include "ConsoleLine.h"
 #include "ExitCode.h"
@@ -19,6 +20,8 @@
 
 int ScanCommand::run()
 {
+    if (m_c.args.size() != 1 || m_c.line.isSet("hosts-file"))
+        return BatchCommand(m_c).scanAddresses();
     const std::optional<ScanSetup::Overrides> flags = ScanFlags::read(m_c.line, m_c.args.first());
     if (!flags)
         return ExitCode::Failed;
@@ -89,19 +92,25 @@ void ScanCommand::rememberHost(const QString &host)
 
 int ScanCommand::outcome(const HostScanner::Stats &stats, const QString &lastError)
 {
+    const int code = exitCode(stats, lastError, TerminalProgress::interrupted());
     if (stats.listed == 0 && !lastError.isEmpty()) {
         ConsoleLine::err(lastError); // why the host was not available
         if (lastError.contains(QLatin1String("SHA-256 fingerprint")))
             ConsoleLine::err(QStringLiteral("To trust this certificate for the host, run again with --trust FINGERPRINT"));
-        return ExitCode::Unreachable;
+        return code;
     }
     summarise(stats);
-    if (stats.terminated || stats.catalogueFailed)
-        return ExitCode::Unreachable;
-    if (TerminalProgress::interrupted()) {
+    if (code == ExitCode::Interrupted)
         ConsoleLine::err(QStringLiteral("Scan cancelled; what was found so far is stored"));
+    return code;
+}
+
+int ScanCommand::exitCode(const HostScanner::Stats &stats, const QString &lastError, bool interrupted)
+{
+    if ((stats.listed == 0 && !lastError.isEmpty()) || stats.terminated || stats.catalogueFailed)
+        return ExitCode::Unreachable;
+    if (interrupted)
         return ExitCode::Interrupted;
-    }
     // Skipped lines are entries that may be missing, as from an unlisted folder.
     return stats.failed > 0 || stats.unreadLines > 0 || stats.entryLimitReached || stats.depthLimitReached
         ? ExitCode::Incomplete : ExitCode::Ok;

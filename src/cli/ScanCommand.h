@@ -16,12 +16,14 @@ class ScanCommand
 public:
     explicit ScanCommand(const CommandContext &context) : m_c(context) {}
     int run();
-
-private:
     // Nothing, with the reason on standard error, when no log-on can be made up.
     std::optional<HostSnapshot> hostToScan(const FtpAddress &address) const;
-    void keepRunOptions(ScanSetup &setup, const QString &hostText);
+    // How complete the catalogue of a scanned host now is.
+    static int exitCode(const HostScanner::Stats &stats, const QString &lastError, bool interrupted);
     void rememberHost(const QString &host);
+
+private:
+    void keepRunOptions(ScanSetup &setup, const QString &hostText);
     static int outcome(const HostScanner::Stats &stats, const QString &lastError);
     static void summarise(const HostScanner::Stats &stats);
 

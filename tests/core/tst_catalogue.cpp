@@ -1,5 +1,6 @@
 #include "core/base/ListedTime.h"
 #include "core/catalogue/Catalogue.h"
+#include "core/catalogue/CatalogueUpgrade.h"
 #include "core/catalogue/CatalogueError.h"
 #include "core/catalogue/IdDraw.h"
 #include "core/catalogue/LacTime.h"
@@ -130,8 +131,12 @@ void tst_Catalogue::schemaIsWhatStoredCataloguesHave()
         "HostCodePage: CREATE TABLE HostCodePage (Host TEXT PRIMARY KEY, CodePage TEXT)",
         "PendingFolder: CREATE TABLE PendingFolder (Host TEXT NOT NULL, Seq BIGINT NOT NULL, Path BLOB NOT NULL, "
         "ParentId INTEGER NOT NULL, Fresh INTEGER NOT NULL, PRIMARY KEY (Host, Seq))",
-        "ScanChange: CREATE TABLE ScanChange (Host TEXT, Change TEXT, ID INTEGER, Path BLOB)",
+        "ScanChange: CREATE TABLE ScanChange (Host TEXT, Change TEXT, ID INTEGER, Path BLOB, Run BIGINT)",
         "ScanLock: CREATE TABLE ScanLock (Host TEXT PRIMARY KEY, Machine TEXT, Boot TEXT, Pid BIGINT, Heartbeat TEXT)",
+        "ScanRun: CREATE TABLE ScanRun (Host TEXT NOT NULL, Started TEXT NOT NULL, Ended TEXT NOT NULL, Run BIGINT, "
+        "Result TEXT, Entries BIGINT, Folders BIGINT, Added BIGINT, Changed BIGINT, Removed BIGINT, UnreadLines BIGINT, "
+        "Method TEXT, Greeting TEXT, StartFolder TEXT)",
+        "ScanRun_Host: CREATE INDEX ScanRun_Host ON ScanRun(Host, Run)",
         "UnlistedRow: CREATE TABLE UnlistedRow (Host TEXT NOT NULL, ID INTEGER NOT NULL, Folder BLOB NOT NULL)"};
     QCOMPARE(schema, expected);
     QVERIFY(q.exec("PRAGMA page_size") && q.next());
@@ -140,7 +145,7 @@ void tst_Catalogue::schemaIsWhatStoredCataloguesHave()
     QCOMPARE(q.value(0).toString(), "wal");
     // A new catalogue needs none of the upgrades.
     QVERIFY(q.exec("PRAGMA user_version") && q.next());
-    QCOMPARE(q.value(0).toInt(), 1);
+    QCOMPARE(q.value(0).toInt(), CatalogueUpgrade::SqliteVersion);
 }
 
 void tst_Catalogue::largestSizeIsExact()
@@ -692,7 +697,7 @@ void tst_Catalogue::catalogueOfThePreviousSchemaIsUpgradedOnce()
     QCOMPARE(q.value(0).toInt(), 0);
     QVERIFY(q.exec("DELETE FROM DB WHERE ID = 1"));
     QVERIFY(q.exec("PRAGMA user_version") && q.next());
-    QCOMPARE(q.value(0).toInt(), 1);
+    QCOMPARE(q.value(0).toInt(), CatalogueUpgrade::SqliteVersion);
     // Once: the next open leaves ext as the user set it.
     QVERIFY(q.exec("UPDATE DB SET ext = 'p' WHERE ID = 101"));
     q = QSqlQuery();

@@ -1,5 +1,6 @@
 #include "core/base/ActivityLog.h"
 #include "core/catalogue/Catalogue.h"
+#include "core/catalogue/ScanRuns.h"
 #include "core/base/ElapsedCounter.h"
 #include "core/scan/FtpConnection.h"
 #include "FtpTestServer.h"
@@ -25,7 +26,12 @@ struct ScriptedConnection : ScanConnection
     int reconnectsLeft = 0; // how many reconnections succeed
     int reconnects = 0;
     std::function<void()> onList;
-    void ConnectToHost() override { open = true; }
+    FtpSession::Refusal refused = FtpSession::Refusal::None;
+    void ConnectToHost() override { open = refused == FtpSession::Refusal::None; }
+    FtpSession::Refusal refusal() const override { return refused; }
+    QString failureReason() const override { return open ? QString() : QStringLiteral("log-on refused"); }
+    QString greeting() const override { return QStringLiteral("220 scripted"); }
+    QString listingMethod() const override { return QStringLiteral("MLSD"); }
     void CloseConnection() override { open = false; }
     bool isConnected() const override { return open; }
     bool isAlive() override { return open; }
@@ -123,6 +129,9 @@ private slots:
     void linkMetBeforeItsFolder();
     void linksShownAsFolders();
     void rescansByAnotherListingFindNoChange();
+    void everyEndIsRecorded_data();
+    void everyEndIsRecorded();
+    void changesOfOlderRunsGo();
 
 private:
     QStringList storedRows();
@@ -637,6 +646,70 @@ void tst_HostScanner::linksShownAsFolders()
     QVERIFY(rig.log.lines().contains("   Passed over /m/self: already listed under another name"));
 }
 
+
+void tst_HostScanner::everyEndIsRecorded_data()
+{
+    QTest::addColumn<QString>("end");
+    QTest::addColumn<QString>("result");
+    QTest::addColumn<qint64>("entries");
+    QTest::newRow("complete") << "complete" << "complete" << qint64(4);
+    QTest::newRow("lost") << "lost" << "lost connection" << qint64(2);
+    QTest::newRow("cancelled") << "cancel" << "cancelled" << qint64(-1); // as far as the walk got
+    QTest::newRow("log-on refused") << "refuse" << "log-on refused" << qint64(0);
+}
+
+// Whatever its end, a scan leaves its run: numbered, with its counts, the
+// listing command and the greeting.
+void tst_HostScanner::everyEndIsRecorded()
+{
+    QFETCH(QString, end);
+    QFETCH(QString, result);
+    QFETCH(qint64, entries);
+    ScriptedConnection conn;
+    conn.tree[""] = {"a/", "x.txt=5"};
+    conn.tree["a"] = {"y.txt=7"};
+    Rig rig(conn, *m_cat);
+    rig.scanner.ScanHost(); // run 1: complete
+    conn.tree["a"] = {"y.txt=7", "z.txt=1"};
+    conn.listed.clear();
+    if (end == "lost")
+        conn.dropAfter = 1;
+    if (end == "cancel")
+        conn.onList = [&] {
+            if (conn.listed.size() == 1)
+                rig.scanner.cancel();
+        };
+    if (end == "refuse")
+        conn.refused = FtpSession::Refusal::LogonRefused;
+    rig.scanner.ScanHost();
+    const QList<ScanRun> runs = ScanRuns(m_cat->database()).history("H");
+    QCOMPARE(runs.size(), 2);
+    const ScanRun &run = runs.first();
+    QCOMPARE(run.run, 2);
+    QCOMPARE(rig.scanner.lastRun().run, 2);
+    QCOMPARE(ScanRun::resultText(run.result), result);
+    if (entries >= 0)
+        QCOMPARE(run.entries, entries);
+    QCOMPARE(run.greeting, "220 scripted");
+    QCOMPARE(run.method, end == "refuse" ? QString() : QStringLiteral("MLSD"));
+    QVERIFY(run.ended >= run.started);
+}
+
+// [SCAN] Keep Runs: the lines of runs older than the last n go at the end of a scan.
+void tst_HostScanner::changesOfOlderRunsGo()
+{
+    ScriptedConnection conn;
+    Rig rig(conn, *m_cat);
+    rig.scanner.setKeepRuns(2);
+    for (int size = 1; size <= 3; ++size) {
+        conn.tree[""] = {QStringLiteral("x.txt=%1").arg(size)};
+        rig.scanner.ScanHost();
+    }
+    QCOMPARE(ScanChanges::ofRun(*m_cat, "H", 1).size(), 0);
+    QCOMPARE(ScanChanges::ofRun(*m_cat, "H", 2).size(), 1);
+    QCOMPARE(ScanChanges::ofRun(*m_cat, "H", 3).size(), 1);
+    QCOMPARE(ScanChanges::last(*m_cat, "H").first().kind, ScanChanges::Kind::Changed);
+}
 
 QTEST_GUILESS_MAIN(tst_HostScanner)
 #include "tst_hostscanner.moc"

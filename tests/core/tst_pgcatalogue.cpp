@@ -243,9 +243,13 @@ void tst_PgCatalogue::schemaIsWhatStoredCataloguesHave()
         "pendingfolder seq bigint 0 NO NO", "pendingfolder path bytea 0 NO NO", "pendingfolder parentid integer 0 NO NO",
         "pendingfolder fresh integer 0 NO NO", "scanchange seq bigint 0 NO YES",
         "scanchange host text 0 YES NO", "scanchange change text 0 YES NO", "scanchange id integer 0 YES NO",
-        "scanchange path bytea 0 YES NO", "scanlock host text 0 NO NO", "scanlock machine text 0 YES NO",
+        "scanchange path bytea 0 YES NO", "scanchange run bigint 0 YES NO", "scanlock host text 0 NO NO", "scanlock machine text 0 YES NO",
         "scanlock boot text 0 YES NO", "scanlock pid bigint 0 YES NO", "scanlock heartbeat text 0 YES NO",
-        "unlistedrow host text 0 NO NO", "unlistedrow id integer 0 NO NO", "unlistedrow folder bytea 0 NO NO"};
+        "scanrun host text 0 NO NO", "scanrun started text 0 NO NO", "scanrun ended text 0 NO NO",
+        "scanrun run bigint 0 YES NO", "scanrun result text 0 YES NO", "scanrun entries bigint 0 YES NO",
+        "scanrun folders bigint 0 YES NO", "scanrun added bigint 0 YES NO", "scanrun changed bigint 0 YES NO",
+        "scanrun removed bigint 0 YES NO", "scanrun unreadlines bigint 0 YES NO", "scanrun method text 0 YES NO",
+        "scanrun greeting text 0 YES NO", "scanrun startfolder text 0 YES NO", "unlistedrow host text 0 NO NO", "unlistedrow id integer 0 NO NO", "unlistedrow folder bytea 0 NO NO"};
     QCOMPARE(columns, expectedColumns);
     QVERIFY(q.exec("SELECT indexdef FROM pg_indexes WHERE schemaname = 'public' ORDER BY indexname"));
     QStringList indexes;
@@ -264,7 +268,8 @@ void tst_PgCatalogue::schemaIsWhatStoredCataloguesHave()
         "CREATE UNIQUE INDEX hostcodepage_pkey ON public.hostcodepage USING btree (host)",
         "CREATE UNIQUE INDEX pendingfolder_pkey ON public.pendingfolder USING btree (host, seq)",
         "CREATE INDEX scanchange_host ON public.scanchange USING btree (host)",
-        "CREATE UNIQUE INDEX scanlock_pkey ON public.scanlock USING btree (host)"};
+        "CREATE UNIQUE INDEX scanlock_pkey ON public.scanlock USING btree (host)",
+        "CREATE INDEX scanrun_host ON public.scanrun USING btree (host, run)"};
     QCOMPARE(indexes, expectedIndexes);
     QVERIFY(q.exec("SELECT Version FROM HarvexSchema") && q.next());
     QCOMPARE(q.value(0).toInt(), Catalogue::PgSchemaVersion);
@@ -419,7 +424,7 @@ void tst_PgCatalogue::previousSchemaIsUpgradedOnOpen()
     QCOMPARE(told.first(), 0);
     QCOMPARE(told.last(), 3);
     QCOMPARE(column(cat.database(), "SELECT ext FROM DB WHERE Name = '" + cut + "'"), QStringList{"pdf"});
-    QCOMPARE(column(cat.database(), "SELECT MAX(Version) FROM HarvexSchema"), QStringList{"2"});
+    QCOMPARE(column(cat.database(), "SELECT MAX(Version) FROM HarvexSchema"), QStringList{QString::number(Catalogue::PgSchemaVersion)});
     QCOMPARE(column(cat.database(), "SELECT indexname FROM pg_indexes WHERE indexname LIKE 'db_%trigrams'"),
              QStringList{"db_foldednamestrigrams"});
     const auto found = [&cat](const QString &pattern) {

@@ -106,7 +106,7 @@ void tst_HarvexApplication::menuCaptionsAndSeparators()
             items << (a->isSeparator() ? QString("-") : a->text().remove('&') + (a->isCheckable() ? (a->isChecked() ? "[x]" : "[ ]") : ""));
         menus << top->text().remove('&') + ": " + items.join(", ");
     }
-    QCOMPARE(menus, (QStringList{"File: Select Host, Scan Host, -, Connect to FTP, Disconnect, -, Exit",
+    QCOMPARE(menus, (QStringList{"File: Select Host, Scan Host, Rescan Due Hosts, -, Connect to FTP, Disconnect, -, Exit",
                                  "Data Base: All Records, Find, Query, -, Find Duplicates, Export Results as CSV..., "
                                  "Export Results as URL List..., -, Statistics, Changes",
                                  "Config: Options, -, Save Position[x], Show Host[x]", "Help: Help, -, About"}));

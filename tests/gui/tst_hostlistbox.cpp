@@ -41,14 +41,20 @@ void tst_HostListBox::init()
     exec(row.arg("pub", "<DIR>", "4096", "ftp.a", "16", "1")); // a folder's size is no file's
     exec(row.arg("big", "iso", "3221225472", "ftp.a", "32", "2"));
     exec(row.arg("x", "txt", "10", "b", "32", "3"));
-    ScanRuns(m_cat->database()).record("ftp.a", QDateTime(QDate(2026, 12, 1), QTime(9, 30)), QDateTime::currentDateTime());
+    ScanRuns(m_cat->database()).record("ftp.a", QDateTime(QDate(2026, 11, 1), QTime(9, 30)), QDateTime::currentDateTime());
+    ScanRun failed; // the latest run is the one shown, with how it ended
+    failed.host = "ftp.a";
+    failed.started = QDateTime(QDate(2026, 12, 1), QTime(9, 30));
+    failed.ended = failed.started.addSecs(30);
+    failed.result = ScanRun::Result::LogonRefused;
+    ScanRuns(m_cat->database()).record(failed);
 }
 
 void tst_HostListBox::lines_data()
 {
     QTest::addColumn<QString>("host");
     QTest::addColumn<QString>("line");
-    QTest::newRow("scanned") << "ftp.a" << "ftp.a  (2 entries, 3.0 GB, last scan 2026-12-01 09:30)";
+    QTest::newRow("scanned") << "ftp.a" << "ftp.a  (2 entries, 3.0 GB, last scan 2026-12-01 09:30, log-on refused)";
     QTest::newRow("no run recorded") << "b" << "b  (1 entry, 10 B, last scan not recorded)";
 }
 

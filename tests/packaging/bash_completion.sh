@@ -47,7 +47,8 @@ check "harvex-cli " scan find dupes sql tree path hosts changes recode copy
 check "harvex-cli sc" = scan
 check "harvex-cli --data $data tr" = tree
 check "harvex-cli --" --data --db --format --help --version
-check "harvex-cli scan --pa" = --passive --password-stdin
+check "harvex-cli scan --pa" = --parallel-hosts --passive --password-stdin
+check "harvex-cli changes --r" = --run
 check "harvex-cli scan --tls " = require try off
 check "harvex-cli find x --fo" = --folders --format
 check "harvex-cli find --format " tsv csv json urls

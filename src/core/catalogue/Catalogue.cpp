@@ -8,6 +8,7 @@
 #include "IdDraw.h"
 #include "PgStore.h"
 #include "SqliteStore.h"
+#include "WriterTurns.h"
 
 #include <QAtomicInteger>
 #include <QSqlError>
@@ -270,10 +271,42 @@ void Catalogue::beginIfNeeded()
 {
     if (m_inTransaction)
         return;
-    if (!store().database().transaction())
-        throw CatalogueError(failure(m_store->database().lastError().text()));
+    CatalogueStore &s = store();
+    if (m_turns && !s.isShared() && !m_holdsTurn) {
+        m_turns->take([this] {
+            QMetaObject::invokeMethod(&m_turnRequests, [this] { passTurnIfAsked(); }, Qt::QueuedConnection);
+        });
+        m_holdsTurn = true;
+    }
+    // With turns, the write lock is taken at once: a statement another
+    // scan commits on its own (its ScanLock row) then waits for this
+    // transaction, where after a plain BEGIN it would void this one's reads
+    // and fail its first write with "database is locked".
+    QSqlQuery immediate(s.database());
+    const bool begun = m_holdsTurn ? immediate.exec(QStringLiteral("BEGIN IMMEDIATE")) : s.database().transaction();
+    if (!begun) {
+        const QString why = m_holdsTurn ? immediate.lastError().text() : m_store->database().lastError().text();
+        endTransaction();
+        throw CatalogueError(failure(why));
+    }
     m_inTransaction = true;
     m_pacing.begun();
+}
+
+// The transaction is over, committed or rolled back: the next scan's turn.
+void Catalogue::endTransaction()
+{
+    m_inTransaction = false;
+    if (m_holdsTurn) {
+        m_holdsTurn = false;
+        m_turns->release();
+    }
+}
+
+void Catalogue::passTurnIfAsked()
+{
+    if (m_inTransaction && m_turns && m_turns->othersWaiting())
+        commitOnTimer();
 }
 
 void Catalogue::commitOnTimer()
@@ -314,8 +347,10 @@ void Catalogue::flush()
         db.rollback();
         m_store->discard();
         m_folderValid = false;
+        endTransaction();
         throw;
     }
+    endTransaction();
 }
 
 void Catalogue::send()
@@ -330,7 +365,7 @@ void Catalogue::send()
         // and the connection stay usable for what follows.
         const QString why = failure(e.message());
         m_store->database().rollback();
-        m_inTransaction = false;
+        endTransaction();
         m_pacing.stop();
         m_store->discard();
         m_folderValid = false;

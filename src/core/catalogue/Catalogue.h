@@ -8,6 +8,7 @@
 #include "core/base/FileEntry.h"
 
 #include <QHash>
+#include <QObject>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QString>
@@ -15,6 +16,7 @@
 #include <optional>
 
 class CatalogueStore;
+class WriterTurns;
 struct sqlite3;
 
 // The catalogue: table DB in one SQLite file inside the folder "DB", or in a
@@ -49,6 +51,11 @@ public:
     // True when several writers fill the catalogue at once (a shared
     // database): what failed under a scan may be another writer's doing.
     bool isShared() const;
+    // Scans of this process that write one SQLite file at once share turns:
+    // each transaction of this catalogue waits for its turn, and commits at
+    // the next pause of its thread when another scan waits. No effect on a
+    // shared database, which takes many writers. Before the first write.
+    void shareWriterTurns(std::shared_ptr<WriterTurns> turns) { m_turns = std::move(turns); }
     // Claims host for this writer's scan, so that two scans of one host never
     // store an entry twice; false when another writer of the shared database
     // is scanning it. Always true on SQLite, whose file takes one writer at a
@@ -140,6 +147,8 @@ private:
             flush();
     }
     void commitOnTimer();
+    void endTransaction();
+    void passTurnIfAsked();
     void throwDeferred();
     void send();
     struct Child
@@ -171,4 +180,9 @@ private:
     QByteArray m_folderHostUtf8; // bound to every row of the folder: converted once
     QHash<QByteArray, Child> m_folder;
     QHash<qint32, qint32> m_moved;
+    std::shared_ptr<WriterTurns> m_turns;
+    bool m_holdsTurn = false;
+    // Lives on the catalogue's thread: another scan's request to commit
+    // runs there, at a pause, as the commit timer does.
+    QObject m_turnRequests;
 };

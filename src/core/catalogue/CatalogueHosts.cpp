@@ -12,13 +12,14 @@ QList<CatalogueHosts::Host> CatalogueHosts::all(Catalogue &catalogue)
 {
     catalogue.flush(); // rows a scan still holds back count too
     const QSqlDatabase db = catalogue.database();
-    const QHash<QString, QDateTime> runs = ScanRuns(db).lastStartedByHost();
+    const QHash<QString, ScanRuns::Status> runs = ScanRuns(db).statusByHost();
     QSqlQuery q = SqlStatement::run(db, QStringLiteral("SELECT Host, COUNT(*), SUM(CASE WHEN Attr = 16 THEN 0 ELSE Size END) "
                                                        "FROM DB WHERE Host IS NOT NULL GROUP BY Host ORDER BY Host"));
     QList<Host> hosts;
     while (q.next()) {
         const QString name = q.value(0).toString();
-        hosts.append({name, q.value(1).toLongLong(), q.value(2).toDouble(), runs.value(name)});
+        const ScanRun last = runs.value(name).last;
+        hosts.append({name, q.value(1).toLongLong(), q.value(2).toDouble(), last.started, ScanRun::resultText(last.result)});
     }
     return hosts;
 }

@@ -17,6 +17,7 @@ public:
         qint64 entries = 0;
         double bytes = 0; // files only; unknown sizes count as 0
         QDateTime lastScan; // UTC; invalid when no run of it is recorded
+        QString lastResult; // how that run ended ("complete", "unreachable"); "" when not recorded
     };
 
     // By name. One pass over the rows. Throws CatalogueError.

@@ -1,4 +1,5 @@
 #include "CatalogueSchema.h"
+#include "ScanRunSchema.h"
 
 QStringList CatalogueSchema::rowTable(const Spelling &s)
 {
@@ -24,7 +25,8 @@ QStringList CatalogueSchema::sideTables(const Spelling &s)
     return {QStringLiteral("CREATE TABLE IF NOT EXISTS ExactName (ID INTEGER PRIMARY KEY, Bytes %1 NOT NULL)").arg(s.bytes),
             // The code page a host's stored names were decoded with.
             QStringLiteral("CREATE TABLE IF NOT EXISTS HostCodePage (Host TEXT PRIMARY KEY, CodePage TEXT)"),
-            QStringLiteral("CREATE TABLE IF NOT EXISTS ScanChange (%1Host TEXT, Change TEXT, ID INTEGER, Path %2)")
+            // Run: the host's ScanRun the line belongs to; NULL while its scan runs.
+            QStringLiteral("CREATE TABLE IF NOT EXISTS ScanChange (%1Host TEXT, Change TEXT, ID INTEGER, Path %2, Run BIGINT)")
                 .arg(s.changeOrder, s.bytes),
             // Who scans a host now; see ScanLock.
             QStringLiteral("CREATE TABLE IF NOT EXISTS ScanLock (Host TEXT PRIMARY KEY, Machine TEXT, Boot TEXT, "
@@ -37,5 +39,6 @@ QStringList CatalogueSchema::sideTables(const Spelling &s)
                 .arg(s.bytes),
             QStringLiteral("CREATE TABLE IF NOT EXISTS UnlistedRow (Host TEXT NOT NULL, ID INTEGER NOT NULL, "
                            "Folder %1 NOT NULL)")
-                .arg(s.bytes)};
+                .arg(s.bytes),
+            ScanRunSchema::createTable()};
 }

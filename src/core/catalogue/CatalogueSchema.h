@@ -19,6 +19,6 @@ public:
 
     // Table DB and its indexes DB_ID, DB_Folder, DB_Size, DB_Name and DB_LAC.
     static QStringList rowTable(const Spelling &s);
-    // ExactName, HostCodePage, ScanChange, ScanLock, PendingFolder and UnlistedRow.
+    // ExactName, HostCodePage, ScanChange, ScanLock, PendingFolder, UnlistedRow and ScanRun.
     static QStringList sideTables(const Spelling &s);
 };

@@ -3,6 +3,7 @@
 #include "EntryName.h"
 #include "ExactNames.h"
 #include "NameIndex.h"
+#include "ScanRunSchema.h"
 #include "SqlDialect.h"
 #include "SqlStatement.h"
 
@@ -69,11 +70,14 @@ void CatalogueUpgrade::upgradeSqlite(const QSqlDatabase &db)
         return;
     SqlStatement::exec(db, QStringLiteral("BEGIN IMMEDIATE"));
     try {
-        if (userVersion(db) < SqliteVersion) { // another program's open may have done it meanwhile
+        const int version = userVersion(db); // another program's open may have upgraded it meanwhile
+        if (version < 1) {
             NameIndex::dropFormer(db);
             takeExtFromExactNames(db);
-            markSqliteCurrent(db);
         }
+        if (version < 2)
+            ScanRunSchema::upgrade(db);
+        markSqliteCurrent(db);
         SqlStatement::exec(db, QStringLiteral("COMMIT"));
     } catch (const CatalogueError &) {
         QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));

@@ -6,11 +6,12 @@
 // its schema version (PgSchema). Version 1 of a file: names folded for
 // finds (NameIndex, in place of the index before, which the open that
 // follows builds anew) and ext taken again from the listed names that were
-// cut. Throws CatalogueError.
+// cut. Version 2: ScanRun with every column, and ScanChange lines that
+// name their run (ScanRunSchema). Throws CatalogueError.
 class CatalogueUpgrade
 {
 public:
-    static constexpr int SqliteVersion = 1;
+    static constexpr int SqliteVersion = 2;
 
     // On a new file, inside the transaction that makes its schema.
     static void markSqliteCurrent(const QSqlDatabase &db);

@@ -18,7 +18,7 @@ double ChangeReport::newLac(const QSqlDatabase &db, qint32 id)
     return q.next() ? q.value(0).toDouble() : 0;
 }
 
-void ChangeReport::read(Catalogue &catalogue, const QString &host, const QByteArray &codePage, int limit)
+void ChangeReport::read(Catalogue &catalogue, const QString &host, const QByteArray &codePage, int limit, qint64 run)
 {
     catalogue.flush();
     m_lines.clear();
@@ -27,7 +27,10 @@ void ChangeReport::read(Catalogue &catalogue, const QString &host, const QByteAr
     LineageWalk walk(catalogue);
     walk.setCodePage(codePage);
     const QSqlDatabase db = catalogue.database();
-    for (const ScanChanges::Change &c : ScanChanges::last(catalogue, host.left(Catalogue::HostSize))) {
+    const QString stored = host.left(Catalogue::HostSize);
+    const QList<ScanChanges::Change> changes = run > 0 ? ScanChanges::ofRun(catalogue, stored, run)
+                                                       : ScanChanges::last(catalogue, stored);
+    for (const ScanChanges::Change &c : changes) {
         ++m_total;
         ++m_counts[int(c.kind)];
         if (m_lines.size() >= limit)
@@ -38,7 +41,7 @@ void ChangeReport::read(Catalogue &catalogue, const QString &host, const QByteAr
         } else {
             const auto row = catalogue.recordById(c.id);
             if (!row)
-                continue; // removed since by hand (the SQL window)
+                continue; // removed since, by a later scan or by hand (the SQL window)
             line.path = u'/' + LineageWalk::decodePath(walk.exactPathBytes(*row), codePage);
             line.newSize = row->size;
             if (c.kind == ScanChanges::Kind::Changed)

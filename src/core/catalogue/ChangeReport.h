@@ -9,7 +9,7 @@
 class Catalogue;
 class QSqlDatabase;
 
-// What a host's last scan added, changed and removed, line by line with
+// What a host's last scan (or an earlier run) added, changed and removed, line by line with
 // paths and the values before and after, for people to read. A first scan
 // adds every row: only the first `limit` lines are read in full.
 class ChangeReport
@@ -26,8 +26,10 @@ public:
 
     static constexpr int DefaultLimit = 10000;
 
-    // Throws CatalogueError.
-    void read(Catalogue &catalogue, const QString &host, const QByteArray &codePage, int limit = DefaultLimit);
+    // run: the host's run (ScanRun's Run) whose lines are read; 0 for the
+    // last scan's. Throws CatalogueError.
+    void read(Catalogue &catalogue, const QString &host, const QByteArray &codePage, int limit = DefaultLimit,
+              qint64 run = 0);
     const QList<Line> &lines() const { return m_lines; }
     // Every line of the scan, also those past the limit.
     qint64 total() const { return m_total; }

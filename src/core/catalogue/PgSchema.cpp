@@ -3,6 +3,7 @@
 #include "CatalogueSchema.h"
 #include "CatalogueUpgrade.h"
 #include "PgFoldedNames.h"
+#include "ScanRunSchema.h"
 #include "SqlStatement.h"
 
 #include <QSqlError>
@@ -29,7 +30,7 @@ void PgSchema::create(QSqlDatabase db, const NameIndex::Progress &progress)
         if (version == 0)
             createTables(db);
         else if (version < Version)
-            upgrade(db, progress);
+            upgrade(db, version, progress);
         if (version < Version) {
             SqlStatement::exec(db, QStringLiteral("INSERT INTO HarvexSchema (Version) VALUES (%1)").arg(Version));
         }
@@ -57,12 +58,17 @@ void PgSchema::createTables(const QSqlDatabase &db)
     statements << QStringLiteral("CREATE INDEX IF NOT EXISTS ScanChange_Host ON ScanChange(Host)");
     for (const QString &sql : statements)
         SqlStatement::exec(db, sql);
+    ScanRunSchema::upgrade(db); // its index
 }
 
 // A database of version 1: its names are folded once, in the schema's
 // transaction, while other writers wait on the lock.
-void PgSchema::upgrade(const QSqlDatabase &db, const NameIndex::Progress &progress)
+void PgSchema::upgrade(const QSqlDatabase &db, int from, const NameIndex::Progress &progress)
 {
+    if (from < 3)
+        ScanRunSchema::upgrade(db);
+    if (from >= 2)
+        return;
     SqlStatement::exec(db, QStringLiteral("DROP INDEX IF EXISTS DB_NameTrigrams"));
     for (const QString &sql : PgFoldedNames::schema())
         SqlStatement::exec(db, sql);

@@ -2,7 +2,9 @@
 #include "Catalogue.h"
 #include "CatalogueError.h"
 #include "ExactNames.h"
+#include "ScanRunSchema.h"
 #include "SqlDialect.h"
+#include "SqlStatement.h"
 
 #include <QSqlError>
 #include <QSqlQuery>
@@ -34,7 +36,21 @@ QString ScanChanges::kindText(Kind k)
     return QStringLiteral("removed");
 }
 
+// The lines of the part carried on, when the host's latest run is that
+// part, become this scan's again: together they are one scan.
 void ScanChanges::carryOn(const QString &host)
+{
+    restart(host);
+    m_catalogue.beginWrite();
+    SqlStatement::run(m_catalogue.database(),
+                      QStringLiteral("UPDATE ScanChange SET Run = NULL WHERE Host = ? AND Run = "
+                                     "(SELECT MAX(Run) FROM ScanRun WHERE Host = ?) AND EXISTS (SELECT 1 FROM ScanRun r "
+                                     "WHERE r.Host = ? AND r.Run = ScanChange.Run AND r.Result IN (%1))")
+                          .arg(QStringLiteral("'cancelled', 'lost connection'")),
+                      {host, host, host});
+}
+
+void ScanChanges::restart(const QString &host)
 {
     m_host = host;
     m_hostUtf8 = host.toUtf8();
@@ -44,14 +60,21 @@ void ScanChanges::carryOn(const QString &host)
 
 void ScanChanges::begin(const QString &host)
 {
-    carryOn(host);
+    restart(host);
     m_catalogue.beginWrite();
     // A scan that failed may have left lines kept back: they go too.
     m_catalogue.writeKeptChanges();
     QSqlQuery q(m_catalogue.database());
-    q.prepare(QStringLiteral("DELETE FROM ScanChange WHERE Host = ?"));
+    q.prepare(QStringLiteral("DELETE FROM ScanChange WHERE Host = ? AND Run IS NULL"));
     q.addBindValue(host);
     exec(q);
+}
+
+void ScanChanges::closeRun(const QSqlDatabase &db, const QString &host, qint64 run, int keepRuns)
+{
+    SqlStatement::run(db, QStringLiteral("UPDATE ScanChange SET Run = ? WHERE Host = ? AND Run IS NULL"), {run, host});
+    SqlStatement::run(db, QStringLiteral("DELETE FROM ScanChange WHERE Host = ? AND Run <= ?"),
+                      {host, run - qMax(1, keepRuns)});
 }
 
 void ScanChanges::added(qint32 id)
@@ -153,15 +176,41 @@ qint64 ScanChanges::removeSubtrees(const QList<qint32> &ids, const QByteArray &f
     return n;
 }
 
+// The latest run that walked the host, even one that changed nothing; a
+// scan that runs (or ended unrecorded) has lines without a run.
 QList<ScanChanges::Change> ScanChanges::last(Catalogue &catalogue, const QString &host)
+{
+    const QSqlDatabase db = catalogue.database();
+    // A file opened read-only may be older than the runs: all its lines are the last scan's.
+    if (!ScanRunSchema::hasColumn(db, QStringLiteral("ScanChange"), QStringLiteral("Run"))
+        || SqlStatement::run(db, QStringLiteral("SELECT 1 FROM ScanChange WHERE Host = ? AND Run IS NULL"), {host}).next())
+        return read(catalogue, host, std::nullopt);
+    QSqlQuery q = SqlStatement::run(db, QStringLiteral("SELECT MAX(Run) FROM ScanRun WHERE Host = ? AND "
+                                                       "(Result IS NULL OR Result IN ('', 'complete', 'cancelled', "
+                                                       "'lost connection'))"),
+                                    {host});
+    return q.next() && !q.value(0).isNull() ? read(catalogue, host, q.value(0).toLongLong()) : QList<Change>();
+}
+
+QList<ScanChanges::Change> ScanChanges::ofRun(Catalogue &catalogue, const QString &host, qint64 run)
+{
+    return read(catalogue, host, run);
+}
+
+QList<ScanChanges::Change> ScanChanges::read(Catalogue &catalogue, const QString &host, std::optional<qint64> run)
 {
     QSqlQuery q(catalogue.database());
     q.setForwardOnly(true);
     const QSqlDatabase db = catalogue.database();
     const QString old = hasOldValues(db) ? QStringLiteral("OldSize, OldLAC") : QStringLiteral("NULL, NULL");
-    q.prepare(QStringLiteral("SELECT Change, ID, Path, %1 FROM ScanChange WHERE Host = ? ORDER BY %2")
-                  .arg(old, SqlDialect::changeOrder(db)));
+    q.prepare(QStringLiteral("SELECT Change, ID, Path, %1 FROM ScanChange WHERE Host = ? AND %3 ORDER BY %2")
+                  .arg(old, SqlDialect::changeOrder(db), run ? QStringLiteral("Run = ?")
+                       : ScanRunSchema::hasColumn(db, QStringLiteral("ScanChange"), QStringLiteral("Run"))
+                       ? QStringLiteral("Run IS NULL")
+                       : QStringLiteral("1 = 1")));
     q.addBindValue(host);
+    if (run)
+        q.addBindValue(*run);
     exec(q);
     QList<Change> changes;
     while (q.next()) {

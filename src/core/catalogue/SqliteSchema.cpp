@@ -2,6 +2,7 @@
 #include "CatalogueError.h"
 #include "CatalogueSchema.h"
 #include "CatalogueUpgrade.h"
+#include "ScanRunSchema.h"
 #include "SqlStatement.h"
 
 #include <QSqlQuery>
@@ -70,6 +71,7 @@ void SqliteSchema::create(QSqlDatabase db)
     SqlStatement::exec(db, QStringLiteral("BEGIN IMMEDIATE"));
     try {
         createTables(db);
+        ScanRunSchema::upgrade(db); // its index, on columns older ScanRun tables gain first
         CatalogueUpgrade::markSqliteCurrent(db);
         SqlStatement::exec(db, QStringLiteral("COMMIT"));
     } catch (const CatalogueError &) {

@@ -29,6 +29,7 @@ QSslSocket &ControlChannel::renew()
 {
     m_socket = std::make_unique<QSslSocket>();
     m_buffer.clear();
+    m_greeting.clear();
     m_readPos = m_scanPos = 0;
     return *m_socket;
 }
@@ -50,6 +51,7 @@ bool ControlChannel::readGreeting()
     FtpReply greeting = readReply(m_logon.connectTimeoutMs);
     while (greeting.isPreliminary())
         greeting = readReply(m_logon.connectTimeoutMs);
+    m_greeting = greeting.lines.join('\n');
     return greeting.isPositive() || failWith(greeting);
 }
 

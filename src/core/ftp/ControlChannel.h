@@ -32,6 +32,8 @@ public:
     bool connectToServer();
     // A 120 greeting means "ready in a while": the real one is awaited.
     bool readGreeting();
+    // The lines of the last greeting read, as sent.
+    const QByteArray &greeting() const { return m_greeting; }
     // QUIT, briefly awaited, and the connection cut.
     void quit();
     bool isOpen() const { return m_socket->state() == QAbstractSocket::ConnectedState; }
@@ -89,6 +91,7 @@ private:
     std::unique_ptr<QSslSocket> m_socket; // new for every connection, never null
     // Bytes read but not yet taken: lines start at m_readPos, and bytes
     // before m_scanPos are known to hold no line end.
+    QByteArray m_greeting;
     QByteArray m_buffer;
     qsizetype m_readPos = 0;
     qsizetype m_scanPos = 0;

@@ -71,6 +71,8 @@ public:
     // No round trip: the socket is up and the server has not said goodbye.
     bool isAlive() { return m_control.isAlive(); }
     QString lastError() const { return m_control.error(); }
+    // The server's greeting at the last connection, as sent; empty when none came.
+    QByteArray greeting() const { return m_control.greeting(); }
     Method method() const { return m_probe.method(); }
     static QString methodName(Method m) { return QString::fromLatin1(listingCommand(m)); }
     void setMethod(Method m) { m_probe.setMethod(m); }

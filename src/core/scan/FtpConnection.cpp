@@ -4,6 +4,7 @@
 #include "HostSource.h"
 #include "core/base/UserMessages.h"
 #include "ScanSetup.h"
+#include "core/catalogue/ScanRun.h"
 
 #include <QCoreApplication>
 
@@ -76,7 +77,9 @@ void FtpConnection::ConnectToHost()
             m_log.LogLine(line, false);
     });
     m_logon = logonFor(host);
-    if (m_session->open(m_logon)) {
+    const bool opened = m_session->open(m_logon);
+    keepLogonOutcome();
+    if (opened) {
         pinNewlyTrusted();
         rememberListing();
         m_timeConnect.start();
@@ -103,6 +106,30 @@ void FtpConnection::CloseConnection()
                           + ElapsedCounter::ElapsedText(m_timeConnect.tag()),
                       false);
     m_timeConnect.stop();
+}
+
+void FtpConnection::keepLogonOutcome()
+{
+    m_refusal = m_session->lastRefusal();
+    m_failureReason = m_refusal == FtpSession::Refusal::None && m_session->isOpen() ? QString() : m_session->failureReason();
+    m_greeting = shownGreeting(m_session->greeting());
+    m_method = m_session->isOpen() ? FtpSession::methodName(m_session->method()) : QString();
+}
+
+// Control characters (a hostile server's escapes) become spaces.
+QString FtpConnection::shownGreeting(const QByteArray &bytes)
+{
+    QString text = QString::fromUtf8(bytes.left(4 * ScanRun::GreetingSize));
+    for (QChar &c : text)
+        if (c.category() == QChar::Other_Control || c.category() == QChar::Other_Format)
+            c = u' ';
+    return text.simplified().left(ScanRun::GreetingSize);
+}
+
+// The session's method while it is open: a fallback during the scan changes it.
+QString FtpConnection::listingMethod() const
+{
+    return m_session ? FtpSession::methodName(m_session->method()) : m_method;
 }
 
 bool FtpConnection::isConnected() const

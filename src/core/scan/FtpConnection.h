@@ -37,6 +37,11 @@ public:
     FtpSession::Listing listWithModes(const QByteArray &path) override;
     QByteArray codePage() const override;
 
+    FtpSession::Refusal refusal() const override { return m_refusal; }
+    QString failureReason() const override { return m_failureReason; }
+    QString greeting() const override { return m_greeting; }
+    QString listingMethod() const override;
+
     FtpSession *session() override { return m_session.get(); }
     QString lastError() const { return m_lastError; }
 
@@ -46,6 +51,9 @@ private:
     void rememberListing();
     // "Host "x" is not available", and why when it is known.
     static QString notAvailable(const QString &host, const QString &reason);
+    // Server text, for the catalogue: printable, on one line, cut short.
+    static QString shownGreeting(const QByteArray &bytes);
+    void keepLogonOutcome();
 
     ActivityLog &m_log;
     ElapsedCounter &m_timeConnect;
@@ -58,5 +66,10 @@ private:
     FtpLogon m_logon;
     QString m_hostText; // as read when connecting: the closed line names the same host
     QString m_lastError;
+    // Of the last log-on, kept past the session's close.
+    FtpSession::Refusal m_refusal = FtpSession::Refusal::None;
+    QString m_failureReason;
+    QString m_greeting;
+    QString m_method;
     const std::atomic_bool *m_cancel = nullptr;
 };

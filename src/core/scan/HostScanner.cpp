@@ -4,10 +4,12 @@
 #include "core/catalogue/Catalogue.h"
 #include "core/catalogue/CatalogueError.h"
 #include "core/catalogue/ScanLock.h"
+#include "core/catalogue/ScanChanges.h"
 #include "core/catalogue/ScanRuns.h"
 #include "HostSource.h"
 #include "ParallelWalk.h"
 #include "PipelinedWalk.h"
+#include "RunResult.h"
 #include "ScanConnection.h"
 #include "ScanView.h"
 #include "SerialWalk.h"
@@ -52,6 +54,10 @@ void HostScanner::ScanHost()
     m_running = true;
     m_context.begin(m_hosts.CurrentHost());
     m_started = QDateTime::currentDateTimeUtc();
+    m_lastRun = ScanRun();
+    m_lastRun.host = m_context.host().left(Catalogue::HostSize);
+    m_lastRun.started = m_started;
+    m_lastRun.startPath = m_startPath;
     if (!claimHost()) {
         m_running = false;
         return;
@@ -162,10 +168,46 @@ QStringList HostScanner::closingLines() const
     return lines;
 }
 
+// Every scan that reached the catalogue, failed or not: a failed catalogue
+// has been reported once already, and would fail again.
+void HostScanner::recordRun()
+{
+    const ScanStats &stats = m_context.stats();
+    ScanRun &run = m_lastRun;
+    run.ended = QDateTime::currentDateTimeUtc();
+    run.result = RunResult::of(stats, m_context.wasConnected(), m_connection.refusal(), m_connection.failureReason());
+    run.entries = stats.entries;
+    run.folders = stats.listed;
+    run.added = stats.added;
+    run.changed = stats.changed;
+    run.removed = stats.removed;
+    run.unreadLines = stats.unreadLines;
+    run.method = m_context.wasConnected() ? m_connection.listingMethod() : QString();
+    run.greeting = m_connection.greeting();
+    if (stats.catalogueFailed || !m_catalogue.isOpen())
+        return;
+    // One transaction: the run and its lines' number together, and one
+    // writer's turn among the scans of a batch.
+    try {
+        m_catalogue.beginWrite();
+        run.run = ScanRuns(m_catalogue.database()).record(run);
+        ScanChanges::closeRun(m_catalogue.database(), run.host, run.run, m_keepRuns);
+        m_catalogue.flush();
+    } catch (const CatalogueError &e) {
+        run.run = 0;
+        m_messages.showMessage(QStringLiteral("The scan of %1 could not be recorded in the catalogue: %2")
+                                   .arg(run.host, m_catalogue.describe(e.message())));
+        try {
+            m_catalogue.flush(); // whatever of it was stored
+        } catch (const CatalogueError &) {
+        }
+    }
+}
+
 void HostScanner::finish()
 {
-    if (!m_context.stats().catalogueFailed) // a failed catalogue has been reported once already
-        ScanRuns(m_catalogue.database()).record(m_context.host(), m_started, QDateTime::currentDateTimeUtc(), m_messages);
+    m_context.stats().cancelled = m_context.isCancelled();
+    recordRun();
     m_heartbeat.invalidate();
     ScanLock(m_catalogue.database()).release(m_context.host().left(Catalogue::HostSize));
     m_catalogue.unlockHost(m_context.host());

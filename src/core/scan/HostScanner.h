@@ -1,6 +1,7 @@
 #pragma once
 #include "ScanStats.h"
 #include "WalkContext.h"
+#include "core/catalogue/ScanRun.h"
 
 #include <QDateTime>
 #include <QString>
@@ -54,7 +55,11 @@ public:
     // top, rather than carrying on from the folders it left.
     void setResume(bool on) { m_resume = on; }
     // Lists only below this folder (names as listed, joined by "/"; "" the top).
-    void setStartFolder(const QByteArray &path) { m_context.setStartFolder(path); }
+    void setStartFolder(const QByteArray &path)
+    {
+        m_startPath = path;
+        m_context.setStartFolder(path);
+    }
     // Off: one listing at a time on every server.
     void setPipelining(bool on) { m_pipelining = on; }
     // At most this many connections at once (1 to MaxConnections); servers
@@ -74,6 +79,12 @@ public:
 
     using Stats = ScanStats;
     Stats stats() const { return m_context.stats(); }
+    // The last scan as the catalogue records it; its run is 0 when it was
+    // not recorded (the catalogue failed, or the host was being scanned).
+    const ScanRun &lastRun() const { return m_lastRun; }
+    // What changed is kept for the last n runs of a host ([SCAN] Keep Runs).
+    void setKeepRuns(int n) { m_keepRuns = qMax(1, n); }
+    static constexpr int DefaultKeepRuns = 10;
 
     // The closing lines follow the scan-time line, which a window on another
     // thread writes only when it hears the scan has ended: it then logs them
@@ -93,6 +104,7 @@ private:
     void finish();
     QStringList closingLines() const;
     void logHowItEnded();
+    void recordRun();
 
     ScanConnection &m_connection;
     Catalogue &m_catalogue;
@@ -107,6 +119,9 @@ private:
     bool m_running = false;
     QDateTime m_started; // UTC, for the catalogue's record of the run
     bool m_deferClosing = false;
+    int m_keepRuns = DefaultKeepRuns;
+    ScanRun m_lastRun;
+    QByteArray m_startPath;
     WalkContext m_context;
     QElapsedTimer m_heartbeat; // since the host's ScanLock row was last refreshed
 };

@@ -26,6 +26,13 @@ public:
     }
     // The code page names that are not UTF-8 are decoded with.
     virtual QByteArray codePage() const { return {}; }
+    // For the record of the run: why the last log-on failed (None when it
+    // did not), in the session's words; the server's greeting; the listing
+    // command chosen. Empty where unknown.
+    virtual FtpSession::Refusal refusal() const { return FtpSession::Refusal::None; }
+    virtual QString failureReason() const { return {}; }
+    virtual QString greeting() const { return {}; }
+    virtual QString listingMethod() const { return {}; }
     // The open session, for a walk that keeps several listings in flight on
     // it; null where listings come only through list().
     virtual FtpSession *session() { return nullptr; }

@@ -70,6 +70,12 @@ void ScanSetup::applyTo(FtpConnection &connection, HostScanner &scanner)
     scanner.setLimits(limits());
     scanner.setResume(!m_run.restart);
     scanner.setConnections(connections());
+    scanner.setKeepRuns(keepRuns());
+}
+
+int ScanSetup::keepRuns() const
+{
+    return qMax(1, m_settings.readInt(Scan, QStringLiteral("Keep Runs"), HostScanner::DefaultKeepRuns));
 }
 
 bool ScanSetup::pin(const QString &host, const QByteArray &sha256)

@@ -10,7 +10,8 @@ class FtpConnection;
 class IniFile;
 
 // How a scan runs, as the settings file has it ([FTP] Passive, Connections
-// and "Listing Deadline" in seconds, [SCAN] "Max Depth" and "Max Entries", [TLS]
+// and "Listing Deadline" in seconds, [SCAN] "Max Depth", "Max Entries" and
+// "Keep Runs" (the runs of a host whose changes are kept), [TLS]
 // host=require|try|off, [TRUST] host=SHA-256 fingerprint, [ENCODING]
 // host=code page, [LISTING] host:port=how the server lists), with what this run asks for over it. Both front ends
 // assemble their scans here; besides, only ScanOptions (the Options dialog)
@@ -37,6 +38,7 @@ public:
 
     HostScanner::Limits limits() const;
     int connections() const;
+    int keepRuns() const;
     // The log-on for hostText; the user and the password are the caller's.
     FtpLogon logonFor(const QString &hostText) const;
     // The connection logs on through this set-up (it keeps a pointer);

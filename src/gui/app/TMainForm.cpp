@@ -60,6 +60,7 @@ void TMainForm::buildMenu()
     SelectHost1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_H));
     ScanHost1 = file->addAction(QStringLiteral("S&can Host"), this, &TMainForm::ScanHost1Click);
     ScanHost1->setShortcut(QKeySequence(Qt::Key_F5));
+    RescanDue1 = file->addAction(QStringLiteral("Rescan &Due Hosts"), this, &TMainForm::RescanDueHosts);
     file->addSeparator();
     Connectto1 = file->addAction(QStringLiteral("C&onnect to FTP"), this, &TMainForm::Connectto1Click);
     Disconnect1 = file->addAction(QStringLiteral("&Disconnect"), this, &TMainForm::Disconnect1Click);
@@ -402,6 +403,7 @@ void TMainForm::setScanning(bool on)
 {
     m_scanning = on;
     ScanHost1->setEnabled(!on);
+    RescanDue1->setEnabled(!on);
     Connectto1->setEnabled(!on);
     if (m_browser)
         m_browser->btnScan->setEnabled(!on);
@@ -437,10 +439,20 @@ qint64 TMainForm::foldersLeft(const QString &host) const
 
 void TMainForm::startScan(bool resume)
 {
+    startScanOf(m_selHost->CurrentUser(), m_selHost->CurrentPassword(), resume);
+}
+
+// A running scan is never started twice: the due hosts wait for its end.
+void TMainForm::RescanDueHosts()
+{
+    if (m_worker && !m_scanning && !m_due.isRunning() && m_catalogue && m_settings)
+        m_due.start(*m_catalogue, *m_settings);
+}
+
+void TMainForm::startScanOf(const QString &user, const QString &password, bool resume)
+{
     if (m_scanning)
         return;
-    const QString user = m_selHost->CurrentUser();
-    const QString password = m_selHost->CurrentPassword();
     m_connected = false;
     m_worker->prepareScan();
     setScanning(true);
@@ -468,6 +480,8 @@ void TMainForm::scanEnded(const HostScanner::Stats &stats)
     emit scanFinished();
     if (m_closeAfterScan)
         close();
+    else
+        m_due.next(stats.cancelled);
 }
 
 void TMainForm::ShowRecordSummary(qint32 id)

@@ -1,4 +1,5 @@
 #pragma once
+#include "DueRescans.h"
 #include "core/base/ActivityLog.h"
 #include "core/base/ElapsedCounter.h"
 #include "core/scan/HostScanner.h"
@@ -40,7 +41,7 @@ public:
     QWidget *TabDB, *TabDwl, *TabLog;
     QPlainTextEdit *Memo1;
     QLabel *StatusBar1[4];
-    QAction *SelectHost1, *ScanHost1, *Connectto1, *Disconnect1, *Exit1;
+    QAction *SelectHost1, *ScanHost1, *RescanDue1, *Connectto1, *Disconnect1, *Exit1;
     QAction *Options1, *SavePosition1, *ShowHost1, *Help1, *About1;
     QAction *AllRecords1, *Find1, *Query1, *Statistics1, *Changes1;
     QAction *FindDuplicates1, *ExportCsv1, *ExportUrls1;
@@ -69,9 +70,11 @@ public:
     void ConnectToHost();
     void CloseConnection();
     void ScanHost();
+    void RescanDueHosts();
     // The scan ScanHost() asked for, carrying on from where the host's last
     // scan stopped, or from the top.
     void startScan(bool resume);
+    void startScanOf(const QString &user, const QString &password, bool resume);
     void ShowRecordSummary(qint32 id);
     void FormActivate();
     // What the last scan of host changed, in the Changes window.
@@ -131,6 +134,10 @@ private:
     bool m_scanning = false;
     bool m_connected = false;
     QString m_workHost;
+    DueRescans m_due{[this](const QString &host, const QString &user, const QString &password) {
+        m_workHost = host;
+        startScanOf(user, password, true);
+    }};
     HostScanner::Stats m_lastScan;
     bool m_closeAfterScan = false;
 };

@@ -29,7 +29,8 @@ QString HostListBox::lineFor(const CatalogueHosts::Host &h)
                                 : QStringLiteral("not recorded");
     const QString entries = h.entries == 1 ? QStringLiteral("1 entry")
                                            : ValueText::count(h.entries) + QStringLiteral(" entries");
-    return QStringLiteral("%1  (%2, %3, last scan %4)").arg(h.name, entries, ValueText::bytes(h.bytes), scanned);
+    const QString result = h.lastResult.isEmpty() ? QString() : QStringLiteral(", ") + h.lastResult;
+    return QStringLiteral("%1  (%2, %3, last scan %4%5)").arg(h.name, entries, ValueText::bytes(h.bytes), scanned, result);
 }
 
 void HostListBox::refresh()
