@@ -21,11 +21,12 @@ _harvex_cli()
     local cur prev words cword
     _init_completion -n := || return
 
-    local commands="scan find dupes sql tree path hosts history changes recode copy rescan"
+    local commands="scan find dupes sql serve tree path hosts history changes recode copy rescan"
     local common="--data --db --format --help"
     local -A options=(
         [scan]="--user --password-stdin --passive --tls --trust --max-entries --max-depth --connections --restart --save --hosts-file --parallel-hosts"
-        [find]="--regex --type --host --under --files --folders --min-size --max-size --newer --older --count --long --limit"
+        [find]="--regex --type --host --under --files --folders --min-size --max-size --newer --older --count --long --limit --sort --order --after --saved"
+        [serve]="--listen --token-file --timeout"
         [dupes]="--by --min-size --host --limit"
         [copy]="--to --from --host"
         [rescan]="--older-than --failed --parallel-hosts"
@@ -37,6 +38,9 @@ _harvex_cli()
     --format) COMPREPLY=($(compgen -W "tsv csv json urls" -- "$cur")); return ;;
     --tls) COMPREPLY=($(compgen -W "require try off" -- "$cur")); return ;;
     --by) COMPREPLY=($(compgen -W "name,size size" -- "$cur")); return ;;
+    --sort) COMPREPLY=($(compgen -W "name size date path host" -- "$cur")); return ;;
+    --order) COMPREPLY=($(compgen -W "asc desc" -- "$cur")); return ;;
+    --token-file) _filedir; return ;;
     --data) _filedir -d; return ;;
     --host)
         local IFS=$'\n'
@@ -44,8 +48,10 @@ _harvex_cli()
         __ltrim_colon_completions "$cur"
         return
         ;;
+    --hosts-file) _filedir; return ;;
     --db | --to | --from | --user | --trust | --type | --under | --min-size | --max-size | --newer | --older | \
-        --limit | --max-entries | --max-depth | --connections | --older-than)
+        --limit | --max-entries | --max-depth | --connections | --older-than | --parallel-hosts | --run | \
+        --after | --saved | --listen | --timeout)
         return ;;
     esac
 
@@ -55,7 +61,8 @@ _harvex_cli()
         case ${words[i]} in
         --data | --db | --format | --user | --tls | --trust | --type | --host | --under | --min-size | --max-size | \
             --newer | --older | --limit | --by | --max-entries | --max-depth | --connections | --to | --from | \
-            --older-than) ((i++)) ;;
+            --older-than | --hosts-file | --parallel-hosts | --run | --sort | --order | --after | --saved | \
+            --listen | --token-file | --timeout) ((i++)) ;;
         -*) ;;
         *) command=${words[i]}; break ;;
         esac
