@@ -156,7 +156,8 @@ void tst_BatchCommand::hostsFileTellsEachHost()
     QVERIFY2(listed.out.contains("\tlog-on refused\t"), qPrintable(listed.out));
     const Run one = cli({"history", m_servers[1]->hostText(), "--data", m_data.path()});
     QCOMPARE(one.out.count(u'\n'), 2);
-    QVERIFY2(one.out.contains("\tcomplete\t5\t3\t5\t0\t0\t0\tMLSD\t220 "), qPrintable(one.out));
+    // pyftpdlib's "STAT ." lists what its MLSD does, on the control connection.
+    QVERIFY2(one.out.contains("\tcomplete\t5\t3\t5\t0\t0\t0\tSTAT .\t220 "), qPrintable(one.out));
 }
 
 // The hosts of the test before: the vsftpd host scanned long ago; the one

@@ -1,6 +1,7 @@
 #pragma once
 #include <QObject>
 #include <QString>
+#include <QtGlobal>
 
 class Catalogue;
 class IniFile;
@@ -12,7 +13,9 @@ class TTabForm;
 // Which host the browser shows, kept in step everywhere: the main window's
 // title and the host list follow the tree; a host chosen in the list
 // becomes the dialog's; a host named in the dialog (OK) is browsed when the
-// catalogue holds it. Also opens the Changes window for a host.
+// catalogue holds it. Also opens the Changes window for a host, decodes
+// names again after a host's code page changed, and tells what a host's
+// interrupted scan left.
 class BrowserHosts : public QObject
 {
     Q_OBJECT
@@ -23,6 +26,12 @@ public:
     QString browsed() const;
     void showChanges(const QString &host);
     TChangesForm *changesForm() const { return m_changes; }
+    // Names stored while a host's [ENCODING] said otherwise are decoded
+    // again from their listed bytes; first when this is made, before the
+    // browser shows them.
+    void recodeNames();
+    // Folders an interrupted scan of host left; 0 on an error, which is shown.
+    qint64 foldersLeft(const QString &host) const;
 
 private:
     void showBrowsed();

@@ -62,7 +62,7 @@ bool HarvexApplication::startUp()
     QueryForm->setBrowser(TabForm);
     MainForm->attachBrowser(TabForm, m_catalogue, m_settings.get());
     Options->setSettings(m_settings.get(), [this] { return SelHost->history(); });
-    MainForm->attachOptions(Options, m_settings.get());
+    MainForm->attachOptions(Options);
     TabForm->LoadLayout(m_settings.get());
     MainForm->show();
     MainForm->FormActivate();

@@ -3,11 +3,9 @@
 #include "core/catalogue/CatalogueAddress.h"
 #include "core/catalogue/CatalogueError.h"
 #include "core/catalogue/Catalogue.h"
-#include "core/catalogue/PendingFolders.h"
 #include "core/scan/ScanWorker.h"
 #include "core/base/IniFile.h"
 #include "ftp/GuiTrustPrompt.h"
-#include "core/catalogue/ExactNames.h"
 #include "core/scan/ScanSetup.h"
 #include "core/catalogue/LineageWalk.h"
 #include "BrowserFinds.h"
@@ -162,14 +160,15 @@ void TMainForm::attachForms(TSelHost *selHost, TAbout *about, TSeekForm *seek, T
 
 // The catalogue is written by one scan at a time: names are decoded again
 // once a running scan has ended.
-void TMainForm::attachOptions(TOptionsForm *options, IniFile *settings)
+void TMainForm::attachOptions(TOptionsForm *options)
 {
     connect(Options1, &QAction::triggered, options, &QWidget::show);
-    connect(options, &TOptionsForm::codePagesChanged, this, [this, settings] {
-        const auto recode = [this, settings] {
-            recodeNames(settings);
-            if (m_browser)
-                m_browser->BuildFolderTree();
+    connect(options, &TOptionsForm::codePagesChanged, this, [this] {
+        const auto recode = [this] {
+            if (!m_hosts)
+                return;
+            m_hosts->recodeNames();
+            m_browser->BuildFolderTree();
         };
         if (m_scanning)
             connect(this, &TMainForm::scanFinished, this, recode, Qt::SingleShotConnection);
@@ -186,7 +185,6 @@ void TMainForm::attachBrowser(TTabForm *browser, Catalogue &catalogue, IniFile *
     connect(browser, &TTabForm::recordChosen, this, &TMainForm::ShowRecordSummary);
     browser->setShowHostChecked([this] { return ShowHost1->isChecked(); });
     startWorker(settings);
-    recodeNames(settings);
     connect(browser, &TTabForm::hostButtonClicked, m_selHost, &QWidget::show);
     connect(browser, &TTabForm::scanButtonClicked, this, &TMainForm::ScanHost);
     connect(browser, &TTabForm::findButtonClicked, m_seek, &QWidget::show);
@@ -262,21 +260,6 @@ void TMainForm::wireWorker()
     connect(m_worker, &ScanWorker::connectEnded, this, &TMainForm::connectEnded, queued);
     connect(m_scan, &TScanForm::cancelRequested, this, [this] { m_worker->cancel(); });
     connect(m_scan, &TScanForm::resumeChosen, this, &TMainForm::startScan);
-}
-
-// Names stored while a host's [ENCODING] said otherwise are decoded again
-// from their listed bytes, before the browser shows them.
-void TMainForm::recodeNames(IniFile *settings)
-{
-    if (!settings)
-        return;
-    try {
-        ExactNames::recodeChangedHosts(*m_catalogue, [settings](const QString &host) {
-            return ScanSetup::codePageFor(*settings, host);
-        });
-    } catch (const CatalogueError &e) {
-        m_messages.showMessage(e.message());
-    }
 }
 
 void TMainForm::LoadSettings(IniFile *settings)
@@ -419,22 +402,10 @@ void TMainForm::ScanHost()
     m_workHost = hostForWork();
     if (m_workHost.isEmpty())
         return;
-    if (const qint64 left = foldersLeft(m_workHost); left > 0)
+    if (const qint64 left = m_hosts ? m_hosts->foldersLeft(m_workHost) : 0; left > 0)
         m_scan->offerResume(m_workHost, m_selHost->CurrentUser(), left);
     else
         startScan(true);
-}
-
-qint64 TMainForm::foldersLeft(const QString &host) const
-{
-    if (!m_catalogue || !m_catalogue->isOpen())
-        return 0;
-    try {
-        return PendingFolders::waiting(m_catalogue->database(), host.left(Catalogue::HostSize));
-    } catch (const CatalogueError &e) {
-        UiSeam::message(e.message());
-        return 0;
-    }
 }
 
 void TMainForm::startScan(bool resume)

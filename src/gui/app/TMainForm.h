@@ -55,7 +55,7 @@ public:
     // write through a catalogue of their own on the worker.
     void attachBrowser(TTabForm *browser, Catalogue &catalogue, IniFile *settings);
     // Config > Options; a code page changed there decodes the stored names again.
-    void attachOptions(TOptionsForm *options, IniFile *settings);
+    void attachOptions(TOptionsForm *options);
     TScanForm *scanForm() const { return m_scan; }
     BrowserFinds *finds() const { return m_finds; }
     ScanWorker *worker() const { return m_worker; }
@@ -99,7 +99,6 @@ protected:
     void closeEvent(QCloseEvent *e) override;
 
 private:
-    void recodeNames(IniFile *settings);
     void buildMenu();
     void buildDataMenu();
     void buildPages();
@@ -115,7 +114,6 @@ private:
     // The host as the dialog gives it, read once; empty (after one message) when none is named.
     QString hostForWork();
     // Folders an interrupted scan of host left in the catalogue.
-    qint64 foldersLeft(const QString &host) const;
 
     ActivityLog m_log;
     GuiMessages m_messages;
