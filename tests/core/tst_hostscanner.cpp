@@ -129,6 +129,7 @@ private slots:
     void linkMetBeforeItsFolder();
     void linksShownAsFolders();
     void rescansByAnotherListingFindNoChange();
+    void alikeFoldersListedByStatAreEntered();
     void everyEndIsRecorded_data();
     void everyEndIsRecorded();
     void changesOfOlderRunsGo();
@@ -754,4 +755,32 @@ void tst_HostScanner::rescansByAnotherListingFindNoChange()
         else
             QVERIFY2(s.added + s.changed + s.removed == 0, qPrintable(lastChanges().join(';')));
     }
+}
+
+// A generated tree lists dir0 to dir2 at every level, all made in the same
+// minute: with ls's times to the minute each folder lists as the one above
+// it, and none of it is a loop.
+void tst_HostScanner::alikeFoldersListedByStatAreEntered()
+{
+    if (!FtpTestServer::available(FtpTestServer::Kind::Pyftpdlib))
+        QSKIP("pyftpdlib not installed");
+    QTemporaryDir tree;
+    int files = 0;
+    for (int a = 0; a < 3; ++a)
+        for (int b = 0; b < 3; ++b)
+            for (int c = 0; c < 3; ++c, ++files)
+                FtpTestServer::makeFile(tree.filePath(QStringLiteral("dir%1/dir%2/dir%3/f.dat").arg(a).arg(b).arg(c)), 1);
+    FtpTestServer server(FtpTestServer::Kind::Pyftpdlib);
+    QVERIFY(server.start(tree.path()));
+    ActivityLog log;
+    ElapsedCounter timeConnect;
+    FixedHost hosts;
+    hosts.host = server.hostText();
+    Recorder messages;
+    RecordingView view;
+    FtpConnection conn(log, timeConnect, hosts, messages);
+    HostScanner scanner(conn, *m_cat, log, hosts, messages, view);
+    scanner.ScanHost();
+    QVERIFY2(log.lines().filter("Passed over").isEmpty(), qPrintable(log.lines().join(u'\n')));
+    QCOMPARE(scanner.stats().entries, 3 + 9 + 27 + files);
 }

@@ -22,6 +22,7 @@ class tst_LoopGuard : public QObject
 private slots:
     void findsTheFolderAboveThatListsTheSame();
     void forgetsFoldersNothingWaitsBelow();
+    void alikeFoldersAreToleratedAsAsked();
 };
 
 // Top (0) holds a (1); a holds self (2) and up (3): self lists as a, up as the top.
@@ -57,6 +58,24 @@ void tst_LoopGuard::forgetsFoldersNothingWaitsBelow()
     QCOMPARE(g.size(), 3);
     g.drop(3); // passed over
     QCOMPARE(g.size(), 0);
+}
+
+// dir0/dir0/dir0 of a generated tree lists as dir0 and the top do: with
+// two tolerated, the third folder down that looks so is the loop.
+void tst_LoopGuard::alikeFoldersAreToleratedAsAsked()
+{
+    LoopGuard g;
+    const auto alike = listing({"dir0", "dir1"});
+    QCOMPARE(g.listed(0, alike, 2), 0);
+    g.add(0, 1);
+    QCOMPARE(g.listed(1, alike, 2), 0);
+    g.add(1, 2);
+    QCOMPARE(g.listed(2, alike, 2), 0);
+    g.add(2, 3);
+    QCOMPARE(g.listed(3, alike, 2), 1);
+    // A folder that differs on the way resets nothing above it, and is no loop.
+    g.add(2, 4);
+    QCOMPARE(g.listed(4, listing({"file.dat"}), 2), 0);
 }
 
 QTEST_GUILESS_MAIN(tst_LoopGuard)

@@ -5,17 +5,26 @@ void LoopGuard::add(qint32 parent, qint32 child)
     // A name listed twice is listed once more, but not waited for twice.
     if (m_folders.contains(child))
         return;
-    m_folders.insert(child, Folder{ListingSignature(), parent, 0});
+    m_folders.insert(child, Folder{ListingSignature(), parent, 0, 0});
     if (const auto it = m_folders.find(parent); it != m_folders.end())
         ++it->waiting;
 }
 
-int LoopGuard::listed(qint32 folder, const ListingSignature &signature)
+int LoopGuard::listed(qint32 folder, const ListingSignature &signature, int tolerated)
 {
     Folder &f = m_folders[folder];
     f.signature = signature;
+    const auto parent = m_folders.constFind(f.parent);
+    const int repeatsAbove = parent == m_folders.constEnd() ? 0 : parent->repeats;
+    const int levels = sameAbove(f.parent, signature);
+    f.repeats = repeatsAbove + (levels > 0 ? 1 : 0);
+    return f.repeats > tolerated ? levels : 0;
+}
+
+int LoopGuard::sameAbove(qint32 parent, const ListingSignature &signature) const
+{
     int levels = 1;
-    for (qint32 up = f.parent; up != None; ++levels) {
+    for (qint32 up = parent; up != None; ++levels) {
         const auto it = m_folders.constFind(up);
         if (it == m_folders.constEnd())
             break;

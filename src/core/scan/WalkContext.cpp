@@ -1,5 +1,6 @@
 #include "WalkContext.h"
 #include "core/base/ActivityLog.h"
+#include "core/base/ListedTime.h"
 #include "core/base/ElidedText.h"
 #include "core/catalogue/Catalogue.h"
 #include "core/catalogue/ExactNames.h"
@@ -8,6 +9,7 @@
 #include "ScanConnection.h"
 #include "ScanView.h"
 
+#include <algorithm>
 #include <QElapsedTimer>
 #include <QThread>
 #include <cmath>
@@ -311,9 +313,19 @@ QByteArray above(const QByteArray &path, int levels)
 // tree (a server that follows links lists "self -> ." as its folder): what
 // it shows is stored under the folder it is, not under this name again,
 // and nothing in it is entered.
+// ls gives times to the minute: a generated tree, or a mirror unpacked in
+// one go, has folders that list exactly as the one above them (dir0/dir0
+// lists dir0 to dir9, as dir0 does). Such listings are taken for a loop
+// only once more than CoarseRepeats folders on the way down have looked so;
+// a server that hides a link to "." then costs that many copies of the
+// tree, where STAT walks it several times faster than MLSD.
 bool WalkContext::listsAsAbove(const QList<FileEntry> &entries, qint32 id, const QByteArray &path)
 {
-    const int levels = m_loops.listed(id, ListingSignature::of(entries));
+    constexpr int CoarseRepeats = 3;
+    const bool coarse = std::any_of(entries.cbegin(), entries.cend(), [](const FileEntry &e) {
+        return e.time != 0 && ListedTime::precision(e.time) != TimePrecision::Exact;
+    });
+    const int levels = m_loops.listed(id, ListingSignature::of(entries), coarse ? CoarseRepeats : 0);
     if (levels == 0)
         return false;
     m_loops.settle(id);
