@@ -8,6 +8,7 @@ class tst_IniFile : public QObject
 {
     Q_OBJECT
 private slots:
+    void scansOnSeveralThreadsShareOneFile();
     void keysWithSpacesStayAsWritten();
     void defaultsWhenMissing();
     void untouchedKeysSurvive();
@@ -144,6 +145,32 @@ void tst_IniFile::reloadSeesTheOtherProgramAndKeepsOwnChanges()
     QCOMPARE(desktop.readInt("FORM", "Top", 0), 5);
     QVERIFY(desktop.hasChanges());
     QVERIFY(!QFile::exists(path) || !IniFile(path).hasKey("FORM", "Top"));
+}
+
+// Scans of several hosts at once write their listing choices and pins
+// into one object, each from its own thread.
+void tst_IniFile::scansOnSeveralThreadsShareOneFile()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("Harvex.ini");
+    IniFile ini(path);
+    QList<QThread *> threads;
+    for (int t = 0; t < 4; ++t) {
+        threads << QThread::create([&ini, t] {
+            for (int i = 0; i < 50; ++i) {
+                ini.writeString("LISTING", QStringLiteral("host%1:%2").arg(t).arg(i), QString::number(i));
+                ini.readString("TRUST", "x", "");
+                QVERIFY(ini.save());
+            }
+        });
+        threads.last()->start();
+    }
+    for (QThread *t : threads) {
+        QVERIFY(t->wait(60000));
+        delete t;
+    }
+    const IniFile read(path);
+    QCOMPARE(read.keys("LISTING").size(), 200);
 }
 
 QTEST_GUILESS_MAIN(tst_IniFile)

@@ -3,6 +3,8 @@
 #include <QFile>
 #include <QSaveFile>
 #include <QList>
+#include <QMutexLocker>
+#include <QRecursiveMutex>
 #include <QPair>
 #include <optional>
 #include <string>
@@ -12,6 +14,10 @@
 
 struct IniFile::Impl
 {
+    // Scans of several hosts at once share one object, each from its own
+    // thread (a pinned certificate, a listing choice remembered); SimpleIni
+    // is not safe for that: four scans writing at once looped in its tree.
+    QRecursiveMutex lock;
     CSimpleIniCaseA ini{true, false, false};
     // Section, key and value of every write that changed a value, in order;
     // no value: the key was removed.
@@ -51,11 +57,13 @@ IniFile::~IniFile() = default;
 
 bool IniFile::hasKey(const QString &section, const QString &key) const
 {
+    QMutexLocker locked(&m_d->lock);
     return m_d->ini.GetValue(u8(section).constData(), u8(key).constData()) != nullptr;
 }
 
 QString IniFile::readString(const QString &section, const QString &key, const QString &def) const
 {
+    QMutexLocker locked(&m_d->lock);
     const char *v = m_d->ini.GetValue(u8(section).constData(), u8(key).constData());
     return v ? QString::fromUtf8(v) : def;
 }
@@ -79,6 +87,7 @@ bool IniFile::readBool(const QString &section, const QString &key, bool def) con
 
 void IniFile::writeString(const QString &section, const QString &key, const QString &value)
 {
+    QMutexLocker locked(&m_d->lock);
     const QByteArray s = u8(section), k = u8(key), v = u8(value);
     const char *now = m_d->ini.GetValue(s.constData(), k.constData());
     if (now && v == now)
@@ -89,6 +98,7 @@ void IniFile::writeString(const QString &section, const QString &key, const QStr
 
 void IniFile::remove(const QString &section, const QString &key)
 {
+    QMutexLocker locked(&m_d->lock);
     const QByteArray s = u8(section), k = u8(key);
     if (!m_d->ini.Delete(s.constData(), k.constData(), true))
         return; // not there: another program's later write of it is kept
@@ -97,6 +107,7 @@ void IniFile::remove(const QString &section, const QString &key)
 
 QStringList IniFile::keys(const QString &section) const
 {
+    QMutexLocker locked(&m_d->lock);
     CSimpleIniCaseA::TNamesDepend names;
     m_d->ini.GetAllKeys(u8(section).constData(), names);
     names.sort(CSimpleIniCaseA::Entry::LoadOrder());
@@ -108,12 +119,14 @@ QStringList IniFile::keys(const QString &section) const
 
 void IniFile::reload()
 {
+    QMutexLocker locked(&m_d->lock);
     m_d->load(m_path);
     m_d->applyChanges();
 }
 
 bool IniFile::hasChanges() const
 {
+    QMutexLocker locked(&m_d->lock);
     return !m_d->changes.isEmpty();
 }
 
@@ -129,6 +142,7 @@ void IniFile::writeBool(const QString &section, const QString &key, bool value)
 
 bool IniFile::save()
 {
+    QMutexLocker locked(&m_d->lock);
     reload();
     std::string text;
     if (m_d->ini.Save(text, false) < 0)
