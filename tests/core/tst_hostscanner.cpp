@@ -101,6 +101,22 @@ struct Rig
         view.cancel = [this] { scanner.cancel(); };
     }
 };
+// The scanner over a real connection to a test server.
+struct ServerRig
+{
+    ActivityLog log;
+    ElapsedCounter timeConnect;
+    FixedHost hosts;
+    Recorder messages;
+    RecordingView view;
+    FtpConnection conn{log, timeConnect, hosts, messages};
+    HostScanner scanner;
+    ServerRig(const QString &hostText, Catalogue &cat)
+        : scanner(conn, cat, log, hosts, messages, view)
+    {
+        hosts.host = hostText;
+    }
+};
 } // namespace
 
 class tst_HostScanner : public QObject
@@ -385,14 +401,10 @@ void tst_HostScanner::realServers()
     FtpTestServer server{FtpTestServer::Kind(kind)};
     QVERIFY(server.start(tree.path()));
 
-    ActivityLog log;
-    ElapsedCounter timeConnect;
-    FixedHost hosts;
-    hosts.host = server.hostText();
-    Recorder messages;
-    RecordingView view;
-    FtpConnection conn(log, timeConnect, hosts, messages);
-    HostScanner scanner(conn, *m_cat, log, hosts, messages, view);
+    ServerRig rig(server.hostText(), *m_cat);
+    ActivityLog &log = rig.log;
+    Recorder &messages = rig.messages;
+    HostScanner &scanner = rig.scanner;
     scanner.ScanHost();
     QVERIFY2(messages.shown.isEmpty(), qPrintable(messages.shown.join(';')));
     QVERIFY2(scanner.stats().failed == 0, qPrintable(log.lines().filter("Could not list").join(u'\n')));
@@ -578,14 +590,9 @@ void tst_HostScanner::everyListedNameOnceOnRealServers()
     FtpTestServer server{FtpTestServer::Kind(kind)};
     QVERIFY(server.start(tree.path()));
 
-    ActivityLog log;
-    ElapsedCounter timeConnect;
-    FixedHost hosts;
-    hosts.host = server.hostText();
-    Recorder messages;
-    RecordingView view;
-    FtpConnection conn(log, timeConnect, hosts, messages);
-    HostScanner scanner(conn, *m_cat, log, hosts, messages, view);
+    ServerRig rig(server.hostText(), *m_cat);
+    ActivityLog &log = rig.log;
+    HostScanner &scanner = rig.scanner;
     scanner.ScanHost();
     QVERIFY2(scanner.stats().failed == 0, qPrintable(log.lines().filter("Could not list").join(u'\n')));
     QCOMPARE(storedPaths(), expected);
@@ -609,14 +616,9 @@ void tst_HostScanner::linkMetBeforeItsFolder()
     FtpTestServer server{FtpTestServer::Kind::Pyftpdlib};
     QVERIFY(server.start(tree.path()));
 
-    ActivityLog log;
-    ElapsedCounter timeConnect;
-    FixedHost hosts;
-    hosts.host = server.hostText();
-    Recorder messages;
-    RecordingView view;
-    FtpConnection conn(log, timeConnect, hosts, messages);
-    HostScanner scanner(conn, *m_cat, log, hosts, messages, view);
+    ServerRig rig(server.hostText(), *m_cat);
+    ActivityLog &log = rig.log;
+    HostScanner &scanner = rig.scanner;
     scanner.ScanHost();
     const QByteArrayList paths = storedPaths();
     for (const char *p : {"m/real1/f1.txt", "m/real1/sub", "m/real1/sub/g1.txt", "m/real2/f2.txt", "alink", "zlink"})
@@ -738,14 +740,9 @@ void tst_HostScanner::rescansByAnotherListingFindNoChange()
         FtpTestServer server(FtpTestServer::Kind::Pyftpdlib);
         server.setPort(port);
         QVERIFY(server.startZoned(tree.path(), "America/St_Johns", flags)); // -3:30 or -2:30
-        ActivityLog log;
-        ElapsedCounter timeConnect;
-        FixedHost hosts;
-        hosts.host = server.hostText();
-        Recorder messages;
-        RecordingView view;
-        FtpConnection conn(log, timeConnect, hosts, messages);
-        HostScanner scanner(conn, *m_cat, log, hosts, messages, view);
+        ServerRig rig(server.hostText(), *m_cat);
+        Recorder &messages = rig.messages;
+        HostScanner &scanner = rig.scanner;
         scanner.ScanHost();
         QVERIFY2(messages.shown.isEmpty(), qPrintable(messages.shown.join(';')));
         QCOMPARE(scanner.stats().failed, 0);
@@ -772,14 +769,9 @@ void tst_HostScanner::alikeFoldersListedByStatAreEntered()
                 FtpTestServer::makeFile(tree.filePath(QStringLiteral("dir%1/dir%2/dir%3/f.dat").arg(a).arg(b).arg(c)), 1);
     FtpTestServer server(FtpTestServer::Kind::Pyftpdlib);
     QVERIFY(server.start(tree.path()));
-    ActivityLog log;
-    ElapsedCounter timeConnect;
-    FixedHost hosts;
-    hosts.host = server.hostText();
-    Recorder messages;
-    RecordingView view;
-    FtpConnection conn(log, timeConnect, hosts, messages);
-    HostScanner scanner(conn, *m_cat, log, hosts, messages, view);
+    ServerRig rig(server.hostText(), *m_cat);
+    ActivityLog &log = rig.log;
+    HostScanner &scanner = rig.scanner;
     scanner.ScanHost();
     QVERIFY2(log.lines().filter("Passed over").isEmpty(), qPrintable(log.lines().join(u'\n')));
     QCOMPARE(scanner.stats().entries, 3 + 9 + 27 + files);
